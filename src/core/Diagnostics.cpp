@@ -1,0 +1,36 @@
+#include "core/Diagnostics.h"
+
+#include <cstdio>
+#include <utility>
+
+namespace tessaro {
+namespace {
+
+DebugSink& Sink() {
+  static DebugSink sink;
+  return sink;
+}
+
+}  // namespace
+
+void DebugOutput(const std::string& text) {
+  try {
+    if (Sink()) {
+      Sink()(text);
+      return;
+    }
+  } catch (...) {
+    // A failing sink must not take the caller down; fall back to stderr.
+  }
+  std::fprintf(stderr, "%s\n", text.c_str());
+}
+
+DebugSink SetDebugSink(DebugSink sink) {
+  return std::exchange(Sink(), std::move(sink));
+}
+
+void ReportRoutineFailure(const char* routine) {
+  DebugOutput(std::string("zrk: Error in ") + routine + " call...");
+}
+
+}  // namespace tessaro

@@ -1,0 +1,94 @@
+#include "core/TextHelpers.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace tessaro {
+
+std::string PadRightStr(std::string_view text, int width) {
+  std::string out(text);
+  if (static_cast<int>(out.size()) < width) out.append(static_cast<size_t>(width) - out.size(), ' ');
+  return out;
+}
+
+std::string ByteToHexStr(uint8_t value) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  return {kDigits[value >> 4], kDigits[value & 0x0F]};
+}
+
+std::string SecondsToTimeStr(double seconds) {
+  if (!std::isfinite(seconds) || seconds < 0) seconds = 0;
+  // Each part is kept modulo 256 (a byte) and that kept value is subtracted.
+  auto take = [](double& x, double unit) {
+    const int part = static_cast<int>(std::fmod(std::trunc(x / unit), 256.0));
+    x -= part * unit;
+    return part;
+  };
+  double x = seconds;
+  const int h = take(x, 3600.0);
+  const int m = take(x, 60.0);
+  const int s = take(x, 1.0);
+  const int cs = static_cast<int>(std::trunc(100.0 * x));
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2d:%.2d:%.2d.%.2d", h, m, s, cs);
+  return text;
+}
+
+std::string HexDigits(uint64_t value, int digits) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%0*llX", digits, static_cast<unsigned long long>(value));
+  return text;
+}
+
+std::string HexBytesText(const uint8_t* data, int length) {
+  std::string out;
+  if (data == nullptr) return out;
+  out.reserve(static_cast<size_t>(std::max(length, 0)) * 3);
+  for (int i = 0; i < length; ++i) {
+    out += ByteToHexStr(data[i]);
+    out += ' ';
+  }
+  return out;
+}
+
+char DumpChar(uint8_t value) { return value <= 0x13 ? '.' : static_cast<char>(value); }
+
+bool MemToStrLinesShort(const uint8_t* data, int length, TTreeNode& parent) {
+  if (data == nullptr) return true;
+  std::string hex;
+  std::string chars;
+  auto emit = [&] {
+    parent.Add(PadRightStr(hex, 60) + chars);
+    hex.clear();
+    chars.clear();
+  };
+  for (int i = 0; i < length; ++i) {
+    if (i > 0 && i % 16 == 0) emit();
+    hex += ByteToHexStr(data[i]);
+    hex += ' ';
+    chars += DumpChar(data[i]);
+  }
+  if (!hex.empty()) emit();
+  return true;
+}
+
+std::string DecField(std::string_view label, int64_t value, std::string_view suffix, int width) {
+  return PadRightStr(label, width) + " : " + std::to_string(value) + std::string(suffix);
+}
+
+std::string HexField(std::string_view label, uint64_t value, int digits, std::string_view suffix,
+                     int width) {
+  return PadRightStr(label, width) + " : 0x" + HexDigits(value, digits) + std::string(suffix);
+}
+
+std::string EmptyField(std::string_view label, std::string_view suffix, int width) {
+  return PadRightStr(label, width) + " : " + std::string(suffix);
+}
+
+std::string TextField(std::string_view label, std::string_view value, std::string_view suffix,
+                      int width) {
+  return PadRightStr(label, width) + " : " + std::string(value) + std::string(suffix);
+}
+
+}  // namespace tessaro

@@ -1,0 +1,104 @@
+#include "support/TestSupport.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "core/Crc32.h"
+
+namespace tessaro::test {
+
+DebugCapture::DebugCapture() {
+  previous_ = SetDebugSink([this](const std::string& line) { lines_.push_back(line); });
+}
+
+DebugCapture::~DebugCapture() { SetDebugSink(previous_); }
+
+bool DebugCapture::Contains(const std::string& line) const {
+  return std::find(lines_.begin(), lines_.end(), line) != lines_.end();
+}
+
+std::string TestDataPath(const std::string& name) { return std::string(TESSARO_TEST_DATA) + "/" + name; }
+
+std::string SharedStreamPath(const std::string& name) {
+  return std::string(TESSARO_SHARED_STREAMS) + "/" + name;
+}
+
+bool HaveSharedStreams() {
+  std::error_code ec;
+  return std::filesystem::is_directory(TESSARO_SHARED_STREAMS, ec);
+}
+
+Bytes MakePacket(const PacketSpec& spec) {
+  Bytes packet;
+  packet.reserve(188);
+  packet.push_back(0x47);
+  packet.push_back(static_cast<uint8_t>((spec.pusi ? 0x40 : 0) | ((spec.pid >> 8) & 0x1F)));
+  packet.push_back(static_cast<uint8_t>(spec.pid & 0xFF));
+  packet.push_back(static_cast<uint8_t>(((spec.afc & 3) << 4) | (spec.cc & 0x0F)));
+  if (spec.afc & 2) {
+    const int length = spec.adaptationLength >= 0 ? spec.adaptationLength : static_cast<int>(spec.adaptation.size());
+    packet.push_back(static_cast<uint8_t>(length));
+    packet.insert(packet.end(), spec.adaptation.begin(), spec.adaptation.end());
+    // Stuff the rest of a declared length that the given bytes do not fill.
+    while (static_cast<int>(packet.size()) < 5 + length && packet.size() < 188) packet.push_back(0xFF);
+  }
+  if (spec.afc & 1) {
+    for (uint8_t b : spec.payload) {
+      if (packet.size() >= 188) break;
+      packet.push_back(b);
+    }
+  }
+  packet.resize(188, 0xFF);
+  return packet;
+}
+
+Bytes SectionPayload(const Bytes& section) {
+  Bytes payload{0x00};
+  payload.insert(payload.end(), section.begin(), section.end());
+  return payload;
+}
+
+Bytes WithSectionLengthAndCrc(Bytes section) {
+  const size_t length = section.size() + 4 - 3;
+  section[1] = static_cast<uint8_t>((section[1] & 0xF0) | ((length >> 8) & 0x0F));
+  section[2] = static_cast<uint8_t>(length & 0xFF);
+  const uint32_t crc = CalcCRC32(section.data(), static_cast<int32_t>(section.size()));
+  for (int shift = 24; shift >= 0; shift -= 8) section.push_back(static_cast<uint8_t>(crc >> shift));
+  return section;
+}
+
+Bytes Slots(const std::vector<Bytes>& packets, int slot) {
+  Bytes out;
+  for (const Bytes& packet : packets) {
+    const size_t start = out.size();
+    out.insert(out.end(), packet.begin(), packet.end());
+    out.resize(start + std::max<size_t>(slot, packet.size()), 0xFF);
+  }
+  return out;
+}
+
+TempFile::TempFile(const Bytes& content, const std::string& suffix) {
+  static std::atomic<int> counter{0};
+  path_ = (std::filesystem::temp_directory_path() /
+           ("tessaro-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + suffix))
+              .string();
+  std::ofstream out(path_, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(content.data()), static_cast<std::streamsize>(content.size()));
+}
+
+TempFile::~TempFile() {
+  std::error_code ec;
+  std::filesystem::remove(path_, ec);
+}
+
+Bytes ReadFileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace tessaro::test

@@ -1,0 +1,80 @@
+// Helpers shared by the test programs: diagnostic capture, fixture paths,
+// crafted packets and temporary files.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "core/Diagnostics.h"
+
+namespace tessaro::test {
+
+// Collects every diagnostic line while alive; restores the previous sink after.
+class DebugCapture {
+ public:
+  DebugCapture();
+  ~DebugCapture();
+  DebugCapture(const DebugCapture&) = delete;
+  DebugCapture& operator=(const DebugCapture&) = delete;
+  const std::vector<std::string>& Lines() const { return lines_; }
+  bool Contains(const std::string& line) const;
+
+ private:
+  std::vector<std::string> lines_;
+  DebugSink previous_;
+};
+
+std::string TestDataPath(const std::string& name);
+std::string SharedStreamPath(const std::string& name);
+bool HaveSharedStreams();
+
+#define TESSARO_REQUIRE_SHARED_STREAMS()                                                   \
+  do {                                                                                     \
+    if (!::tessaro::test::HaveSharedStreams())                                             \
+      GTEST_SKIP() << "real captures not present (../shared/streams is missing)";          \
+  } while (0)
+
+using Bytes = std::vector<uint8_t>;
+
+// A 188-byte transport packet. afc: adaptation_field_control. adaptation is the
+// adaptation field body after its length byte (flags first); the payload is
+// padded with 0xFF to fill the packet.
+struct PacketSpec {
+  uint16_t pid = 0x100;
+  bool pusi = false;
+  uint8_t cc = 0;
+  uint8_t afc = 1;
+  Bytes adaptation;
+  int adaptationLength = -1;  // -1: the size of adaptation
+  Bytes payload;
+};
+Bytes MakePacket(const PacketSpec& spec);
+
+// A payload holding pointer_field 0 and the section bytes.
+Bytes SectionPayload(const Bytes& section);
+// A PSI section with a correct CRC_32 from its bytes before the CRC; the
+// section_length field is set from the size.
+Bytes WithSectionLengthAndCrc(Bytes section);
+
+// Concatenation of packets, each widened to slot bytes (extra bytes 0xFF).
+Bytes Slots(const std::vector<Bytes>& packets, int slot = 188);
+
+// A file under the test temporary folder, deleted when the object dies.
+class TempFile {
+ public:
+  explicit TempFile(const Bytes& content, const std::string& suffix = ".ts");
+  ~TempFile();
+  TempFile(const TempFile&) = delete;
+  TempFile& operator=(const TempFile&) = delete;
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+Bytes ReadFileBytes(const std::string& path);
+
+}  // namespace tessaro::test
