@@ -1,0 +1,66 @@
+#include "core/SectionGatherer.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "core/PacketChain.h"
+
+namespace tessaro {
+
+TGatheredSection GatherSection(TMPEGTSBasePacketParser& parser, const TFileStream* stream, int32_t packetSize,
+                               int64_t offset, const std::function<bool(int32_t)>& pidGate,
+                               TSectionBuffer& buffer) {
+  TGatheredSection result;
+  const TTSHeader first = parser.Header;
+  if (!first.HasPayloadFlag() || first.payload_unit_start_indicator != 1 || parser.PayloadLength < 1) return result;
+  result.pointerFieldRead = true;
+  result.pointer_field = parser.Payload[0];
+  if (pidGate && !pidGate(first.PID)) return result;
+
+  // The section starts after the pointer_field; its 3-byte header must lie in this packet.
+  const int32_t start = static_cast<int32_t>(parser.Payload - parser.Packet) + 1 + result.pointer_field;
+  const int32_t inPacket = kTSPacketSize - start;
+  if (inPacket < 3) return result;
+  const uint8_t* section = parser.Packet + start;
+  const int32_t sectionLength = ((section[1] & 0x0F) << 8) | section[2];
+  const int32_t total = 3 + sectionLength;
+  if (total <= inPacket) {
+    result.data = section;
+    result.available = total;
+    return result;
+  }
+  if (stream == nullptr) return result;
+
+  std::memcpy(buffer.data(), section, static_cast<size_t>(inPacket));
+  int32_t filled = inPacket;
+  int32_t remaining = total - inPacket;
+  int64_t lastOffset = offset;
+  int32_t lastCounter = first.continuity_counter;
+  std::array<uint8_t, kTSPacketSize> packet{};
+  while (remaining > 0) {
+    const int64_t next = FindNextPIDOffset188WithNextContinuityCounter(
+        *stream, static_cast<uint16_t>(first.PID), lastCounter, lastOffset, packetSize);
+    if (next < 0) return result;
+    if (stream->ReadAt(next, packet.data(), kTSPacketSize) < kTSPacketSize) return result;
+    if (parser.ParseData(packet.data(), kTSPacketSize) != 0) return result;
+    const uint8_t* payload = parser.Payload;
+    int32_t count = parser.PayloadLength;
+    if (payload != nullptr && parser.Header.payload_unit_start_indicator == 1) {
+      ++payload;
+      --count;
+    }
+    count = std::min(count, kSectionBufferSize - filled);
+    if (payload != nullptr && count > 0) {
+      std::memcpy(buffer.data() + filled, payload, static_cast<size_t>(count));
+      filled += count;
+      remaining -= count;
+    }
+    lastOffset = next;
+    lastCounter = parser.Header.continuity_counter;
+  }
+  result.data = buffer.data();
+  result.available = std::min(filled, total);
+  return result;
+}
+
+}  // namespace tessaro

@@ -1,0 +1,32 @@
+// Gathering of a PSI/SI section that starts in one packet and may continue in
+// later packets of the same PID (ISO/IEC 13818-1 section syntax: table_id,
+// section_length in the low 12 bits of bytes 1-2).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+
+#include "core/FileStream.h"
+#include "core/PacketParser.h"
+
+namespace tessaro {
+
+inline constexpr int kSectionBufferSize = 5120;
+using TSectionBuffer = std::array<uint8_t, kSectionBufferSize>;
+
+struct TGatheredSection {
+  bool pointerFieldRead = false;  // a section starts in the packet
+  uint8_t pointer_field = 0;
+  const uint8_t* data = nullptr;  // the whole section, or null when not complete
+  int32_t available = 0;          // 3 + section_length bytes at data
+};
+
+// parser holds the packet at offset, just parsed. Follows the packet's
+// continuity chain through stream when the section does not fit; buffer
+// receives a gathered section. pidGate decides which PIDs are decoded.
+TGatheredSection GatherSection(TMPEGTSBasePacketParser& parser, const TFileStream* stream, int32_t packetSize,
+                               int64_t offset, const std::function<bool(int32_t)>& pidGate,
+                               TSectionBuffer& buffer);
+
+}  // namespace tessaro
