@@ -1,0 +1,162 @@
+#!/usr/bin/env bash
+# Regenerates the transport stream fixtures under tests/data.
+#
+# The two base streams come from ffmpeg's built-in lavfi test sources encoded
+# with the built-in mpeg2video and mp2 encoders; the slot-size and garbage
+# variants are rewritten from the one-program stream by the Python step below.
+# Everything is seeded and bit-exact, so a re-run reproduces the committed files
+# as long as the same ffmpeg build is used. Tests never run this script: they
+# read the committed files.
+#
+# Usage: scripts/make_fixtures.sh [output folder]   (default: tests/data)
+set -euo pipefail
+
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+out="${1:-$here/../tests/data}"
+mkdir -p "$out"
+out="$(cd "$out" && pwd)"
+
+command -v ffmpeg >/dev/null || { echo "ffmpeg is required" >&2; exit 2; }
+command -v python3 >/dev/null || { echo "python3 is required" >&2; exit 2; }
+
+# Options shared by every encode: one thread and bit-exact output so the bytes
+# do not depend on the machine, no metadata taken over from the inputs.
+common=(-hide_banner -loglevel error -nostdin -y)
+exact=(-threads 1 -fflags +bitexact -flags +bitexact -map_metadata -1)
+# MPEG-2 video with two B-frames between anchors, so DTS differs from PTS.
+video=(-c:v mpeg2video -b:v 700k -maxrate 900k -bufsize 400k -g 12 -bf 2)
+audio=(-c:a mp2 -b:a 128k)
+
+# one-program.ts: one service (video 0x0100, audio 0x0101, PMT 0x1000), 1.2 s.
+# A constant mux rate makes ffmpeg add null packets and PCR-only adaptation
+# field packets, so the stream shows every adaptation_field_control value the
+# muxer produces.
+ffmpeg "${common[@]}" \
+  -f lavfi -i "testsrc=size=320x240:rate=25:duration=1.2" \
+  -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=1.2" \
+  -map 0:v -map 1:a "${video[@]}" "${audio[@]}" "${exact[@]}" \
+  -metadata service_provider=Tessaro -metadata service_name="Fixture One" \
+  -mpegts_service_id 1 -muxrate 760000 \
+  -f mpegts "$out/one-program.ts"
+
+# two-programs.ts: two services, each with its own video and audio, 1.0 s,
+# variable rate (no null packets).
+ffmpeg "${common[@]}" \
+  -f lavfi -i "testsrc=size=320x240:rate=25:duration=1.0" \
+  -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=1.0" \
+  -f lavfi -i "testsrc2=size=320x240:rate=25:duration=1.0" \
+  -f lavfi -i "sine=frequency=880:sample_rate=48000:duration=1.0" \
+  -map 0:v -map 1:a -map 2:v -map 3:a "${video[@]}" "${audio[@]}" "${exact[@]}" \
+  -metadata service_provider=Tessaro \
+  -program program_num=1:title="Fixture One":st=0:st=1 \
+  -program program_num=2:title="Fixture Two":st=2:st=3 \
+  -f mpegts "$out/two-programs.ts"
+
+python3 - "$out" <<'PYTHON'
+import os
+import sys
+
+out = sys.argv[1]
+SYNC = 0x47
+SLOT_SIZES = (188, 192, 196, 204, 212)
+
+
+class XorShift32:
+    """Small fixed generator: the bytes must not depend on the Python version."""
+
+    def __init__(self, seed):
+        self.state = seed & 0xFFFFFFFF or 1
+
+    def byte(self):
+        x = self.state
+        x ^= (x << 13) & 0xFFFFFFFF
+        x ^= x >> 17
+        x ^= (x << 5) & 0xFFFFFFFF
+        self.state = x
+        return (x >> 24) & 0xFF
+
+    def bytes_without_sync(self, count):
+        # Garbage that can never be mistaken for a packet start.
+        data = bytearray()
+        while len(data) < count:
+            b = self.byte()
+            if b != SYNC:
+                data.append(b)
+        return bytes(data)
+
+
+def sync_search(data):
+    """The stream recognition rule: the first 0x47 with 0x47 at +S and +2S for
+    the smallest S of the five slot sizes, within the first 3072 bytes."""
+    buf = data[:3072]
+    p = 0
+    while len(buf) - p > 376:
+        if buf[p] == SYNC:
+            for size in SLOT_SIZES:
+                if size != 188 and len(buf) - p <= 2 * size:
+                    return None
+                if buf[p + size] == SYNC and buf[p + 2 * size] == SYNC:
+                    return size, p
+        p += 1
+    return None
+
+
+def write(name, data, expect):
+    found = sync_search(data)
+    if found != expect:
+        sys.exit(f"{name}: stream recognition gives {found}, wanted {expect}")
+    with open(os.path.join(out, name), "wb") as f:
+        f.write(data)
+
+
+with open(os.path.join(out, "one-program.ts"), "rb") as f:
+    base = f.read()
+if len(base) % 188 or any(base[i] != SYNC for i in range(0, len(base), 188)):
+    sys.exit("one-program.ts is not a plain 188-byte packet stream")
+packets = [base[i:i + 188] for i in range(0, len(base), 188)]
+if len(packets) < 601:
+    sys.exit("one-program.ts is too short for the variants")
+
+# slots-192.ts: M2TS-like slots, a 4-byte TP_extra_header (copy_permission 0,
+# 30-bit arrival time stamp on a 27 MHz clock) before each packet. Stamps that
+# would contain 0x47 are nudged so no header byte looks like a sync byte.
+slots = bytearray()
+stamp = 0x01234560
+for packet in packets[:600]:
+    while SYNC in (stamp & 0x3FFFFFFF).to_bytes(4, "big"):
+        stamp += 1
+    slots += (stamp & 0x3FFFFFFF).to_bytes(4, "big") + packet
+    stamp += 26730  # 188 bytes at about 1.52 Mbit/s
+write("slots-192.ts", bytes(slots), (192, 4))
+
+# slots-204.ts: 16 bytes after each packet in place of Reed-Solomon parity.
+rng = XorShift32(204)
+slots = bytearray()
+for packet in packets[:600]:
+    slots += packet + rng.bytes_without_sync(16)
+write("slots-204.ts", bytes(slots), (204, 0))
+
+# garbage.ts: 1000 bytes of lead-in garbage (lone 0x47 bytes allowed, but none
+# that starts three sync bytes at an accepted spacing), packets 0..499 with a
+# 77-byte run of garbage (no 0x47 at all) between packets 249 and 250, then the
+# first 100 bytes of packet 500 as a truncated last packet.
+LEAD, RUN_AFTER, RUN, TAIL, COUNT = 1000, 250, 77, 100, 500
+rng = XorShift32(1000)
+lead = bytearray(rng.byte() for _ in range(LEAD))
+lead[123] = SYNC  # make sure lone sync bytes are there to be rejected
+lead[611] = SYNC
+body = b"".join(packets[:RUN_AFTER]) + rng.bytes_without_sync(RUN) \
+    + b"".join(packets[RUN_AFTER:COUNT]) + packets[COUNT][:TAIL]
+for _ in range(2):  # a fix-up can change the bytes seen by an earlier check
+    for p in range(LEAD):
+        if lead[p] != SYNC:
+            continue
+        data = bytes(lead) + body
+        if any(data[p + s] == SYNC and data[p + 2 * s] == SYNC for s in SLOT_SIZES):
+            lead[p] = 0x46
+if lead.count(SYNC) < 2:
+    sys.exit("garbage.ts lost its lone sync bytes")
+write("garbage.ts", bytes(lead) + body, (188, LEAD))
+PYTHON
+
+ls -l "$out"/*.ts
