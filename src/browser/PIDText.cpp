@@ -1,0 +1,20 @@
+#include "browser/PIDText.h"
+
+#include <cctype>
+
+namespace tessaro {
+
+std::optional<std::string> CheckPIDText(const std::string& text, uint16_t& pid) {
+  if (text.size() != 6 || text[0] != '0' || text[1] != 'x') return std::string("PID must be in 0xXXXX format.");
+  uint32_t value = 0;
+  for (size_t i = 2; i < 6; ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (!std::isxdigit(c)) return text + " is invalid PID.";
+    value = value * 16 + static_cast<uint32_t>(std::isdigit(c) ? c - '0' : std::toupper(c) - 'A' + 10);
+  }
+  if (value > 0x1FFF) return text + " is out of range.";
+  pid = static_cast<uint16_t>(value);
+  return std::nullopt;
+}
+
+}  // namespace tessaro

@@ -1,0 +1,47 @@
+// TMPEGTSPATPacketParserEx: program_association_section (ISO/IEC 13818-1,
+// Table 2-30). Its program table is the current PAT that decides which PIDs
+// carry PMTs and which one the NIT.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "decode/SectionDecoder.h"
+
+namespace tessaro {
+
+class TMPEGTSPATPacketParserEx : public TSectionDecoder {
+ public:
+  static constexpr int kMaxPrograms = 256;
+
+  TMPEGTSPATPacketParserEx() : TSectionDecoder("TMPEGTSPATPacketParserEx") {}
+
+  int32_t table_id = 0;
+  int32_t section_syntax_indicator = 0;
+  int32_t zero_bit = 0;
+  int32_t reserved1 = 0;
+  int32_t section_length = 0;
+  int32_t transport_stream_id = 0;
+  int32_t reserved2 = 0;
+  int32_t version_number = 0;
+  int32_t current_next_indicator = 0;
+  int32_t section_number = 0;
+  int32_t last_section_number = 0;
+  // (section_length - 9) / 4, at most 256; negative for a too short section.
+  int32_t program_count = 0;
+  std::array<int32_t, 512> program_number{};
+  std::array<int32_t, kMaxPrograms> PID{};
+  uint32_t CRC_32 = 0;
+
+  // Entries of the program loop that were read (0 when program_count < 0).
+  int32_t EntryCount() const { return program_count > 0 ? program_count : 0; }
+  bool IsPMT(int32_t pid) const;
+  bool IsNIT(int32_t pid) const;
+
+ protected:
+  bool AcceptsPID(int32_t pid) const override { return pid == 0x0000; }
+  void DecodeSection(const TByteView& section) override;
+  void AddTableNodes(TTreeNode& psi) override;
+};
+
+}  // namespace tessaro

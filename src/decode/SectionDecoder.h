@@ -1,0 +1,46 @@
+// The shape every PSI/SI section decoder shares: its own header parser, a copy
+// of the header of the packet it was given, pointer_field, a 5120-byte section
+// buffer, ParseData (gather, then decode) and UpdateTreeViewNode.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "core/ByteView.h"
+#include "core/FileStream.h"
+#include "core/PacketParser.h"
+#include "core/SectionGatherer.h"
+#include "core/TreeNode.h"
+
+namespace tessaro {
+
+class TSectionDecoder {
+ public:
+  explicit TSectionDecoder(std::string className) : className_(std::move(className)) {}
+  virtual ~TSectionDecoder() = default;
+  TSectionDecoder(const TSectionDecoder&) = delete;
+  TSectionDecoder& operator=(const TSectionDecoder&) = delete;
+
+  // Gathers and decodes the section starting in the packet at offset. S_OK,
+  // or the header parser's failure code. A section that does not start here,
+  // fails the PID gate or cannot be gathered leaves the previous fields.
+  uint32_t ParseData(const uint8_t* packet, int32_t packetSize, int64_t offset, const TFileStream* stream);
+  // Adds "PSI" with pointer_field and the table's nodes under parent.
+  uint32_t UpdateTreeViewNode(TTreeNode& parent);
+
+  TTSHeader Header;
+  uint8_t pointer_field = 0;
+
+ protected:
+  virtual bool AcceptsPID(int32_t pid) const = 0;
+  virtual void DecodeSection(const TByteView& section) = 0;
+  // Adds the table's group and its fields under the "PSI" node.
+  virtual void AddTableNodes(TTreeNode& psi) = 0;
+
+ private:
+  std::string className_;
+  TMPEGTSBasePacketParser parser_;
+  TSectionBuffer sectionBuffer_{};
+};
+
+}  // namespace tessaro
