@@ -1,0 +1,97 @@
+// Transport header and adaptation field parsing.
+#include <gtest/gtest.h>
+
+#include "core/PacketParser.h"
+#include "support/TestSupport.h"
+
+namespace tessaro {
+namespace {
+
+using test::Bytes;
+using test::MakePacket;
+
+TEST(PacketParser, ReadsHeaderFieldsAndPayload) {
+  Bytes p = MakePacket({.pid = 0x1ABC, .pusi = true, .cc = 7, .afc = 1, .payload = {1, 2, 3}});
+  p[1] |= 0x80 | 0x20;  // error indicator, priority
+  p[3] |= 0x80;         // scrambling 2
+  TMPEGTSBasePacketParser parser;
+  ASSERT_EQ(parser.ParseData(p.data(), 188), S_OK);
+  const TTSHeader& h = parser.Header;
+  EXPECT_EQ(h.sync_byte, 0x47);
+  EXPECT_EQ(h.transport_error_indicator, 1);
+  EXPECT_EQ(h.payload_unit_start_indicator, 1);
+  EXPECT_EQ(h.transport_priority, 1);
+  EXPECT_EQ(h.PID, 0x1ABC);
+  EXPECT_EQ(h.transport_scrambling_control, 2);
+  EXPECT_EQ(h.continuity_counter, 7);
+  EXPECT_EQ(parser.PayloadLength, 184);
+  EXPECT_EQ(parser.Payload, p.data() + 4);
+}
+
+TEST(PacketParser, AdaptationFieldEdgeCases) {
+  TMPEGTSBasePacketParser parser;
+  // afc 2 with length 0: no flags read, no payload.
+  Bytes empty = MakePacket({.afc = 2, .adaptationLength = 0});
+  empty[5] = 0xFF;  // would be all flags if it were read
+  ASSERT_EQ(parser.ParseData(empty.data(), 188), S_OK);
+  EXPECT_EQ(parser.Header.PCR_flag, 0);
+  EXPECT_EQ(parser.Header.discontinuity_indicator, 0);
+  EXPECT_EQ(parser.PayloadLength, 0);
+  EXPECT_EQ(parser.Payload, nullptr);
+
+  // afc 3 with length 183 fills the packet: payload length 0.
+  Bytes full = MakePacket({.afc = 3, .adaptation = {0x00}, .adaptationLength = 183});
+  ASSERT_EQ(parser.ParseData(full.data(), 188), S_OK);
+  EXPECT_EQ(parser.PayloadLength, 0);
+
+  // A lying length: payload below 0 and nothing is read past 188 bytes.
+  Bytes lying = MakePacket({.afc = 3, .adaptation = {0x00}, .adaptationLength = 250});
+  ASSERT_EQ(parser.ParseData(lying.data(), 188), S_OK);
+  EXPECT_LT(parser.PayloadLength, 1);
+  EXPECT_EQ(parser.Payload, nullptr);
+}
+
+TEST(PacketParser, ClockReferencesAndExtension) {
+  TMPEGTSBasePacketParser parser;
+  Bytes pcr = MakePacket({.afc = 2, .adaptation = {0x18, 0xFF, 0xFF, 0xFF, 0xFF, 0xFE, 0xFF,  // PCR
+                                                   0x00, 0x00, 0x00, 0x00, 0x7E, 0x05}});     // OPCR
+  ASSERT_EQ(parser.ParseData(pcr.data(), 188), S_OK);
+  EXPECT_EQ(parser.Header.program_clock_reference_base, (int64_t{1} << 33) - 1);
+  // Bit 0 of the fifth byte is the extension's top bit: 0xFE leaves it clear.
+  EXPECT_EQ(parser.Header.program_clock_reference_extension, 0xFF);
+  EXPECT_EQ(parser.Header.original_program_clock_reference_base, 0);
+  EXPECT_EQ(parser.Header.original_program_clock_reference_extension, 5);
+  pcr[10] = 0xFF;
+  ASSERT_EQ(parser.ParseData(pcr.data(), 188), S_OK);
+  EXPECT_EQ(parser.Header.program_clock_reference_extension, 0x1FF);
+
+  // Splice countdown, private data, extension with ltw, piecewise rate and seamless splice.
+  Bytes ext = MakePacket({.afc = 2, .adaptation = {0x07, 0xFD, 3, 0xAA, 0xBB, 0xCC, 12, 0xE0, 0x80, 0x05, 0x3F,
+                                                   0xFF, 0xFF, 0x5F, 0xFF, 0xFF, 0xFF, 0xFF}});
+  ASSERT_EQ(parser.ParseData(ext.data(), 188), S_OK);
+  const TTSHeader& h = parser.Header;
+  EXPECT_EQ(h.splice_countdown, 0xFD);
+  EXPECT_EQ(h.transport_private_data_length, 3);
+  EXPECT_EQ(h.private_data[2], 0xCC);
+  EXPECT_EQ(h.adaptation_field_extension_length, 12);
+  EXPECT_EQ(h.ltw_valid_flag, 1);
+  EXPECT_EQ(h.ltw_offset, 5);
+  EXPECT_EQ(h.piecewise_rate, 0x3FFFFF);
+  EXPECT_EQ(h.splice_type, 5);
+  EXPECT_EQ(h.DTS_next_AU, (int64_t{1} << 33) - 1);
+}
+
+TEST(PacketParser, RejectsMissingSyncByteAndKeepsFields) {
+  test::DebugCapture capture;
+  TMPEGTSBasePacketParser parser;
+  Bytes good = MakePacket({.pid = 0x42});
+  ASSERT_EQ(parser.ParseData(good.data(), 188), S_OK);
+  Bytes bad = MakePacket({.pid = 0x99});
+  bad[0] = 0x46;
+  EXPECT_EQ(parser.ParseData(bad.data(), 188), E_FAIL);
+  EXPECT_EQ(parser.Header.PID, 0x42);
+  EXPECT_TRUE(capture.Contains("zrk: Invalid TS packed."));
+}
+
+}  // namespace
+}  // namespace tessaro
