@@ -1,0 +1,301 @@
+// `tessaro-cli list --all` against an independent reading of the same files.
+//
+// tests/data/expected/<name>.list.tsv holds, per packet, the Offset, PID, PLD,
+// AF, CC, PCR and INFO column texts as tshark's MPEG-2 TS dissector reads the
+// transport header (scripts/make_expected.sh). The listing of every real
+// capture and of every 188-byte fixture must match them line for line. The
+// fixtures with other slot sizes and with garbage carry the packets of
+// one-program.ts at known offsets (tests/data/README.md); their listings must
+// put every row on its packet slot and show the same packets.
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cinttypes>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "support/TestSupport.h"
+
+namespace tessaro::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr size_t kColumnCount = 11;
+enum Column { kOffset = 0, kPid = 1, kPcr = 3, kPld = 6, kAf = 7, kCc = 8, kInfo = 10 };
+// The columns an expectation line holds, in its order.
+constexpr int kHeaderColumns[] = {kOffset, kPid, kPld, kAf, kCc, kPcr, kInfo};
+
+std::vector<std::string> SplitTabs(const std::string& line) {
+  std::vector<std::string> fields;
+  size_t start = 0;
+  for (;;) {
+    const size_t tab = line.find('\t', start);
+    fields.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
+    if (tab == std::string::npos) return fields;
+    start = tab + 1;
+  }
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
+std::vector<std::string> ReadLines(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  return SplitLines(text);
+}
+
+std::string ShellQuote(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+struct Listing {
+  std::vector<std::string> lines;
+  int exitStatus = -1;
+};
+
+Listing RunListAll(const std::string& stream) {
+  Listing listing;
+  const std::string command = ShellQuote(TESSARO_CLI_PATH) + " list " + ShellQuote(stream) + " --all";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return listing;
+  std::string text;
+  char chunk[65536];
+  size_t got;
+  while ((got = fread(chunk, 1, sizeof chunk, pipe)) > 0) text.append(chunk, got);
+  const int status = pclose(pipe);
+  listing.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  listing.lines = SplitLines(text);
+  return listing;
+}
+
+// Several tests read the listing of one-program.ts; each file is listed once.
+const Listing& ListAll(const std::string& stream) {
+  static std::map<std::string, Listing> listings;
+  auto found = listings.find(stream);
+  if (found == listings.end()) found = listings.emplace(stream, RunListAll(stream)).first;
+  return found->second;
+}
+
+std::string OffsetText(int64_t offset) {
+  char text[32];
+  std::snprintf(text, sizeof text, "0x%016" PRIX64, offset);
+  return text;
+}
+
+std::string ExpectationPath(const std::string& name) { return TestDataPath("expected/" + name + ".list.tsv"); }
+
+bool IsFixture(const std::string& name) { return fs::exists(TestDataPath(name + ".ts")); }
+
+// Names (file names without ".list.tsv") of the expectation files, fixtures
+// or real captures.
+std::vector<std::string> ExpectationNames(bool fixtures) {
+  static const std::string kSuffix = ".list.tsv";
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(TestDataPath("expected"), ec)) {
+    const std::string file = entry.path().filename().string();
+    if (file.size() <= kSuffix.size() || file.compare(file.size() - kSuffix.size(), kSuffix.size(), kSuffix) != 0)
+      continue;
+    const std::string name = file.substr(0, file.size() - kSuffix.size());
+    if (IsFixture(name) == fixtures) names.push_back(name);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Lists the stream and compares the header columns of every row with the
+// expectation file; reports the first differing line with both texts.
+void ExpectListingMatches(const std::string& stream, const std::string& expectationPath) {
+  const std::vector<std::string> expected = ReadLines(expectationPath);
+  ASSERT_FALSE(expected.empty()) << "empty or unreadable: " << expectationPath;
+  const Listing& listing = ListAll(stream);
+  ASSERT_EQ(listing.exitStatus, 0) << "tessaro-cli list " << stream << " --all";
+
+  const size_t common = std::min(listing.lines.size(), expected.size());
+  for (size_t i = 0; i < common; ++i) {
+    const std::vector<std::string> columns = SplitTabs(listing.lines[i]);
+    if (columns.size() != kColumnCount) {
+      ADD_FAILURE() << stream << " line " << i + 1 << " has " << columns.size()
+                    << " columns instead of 11: " << listing.lines[i];
+      return;
+    }
+    std::string picked;
+    for (int column : kHeaderColumns) picked += (picked.empty() ? "" : "\t") + columns[column];
+    if (picked != expected[i]) {
+      ADD_FAILURE() << stream << ": first difference at line " << i + 1
+                    << " (Offset PID PLD AF CC PCR INFO)\n  tessaro-cli: " << picked
+                    << "\n  tshark:      " << expected[i];
+      return;
+    }
+  }
+  EXPECT_EQ(listing.lines.size(), expected.size())
+      << stream << ": tessaro-cli lists " << listing.lines.size() << " packets, tshark reads " << expected.size();
+}
+
+// --- real captures -----------------------------------------------------------
+
+class CaptureListTest : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(CaptureListTest, HeaderColumnsAgreeWithTshark) {
+  TESSARO_REQUIRE_SHARED_STREAMS();
+  const std::string stream = SharedStreamPath(GetParam() + ".ts");
+  ASSERT_TRUE(fs::exists(stream)) << "capture without its stream: " << stream;
+  ExpectListingMatches(stream, ExpectationPath(GetParam()));
+}
+
+std::string ParamName(const ::testing::TestParamInfo<std::string>& info) {
+  std::string name = info.param;
+  for (char& c : name)
+    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+  return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Captures, CaptureListTest, ::testing::ValuesIn(ExpectationNames(false)), ParamName);
+// An empty expectation folder is caught by CaptureExpectations.EveryCaptureHasOne.
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(CaptureListTest);
+
+TEST(CaptureExpectations, EveryCaptureHasOne) {
+  const std::vector<std::string> names = ExpectationNames(false);
+  EXPECT_FALSE(names.empty()) << "no capture expectations in " << TestDataPath("expected");
+  TESSARO_REQUIRE_SHARED_STREAMS();
+  for (const auto& entry : fs::directory_iterator(SharedStreamPath(""))) {
+    if (entry.path().extension() != ".ts") continue;
+    const std::string name = entry.path().stem().string();
+    EXPECT_TRUE(std::find(names.begin(), names.end(), name) != names.end())
+        << entry.path() << " has no expectation; run scripts/make_expected.sh";
+  }
+}
+
+// --- fixtures ----------------------------------------------------------------
+
+TEST(FixtureListTest, HeaderColumnsAgreeWithTshark) {
+  const std::vector<std::string> names = ExpectationNames(true);
+  ASSERT_GE(names.size(), 2u) << "one-program and two-programs expectations are missing";
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name);
+    ExpectListingMatches(TestDataPath(name + ".ts"), ExpectationPath(name));
+  }
+}
+
+// Where the packets of a fixture lie: packet k starts at
+// firstOffset + k * slot, plus gapBytes from packet gapAfter on.
+struct FixtureLayout {
+  const char* file;
+  int slot;
+  int64_t firstOffset;
+  int gapAfter = -1;
+  int64_t gapBytes = 0;
+};
+
+void PrintTo(const FixtureLayout& layout, std::ostream* os) { *os << layout.file; }
+
+// The fixtures rewritten from one-program.ts: packet k is its packet k.
+const FixtureLayout kRewrittenLayouts[] = {
+    {"slots-192.ts", 192, 4},
+    {"slots-204.ts", 204, 0},
+    {"garbage.ts", 188, 1000, 250, 77},
+};
+const FixtureLayout kLayouts[] = {
+    {"one-program.ts", 188, 0},
+    {"two-programs.ts", 188, 0},
+    kRewrittenLayouts[0],
+    kRewrittenLayouts[1],
+    kRewrittenLayouts[2],
+};
+
+std::string LayoutName(const ::testing::TestParamInfo<FixtureLayout>& info) {
+  std::string name = info.param.file;
+  name = name.substr(0, name.find('.'));
+  for (char& c : name)
+    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+  return name;
+}
+
+class FixtureLayoutTest : public ::testing::TestWithParam<FixtureLayout> {};
+
+// Every packet that has its whole slot in the file is listed once, at its
+// offset; a packet cut short by the end of the file (the last one of
+// slots-192.ts lacks the 4 bytes that would complete its slot, garbage.ts ends
+// in 100 bytes of a packet) is not.
+TEST_P(FixtureLayoutTest, RowsSitOnThePacketSlots) {
+  const FixtureLayout& layout = GetParam();
+  const std::string stream = TestDataPath(layout.file);
+  const auto size = static_cast<int64_t>(fs::file_size(stream));
+  const int64_t packets = (size - layout.firstOffset - layout.gapBytes) / layout.slot;
+  ASSERT_GT(packets, layout.gapAfter);
+
+  const Listing& listing = ListAll(stream);
+  ASSERT_EQ(listing.exitStatus, 0) << "tessaro-cli list " << stream << " --all";
+  ASSERT_EQ(static_cast<int64_t>(listing.lines.size()), packets);
+  for (size_t k = 0; k < listing.lines.size(); ++k) {
+    const std::vector<std::string> columns = SplitTabs(listing.lines[k]);
+    ASSERT_EQ(columns.size(), kColumnCount) << "row " << k << ": " << listing.lines[k];
+    const int64_t offset = layout.firstOffset + static_cast<int64_t>(k) * layout.slot +
+                           (layout.gapAfter >= 0 && static_cast<int>(k) >= layout.gapAfter ? layout.gapBytes : 0);
+    ASSERT_EQ(columns[kOffset], OffsetText(offset)) << "row " << k;
+  }
+}
+
+// The rows of the rewritten fixtures show exactly what the rows of
+// one-program.ts show, apart from the offset: the slot padding and the garbage
+// must not leak into any column.
+class RewrittenFixtureTest : public ::testing::TestWithParam<FixtureLayout> {};
+
+TEST_P(RewrittenFixtureTest, ShowsTheSamePacketsAsOneProgram) {
+  const FixtureLayout& layout = GetParam();
+  const Listing& original = ListAll(TestDataPath("one-program.ts"));
+  const Listing& listing = ListAll(TestDataPath(layout.file));
+  ASSERT_EQ(original.exitStatus, 0);
+  ASSERT_EQ(listing.exitStatus, 0);
+  ASSERT_FALSE(listing.lines.empty());
+  ASSERT_LE(listing.lines.size(), original.lines.size());
+  for (size_t k = 0; k < listing.lines.size(); ++k) {
+    std::vector<std::string> rewritten = SplitTabs(listing.lines[k]);
+    std::vector<std::string> originalColumns = SplitTabs(original.lines[k]);
+    ASSERT_EQ(rewritten.size(), kColumnCount) << listing.lines[k];
+    ASSERT_EQ(originalColumns.size(), kColumnCount) << original.lines[k];
+    rewritten.erase(rewritten.begin());
+    originalColumns.erase(originalColumns.begin());
+    ASSERT_EQ(rewritten, originalColumns) << "packet " << k << "\n  " << layout.file << ": " << listing.lines[k]
+                            << "\n  one-program.ts: " << original.lines[k];
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, FixtureLayoutTest, ::testing::ValuesIn(kLayouts), LayoutName);
+INSTANTIATE_TEST_SUITE_P(Fixtures, RewrittenFixtureTest, ::testing::ValuesIn(kRewrittenLayouts), LayoutName);
+
+TEST(FixtureListTest, GarbageTailIsNotListed) {
+  const std::string stream = TestDataPath("garbage.ts");
+  const auto size = static_cast<int64_t>(fs::file_size(stream));
+  const Listing& listing = ListAll(stream);
+  ASSERT_EQ(listing.exitStatus, 0);
+  ASSERT_FALSE(listing.lines.empty());
+  // The file ends in the first 100 bytes of a packet, right after a whole one.
+  const std::string truncated = OffsetText(size - 100);
+  for (const std::string& line : listing.lines) EXPECT_NE(SplitTabs(line)[kOffset], truncated);
+  EXPECT_EQ(SplitTabs(listing.lines.back())[kOffset], OffsetText(size - 100 - 188));
+}
+
+}  // namespace
+}  // namespace tessaro::test
