@@ -1,0 +1,181 @@
+#include "descriptors/DescriptorRegistry.h"
+
+#include <array>
+
+#include "descriptors/SystemsDescriptors.h"
+
+namespace tessaro {
+namespace {
+
+template <class R>
+std::unique_ptr<TDescriptorRecord> MakeRecord() {
+  return std::make_unique<R>();
+}
+
+// Typed routines behind the row's untyped pointers. A record of another type
+// (never made by the lists, which create each record from its own row) is refused.
+template <class R, auto Parse>
+bool ParseSystemsAs(const uint8_t* bytes, int32_t available, TDescriptorRecord& record) {
+  auto* typed = dynamic_cast<R*>(&record);
+  return typed != nullptr && Parse(bytes, available, *typed);
+}
+template <class R, auto Parse>
+bool ParseDVBAs(TBitStream4& reader, TDescriptorRecord& record) {
+  auto* typed = dynamic_cast<R*>(&record);
+  return typed != nullptr && Parse(reader, *typed);
+}
+template <class R, auto Show>
+bool ShowAs(TTreeNode& parent, const TDescriptorRecord& record) {
+  const auto* typed = dynamic_cast<const R*>(&record);
+  return typed != nullptr && Show(parent, *typed);
+}
+
+// A systems descriptor: accepted in PMT loops only.
+template <class R, auto Parse, auto Show>
+constexpr TDescriptorEntry Systems(uint8_t tag, const char* name) {
+  return {tag, name, kProgramLoops, &MakeRecord<R>, &ParseSystemsAs<R, Parse>, nullptr, &ShowAs<R, Show>};
+}
+
+// A DVB or user-defined descriptor: accepted in every loop.
+template <class R, auto Parse, auto Show>
+constexpr TDescriptorEntry DVB(uint8_t tag, const char* name) {
+  return {tag, name, kProgramLoops | kSILoops, &MakeRecord<R>, nullptr, &ParseDVBAs<R, Parse>, &ShowAs<R, Show>};
+}
+
+// A DVB or user-defined descriptor whose routines are not plugged in yet: the
+// lists accept its tag but end their walk there. Plugging one in replaces
+// DVBToDo(tag, name) with DVB<record type, Parse_x, TreeView_Update_x>(tag, name).
+constexpr TDescriptorEntry DVBToDo(uint8_t tag, const char* name) {
+  return {tag, name, kProgramLoops | kSILoops, nullptr, nullptr, nullptr, nullptr};
+}
+
+using TFR = TFieldRecord;
+
+constexpr TDescriptorEntry kRows[] = {
+    // ISO/IEC 13818-1 systems descriptors.
+    Systems<TFR, Parse_video_stream_descriptor, TreeView_Update_video_stream_descriptor>(0x02, "video_stream_descriptor"),
+    Systems<TFR, Parse_audio_stream_descriptor, TreeView_Update_audio_stream_descriptor>(0x03, "audio_stream_descriptor"),
+    Systems<TFR, Parse_hierarchy_descriptor, TreeView_Update_hierarchy_descriptor>(0x04, "hierarchy_descriptor"),
+    Systems<Tregistration_descriptor_class, Parse_registration_descriptor, TreeView_Update_registration_descriptor>(
+        0x05, "registration_descriptor"),
+    Systems<TFR, Parse_data_stream_alignment_descriptor, TreeView_Update_data_stream_alignment_descriptor>(
+        0x06, "data_stream_alignment_descriptor"),
+    Systems<TFR, Parse_target_background_grid_descriptor, TreeView_Update_target_background_grid_descriptor>(
+        0x07, "target_background_grid_descriptor"),
+    Systems<TFR, Parse_video_window_descriptor, TreeView_Update_video_window_descriptor>(0x08, "video_window_descriptor"),
+    Systems<TCA_descriptor_class, Parse_CA_descriptor, TreeView_Update_CA_descriptor>(0x09, "CA_descriptor"),
+    Systems<TFR, Parse_ISO_639_language_descriptor, TreeView_Update_ISO_639_language_descriptor>(
+        0x0A, "ISO_639_language_descriptor"),
+    Systems<TFR, Parse_system_clock_descriptor, TreeView_Update_system_clock_descriptor>(0x0B, "system_clock_descriptor"),
+    Systems<TFR, Parse_multiplex_buffer_utilization_descriptor,
+            TreeView_Update_multiplex_buffer_utilization_descriptor>(0x0C, "multiplex_buffer_utilization_descriptor"),
+    Systems<TFR, Parse_copyright_descriptor, TreeView_Update_copyright_descriptor>(0x0D, "copyright_descriptor"),
+    Systems<TFR, Parse_maximum_bitrate_descriptor, TreeView_Update_maximum_bitrate_descriptor>(
+        0x0E, "maximum_bitrate_descriptor"),
+    Systems<TFR, Parse_private_data_indicator_descriptor, TreeView_Update_private_data_indicator_descriptor>(
+        0x0F, "private_data_indicator_descriptor"),
+    Systems<TFR, Parse_smoothing_buffer_descriptor, TreeView_Update_smoothing_buffer_descriptor>(
+        0x10, "smoothing_buffer_descriptor"),
+    Systems<TFR, Parse_STD_descriptor, TreeView_Update_STD_descriptor>(0x11, "STD_descriptor"),
+    Systems<TFR, Parse_ibp_descriptor, TreeView_Update_ibp_descriptor>(0x12, "ibp_descriptor"),
+    Systems<TFR, Parse_MPEG_4_video_descriptor, TreeView_Update_MPEG_4_video_descriptor>(0x1B, "MPEG_4_video_descriptor"),
+    Systems<TFR, Parse_MPEG_4_audio_descriptor, TreeView_Update_MPEG_4_audio_descriptor>(0x1C, "MPEG_4_audio_descriptor"),
+    Systems<TFR, Parse_IOD_descriptor, TreeView_Update_IOD_descriptor>(0x1D, "IOD_descriptor"),
+    Systems<TFR, Parse_SL_descriptor, TreeView_Update_SL_descriptor>(0x1E, "SL_descriptor"),
+    Systems<TFR, Parse_FMC_descriptor, TreeView_Update_FMC_descriptor>(0x1F, "FMC_descriptor"),
+    Systems<TFR, Parse_External_ES_ID_descriptor, TreeView_Update_External_ES_ID_descriptor>(
+        0x20, "External_ES_ID_descriptor"),
+    Systems<TFR, Parse_Muxcode_descriptor, TreeView_Update_Muxcode_descriptor>(0x21, "Muxcode_descriptor"),
+    Systems<TFR, Parse_FmxBufferSize_descriptor, TreeView_Update_FmxBufferSize_descriptor>(
+        0x22, "FmxBufferSize_descriptor"),
+    Systems<TFR, Parse_MultiplexBuffer_descriptor, TreeView_Update_MultiplexBuffer_descriptor>(
+        0x23, "MultiplexBuffer_descriptor"),
+
+    // ETSI EN 300 468 descriptors.
+    DVBToDo(0x40, "network_name_descriptor"),
+    DVBToDo(0x41, "service_list_descriptor"),
+    DVBToDo(0x42, "stuffing_descriptor"),
+    DVBToDo(0x43, "satellite_delivery_system_descriptor"),
+    DVBToDo(0x44, "cable_delivery_system_descriptor"),
+    DVBToDo(0x45, "VBI_data_descriptor"),
+    DVBToDo(0x46, "VBI_teletext_descriptor"),
+    DVBToDo(0x47, "bouquet_name_descriptor"),
+    DVBToDo(0x48, "service_descriptor"),
+    DVBToDo(0x49, "country_availability_descriptor"),
+    DVBToDo(0x4A, "linkage_descriptor"),
+    DVBToDo(0x4B, "NVOD_reference_descriptor"),
+    DVBToDo(0x4C, "time_shifted_service_descriptor"),
+    DVBToDo(0x4D, "short_event_descriptor"),
+    DVBToDo(0x4E, "extended_event_descriptor"),
+    DVBToDo(0x4F, "time_shifted_event_descriptor"),
+    DVBToDo(0x50, "component_descriptor"),
+    DVBToDo(0x51, "mosaic_descriptor"),
+    DVBToDo(0x52, "stream_identifier_descriptor"),
+    DVBToDo(0x53, "CA_identifier_descriptor"),
+    DVBToDo(0x54, "content_descriptor"),
+    DVBToDo(0x55, "parental_rating_descriptor"),
+    DVBToDo(0x56, "teletext_descriptor"),
+    DVBToDo(0x57, "telephone_descriptor"),
+    DVBToDo(0x58, "local_time_offset_descriptor"),
+    DVBToDo(0x59, "subtitling_descriptor"),
+    DVBToDo(0x5A, "terrestrial_delivery_system_descriptor"),
+    DVBToDo(0x5B, "multilingual_network_name_descriptor"),
+    DVBToDo(0x5C, "multilingual_bouquet_name_descriptor"),
+    DVBToDo(0x5D, "multilingual_service_name_descriptor"),
+    DVBToDo(0x5E, "multilingual_component_descriptor"),
+    DVBToDo(0x5F, "private_data_specifier_descriptor"),
+    DVBToDo(0x60, "service_move_descriptor"),
+    DVBToDo(0x61, "short_smoothing_buffer_descriptor"),
+    DVBToDo(0x62, "frequency_list_descriptor"),
+    DVBToDo(0x63, "partial_transport_stream_descriptor"),
+    DVBToDo(0x64, "data_broadcast_descriptor"),
+    DVBToDo(0x65, "scrambling_descriptor"),
+    DVBToDo(0x66, "data_broadcast_id_descriptor"),
+    DVBToDo(0x67, "transport_stream_descriptor"),
+    DVBToDo(0x68, "DSNG_descriptor"),
+    DVBToDo(0x69, "PDC_descriptor"),
+    DVBToDo(0x6A, "AC_3_descriptor"),
+    DVBToDo(0x6B, "ancillary_data_descriptor"),
+    DVBToDo(0x6C, "cell_list_descriptor"),
+    DVBToDo(0x6D, "cell_frequency_link_descriptor"),
+    DVBToDo(0x6E, "announcement_support_descriptor"),
+    DVBToDo(0x6F, "application_signalling_descriptor"),
+    DVBToDo(0x70, "adaptation_field_data_descriptor"),
+    DVBToDo(0x71, "service_identifier_descriptor"),
+    DVBToDo(0x72, "service_availability_descriptor"),
+    DVBToDo(0x73, "default_authority_descriptor"),
+    DVBToDo(0x74, "related_content_descriptor"),
+    DVBToDo(0x75, "TVA_id_descriptor"),
+    DVBToDo(0x76, "content_identifier_descriptor"),
+    DVBToDo(0x77, "time_slice_fec_identifier_descriptor"),
+    DVBToDo(0x78, "ECM_repetition_rate_descriptor"),
+
+    // Tags 0x80 to 0xFE all use this row.
+    DVBToDo(0x80, "user_defined"),
+};
+
+constexpr uint8_t kFirstUserDefined = 0x80;
+constexpr uint8_t kLastUserDefined = 0xFE;
+constexpr TDescriptorEntry kNoDescriptor{};
+
+const std::array<const TDescriptorEntry*, 256>& RowsByTag() {
+  static const std::array<const TDescriptorEntry*, 256> byTag = [] {
+    std::array<const TDescriptorEntry*, 256> table{};
+    table.fill(&kNoDescriptor);
+    for (const TDescriptorEntry& row : kRows) table[row.tag] = &row;
+    for (int tag = kFirstUserDefined; tag <= kLastUserDefined; ++tag) table[tag] = table[kFirstUserDefined];
+    return table;
+  }();
+  return byTag;
+}
+
+}  // namespace
+
+const TDescriptorEntry& FindDescriptor(uint8_t tag) { return *RowsByTag()[tag]; }
+
+const char* DescriptorName(uint8_t tag) {
+  const char* name = FindDescriptor(tag).name;
+  return name != nullptr ? name : "";
+}
+
+}  // namespace tessaro

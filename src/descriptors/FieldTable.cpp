@@ -1,0 +1,193 @@
+#include "descriptors/FieldTable.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <stdexcept>
+#include <string>
+#include <utility>
+
+#include "core/Diagnostics.h"
+#include "core/TextHelpers.h"
+#include "descriptors/DescriptorForm.h"
+#include "descriptors/DescriptorRegistry.h"
+
+namespace tessaro {
+namespace {
+
+std::span<const TFieldDesc> Body(const TFieldDesc& d) { return {d.body, d.bodyCount}; }
+
+std::string FieldText(const TFieldDesc& d, uint64_t value) {
+  const std::string suffix = d.suffix != nullptr ? std::string(d.suffix) : BitsSuffix(d.bits);
+  switch (d.show) {
+    case TFieldShow::Hex:
+      return HexField(d.label, value, (d.bits + 7) / 8 * 2, suffix);
+    case TFieldShow::ISO639:
+      return ISO639FieldText(static_cast<uint32_t>(value));
+    default:
+      return DescriptorFieldText(d.label, value, suffix);
+  }
+}
+
+// Walks a description list. Parsing, it reads each field from the reader and
+// appends it to the record; showing, it takes the same values back from the
+// record in the same order and adds nodes. Lengths, counters and conditions
+// are worked out from those values either way, so both walks take the same path.
+class TFieldWalker {
+ public:
+  TFieldWalker(TBitStream4& reader, int32_t available, TFieldRecord& record)
+      : reader_(&reader), available_(available), out_(&record), in_(record) {}
+  explicit TFieldWalker(const TFieldRecord& record) : in_(record) {}
+
+  // False when a Needs entry refuses the descriptor (parsing only). parent is
+  // null while parsing and for loop entries that are not shown.
+  bool Walk(std::span<const TFieldDesc> list, TTreeNode* parent) {
+    for (const TFieldDesc& d : list) {
+      switch (d.kind) {
+        case TFieldKind::Needs:
+          if (Parsing() && available_ < static_cast<int64_t>(d.value)) return false;
+          break;
+        case TFieldKind::Field: {
+          const uint64_t value = NextValue(d.bits);
+          scope_.emplace_back(d.label, value);
+          if (parent != nullptr && d.show != TFieldShow::Hidden) parent->Add(FieldText(d, value));
+          break;
+        }
+        case TFieldKind::Marker:
+          if (parent != nullptr) parent->Add(EmptyField(d.label, ""));
+          break;
+        case TFieldKind::Run: {
+          const uint8_t* data = nullptr;
+          const int32_t count = NextRun(Resolve(d.length), data);
+          if (parent != nullptr) AddByteRunGroup(*parent, d.label, data, count);
+          break;
+        }
+        case TFieldKind::When:
+          if (Lookup(d.label) == d.value && !Walk(Body(d), parent)) return false;
+          break;
+        case TFieldKind::Loop:
+          if (!WalkLoop(d, parent)) return false;
+          break;
+      }
+    }
+    return true;
+  }
+
+ private:
+  bool Parsing() const { return reader_ != nullptr; }
+
+  bool WalkLoop(const TFieldDesc& d, TTreeNode* parent) {
+    int64_t counter = Resolve(d.length);
+    const int64_t entryBytes = std::max(d.entry.bytes, 1);
+    const int64_t shown = d.wholeEntriesOnly ? std::max<int64_t>(counter, 0) / entryBytes : kMaxLoopEntries;
+    TTreeNode* group = (parent != nullptr && d.label[0] != '\0') ? &parent->Add(d.label) : parent;
+    for (int32_t i = 0; counter > 0 && i < kMaxLoopEntries; ++i) {
+      const size_t outer = scope_.size();
+      TTreeNode* entry = (group != nullptr && i < shown) ? &group->Add(d.entryPrefix + std::to_string(i)) : nullptr;
+      if (!Walk(Body(d), entry)) return false;
+      int64_t size = d.entry.bytes;
+      for (const char* field : d.entry.lengthFields)
+        if (field != nullptr) size += static_cast<int64_t>(Lookup(field));
+      counter -= std::max<int64_t>(size, 1);
+      scope_.resize(outer);
+    }
+    return true;
+  }
+
+  uint64_t NextValue(int bits) {
+    if (!Parsing()) {
+      if (valueAt_ >= in_.values.size()) throw std::out_of_range("record holds fewer values than its table");
+      return in_.values[valueAt_++];
+    }
+    uint64_t value = 0;
+    if (bits > 32) {
+      value = static_cast<uint64_t>(reader_->GetBits(bits - 32)) << 32;
+      value |= reader_->GetBits(32);
+    } else {
+      value = reader_->GetBits(bits);
+    }
+    out_->values.push_back(value);
+    return value;
+  }
+
+  // Returns the bytes of the run that lie inside the data. data is set only
+  // while showing.
+  int32_t NextRun(int64_t declared, const uint8_t*& data) {
+    if (!Parsing()) {
+      const uint64_t count = NextValue(0);
+      if (count > in_.bytes.size() - byteAt_) throw std::out_of_range("record holds fewer bytes than its runs");
+      data = in_.bytes.data() + byteAt_;
+      byteAt_ += count;
+      return static_cast<int32_t>(count);
+    }
+    const int32_t room = std::max(reader_->BytesRemaining(), 0);
+    const size_t start = out_->bytes.size();
+    out_->bytes.resize(start + static_cast<size_t>(room));
+    const int32_t copied = ReadByteRun(*reader_, declared, out_->bytes.data() + start, room);
+    out_->bytes.resize(start + static_cast<size_t>(copied));
+    out_->values.push_back(static_cast<uint64_t>(copied));
+    return copied;
+  }
+
+  uint64_t Lookup(const char* label) const {
+    for (auto it = scope_.rbegin(); it != scope_.rend(); ++it)
+      if (std::strcmp(it->first, label) == 0) return it->second;
+    throw std::logic_error("field table refers to a field it has not read");
+  }
+
+  int64_t Resolve(const TLengthSource& length) const {
+    const uint64_t base = length.field != nullptr ? Lookup(length.field) : in_.descriptor_length;
+    return static_cast<int64_t>(std::min<uint64_t>(base, std::numeric_limits<uint32_t>::max())) - length.minus;
+  }
+
+  TBitStream4* reader_ = nullptr;
+  int64_t available_ = 0;
+  TFieldRecord* out_ = nullptr;
+  const TFieldRecord& in_;
+  size_t valueAt_ = 0;
+  size_t byteAt_ = 0;
+  std::vector<std::pair<const char*, uint64_t>> scope_;
+};
+
+void StartRecord(TBitStream4& reader, TFieldRecord& record) {
+  record.values.clear();
+  record.bytes.clear();
+  record.descriptor_tag = reader.GetBits8();
+  record.descriptor_length = reader.GetBits8();
+}
+
+}  // namespace
+
+bool ParseSystemsFields(const char* routine, const TFieldTable& table, const uint8_t* bytes, int32_t available,
+                        TFieldRecord& record) {
+  return Guarded(routine, false, [&] {
+    record.values.clear();
+    record.bytes.clear();
+    record.descriptor_tag = 0;
+    record.descriptor_length = 0;
+    if (bytes == nullptr || available < std::max(table.needs, 2)) return false;
+    TBitStream4 reader;
+    reader.SetData(bytes, available);
+    StartRecord(reader, record);
+    if (table.lengthMustFit && static_cast<int64_t>(record.descriptor_length) + 2 > available) return false;
+    return TFieldWalker(reader, available, record).Walk({table.fields, table.count}, nullptr);
+  });
+}
+
+bool ParseDVBFields(const char* routine, const TFieldTable& table, TBitStream4& reader, TFieldRecord& record) {
+  return Guarded(routine, false, [&] {
+    StartRecord(reader, record);
+    TFieldWalker(reader, std::numeric_limits<int32_t>::max(), record).Walk({table.fields, table.count}, nullptr);
+    return true;
+  });
+}
+
+bool ShowFields(const char* routine, const TFieldTable& table, TTreeNode& parent, const TFieldRecord& record) {
+  return Guarded(routine, false, [&] {
+    TTreeNode& node = AddDescriptorNode(parent, DescriptorName(table.tag), record);
+    TFieldWalker(record).Walk({table.fields, table.count}, &node);
+    return true;
+  });
+}
+
+}  // namespace tessaro

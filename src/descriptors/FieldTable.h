@@ -1,0 +1,176 @@
+// Descriptors written as data. A descriptor's syntax is a list of field
+// descriptions (fields of n bits, byte runs, loops, conditional blocks); one
+// walker goes through that list both to parse the descriptor into a
+// TFieldRecord and to show the record, so parse and display cannot disagree.
+//
+// Reads go through the bit reader, so nothing outside the bytes it was given
+// is ever touched: fields past the end read as 0 and byte runs are cut there.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "core/BitStream.h"
+#include "core/TreeNode.h"
+#include "descriptors/DescriptorRecord.h"
+
+namespace tessaro {
+
+// The record of a table-driven descriptor: every field value and the byte
+// count of every run in walk order, and the bytes of the runs.
+struct TFieldRecord : TDescriptorRecord {
+  std::vector<uint64_t> values;
+  std::vector<uint8_t> bytes;
+};
+
+enum class TFieldKind : uint8_t { Field, Marker, Run, Loop, When, Needs };
+enum class TFieldShow : uint8_t { Decimal, Hex, ISO639, Hidden };
+
+// A byte count: descriptor_length, or the value of a field met earlier (the
+// innermost first), less a constant.
+struct TLengthSource {
+  const char* field = nullptr;
+  int32_t minus = 0;
+};
+
+// One entry of a loop takes bytes plus the values of up to two of its own
+// length fields.
+struct TEntrySize {
+  int32_t bytes = 1;
+  const char* lengthFields[2] = {nullptr, nullptr};
+};
+
+struct TFieldDesc {
+  TFieldKind kind = TFieldKind::Field;
+  // Field, Marker: the label. Run, Loop: the group ("" puts the contents
+  // directly under the parent). When: the field tested.
+  const char* label = "";
+  int bits = 0;
+  TFieldShow show = TFieldShow::Decimal;
+  const char* suffix = nullptr;  // nullptr: BitsSuffix(bits)
+  TLengthSource length{};        // Run: its byte count; Loop: its counter
+  // Loop: entries are read while the counter is above 0, each lowering it
+  // by its size; an entry node is the prefix followed by the index.
+  const char* entryPrefix = "";
+  TEntrySize entry{};
+  bool wholeEntriesOnly = false;  // show only counter / entry bytes entries
+  uint32_t value = 0;             // When: the enabling value; Needs: least bytes available
+  const TFieldDesc* body = nullptr;  // Loop entry, When block
+  size_t bodyCount = 0;
+};
+
+// A descriptor's description. needs and lengthMustFit are the acceptance rules
+// of the systems descriptors (least bytes available; descriptor_length + 2
+// within them); the DVB routines accept everything and leave them 0.
+struct TFieldTable {
+  uint8_t tag = 0;  // the dispatch-table row whose name the descriptor node shows
+  int32_t needs = 0;
+  bool lengthMustFit = false;
+  const TFieldDesc* fields = nullptr;
+  size_t count = 0;
+};
+
+// Loops never hold more entries than this; with descriptor_length at most 255
+// no loop of a descriptor that stays within its length comes near it.
+inline constexpr int32_t kMaxLoopEntries = 256;
+
+// Builders for the description lists.
+namespace fields {
+
+constexpr TFieldDesc Bits(const char* label, int bits, const char* suffix = nullptr) {
+  TFieldDesc d;
+  d.label = label;
+  d.bits = bits;
+  d.suffix = suffix;
+  return d;
+}
+// Shown as " : 0x" and two upper-case hex digits per byte.
+constexpr TFieldDesc HexBits(const char* label, int bits) {
+  TFieldDesc d = Bits(label, bits);
+  d.show = TFieldShow::Hex;
+  return d;
+}
+// Read and kept but not shown.
+constexpr TFieldDesc Hidden(int bits) {
+  TFieldDesc d = Bits("", bits);
+  d.show = TFieldShow::Hidden;
+  return d;
+}
+constexpr TFieldDesc ISO639() {
+  TFieldDesc d = Bits("ISO_639_language_code", 24);
+  d.show = TFieldShow::ISO639;
+  return d;
+}
+// A node made of the padded label and " : " only.
+constexpr TFieldDesc Marker(const char* label) {
+  TFieldDesc d;
+  d.kind = TFieldKind::Marker;
+  d.label = label;
+  return d;
+}
+constexpr TLengthSource DescriptorLength(int32_t minus = 0) { return {nullptr, minus}; }
+constexpr TLengthSource LengthField(const char* field, int32_t minus = 0) { return {field, minus}; }
+constexpr TFieldDesc Run(const char* group, TLengthSource length) {
+  TFieldDesc d;
+  d.kind = TFieldKind::Run;
+  d.label = group;
+  d.length = length;
+  return d;
+}
+// Rejects the descriptor (systems parse) when fewer than bytes are available.
+constexpr TFieldDesc Needs(uint32_t bytes) {
+  TFieldDesc d;
+  d.kind = TFieldKind::Needs;
+  d.value = bytes;
+  return d;
+}
+template <size_t N>
+constexpr TFieldDesc When(const char* field, uint32_t equals, const TFieldDesc (&block)[N]) {
+  TFieldDesc d;
+  d.kind = TFieldKind::When;
+  d.label = field;
+  d.value = equals;
+  d.body = block;
+  d.bodyCount = N;
+  return d;
+}
+enum class TLoopShow : uint8_t { EveryEntry, WholeEntries };
+template <size_t N>
+constexpr TFieldDesc Loop(const char* group, const char* entryPrefix, TLengthSource counter, TEntrySize entry,
+                          const TFieldDesc (&body)[N], TLoopShow show = TLoopShow::EveryEntry) {
+  TFieldDesc d;
+  d.kind = TFieldKind::Loop;
+  d.label = group;
+  d.entryPrefix = entryPrefix;
+  d.length = counter;
+  d.entry = entry;
+  d.wholeEntriesOnly = show == TLoopShow::WholeEntries;
+  d.body = body;
+  d.bodyCount = N;
+  return d;
+}
+template <size_t N>
+constexpr TFieldTable Table(uint8_t tag, int32_t needs, bool lengthMustFit, const TFieldDesc (&list)[N]) {
+  return {tag, needs, lengthMustFit, list, N};
+}
+template <size_t N>
+constexpr TFieldTable Table(uint8_t tag, const TFieldDesc (&list)[N]) {
+  return {tag, 0, false, list, N};
+}
+
+}  // namespace fields
+
+// Systems descriptor: bytes points at descriptor_tag, available bytes of the
+// loop follow. False when the table's acceptance rules refuse the descriptor.
+// routine names the diagnostic of an unexpected failure.
+bool ParseSystemsFields(const char* routine, const TFieldTable& table, const uint8_t* bytes, int32_t available,
+                        TFieldRecord& record);
+// DVB descriptor: the reader stands at descriptor_tag. True unless an
+// unexpected failure occurs.
+bool ParseDVBFields(const char* routine, const TFieldTable& table, TBitStream4& reader, TFieldRecord& record);
+// Adds the descriptor node and its fields under parent.
+bool ShowFields(const char* routine, const TFieldTable& table, TTreeNode& parent, const TFieldRecord& record);
+
+}  // namespace tessaro
