@@ -97,7 +97,7 @@ bool TStreamBrowser::RefreshPosition(int64_t offset) {
   int32_t size = 0;
   int32_t start = 0;
   if (!GetTSStreamType(FBuffer.data(), n, size, start)) return false;
-  FillRows(offset, n);
+  FillRows(offset, n, FPacketSize);
   return true;
 }
 
@@ -106,16 +106,16 @@ int TStreamBrowser::LoadRowsFrom(int64_t offset) {
   FVisibleRows = visibleRows_;
   if (!FFileStream) return 0;
   const int64_t n = FFileStream->ReadAt(offset, FBuffer.data(), int64_t{FPacketSize} * kPageSlots);
-  return FillRows(offset, n);
+  return FillRows(offset, n, kTSPacketSize);
 }
 
-int TStreamBrowser::FillRows(int64_t offset, int64_t byteCount) {
+int TStreamBrowser::FillRows(int64_t offset, int64_t byteCount, int32_t packetBytes) {
   const int rowLimit = std::clamp(FVisibleRows, 1, kMaxRows);
   FRowCount = 0;
   int64_t i = 0;
-  while (i <= byteCount - FPacketSize) {
+  while (i <= byteCount - packetBytes) {
     if (FBuffer[static_cast<size_t>(i)] == 0x47) {
-      ParseTSPacket(FRowCount, FBuffer.data() + i, FPacketSize, offset + i);
+      ParseTSPacket(FRowCount, FBuffer.data() + i, byteCount - i, offset + i);
       if (++FRowCount >= rowLimit) break;
       i += FPacketSize;
     } else {
@@ -127,7 +127,7 @@ int TStreamBrowser::FillRows(int64_t offset, int64_t byteCount) {
 
 bool TStreamBrowser::ParseTSPacket(int row, const uint8_t* packet, int64_t available, int64_t offset) {
   return Guarded("TForm1.ParseTSPacket", false, [&] {
-    if (FPacketSize > available || row < 0 || row >= kMaxRows) return false;
+    if (available < kTSPacketSize || row < 0 || row >= kMaxRows) return false;
     TPacketRow& r = FRows[static_cast<size_t>(row)];
     r.Offset = offset;
     if (FPacketParser.ParseData(packet, kTSPacketSize) != S_OK) return false;

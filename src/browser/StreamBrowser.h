@@ -65,8 +65,9 @@ class TStreamBrowser {
   // Loads the page at offset; false when no stream is open or the bytes there
   // hold no packet pattern (the rows then stay as they were).
   bool RefreshPosition(int64_t offset);
-  // Fills the rows from the packet slots at offset without asking for a packet
-  // pattern first (the last few packets of a file); returns the row count.
+  // Fills the rows from the packets at offset without asking for a packet
+  // pattern first, and takes a last packet whose slot is cut short as long as
+  // its 188 bytes are there (the end of a file); returns the row count.
   int LoadRowsFrom(int64_t offset);
   bool ParseTSPacket(int row, const uint8_t* packet, int64_t available, int64_t offset);
   int RowCount() const { return FRowCount; }
@@ -118,7 +119,8 @@ class TStreamBrowser {
   bool ScanForward(int64_t start, int64_t& found, Hit&& hit);
   TSearchOutcome RunSearch(bool (TStreamBrowser::*scan)(int64_t, int64_t&), int64_t start);
   bool FindSection(uint16_t pid, bool (*tableMatches)(int32_t), int64_t start, int64_t& found);
-  int FillRows(int64_t offset, int64_t byteCount);
+  // Rows from FBuffer; a row needs packetBytes from its sync byte.
+  int FillRows(int64_t offset, int64_t byteCount, int32_t packetBytes);
   int32_t PSIKindOf(int32_t pid, int64_t offset);
   void DecodePATAt(const uint8_t* packet, int64_t offset);
   void ClearViews();

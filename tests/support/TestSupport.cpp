@@ -1,6 +1,9 @@
 #include "support/TestSupport.h"
 
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <cstdio>
 
 #include <algorithm>
 #include <atomic>
@@ -99,6 +102,22 @@ TempFile::~TempFile() {
 Bytes ReadFileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+CliResult RunCli(const std::string& arguments) {
+  CliResult result;
+  TempFile errors({}, ".err");
+  const std::string command = std::string("'") + TESSARO_CLI_PATH + "' " + arguments + " 2>'" + errors.Path() + "'";
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (pipe == nullptr) return result;
+  char chunk[65536];
+  size_t n;
+  while ((n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) result.out.append(chunk, n);
+  const int status = ::pclose(pipe);
+  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  const Bytes err = ReadFileBytes(errors.Path());
+  result.err.assign(err.begin(), err.end());
+  return result;
 }
 
 }  // namespace tessaro::test

@@ -77,4 +77,13 @@ class TempFile {
 
 Bytes ReadFileBytes(const std::string& path);
 
+// Runs tessaro-cli with the given arguments (already quoted for the shell);
+// standard error is kept apart from standard output.
+struct CliResult {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+CliResult RunCli(const std::string& arguments);
+
 }  // namespace tessaro::test

@@ -1,0 +1,111 @@
+// The tessaro-cli contract: outputs, messages and exit codes.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "support/TestSupport.h"
+
+namespace tessaro {
+namespace {
+
+using test::RunCli;
+using test::TestDataPath;
+
+std::string Quote(const std::string& path) { return "'" + path + "'"; }
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+TEST(CommandLine, ProbeReportsSlotSizeOrRefuses) {
+  auto r = RunCli("probe " + Quote(TestDataPath("slots-204.ts")));
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, "packet_size=204 start_offset=0 slots=600\n");
+  test::TempFile notStream(test::Bytes(5000, 0x47 ^ 0xFF));
+  r = RunCli("probe " + Quote(notStream.Path()));
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_EQ(r.err, "Not valid transport stream\n");
+  EXPECT_EQ(r.out, "");
+  test::TempFile empty({});
+  EXPECT_EQ(RunCli("probe " + Quote(empty.Path())).exitCode, 2);
+  EXPECT_EQ(RunCli("probe /nonexistent.ts").exitCode, 2);
+  EXPECT_EQ(RunCli("probe").exitCode, 2);
+  EXPECT_EQ(RunCli("frobnicate x").exitCode, 2);
+  EXPECT_EQ(RunCli("list --help").exitCode, 0);
+}
+
+TEST(CommandLine, ListPagesAndChecksItsArguments) {
+  const std::string file = Quote(TestDataPath("one-program.ts"));
+  auto r = RunCli("list " + file + " --rows 5 --offset 0x178");
+  ASSERT_EQ(r.exitCode, 0);
+  const auto lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 5u);
+  EXPECT_EQ(lines[0].substr(0, 18), "0x0000000000000178");
+  EXPECT_EQ(std::count(lines[0].begin(), lines[0].end(), '\t'), 10);
+  // A decimal offset off a packet start is re-synchronised to the next sync byte.
+  EXPECT_EQ(Lines(RunCli("list " + file + " --rows 1 --offset 377").out)[0].substr(0, 18), "0x0000000000000234");
+  EXPECT_EQ(RunCli("list " + file + " --rows 0").exitCode, 2);
+  EXPECT_EQ(RunCli("list " + file + " --rows 101").exitCode, 2);
+  EXPECT_EQ(RunCli("list " + file + " --offset banana").exitCode, 2);
+  EXPECT_EQ(RunCli("list " + file + " --offset 0xFFFFFFFFFF").exitCode, 1);
+}
+
+TEST(CommandLine, ListAllShowsEveryPacketOnce) {
+  // Garbage before and inside the stream and a cut last packet.
+  const auto r = RunCli("list " + Quote(TestDataPath("garbage.ts")) + " --all");
+  ASSERT_EQ(r.exitCode, 0);
+  const auto lines = Lines(r.out);
+  const auto probe = RunCli("list " + Quote(TestDataPath("one-program.ts")) + " --all");
+  EXPECT_EQ(lines.size(), 500u);
+  int64_t previous = -1;
+  for (const std::string& line : lines) {
+    const int64_t offset = std::stoll(line.substr(2, 16), nullptr, 16);
+    EXPECT_GT(offset, previous);
+    previous = offset;
+  }
+  EXPECT_EQ(Lines(probe.out).size(), 613u);
+}
+
+TEST(CommandLine, FindPrintsTheHitOrNotFound) {
+  const std::string file = Quote(TestDataPath("two-programs.ts"));
+  // The first PAT is the second packet; Find PID from it finds it again,
+  // Find Next PAT goes on to the next one.
+  auto r = RunCli("find " + file + " --pid 0x0000");
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, "0x00000000000000BC\n");
+  EXPECT_EQ(RunCli("find " + file + " --pid 0x0000 --from 188").out, "0x00000000000000BC\n");
+  r = RunCli("find " + file + " --next pat --from 0xBC");
+  EXPECT_EQ(r.exitCode, 0);
+  ASSERT_EQ(r.out.size(), 19u);
+  EXPECT_GT(std::stoll(r.out.substr(2), nullptr, 16), 0xBC);
+  r = RunCli("find " + file + " --next pmt");
+  EXPECT_EQ(r.exitCode, 0);
+  r = RunCli("find " + file + " --pid 0x1ABC");
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.out, "Not found\n");
+  r = RunCli("find " + file + " --pid 0X0100");
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_EQ(r.err, "PID must be in 0xXXXX format.\n");
+  EXPECT_EQ(RunCli("find " + file + " --pid 0x2000").err, "0x2000 is out of range.\n");
+  EXPECT_EQ(RunCli("find " + file + " --next sit").exitCode, 2);
+  EXPECT_EQ(RunCli("find " + file).exitCode, 2);
+  EXPECT_EQ(RunCli("find " + file + " --pid 0x0000 --next pat").exitCode, 2);
+}
+
+TEST(CommandLine, PidsListsBothSeenListsInTextOrder) {
+  const auto r = RunCli("pids " + Quote(TestDataPath("two-programs.ts")));
+  ASSERT_EQ(r.exitCode, 0);
+  const auto lines = Lines(r.out);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines[0], "Seen PIDs:");
+  const auto programs = std::find(lines.begin(), lines.end(), "Seen Programs:");
+  ASSERT_NE(programs, lines.end());
+  EXPECT_TRUE(std::is_sorted(lines.begin() + 1, programs));
+  EXPECT_EQ(programs + 3, lines.end());  // two programs
+}
+
+}  // namespace
+}  // namespace tessaro
