@@ -5,7 +5,12 @@ dir=$1
 seconds=${2:-20}
 corpus_root=$(mktemp -d)
 trap 'rm -rf "$corpus_root"' EXIT
-seeds="$(cd "$(dirname "$0")/.." && pwd)/tests/data"
+# Seeds: the start of every fixture stream.
+seeds="$corpus_root/seeds"
+mkdir -p "$seeds"
+for f in "$(cd "$(dirname "$0")/.." && pwd)"/tests/data/*.ts; do
+  head -c 65536 "$f" >"$seeds/$(basename "$f")"
+done
 count=0
 for target in "$dir"/fuzz_*; do
   [ -x "$target" ] || continue

@@ -1,0 +1,31 @@
+// Fuzz input as a file the engine can open by name (an in-memory file).
+#pragma once
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+class FuzzFile {
+ public:
+  FuzzFile(const uint8_t* data, size_t size) : fd_(::memfd_create("tessaro-fuzz", 0)) {
+    size_t done = 0;
+    while (fd_ >= 0 && done < size) {
+      const ssize_t n = ::write(fd_, data + done, size - done);
+      if (n <= 0) break;
+      done += static_cast<size_t>(n);
+    }
+  }
+  ~FuzzFile() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  FuzzFile(const FuzzFile&) = delete;
+  FuzzFile& operator=(const FuzzFile&) = delete;
+  bool Ok() const { return fd_ >= 0; }
+  std::string Path() const { return "/proc/self/fd/" + std::to_string(fd_); }
+
+ private:
+  int fd_;
+};

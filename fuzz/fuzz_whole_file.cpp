@@ -1,0 +1,35 @@
+// Arbitrary bytes as a stream file: open, page through it, run every search
+// and the seen scans, as the window and the command line would.
+#include <cstddef>
+#include <cstdint>
+
+#include "FuzzFile.h"
+#include "browser/StreamBrowser.h"
+#include "core/Diagnostics.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static bool quiet = [] {
+    tessaro::SetDebugSink([](const std::string&) {});
+    return true;
+  }();
+  (void)quiet;
+  FuzzFile file(data, size);
+  if (!file.Ok()) return 0;
+  tessaro::TStreamBrowser browser;
+  if (!browser.LoadFile(file.Path())) return 0;
+  const int64_t fileSize = browser.FileSize();
+  // Every page, as list --all walks them.
+  for (int64_t position = browser.FStartOffset; position < fileSize;) {
+    if (!browser.RefreshPosition(position) && browser.LoadRowsFrom(position) == 0) break;
+    if (browser.RowCount() == 0) break;
+    for (int row = 0; row < browser.RowCount(); ++row)
+      for (int c = 0; c < tessaro::kColumnCount; ++c) (void)browser.RowText(row, static_cast<tessaro::TColumn>(c));
+    position = browser.Row(browser.RowCount() - 1).Offset + browser.FPacketSize;
+  }
+  for (const tessaro::TFindNextCommand& command : tessaro::FindNextCommands())
+    browser.FindNext(command.kind, browser.FStartOffset);
+  browser.FindPID(static_cast<uint16_t>(size % 0x2000), browser.FStartOffset);
+  browser.SearchAgain(fileSize / 2);
+  browser.SearchLastPATAndPMT(fileSize);
+  return 0;
+}
