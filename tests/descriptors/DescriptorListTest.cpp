@@ -1,0 +1,275 @@
+// Descriptor lists: the walk over a loop, the tags each list accepts, the
+// 1024-descriptor limit, and the field-table engine the descriptors share.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "core/TextHelpers.h"
+#include "core/TreeNode.h"
+#include "descriptors/DescriptorRegistry.h"
+#include "descriptors/Descriptors.h"
+#include "descriptors/FieldTable.h"
+#include "descriptors/SystemsDescriptors.h"
+#include "support/TestSupport.h"
+
+namespace tessaro {
+namespace {
+
+using test::Bytes;
+using test::DebugCapture;
+
+const std::string kUnknownTag = "zrk: Error in Tdescriptor.Parse_descriptor - unknown descriptor tag.";
+
+bool Parse(TDescriptorList& list, const Bytes& loop) {
+  return list.ParseDescriptors(loop.data(), static_cast<int32_t>(loop.size()));
+}
+
+std::string Line(int depth, const std::string& text) { return std::string(depth * 2, ' ') + text + "\n"; }
+std::string Field(int depth, const char* label, const std::string& value, const char* suffix) {
+  return Line(depth, PadRightStr(label, 36) + " : " + value + suffix);
+}
+
+TEST(DescriptorList, EmptyLoopIsAnEmptyList) {
+  Tdescriptors list;
+  const uint8_t byte = 0x09;
+  EXPECT_TRUE(list.ParseDescriptors(&byte, 0));
+  EXPECT_TRUE(list.ParseDescriptors(nullptr, 0));
+  EXPECT_EQ(list.Count(), 0);
+  TTreeNode root("descriptors");
+  EXPECT_TRUE(list.TreeViewUpdateDescriptors(root));
+  EXPECT_TRUE(root.children.empty());
+}
+
+TEST(DescriptorList, SectionTypeDecidesWhichTagsAreAccepted) {
+  // CA_descriptor, then stream_identifier_descriptor (component_tag 0x0A).
+  const Bytes loop{0x09, 0x04, 0x0B, 0x00, 0xE1, 0x00, 0x52, 0x01, 0x0A};
+  {
+    DebugCapture capture;
+    Tdescriptors pmt;
+    // Until the DVB routines are plugged into the dispatch table, 0x52 ends
+    // the walk after the CA_descriptor. Once they are: two records and true.
+    EXPECT_FALSE(Parse(pmt, loop));
+    ASSERT_EQ(pmt.Count(), 1);
+    EXPECT_EQ(pmt.Tag(0), 0x09);
+    EXPECT_TRUE(capture.Contains("zrk: Error in Tdescriptors.ParseDescriptors - no decoder for descriptor tag 0x52."));
+  }
+  {
+    DebugCapture capture;
+    TDVBdescriptors sdt;
+    EXPECT_FALSE(Parse(sdt, loop));
+    EXPECT_EQ(sdt.Count(), 0);
+    EXPECT_EQ(capture.Lines(), std::vector<std::string>{kUnknownTag});
+  }
+}
+
+TEST(DescriptorList, TagsWithoutADescriptorEndTheWalk) {
+  for (int tag : {0x00, 0x01, 0x13, 0x1A, 0x24, 0x3F, 0x79, 0x7F, 0xFF}) {
+    DebugCapture capture;
+    Tdescriptors list;
+    // An audio_stream_descriptor, then the unknown tag.
+    EXPECT_FALSE(Parse(list, {0x03, 0x01, 0x40, static_cast<uint8_t>(tag), 0x00})) << tag;
+    EXPECT_EQ(list.Count(), 1) << tag;
+    EXPECT_TRUE(capture.Contains(kUnknownTag)) << tag;
+  }
+  for (int tag : {0x02, 0x09, 0x23}) {
+    DebugCapture capture;
+    TDVBdescriptors list;
+    EXPECT_FALSE(Parse(list, {static_cast<uint8_t>(tag), 0x04, 0, 0, 0, 0})) << tag;
+    EXPECT_TRUE(capture.Contains(kUnknownTag)) << tag;
+  }
+}
+
+TEST(DescriptorList, DispatchTableFollowsTheTagRanges) {
+  for (int tag = 0; tag < 256; ++tag) {
+    const TDescriptorEntry& row = FindDescriptor(static_cast<uint8_t>(tag));
+    const bool systems = (tag >= 0x02 && tag <= 0x12) || (tag >= 0x1B && tag <= 0x23);
+    const bool dvb = tag >= 0x40 && tag <= 0x78;
+    const bool user = tag >= 0x80 && tag <= 0xFE;
+    EXPECT_EQ(row.AcceptedBy(kProgramLoops), systems || dvb || user) << tag;
+    EXPECT_EQ(row.AcceptedBy(kSILoops), dvb || user) << tag;
+    EXPECT_EQ(std::string(DescriptorName(static_cast<uint8_t>(tag))).empty(), !(systems || dvb || user)) << tag;
+    if (systems) {
+      EXPECT_TRUE(row.Decoded() && row.parseSystems && row.display) << tag;
+    }
+  }
+  EXPECT_STREQ(DescriptorName(0x80), "user_defined");
+  EXPECT_STREQ(DescriptorName(0xFE), "user_defined");
+  EXPECT_STREQ(DescriptorName(0x78), "ECM_repetition_rate_descriptor");
+}
+
+TEST(DescriptorList, WalkStepsByDescriptorLengthNotByWhatWasRead) {
+  // A video_stream_descriptor claiming length 0 still reads its flags from
+  // byte 2 (here MPEG_1_only_flag 0, so bytes 2-4); the walk goes on at byte 2.
+  Tdescriptors list;
+  EXPECT_TRUE(Parse(list, {0x02, 0x00, 0x03, 0x01, 0x40}));
+  ASSERT_EQ(list.Count(), 2);
+  EXPECT_EQ(list.Tag(0), 0x02);
+  EXPECT_EQ(list.Tag(1), 0x03);
+  EXPECT_EQ(list.Record(0)->descriptor_length, 0u);
+}
+
+TEST(DescriptorList, LastDescriptorClaimingMoreThanRemains) {
+  const Bytes audio{0x03, 0x01, 0x40};
+  // Descriptors that need their whole length inside the loop are refused.
+  for (int tag : {0x05, 0x09, 0x0D, 0x0A, 0x1F}) {
+    Bytes loop = audio;
+    loop.insert(loop.end(), {static_cast<uint8_t>(tag), 0x10, 1, 2, 3, 4});
+    Tdescriptors list;
+    EXPECT_FALSE(Parse(list, loop)) << tag;
+    EXPECT_EQ(list.Count(), 1) << tag;
+  }
+  // Others stay when the loop still holds the bytes their fields need.
+  Tdescriptors list;
+  Bytes loop = audio;
+  loop.insert(loop.end(), {0x04, 0x20, 1, 2, 3, 4});  // hierarchy_descriptor needs 6
+  EXPECT_TRUE(Parse(list, loop));
+  EXPECT_EQ(list.Count(), 2);
+  loop.pop_back();
+  EXPECT_FALSE(Parse(list, loop));
+  EXPECT_EQ(list.Count(), 1);
+  // DVB descriptors always stay; for now their rows have no routines yet and
+  // end the walk (once plugged in: Count() == 2 and true).
+  loop = audio;
+  loop.insert(loop.end(), {0x48, 0x20, 1});
+  EXPECT_FALSE(Parse(list, loop));
+  EXPECT_EQ(list.Count(), 1);
+}
+
+TEST(DescriptorList, LoneTagAtTheEndOfTheLoop) {
+  Tdescriptors list;
+  EXPECT_FALSE(Parse(list, {0x03, 0x01, 0x40, 0x02}));
+  EXPECT_EQ(list.Count(), 1);
+  // A lone DVB tag will yield a record with descriptor_length 0 and true once
+  // the DVB routines exist; until then it ends the walk.
+  EXPECT_FALSE(Parse(list, {0x03, 0x01, 0x40, 0x48}));
+  EXPECT_EQ(list.Count(), 1);
+}
+
+TEST(DescriptorList, HoldsAtMost1024Descriptors) {
+  // Muxcode_descriptor: two bytes each.
+  Bytes loop;
+  for (int i = 0; i < 1025; ++i) loop.insert(loop.end(), {0x21, 0x00});
+  Tdescriptors list;
+  {
+    DebugCapture capture;
+    EXPECT_FALSE(Parse(list, loop));
+    EXPECT_EQ(list.Count(), 1024);
+    EXPECT_TRUE(
+        capture.Contains("zrk: Error in Tdescriptors.ParseDescriptors - more than 1024 descriptors in the loop."));
+  }
+  TTreeNode root("descriptors");
+  list.TreeViewUpdateDescriptors(root);
+  EXPECT_EQ(root.children.size(), 1024u);
+
+  loop.resize(2048);
+  EXPECT_TRUE(Parse(list, loop));
+  EXPECT_EQ(list.Count(), 1024);
+}
+
+TEST(DescriptorList, ParseReplacesAndClearEmpties) {
+  Tdescriptors list;
+  ASSERT_TRUE(Parse(list, {0x03, 0x01, 0x40, 0x1E, 0x02, 0x01, 0x02}));
+  ASSERT_EQ(list.Count(), 2);
+  ASSERT_TRUE(Parse(list, {0x1E, 0x02, 0x01, 0x02}));
+  ASSERT_EQ(list.Count(), 1);
+  EXPECT_EQ(list.Tag(0), 0x1E);
+  EXPECT_EQ(list.Tag(1), 0);
+  EXPECT_EQ(list.Record(1), nullptr);
+
+  Tdescriptors moved(std::move(list));
+  EXPECT_EQ(moved.Count(), 1);
+  EXPECT_EQ(list.Count(), 0);  // NOLINT(bugprone-use-after-move): a moved-from list is empty
+  moved.ClearDescriptors();
+  EXPECT_EQ(moved.Count(), 0);
+  EXPECT_EQ(moved.Record(0), nullptr);
+}
+
+TEST(DescriptorList, ShowsEveryRecordInLoopOrder) {
+  Tdescriptors list;
+  ASSERT_TRUE(Parse(list, {0x1E, 0x02, 0x01, 0x02, 0x09, 0x06, 0x0B, 0x00, 0xE1, 0x00, 0xAB, 0xCD}));
+  TTreeNode root("descriptors");
+  EXPECT_TRUE(list.TreeViewUpdateDescriptors(root));
+  const std::string expected = Line(0, "descriptors") + Line(1, "SL_descriptor") +
+                               Field(2, "descriptor_tag", "0x1E", " (8 bits)") +
+                               Field(2, "descriptor_length", "2", " (8 bits)") + Field(2, "ES_ID", "258", " (16 bits)") +
+                               Line(1, "CA_descriptor") + Field(2, "descriptor_tag", "0x09", " (8 bits)") +
+                               Field(2, "descriptor_length", "6", " (8 bits)") +
+                               Field(2, "CA_system_ID", "2816", " (16 bits)") + Field(2, "reserved", "7", " (3 bits)") +
+                               Field(2, "CA_PID", "256", " (13 bits)") + Line(2, "private_data_byte") +
+                               Line(3, PadRightStr("AB CD ", 60) + "\xAB\xCD");
+  EXPECT_EQ(TreeToText(root), expected);
+  // The display changes nothing: a second run adds the same subtrees again.
+  TTreeNode again("descriptors");
+  list.TreeViewUpdateDescriptors(again);
+  EXPECT_EQ(TreeToText(again), expected);
+}
+
+// The engine features the DVB descriptors rely on, on a made-up table that
+// borrows the name of tag 0x41.
+constexpr TFieldDesc kEntry[] = {fields::Bits("service_id", 16), fields::Bits("service_type", 8)};
+constexpr TFieldDesc kNameEntry[] = {fields::Bits("name_length", 8),
+                                     fields::Run("name", fields::LengthField("name_length"))};
+constexpr TFieldDesc kDVBShapes[] = {
+    fields::HexBits("component_tag", 8),
+    fields::Bits("time_of_change", 40),
+    fields::Loop("services", "service #", fields::DescriptorLength(6), {3}, kEntry),
+    fields::Bits("names_length", 8),
+    fields::Loop("names", "name #", fields::LengthField("names_length"), {1, {"name_length"}}, kNameEntry),
+};
+constexpr TFieldTable kDVBShapesTable = fields::Table(0x41, kDVBShapes);
+
+TEST(FieldTable, DVBLoopsReadWholeEntriesAndRunsStopAtTheEndOfTheData) {
+  // descriptor_length 10: 6 bytes of fixed fields, then a loop of 4 bytes of
+  // 3-byte entries, so the second entry takes two bytes from beyond the
+  // descriptor. Then a loop of 2 bytes whose one name claims 9 bytes, of
+  // which only 1 is left in the data.
+  const Bytes data{0x41, 0x0A, 0x0A, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x01, 0x07,
+                   0x00, 0x02, 0x02, 0x02, 0x09, 0x41};
+  TBitStream4 reader;
+  reader.SetData(data.data(), static_cast<int32_t>(data.size()));
+  TFieldRecord record;
+  ASSERT_TRUE(ParseDVBFields("Parse_test", kDVBShapesTable, reader, record));
+  TTreeNode root("descriptors");
+  ASSERT_TRUE(ShowFields("TreeView_Update_test", kDVBShapesTable, root, record));
+  const std::string expected =
+      Line(0, "descriptors") + Line(1, "service_list_descriptor") + Field(2, "descriptor_tag", "0x41", " (8 bits)") +
+      Field(2, "descriptor_length", "10", " (8 bits)") + Field(2, "component_tag", "0x0A", " (8 bits)") +
+      Field(2, "time_of_change", "1099511627775", " (40 bits)") + Line(2, "services") + Line(3, "service #0") +
+      Field(4, "service_id", "1", " (16 bits)") + Field(4, "service_type", "7", " (8 bits)") + Line(3, "service #1") +
+      Field(4, "service_id", "2", " (16 bits)") + Field(4, "service_type", "2", " (8 bits)") +
+      Field(2, "names_length", "2", " (8 bits)") + Line(2, "names") +
+      Line(3, "name #0") + Field(4, "name_length", "9", " (8 bits)") + Line(4, "name") +
+      Line(5, PadRightStr("41 ", 60) + "A");
+  EXPECT_EQ(TreeToText(root), expected);
+}
+
+TEST(FieldTable, ReadsPastTheEndAsZero) {
+  const Bytes data{0x41, 0xFF, 0x0A};
+  TBitStream4 reader;
+  reader.SetData(data.data(), static_cast<int32_t>(data.size()));
+  TFieldRecord record;
+  ASSERT_TRUE(ParseDVBFields("Parse_test", kDVBShapesTable, reader, record));
+  EXPECT_EQ(record.descriptor_length, 255u);
+  // component_tag, time_of_change, then the 249-byte loop: 83 entries of zeros.
+  ASSERT_GE(record.values.size(), 2u + 83 * 2);
+  EXPECT_EQ(record.values[0], 0x0Au);
+  EXPECT_EQ(record.values[1], 0u);
+  EXPECT_TRUE(record.bytes.empty());
+}
+
+TEST(FieldTable, MismatchedRecordIsCaughtByTheGuard) {
+  DebugCapture capture;
+  TFieldRecord empty;
+  TTreeNode root;
+  EXPECT_FALSE(TreeView_Update_SL_descriptor(root, empty));
+  EXPECT_TRUE(capture.Contains("zrk: Error in TreeView_Update_SL_descriptor call..."));
+  ASSERT_EQ(root.children.size(), 1u);  // the nodes added before the failure stay
+  EXPECT_EQ(root.children[0]->text, "SL_descriptor");
+
+  // The dispatch table refuses a record of another type.
+  Tregistration_descriptor_class registration;
+  EXPECT_FALSE(FindDescriptor(0x1E).display(root, registration));
+}
+
+}  // namespace
+}  // namespace tessaro
