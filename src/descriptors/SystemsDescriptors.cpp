@@ -204,7 +204,7 @@ int32_t CopyBytes(const TByteView& view, std::array<uint8_t, N>& out) {
 
 // Bytes of a record's buffer in use, kept within the buffer.
 template <size_t N>
-int32_t UsedBytes(int32_t length, const std::array<uint8_t, N>&) {
+int32_t UsedBytes(int32_t length, const std::array<uint8_t, N>& /*buffer*/) {
   return std::clamp<int32_t>(length, 0, static_cast<int32_t>(N));
 }
 
