@@ -4,6 +4,7 @@
 
 #include "core/Diagnostics.h"
 #include "core/StreamType.h"
+#include "decode/PacketTree.h"
 
 namespace tessaro {
 
@@ -33,6 +34,7 @@ TStreamBrowser::~TStreamBrowser() = default;
 
 void TStreamBrowser::ClearViews() {
   FSeen.Clear();
+  FTree.Clear();
 }
 
 std::string TStreamBrowser::Caption() const {
@@ -70,6 +72,7 @@ bool TStreamBrowser::LoadFile(const std::string& fileName) {
     FTopOffset = FStartOffset;
     RefreshPosition(FTopOffset);
     SearchForSeenPackets();
+    if (FRowCount > 0) RefreshTSPacket(FRows[0].Offset);
     return true;
   } catch (...) {
     ReportRoutineFailure("TForm1.LoadFile");
@@ -173,6 +176,60 @@ std::string TStreamBrowser::RowText(int row, TColumn column) const {
   std::lock_guard<std::recursive_mutex> lock(FLock);
   if (row < 0 || row >= FRowCount || row >= FVisibleRows) return {};
   return ColumnText(FRows[static_cast<size_t>(row)], column);
+}
+
+// ---- Decode tree ---------------------------------------------------------------
+
+TSectionDecoder* TStreamBrowser::ChooseSectionDecoder(int32_t pid, int32_t kind) {
+  if (pid == 0x0000) return &FPATParser;
+  if (pid == 0x0001) return &FCATParser;
+  if (IsPMT(pid)) return &FPMTParser;
+  // The DVB SI decoders (NIT by the PAT's network PID, the others by the
+  // row's table kind) are not part of this build yet.
+  static_cast<void>(kind);
+  return nullptr;
+}
+
+void TStreamBrowser::RefreshTSPacket(int64_t offset) {
+  std::array<uint8_t, 212> packet{};
+  if (!FFileStream || FPacketSize > static_cast<int32_t>(packet.size()) ||
+      FFileStream->ReadAt(offset, packet.data(), FPacketSize) < FPacketSize) {
+    DebugOutput("zrk: Error in TForm1.RefreshTSPacket - can not read packet.");
+    return;
+  }
+  FTree.Clear();
+  GuardedVoid("TForm1.RefreshTSPacket", [&] {
+    // A slot that does not start a packet has no header to show.
+    if (FPacketParser.ParseData(packet.data(), kTSPacketSize) != S_OK) return;
+    const TTSHeader header = FPacketParser.Header;
+    const uint8_t* payload = FPacketParser.Payload;
+    const int32_t payloadLength = FPacketParser.PayloadLength;
+    CheckAddSeenPID(static_cast<uint16_t>(header.PID));
+    if (header.PID == 0x0000) {
+      FPATParser.ParseData(packet.data(), FPacketSize, offset, FFileStream.get());
+      for (int32_t i = 0; i < FPATParser.EntryCount(); ++i) CheckAddSeenProgram(FPATParser.program_number[i]);
+    }
+    TTreeNode& root = FTree.Add("Packet");
+    AddTransportHeaderNodes(root, header);
+    if (header.HasAdaptationField()) AddAdaptationFieldNodes(root, header);
+
+    int32_t kind = kPSIKindNone;
+    for (int32_t i = 0; i < FRowCount; ++i)
+      if (FRows[static_cast<size_t>(i)].Offset == offset) kind = FRows[static_cast<size_t>(i)].PSIKind;
+
+    if (header.payload_unit_start_indicator == 1) {
+      if (TSectionDecoder* decoder = ChooseSectionDecoder(header.PID, kind)) {
+        decoder->ParseData(packet.data(), FPacketSize, offset, FFileStream.get());
+        decoder->UpdateTreeViewNode(root);
+      }
+    }
+    if (kind < 0 && header.payload_unit_start_indicator == 1) {
+      // A fresh record: a packet without payload must not show an older header.
+      FSelectedPES = TPESPacketHeader{};
+      ParsePES(payload, payloadLength, FSelectedPES);
+      UpdatePESTreeView(root.Add("Payload").Add("PES"), FSelectedPES);
+    }
+  });
 }
 
 // ---- Searching ---------------------------------------------------------------

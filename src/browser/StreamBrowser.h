@@ -16,7 +16,10 @@
 #include "core/FileStream.h"
 #include "core/PacketChain.h"
 #include "core/PacketParser.h"
+#include "core/TreeNode.h"
 #include "decode/PATParser.h"
+#include "decode/PES.h"
+#include "decode/PSIParsers.h"
 
 namespace tessaro {
 
@@ -99,6 +102,11 @@ class TStreamBrowser {
   bool SearchLastPATAndPMT(int64_t offset);
   const TSeenLists& Seen() const { return FSeen; }
 
+  // The decode tree of the packet at offset (a top-level "Packet" node under
+  // Tree()); a packet that cannot be read leaves the tree as it was.
+  void RefreshTSPacket(int64_t offset);
+  const TTreeNode& Tree() const { return FTree; }
+
   // Open-stream state, named as the window names it.
   std::string FFileName;
   std::unique_ptr<TFileStream> FFileStream;
@@ -112,7 +120,10 @@ class TStreamBrowser {
 
   TMPEGTSBasePacketParser FPacketParser;
   TMPEGTSPATPacketParserEx FPATParser;
+  TMPEGTSCATPacketParserEx FCATParser;
+  TMPEGTSPMTPacketParserEx FPMTParser;
   TBigPSIParser FBigPSIParser;
+  TPESPacketHeader FSelectedPES;
 
  private:
   template <class Hit>
@@ -123,6 +134,7 @@ class TStreamBrowser {
   int FillRows(int64_t offset, int64_t byteCount, int32_t packetBytes);
   int32_t PSIKindOf(int32_t pid, int64_t offset);
   void DecodePATAt(const uint8_t* packet, int64_t offset);
+  TSectionDecoder* ChooseSectionDecoder(int32_t pid, int32_t kind);
   void ClearViews();
   int64_t SelectedStart(int64_t selectedOffset, bool nextSlot) const;
 
@@ -131,6 +143,7 @@ class TStreamBrowser {
   std::vector<TPacketRow> FRows;
   mutable std::recursive_mutex FLock;
   TSeenLists FSeen;
+  TTreeNode FTree;
 };
 
 }  // namespace tessaro

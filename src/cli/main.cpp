@@ -154,6 +154,25 @@ int RunPids(const Options& o) {
   return kExitOk;
 }
 
+int RunTree(const Options& o) {
+  const std::optional<int64_t> offset = ParseOffset(o.offset);
+  if (!offset) return Fail("Invalid offset: " + o.offset);
+  TStreamBrowser browser;
+  if (!OpenStream(browser, o.file)) return kExitFailure;
+  // Selecting a row: its page is on screen, so its table kind is known.
+  browser.FTopOffset = *offset;
+  browser.RefreshPosition(*offset);
+  bool isRow = false;
+  for (int row = 0; row < browser.RowCount(); ++row) isRow = isRow || browser.Row(row).Offset == *offset;
+  if (!isRow) {
+    std::cerr << "No packet starts at offset " << o.offset << '\n';
+    return kExitNoResult;
+  }
+  browser.RefreshTSPacket(*offset);
+  for (const auto& node : browser.Tree().children) std::fputs(TreeToText(*node).c_str(), stdout);
+  return std::ferror(stdout) ? kExitFailure : kExitOk;
+}
+
 int Main(int argc, char** argv) {
   CLI::App app{"tessaro-cli: inspect and take apart MPEG-2 transport stream files"};
   app.require_subcommand(1);
@@ -182,6 +201,11 @@ int Main(int argc, char** argv) {
     if (o.pid.empty() && o.next.empty()) throw CLI::ValidationError("find", "--pid or --next is required");
     run = RunFind;
   });
+
+  CLI::App* tree = app.add_subcommand("tree", "The decode tree of the packet at an offset");
+  tree->add_option("FILE", o.file, "Transport stream file")->required();
+  tree->add_option("--offset", o.offset, "Offset of the packet, decimal or 0x hex")->required();
+  tree->callback([&] { run = RunTree; });
 
   CLI::App* pids = app.add_subcommand("pids", "The seen PIDs and programs after opening FILE");
   pids->add_option("FILE", o.file, "Transport stream file")->required();

@@ -1,0 +1,56 @@
+// TMPEGTSCATPacketParserEx (CA_section) and TMPEGTSPMTPacketParserEx
+// (TS_program_map_section), ISO/IEC 13818-1 Tables 2-32 and 2-33.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "decode/ProgramMapTable.h"
+#include "decode/SectionDecoder.h"
+#include "descriptors/SystemsDescriptors.h"
+
+namespace tessaro {
+
+// The stream_type text shown in the PMT tree.
+std::string GetStreamTypeName(int32_t streamType);
+
+class TMPEGTSCATPacketParserEx : public TSectionDecoder {
+ public:
+  static constexpr int kMaxDescriptors = 256;
+
+  TMPEGTSCATPacketParserEx() : TSectionDecoder("TMPEGTSCATPacketParserEx") {}
+
+  int32_t table_id = 0;
+  int32_t section_syntax_indicator = 0;
+  int32_t zero_bit = 0;
+  int32_t reserved1 = 0;
+  int32_t section_length = 0;
+  int32_t reserved2 = 0;
+  int32_t version_number = 0;
+  int32_t current_next_indicator = 0;
+  int32_t section_number = 0;
+  int32_t last_section_number = 0;
+  int32_t descriptor_count = 0;
+  std::array<TCA_descriptor_class, kMaxDescriptors> descriptors{};
+  uint32_t CRC_32 = 0;
+
+ protected:
+  bool AcceptsPID(int32_t pid) const override { return pid == 0x0001; }
+  void DecodeSection(const TByteView& section) override;
+  void AddTableNodes(TTreeNode& psi) override;
+};
+
+class TMPEGTSPMTPacketParserEx : public TSectionDecoder {
+ public:
+  TMPEGTSPMTPacketParserEx() : TSectionDecoder("TMPEGTSPMTPacketParserEx") {}
+
+  TProgramMapTable Table;
+
+ protected:
+  bool AcceptsPID(int32_t pid) const override { return pid >= 0x0010 && pid <= 0x1FFE; }
+  void DecodeSection(const TByteView& section) override;
+  void AddTableNodes(TTreeNode& psi) override;
+};
+
+}  // namespace tessaro
