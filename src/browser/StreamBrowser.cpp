@@ -303,39 +303,25 @@ int64_t TStreamBrowser::SelectedStart(int64_t selectedOffset, bool nextSlot) con
   return nextSlot ? selectedOffset + FPacketSize : selectedOffset;
 }
 
-TSearchOutcome TStreamBrowser::RunSearch(bool (TStreamBrowser::*scan)(int64_t, int64_t&), int64_t start) {
-  TSearchOutcome outcome;
-  if ((this->*scan)(start, outcome.offset)) {
-    outcome.found = true;
-    ShowHit(outcome.offset);
-  } else {
-    outcome.offset = -1;
-    outcome.message = "Not found";
-  }
-  return outcome;
+TSearchOutcome TStreamBrowser::Outcome(bool hit, int64_t offset) {
+  if (!hit) return {false, -1, "Not found"};
+  ShowHit(offset);
+  return {true, offset, {}};
 }
 
 TSearchOutcome TStreamBrowser::FindPID(uint16_t pid, int64_t selectedOffset) {
   if (!IsLoaded() || FRowCount == 0) return {false, -1, "No file loaded."};
   FLastSearchPID = pid;
-  TSearchOutcome outcome;
-  if (SearchPIDFromPos(pid, SelectedStart(selectedOffset, false), outcome.offset)) {
-    outcome.found = true;
-    ShowHit(outcome.offset);
-    return outcome;
-  }
-  return {false, -1, "Not found"};
+  int64_t found = -1;
+  const bool hit = SearchPIDFromPos(pid, SelectedStart(selectedOffset, false), found);
+  return Outcome(hit, found);
 }
 
 TSearchOutcome TStreamBrowser::SearchAgain(int64_t selectedOffset) {
   if (!IsLoaded()) return {false, -1, "No file loaded."};
-  TSearchOutcome outcome;
-  if (SearchPIDFromPos(FLastSearchPID, SelectedStart(selectedOffset, true), outcome.offset)) {
-    outcome.found = true;
-    ShowHit(outcome.offset);
-    return outcome;
-  }
-  return {false, -1, "Not found"};
+  int64_t found = -1;
+  const bool hit = SearchPIDFromPos(FLastSearchPID, SelectedStart(selectedOffset, true), found);
+  return Outcome(hit, found);
 }
 
 bool TStreamBrowser::FindSection(uint16_t pid, bool (*tableMatches)(int32_t), int64_t start, int64_t& found) {
@@ -370,10 +356,7 @@ TSearchOutcome TStreamBrowser::FindNext(TSearchKind kind, int64_t selectedOffset
     case TSearchKind::TDT: hit = bySection(0x0014, [](int32_t t) { return t == 0x70; }); break;
     case TSearchKind::TOT: hit = bySection(0x0014, [](int32_t t) { return t == 0x73; }); break;
   }
-  if (!hit) return {false, -1, "Not found"};
-  outcome.found = true;
-  ShowHit(outcome.offset);
-  return outcome;
+  return Outcome(hit, outcome.offset);
 }
 
 // ---- Seen PIDs and programs ------------------------------------------------------

@@ -128,7 +128,8 @@ class TStreamBrowser {
  private:
   template <class Hit>
   bool ScanForward(int64_t start, int64_t& found, Hit&& hit);
-  TSearchOutcome RunSearch(bool (TStreamBrowser::*scan)(int64_t, int64_t&), int64_t start);
+  // The hit shown as a new page, or "Not found".
+  TSearchOutcome Outcome(bool hit, int64_t offset);
   bool FindSection(uint16_t pid, bool (*tableMatches)(int32_t), int64_t start, int64_t& found);
   // Rows from FBuffer; a row needs packetBytes from its sync byte.
   int FillRows(int64_t offset, int64_t byteCount, int32_t packetBytes);
