@@ -36,22 +36,22 @@ bool HaveSharedStreams() {
   return std::filesystem::is_directory(TESSARO_SHARED_STREAMS, ec);
 }
 
-Bytes MakePacket(const PacketSpec& spec) {
+Bytes MakePacket(const PacketSpec& shape) {
   Bytes packet;
   packet.reserve(188);
   packet.push_back(0x47);
-  packet.push_back(static_cast<uint8_t>((spec.pusi ? 0x40 : 0) | ((spec.pid >> 8) & 0x1F)));
-  packet.push_back(static_cast<uint8_t>(spec.pid & 0xFF));
-  packet.push_back(static_cast<uint8_t>(((spec.afc & 3) << 4) | (spec.cc & 0x0F)));
-  if (spec.afc & 2) {
-    const int length = spec.adaptationLength >= 0 ? spec.adaptationLength : static_cast<int>(spec.adaptation.size());
+  packet.push_back(static_cast<uint8_t>((shape.pusi ? 0x40 : 0) | ((shape.pid >> 8) & 0x1F)));
+  packet.push_back(static_cast<uint8_t>(shape.pid & 0xFF));
+  packet.push_back(static_cast<uint8_t>(((shape.afc & 3) << 4) | (shape.cc & 0x0F)));
+  if (shape.afc & 2) {
+    const int length = shape.adaptationLength >= 0 ? shape.adaptationLength : static_cast<int>(shape.adaptation.size());
     packet.push_back(static_cast<uint8_t>(length));
-    packet.insert(packet.end(), spec.adaptation.begin(), spec.adaptation.end());
+    packet.insert(packet.end(), shape.adaptation.begin(), shape.adaptation.end());
     // Stuff the rest of a declared length that the given bytes do not fill.
     while (static_cast<int>(packet.size()) < 5 + length && packet.size() < 188) packet.push_back(0xFF);
   }
-  if (spec.afc & 1) {
-    for (uint8_t b : spec.payload) {
+  if (shape.afc & 1) {
+    for (uint8_t b : shape.payload) {
       if (packet.size() >= 188) break;
       packet.push_back(b);
     }

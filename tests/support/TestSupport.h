@@ -51,7 +51,7 @@ struct PacketSpec {
   int adaptationLength = -1;  // -1: the size of adaptation
   Bytes payload;
 };
-Bytes MakePacket(const PacketSpec& spec);
+Bytes MakePacket(const PacketSpec& shape);
 
 // A payload holding pointer_field 0 and the section bytes.
 Bytes SectionPayload(const Bytes& section);
