@@ -227,4 +227,13 @@ int Main(int argc, char** argv) {
 }  // namespace
 }  // namespace tessaro
 
-int main(int argc, char** argv) { return tessaro::Main(argc, argv); }
+int main(int argc, char** argv) {
+  try {
+    return tessaro::Main(argc, argv);
+  } catch (const std::exception& e) {
+    std::cerr << "tessaro-cli: " << e.what() << '\n';
+  } catch (...) {
+    std::cerr << "tessaro-cli: unexpected failure\n";
+  }
+  return 2;
+}
