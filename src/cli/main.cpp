@@ -109,7 +109,7 @@ int RunList(const Options& o) {
     PrintRows(browser);
     position = browser.Row(browser.RowCount() - 1).Offset + browser.FPacketSize;
   }
-  return std::ferror(stdout) ? kExitFailure : kExitOk;
+  return kExitOk;
 }
 
 int RunFind(const Options& o) {
@@ -170,7 +170,7 @@ int RunTree(const Options& o) {
   }
   browser.RefreshTSPacket(*offset);
   for (const auto& node : browser.Tree().children) std::fputs(TreeToText(*node).c_str(), stdout);
-  return std::ferror(stdout) ? kExitFailure : kExitOk;
+  return kExitOk;
 }
 
 int Main(int argc, char** argv) {
@@ -221,7 +221,10 @@ int Main(int argc, char** argv) {
     app.exit(e);
     return kExitFailure;
   }
-  return run != nullptr ? run(o) : kExitFailure;
+  const int status = run != nullptr ? run(o) : kExitFailure;
+  // Results that could not be written are a failure, whatever the command found.
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) return Fail("tessaro-cli: cannot write the output");
+  return status;
 }
 
 }  // namespace

@@ -53,6 +53,12 @@ TEST(CommandLine, ListPagesAndChecksItsArguments) {
   EXPECT_EQ(RunCli("list " + file + " --offset 0xFFFFFFFFFF").exitCode, 1);
 }
 
+TEST(CommandLine, OutputThatCannotBeWrittenIsAFailure) {
+  const auto r = RunCli("list " + Quote(TestDataPath("one-program.ts")) + " --all >/dev/full");
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_EQ(r.err, "tessaro-cli: cannot write the output\n");
+}
+
 TEST(CommandLine, ListAllShowsEveryPacketOnce) {
   // Garbage before and inside the stream and a cut last packet.
   const auto r = RunCli("list " + Quote(TestDataPath("garbage.ts")) + " --all");
