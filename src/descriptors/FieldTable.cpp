@@ -35,9 +35,10 @@ std::string FieldText(const TFieldDesc& d, uint64_t value) {
 // are worked out from those values either way, so both walks take the same path.
 class TFieldWalker {
  public:
-  TFieldWalker(TBitStream4& reader, int32_t available, TFieldRecord& record)
-      : reader_(&reader), available_(available), out_(&record), in_(record) {}
-  explicit TFieldWalker(const TFieldRecord& record) : in_(record) {}
+  TFieldWalker(TBitStream4& reader, int32_t available, TFieldRecord& record, bool loopsEndWithData = false)
+      : reader_(&reader), available_(available), out_(&record), in_(record), loopsEndWithData_(loopsEndWithData) {}
+  explicit TFieldWalker(const TFieldRecord& record, bool loopsEndWithData = false)
+      : in_(record), loopsEndWithData_(loopsEndWithData) {}
 
   // False when a Needs entry refuses the descriptor (parsing only). parent is
   // null while parsing and for loop entries that are not shown.
@@ -81,7 +82,19 @@ class TFieldWalker {
     const int64_t entryBytes = std::max(d.entry.bytes, 1);
     const int64_t shown = d.wholeEntriesOnly ? std::max<int64_t>(counter, 0) / entryBytes : kMaxLoopEntries;
     TTreeNode* group = (parent != nullptr && d.label[0] != '\0') ? &parent->Add(d.label) : parent;
-    for (int32_t i = 0; counter > 0 && i < kMaxLoopEntries; ++i) {
+    // Loops cut at the end of the data: the parse notes how many entries it
+    // read ahead of them, and the display walks exactly that many.
+    size_t countSlot = 0;
+    uint64_t entries = kMaxLoopEntries;
+    if (loopsEndWithData_ && Parsing()) {
+      countSlot = out_->values.size();
+      out_->values.push_back(0);
+    } else if (loopsEndWithData_) {
+      entries = NextValue(0);
+    }
+    int32_t i = 0;
+    for (; counter > 0 && i < kMaxLoopEntries && static_cast<uint64_t>(i) < entries; ++i) {
+      if (loopsEndWithData_ && Parsing() && reader_->BitsLeft <= 0) break;
       const size_t outer = scope_.size();
       TTreeNode* entry = (group != nullptr && i < shown) ? &group->Add(d.entryPrefix + std::to_string(i)) : nullptr;
       if (!Walk(Body(d), entry)) return false;
@@ -91,6 +104,7 @@ class TFieldWalker {
       counter -= std::max<int64_t>(size, 1);
       scope_.resize(outer);
     }
+    if (loopsEndWithData_ && Parsing()) out_->values[countSlot] = static_cast<uint64_t>(i);
     return true;
   }
 
@@ -146,6 +160,7 @@ class TFieldWalker {
   const TFieldRecord& in_;
   size_t valueAt_ = 0;
   size_t byteAt_ = 0;
+  bool loopsEndWithData_ = false;
   std::vector<std::pair<const char*, uint64_t>> scope_;
 };
 
@@ -177,7 +192,8 @@ bool ParseSystemsFields(const char* routine, const TFieldTable& table, const uin
 bool ParseDVBFields(const char* routine, const TFieldTable& table, TBitStream4& reader, TFieldRecord& record) {
   return Guarded(routine, false, [&] {
     StartRecord(reader, record);
-    TFieldWalker(reader, std::numeric_limits<int32_t>::max(), record).Walk({table.fields, table.count}, nullptr);
+    TFieldWalker(reader, std::numeric_limits<int32_t>::max(), record, table.loopsEndWithData)
+        .Walk({table.fields, table.count}, nullptr);
     return true;
   });
 }
@@ -185,7 +201,7 @@ bool ParseDVBFields(const char* routine, const TFieldTable& table, TBitStream4& 
 bool ShowFields(const char* routine, const TFieldTable& table, TTreeNode& parent, const TFieldRecord& record) {
   return Guarded(routine, false, [&] {
     TTreeNode& node = AddDescriptorNode(parent, DescriptorName(table.tag), record);
-    TFieldWalker(record).Walk({table.fields, table.count}, &node);
+    TFieldWalker(record, table.loopsEndWithData).Walk({table.fields, table.count}, &node);
     return true;
   });
 }

@@ -70,6 +70,10 @@ struct TFieldTable {
   bool lengthMustFit = false;
   const TFieldDesc* fields = nullptr;
   size_t count = 0;
+  // Loops start no entry once the reader's data (the rest of the descriptor
+  // loop) is used up, rather than reading entries of zeros past it. The record
+  // then keeps each loop's entry count ahead of its entries.
+  bool loopsEndWithData = false;
 };
 
 // Loops never hold more entries than this; with descriptor_length at most 255
@@ -158,6 +162,11 @@ constexpr TFieldTable Table(uint8_t tag, int32_t needs, bool lengthMustFit, cons
 template <size_t N>
 constexpr TFieldTable Table(uint8_t tag, const TFieldDesc (&list)[N]) {
   return {tag, 0, false, list, N};
+}
+// A DVB descriptor whose loops end where the descriptor loop's bytes end.
+template <size_t N>
+constexpr TFieldTable TableEndingWithData(uint8_t tag, const TFieldDesc (&list)[N]) {
+  return {tag, 0, false, list, N, true};
 }
 
 }  // namespace fields
