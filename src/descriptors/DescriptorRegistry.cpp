@@ -2,7 +2,10 @@
 
 #include <array>
 
+#include "descriptors/DVBDescriptors60.h"
+#include "descriptors/DVBIrregularDescriptors60.h"
 #include "descriptors/SystemsDescriptors.h"
+#include "descriptors/UserDefinedDescriptor.h"
 
 namespace tessaro {
 namespace {
@@ -124,34 +127,53 @@ constexpr TDescriptorEntry kRows[] = {
     DVBToDo(0x5D, "multilingual_service_name_descriptor"),
     DVBToDo(0x5E, "multilingual_component_descriptor"),
     DVBToDo(0x5F, "private_data_specifier_descriptor"),
-    DVBToDo(0x60, "service_move_descriptor"),
-    DVBToDo(0x61, "short_smoothing_buffer_descriptor"),
-    DVBToDo(0x62, "frequency_list_descriptor"),
-    DVBToDo(0x63, "partial_transport_stream_descriptor"),
-    DVBToDo(0x64, "data_broadcast_descriptor"),
-    DVBToDo(0x65, "scrambling_descriptor"),
-    DVBToDo(0x66, "data_broadcast_id_descriptor"),
-    DVBToDo(0x67, "transport_stream_descriptor"),
-    DVBToDo(0x68, "DSNG_descriptor"),
-    DVBToDo(0x69, "PDC_descriptor"),
-    DVBToDo(0x6A, "AC_3_descriptor"),
-    DVBToDo(0x6B, "ancillary_data_descriptor"),
-    DVBToDo(0x6C, "cell_list_descriptor"),
-    DVBToDo(0x6D, "cell_frequency_link_descriptor"),
-    DVBToDo(0x6E, "announcement_support_descriptor"),
-    DVBToDo(0x6F, "application_signalling_descriptor"),
-    DVBToDo(0x70, "adaptation_field_data_descriptor"),
-    DVBToDo(0x71, "service_identifier_descriptor"),
-    DVBToDo(0x72, "service_availability_descriptor"),
-    DVBToDo(0x73, "default_authority_descriptor"),
-    DVBToDo(0x74, "related_content_descriptor"),
-    DVBToDo(0x75, "TVA_id_descriptor"),
-    DVBToDo(0x76, "content_identifier_descriptor"),
-    DVBToDo(0x77, "time_slice_fec_identifier_descriptor"),
-    DVBToDo(0x78, "ECM_repetition_rate_descriptor"),
+    DVB<TFR, Parse_service_move_descriptor, TreeView_Update_service_move_descriptor>(0x60, "service_move_descriptor"),
+    DVB<TFR, Parse_short_smoothing_buffer_descriptor, TreeView_Update_short_smoothing_buffer_descriptor>(
+        0x61, "short_smoothing_buffer_descriptor"),
+    DVB<TFR, Parse_frequency_list_descriptor, TreeView_Update_frequency_list_descriptor>(
+        0x62, "frequency_list_descriptor"),
+    DVB<TFR, Parse_partial_transport_stream_descriptor, TreeView_Update_partial_transport_stream_descriptor>(
+        0x63, "partial_transport_stream_descriptor"),
+    DVB<TFR, Parse_data_broadcast_descriptor, TreeView_Update_data_broadcast_descriptor>(
+        0x64, "data_broadcast_descriptor"),
+    DVB<TFR, Parse_scrambling_descriptor, TreeView_Update_scrambling_descriptor>(0x65, "scrambling_descriptor"),
+    DVB<TFR, Parse_data_broadcast_id_descriptor, TreeView_Update_data_broadcast_id_descriptor>(
+        0x66, "data_broadcast_id_descriptor"),
+    DVB<TFR, Parse_transport_stream_descriptor, TreeView_Update_transport_stream_descriptor>(
+        0x67, "transport_stream_descriptor"),
+    DVB<TFR, Parse_DSNG_descriptor, TreeView_Update_DSNG_descriptor>(0x68, "DSNG_descriptor"),
+    DVB<TFR, Parse_PDC_descriptor, TreeView_Update_PDC_descriptor>(0x69, "PDC_descriptor"),
+    DVB<TAC_3_descriptor_class, Parse_AC_3_descriptor, TreeView_Update_AC_3_descriptor>(0x6A, "AC_3_descriptor"),
+    DVB<TFR, Parse_ancillary_data_descriptor, TreeView_Update_ancillary_data_descriptor>(
+        0x6B, "ancillary_data_descriptor"),
+    DVB<Tcell_list_descriptor_class, Parse_cell_list_descriptor, TreeView_Update_cell_list_descriptor>(
+        0x6C, "cell_list_descriptor"),
+    DVB<Tcell_frequency_link_descriptor_class, Parse_cell_frequency_link_descriptor,
+        TreeView_Update_cell_frequency_link_descriptor>(0x6D, "cell_frequency_link_descriptor"),
+    DVB<Tannouncement_support_descriptor_class, Parse_announcement_support_descriptor,
+        TreeView_Update_announcement_support_descriptor>(0x6E, "announcement_support_descriptor"),
+    DVB<TFR, Parse_application_signalling_descriptor, TreeView_Update_application_signalling_descriptor>(
+        0x6F, "application_signalling_descriptor"),
+    DVB<TFR, Parse_adaptation_field_data_descriptor, TreeView_Update_adaptation_field_data_descriptor>(
+        0x70, "adaptation_field_data_descriptor"),
+    DVB<TFR, Parse_service_identifier_descriptor, TreeView_Update_service_identifier_descriptor>(
+        0x71, "service_identifier_descriptor"),
+    DVB<TFR, Parse_service_availability_descriptor, TreeView_Update_service_availability_descriptor>(
+        0x72, "service_availability_descriptor"),
+    DVB<TFR, Parse_default_authority_descriptor, TreeView_Update_default_authority_descriptor>(
+        0x73, "default_authority_descriptor"),
+    DVB<TFR, Parse_related_content_descriptor, TreeView_Update_related_content_descriptor>(
+        0x74, "related_content_descriptor"),
+    DVB<TFR, Parse_TVA_id_descriptor, TreeView_Update_TVA_id_descriptor>(0x75, "TVA_id_descriptor"),
+    DVB<TFR, Parse_content_identifier_descriptor, TreeView_Update_content_identifier_descriptor>(
+        0x76, "content_identifier_descriptor"),
+    DVB<TFR, Parse_time_slice_fec_identifier_descriptor, TreeView_Update_time_slice_fec_identifier_descriptor>(
+        0x77, "time_slice_fec_identifier_descriptor"),
+    DVB<TFR, Parse_ECM_repetition_rate_descriptor, TreeView_Update_ECM_repetition_rate_descriptor>(
+        0x78, "ECM_repetition_rate_descriptor"),
 
     // Tags 0x80 to 0xFE all use this row.
-    DVBToDo(0x80, "user_defined"),
+    DVB<TFR, Parse_user_defined, TreeView_Update_user_defined>(0x80, "user_defined"),
 };
 
 constexpr uint8_t kFirstUserDefined = 0x80;
