@@ -2,8 +2,10 @@
 
 #include <array>
 
+#include "descriptors/DVBDescriptors40.h"
 #include "descriptors/DVBDescriptors60.h"
 #include "descriptors/DVBIrregularDescriptors60.h"
+#include "descriptors/DVBSpecialDescriptors40.h"
 #include "descriptors/SystemsDescriptors.h"
 #include "descriptors/UserDefinedDescriptor.h"
 
@@ -95,38 +97,59 @@ constexpr TDescriptorEntry kRows[] = {
         0x23, "MultiplexBuffer_descriptor"),
 
     // ETSI EN 300 468 descriptors.
-    DVBToDo(0x40, "network_name_descriptor"),
-    DVBToDo(0x41, "service_list_descriptor"),
-    DVBToDo(0x42, "stuffing_descriptor"),
-    DVBToDo(0x43, "satellite_delivery_system_descriptor"),
-    DVBToDo(0x44, "cable_delivery_system_descriptor"),
-    DVBToDo(0x45, "VBI_data_descriptor"),
-    DVBToDo(0x46, "VBI_teletext_descriptor"),
-    DVBToDo(0x47, "bouquet_name_descriptor"),
-    DVBToDo(0x48, "service_descriptor"),
-    DVBToDo(0x49, "country_availability_descriptor"),
-    DVBToDo(0x4A, "linkage_descriptor"),
-    DVBToDo(0x4B, "NVOD_reference_descriptor"),
-    DVBToDo(0x4C, "time_shifted_service_descriptor"),
-    DVBToDo(0x4D, "short_event_descriptor"),
-    DVBToDo(0x4E, "extended_event_descriptor"),
-    DVBToDo(0x4F, "time_shifted_event_descriptor"),
-    DVBToDo(0x50, "component_descriptor"),
-    DVBToDo(0x51, "mosaic_descriptor"),
-    DVBToDo(0x52, "stream_identifier_descriptor"),
-    DVBToDo(0x53, "CA_identifier_descriptor"),
-    DVBToDo(0x54, "content_descriptor"),
-    DVBToDo(0x55, "parental_rating_descriptor"),
-    DVBToDo(0x56, "teletext_descriptor"),
-    DVBToDo(0x57, "telephone_descriptor"),
-    DVBToDo(0x58, "local_time_offset_descriptor"),
-    DVBToDo(0x59, "subtitling_descriptor"),
-    DVBToDo(0x5A, "terrestrial_delivery_system_descriptor"),
-    DVBToDo(0x5B, "multilingual_network_name_descriptor"),
-    DVBToDo(0x5C, "multilingual_bouquet_name_descriptor"),
-    DVBToDo(0x5D, "multilingual_service_name_descriptor"),
-    DVBToDo(0x5E, "multilingual_component_descriptor"),
-    DVBToDo(0x5F, "private_data_specifier_descriptor"),
+    DVB<TFR, Parse_network_name_descriptor, TreeView_Update_network_name_descriptor>(0x40, "network_name_descriptor"),
+    DVB<TFR, Parse_service_list_descriptor, TreeView_Update_service_list_descriptor>(0x41, "service_list_descriptor"),
+    DVB<TFR, Parse_stuffing_descriptor, TreeView_Update_stuffing_descriptor>(0x42, "stuffing_descriptor"),
+    DVB<TFR, Parse_satellite_delivery_system_descriptor, TreeView_Update_satellite_delivery_system_descriptor>(
+        0x43, "satellite_delivery_system_descriptor"),
+    DVB<TFR, Parse_cable_delivery_system_descriptor, TreeView_Update_cable_delivery_system_descriptor>(
+        0x44, "cable_delivery_system_descriptor"),
+    DVB<TVBI_data_descriptor_class, Parse_VBI_data_descriptor, TreeView_Update_VBI_data_descriptor>(
+        0x45, "VBI_data_descriptor"),
+    DVB<TFR, Parse_VBI_teletext_descriptor, TreeView_Update_VBI_teletext_descriptor>(0x46, "VBI_teletext_descriptor"),
+    DVB<TFR, Parse_bouquet_name_descriptor, TreeView_Update_bouquet_name_descriptor>(0x47, "bouquet_name_descriptor"),
+    DVB<TFR, Parse_service_descriptor, TreeView_Update_service_descriptor>(0x48, "service_descriptor"),
+    DVB<TFR, Parse_country_availability_descriptor, TreeView_Update_country_availability_descriptor>(
+        0x49, "country_availability_descriptor"),
+    DVB<Tlinkage_descriptor_class, Parse_linkage_descriptor, TreeView_Update_linkage_descriptor>(
+        0x4A, "linkage_descriptor"),
+    DVB<TFR, Parse_NVOD_reference_descriptor, TreeView_Update_NVOD_reference_descriptor>(
+        0x4B, "NVOD_reference_descriptor"),
+    DVB<TFR, Parse_time_shifted_service_descriptor, TreeView_Update_time_shifted_service_descriptor>(
+        0x4C, "time_shifted_service_descriptor"),
+    DVB<TFR, Parse_short_event_descriptor, TreeView_Update_short_event_descriptor>(0x4D, "short_event_descriptor"),
+    DVB<Textended_event_descriptor_class, Parse_extended_event_descriptor, TreeView_Update_extended_event_descriptor>(
+        0x4E, "extended_event_descriptor"),
+    DVB<TFR, Parse_time_shifted_event_descriptor, TreeView_Update_time_shifted_event_descriptor>(
+        0x4F, "time_shifted_event_descriptor"),
+    DVB<TFR, Parse_component_descriptor, TreeView_Update_component_descriptor>(0x50, "component_descriptor"),
+    DVB<Tmosaic_descriptor_class, Parse_mosaic_descriptor, TreeView_Update_mosaic_descriptor>(
+        0x51, "mosaic_descriptor"),
+    DVB<TFR, Parse_stream_identifier_descriptor, TreeView_Update_stream_identifier_descriptor>(
+        0x52, "stream_identifier_descriptor"),
+    DVB<TFR, Parse_CA_identifier_descriptor, TreeView_Update_CA_identifier_descriptor>(
+        0x53, "CA_identifier_descriptor"),
+    DVB<TFR, Parse_content_descriptor, TreeView_Update_content_descriptor>(0x54, "content_descriptor"),
+    DVB<TFR, Parse_parental_rating_descriptor, TreeView_Update_parental_rating_descriptor>(
+        0x55, "parental_rating_descriptor"),
+    DVB<TFR, Parse_teletext_descriptor, TreeView_Update_teletext_descriptor>(0x56, "teletext_descriptor"),
+    DVB<Ttelephone_descriptor_class, Parse_telephone_descriptor, TreeView_Update_telephone_descriptor>(
+        0x57, "telephone_descriptor"),
+    DVB<TFR, Parse_local_time_offset_descriptor, TreeView_Update_local_time_offset_descriptor>(
+        0x58, "local_time_offset_descriptor"),
+    DVB<TFR, Parse_subtitling_descriptor, TreeView_Update_subtitling_descriptor>(0x59, "subtitling_descriptor"),
+    DVB<TFR, Parse_terrestrial_delivery_system_descriptor, TreeView_Update_terrestrial_delivery_system_descriptor>(
+        0x5A, "terrestrial_delivery_system_descriptor"),
+    DVB<TFR, Parse_multilingual_network_name_descriptor, TreeView_Update_multilingual_network_name_descriptor>(
+        0x5B, "multilingual_network_name_descriptor"),
+    DVB<TFR, Parse_multilingual_bouquet_name_descriptor, TreeView_Update_multilingual_bouquet_name_descriptor>(
+        0x5C, "multilingual_bouquet_name_descriptor"),
+    DVB<TFR, Parse_multilingual_service_name_descriptor, TreeView_Update_multilingual_service_name_descriptor>(
+        0x5D, "multilingual_service_name_descriptor"),
+    DVB<TFR, Parse_multilingual_component_descriptor, TreeView_Update_multilingual_component_descriptor>(
+        0x5E, "multilingual_component_descriptor"),
+    DVB<TFR, Parse_private_data_specifier_descriptor, TreeView_Update_private_data_specifier_descriptor>(
+        0x5F, "private_data_specifier_descriptor"),
     DVB<TFR, Parse_service_move_descriptor, TreeView_Update_service_move_descriptor>(0x60, "service_move_descriptor"),
     DVB<TFR, Parse_short_smoothing_buffer_descriptor, TreeView_Update_short_smoothing_buffer_descriptor>(
         0x61, "short_smoothing_buffer_descriptor"),

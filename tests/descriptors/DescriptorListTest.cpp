@@ -46,12 +46,11 @@ TEST(DescriptorList, SectionTypeDecidesWhichTagsAreAccepted) {
   {
     DebugCapture capture;
     Tdescriptors pmt;
-    // Until the DVB routines are plugged into the dispatch table, 0x52 ends
-    // the walk after the CA_descriptor. Once they are: two records and true.
-    EXPECT_FALSE(Parse(pmt, loop));
-    ASSERT_EQ(pmt.Count(), 1);
+    EXPECT_TRUE(Parse(pmt, loop));
+    ASSERT_EQ(pmt.Count(), 2);
     EXPECT_EQ(pmt.Tag(0), 0x09);
-    EXPECT_TRUE(capture.Contains("zrk: Error in Tdescriptors.ParseDescriptors - no decoder for descriptor tag 0x52."));
+    EXPECT_EQ(pmt.Tag(1), 0x52);
+    EXPECT_TRUE(capture.Lines().empty());
   }
   {
     DebugCapture capture;
@@ -127,22 +126,21 @@ TEST(DescriptorList, LastDescriptorClaimingMoreThanRemains) {
   loop.pop_back();
   EXPECT_FALSE(Parse(list, loop));
   EXPECT_EQ(list.Count(), 1);
-  // DVB descriptors always stay; for now their rows have no routines yet and
-  // end the walk (once plugged in: Count() == 2 and true).
+  // DVB descriptors always stay.
   loop = audio;
   loop.insert(loop.end(), {0x48, 0x20, 1});
-  EXPECT_FALSE(Parse(list, loop));
-  EXPECT_EQ(list.Count(), 1);
+  EXPECT_TRUE(Parse(list, loop));
+  EXPECT_EQ(list.Count(), 2);
 }
 
 TEST(DescriptorList, LoneTagAtTheEndOfTheLoop) {
   Tdescriptors list;
   EXPECT_FALSE(Parse(list, {0x03, 0x01, 0x40, 0x02}));
   EXPECT_EQ(list.Count(), 1);
-  // A lone DVB tag will yield a record with descriptor_length 0 and true once
-  // the DVB routines exist; until then it ends the walk.
-  EXPECT_FALSE(Parse(list, {0x03, 0x01, 0x40, 0x48}));
-  EXPECT_EQ(list.Count(), 1);
+  // A lone DVB tag: the bit reader gives descriptor_length 0 past the end.
+  EXPECT_TRUE(Parse(list, {0x03, 0x01, 0x40, 0x48}));
+  ASSERT_EQ(list.Count(), 2);
+  EXPECT_EQ(list.Record(1)->descriptor_length, 0u);
 }
 
 TEST(DescriptorList, HoldsAtMost1024Descriptors) {

@@ -1,0 +1,459 @@
+#include "descriptors/DVBDescriptors40.h"
+
+namespace tessaro {
+namespace {
+
+using namespace fields;
+
+// Field lists in the order of the ETSI EN 300 468 descriptor syntax tables,
+// starting after descriptor_length.
+
+constexpr TFieldDesc kNetworkName[] = {
+    Run("network_name", DescriptorLength()),
+};
+
+constexpr TFieldDesc kServiceListEntry[] = {
+    Bits("service_id", 16),
+    Bits("service_type", 8),
+};
+constexpr TFieldDesc kServiceList[] = {
+    Loop("services", "service #", DescriptorLength(), {3}, kServiceListEntry),
+};
+
+constexpr TFieldDesc kStuffing[] = {
+    Run("stuffing", DescriptorLength()),
+};
+
+// Frequency, orbital position and symbol rate are BCD in the stream.
+constexpr TFieldDesc kSatelliteDeliverySystem[] = {
+    Bits("frequency", 32),
+    Bits("orbital_position", 16),
+    Bits("west_east_flag", 1),
+    Bits("polarization", 2),
+    Bits("modulation", 5),
+    Bits("symbol_rate", 28),
+    Bits("FEC_inner", 4),
+};
+
+constexpr TFieldDesc kCableDeliverySystem[] = {
+    Bits("frequency", 32),
+    Bits("reserved_future_use", 12),
+    Bits("FEC_outer", 4),
+    Bits("modulation", 8),
+    Bits("symbol_rate", 28),
+    Bits("FEC_inner", 4),
+};
+
+// One teletext page: the entry of both the VBI_teletext_descriptor and the
+// teletext_descriptor.
+constexpr TFieldDesc kTeletextEntry[] = {
+    ISO639(),
+    Bits("teletext_type", 5),
+    Bits("teletext_magazine_number", 3),
+    Bits("teletext_page_number", 8),
+};
+constexpr TFieldDesc kVBITeletext[] = {
+    Loop("VBI_teletext_descriptors", "VBI_teletext_descriptor #", DescriptorLength(), {5}, kTeletextEntry),
+};
+
+constexpr TFieldDesc kBouquetName[] = {
+    Run("name", DescriptorLength()),
+};
+
+constexpr TFieldDesc kService[] = {
+    Bits("service_type", 8),
+    Bits("service_provider_name_length", 8),
+    Run("service_provider_name", LengthField("service_provider_name_length")),
+    Bits("service_name_length", 8),
+    Run("service_name", LengthField("service_name_length")),
+};
+
+constexpr TFieldDesc kCountryCode[] = {
+    Bits("country_code", 24),
+};
+constexpr TFieldDesc kCountryAvailability[] = {
+    Bits("country_availability_flag", 1),
+    Bits("reserved_future_use", 7),
+    Loop("country_codes", "country_code #", DescriptorLength(1), {3}, kCountryCode),
+};
+
+constexpr TFieldDesc kNVODReferenceEntry[] = {
+    Bits("transport_stream_id", 16),
+    Bits("original_network_id", 16),
+    Bits("service_id", 16),
+};
+constexpr TFieldDesc kNVODReference[] = {
+    Loop("NVOD_reference_descriptors", "NVOD_reference_descriptor #", DescriptorLength(), {6},
+         kNVODReferenceEntry),
+};
+
+constexpr TFieldDesc kTimeShiftedService[] = {
+    Bits("reference_service_id", 16),
+};
+
+constexpr TFieldDesc kShortEvent[] = {
+    ISO639(),
+    Bits("event_name_length", 8),
+    Run("event_name", LengthField("event_name_length")),
+    Bits("text_length", 8),
+    Run("text", LengthField("text_length")),
+};
+
+constexpr TFieldDesc kTimeShiftedEvent[] = {
+    Bits("reference_service_id", 16),
+    Bits("reference_event_id", 16),
+};
+
+constexpr TFieldDesc kComponent[] = {
+    Bits("reserved_future_use", 4),
+    Bits("stream_content", 4),
+    Bits("component_type", 8),
+    Bits("component_tag", 8),
+    ISO639(),
+    Run("text_char", DescriptorLength(6)),
+};
+
+constexpr TFieldDesc kStreamIdentifier[] = {
+    HexBits("component_tag", 8),
+};
+
+constexpr TFieldDesc kCASystemId[] = {
+    Bits("CA_system_id", 16),
+};
+constexpr TFieldDesc kCAIdentifier[] = {
+    Loop("CA_system_ids", "CA_system_id #", DescriptorLength(), {2}, kCASystemId),
+};
+
+constexpr TFieldDesc kContentEntry[] = {
+    Bits("content_nibble_level_1", 4),
+    Bits("content_nibble_level_2", 4),
+    Bits("user_nibble_0", 4),
+    Bits("user_nibble_1", 4),
+};
+constexpr TFieldDesc kContent[] = {
+    Loop("contents", "content #", DescriptorLength(), {2}, kContentEntry),
+};
+
+constexpr TFieldDesc kParentalRatingEntry[] = {
+    Bits("country_code", 24),
+    Bits("rating", 8),
+};
+constexpr TFieldDesc kParentalRating[] = {
+    Loop("parental_ratings", "parental_rating #", DescriptorLength(), {4}, kParentalRatingEntry),
+};
+
+constexpr TFieldDesc kTeletext[] = {
+    Loop("teletext_descriptors", "teletext_descriptor #", DescriptorLength(), {5}, kTeletextEntry),
+};
+
+// local_time_offset is BCD; time_of_change is 16 bits of MJD and 24 of BCD
+// time, kept as one 40-bit number.
+constexpr TFieldDesc kLocalTimeOffsetEntry[] = {
+    Bits("country_code", 24),
+    Bits("country_region_id", 6),
+    Bits("reserved", 1),
+    Bits("local_time_offset_polarity", 1),
+    Bits("local_time_offset", 16),
+    Bits("time_of_change", 40),
+    Bits("next_time_offset", 16),
+};
+constexpr TFieldDesc kLocalTimeOffset[] = {
+    Loop("local_time_offset_descriptors", "local_time_offset_descriptor #", DescriptorLength(), {13},
+         kLocalTimeOffsetEntry),
+};
+
+constexpr TFieldDesc kSubtitlingEntry[] = {
+    ISO639(),
+    Bits("subtitling_type", 8),
+    Bits("composition_page_id", 16),
+    Bits("ancillary_page_id", 16),
+};
+constexpr TFieldDesc kSubtitling[] = {
+    Loop("subtitling_descriptors", "subtitling_descriptor #", DescriptorLength(), {8}, kSubtitlingEntry),
+};
+
+constexpr TFieldDesc kTerrestrialDeliverySystem[] = {
+    Bits("centre_frequency", 32),
+    Bits("bandwidth", 3),
+    Bits("priority", 1),
+    Bits("Time_Slicing_indicator", 1),
+    Bits("MPE_FEC_indicator", 1),
+    Bits("reserved_future_use", 2),
+    Bits("constellation", 2),
+    Bits("hierarchy_information", 3),
+    Bits("code_rate_HP_stream", 3),
+    Bits("code_rate_LP_stream", 3),
+    Bits("guard_interval", 2),
+    Bits("transmission_mode", 2),
+    Bits("other_frequency_flag", 1),
+    Bits("reserved_future_use", 32),
+};
+
+constexpr TFieldDesc kMultilingualNetworkNameEntry[] = {
+    ISO639(),
+    Bits("network_name_length", 8),
+    Run("char", LengthField("network_name_length")),
+};
+constexpr TFieldDesc kMultilingualNetworkName[] = {
+    Loop("multilingual_network_name_descriptors", "multilingual_network_name_descriptor #", DescriptorLength(),
+         {4, {"network_name_length"}}, kMultilingualNetworkNameEntry),
+};
+
+constexpr TFieldDesc kMultilingualBouquetNameEntry[] = {
+    ISO639(),
+    Bits("bouquet_name_length", 8),
+    Run("name", LengthField("bouquet_name_length")),
+};
+constexpr TFieldDesc kMultilingualBouquetName[] = {
+    Loop("bouquet_names", "bouquet_name #", DescriptorLength(), {4, {"bouquet_name_length"}},
+         kMultilingualBouquetNameEntry),
+};
+
+constexpr TFieldDesc kMultilingualServiceNameEntry[] = {
+    ISO639(),
+    Bits("service_provider_name_length", 8),
+    Run("service_provider_name", LengthField("service_provider_name_length")),
+    Bits("service_name_length", 8),
+    Run("service_name", LengthField("service_name_length")),
+};
+constexpr TFieldDesc kMultilingualServiceName[] = {
+    Loop("multilingual_service_name_descriptors", "multilingual_service_name_descriptor #", DescriptorLength(),
+         {5, {"service_provider_name_length", "service_name_length"}}, kMultilingualServiceNameEntry),
+};
+
+constexpr TFieldDesc kMultilingualComponentEntry[] = {
+    ISO639(),
+    Bits("text_description_length", 8),
+    Run("text_char", LengthField("text_description_length")),
+};
+constexpr TFieldDesc kMultilingualComponent[] = {
+    HexBits("component_tag", 8),
+    Loop("multilingual_component_descriptors", "multilingual_component_descriptor #", DescriptorLength(1),
+         {4, {"text_description_length"}}, kMultilingualComponentEntry),
+};
+
+constexpr TFieldDesc kPrivateDataSpecifier[] = {
+    Bits("private_data_specifier", 32),
+};
+
+constexpr TFieldTable kNetworkNameTable = TableEndingWithData(0x40, kNetworkName);
+constexpr TFieldTable kServiceListTable = TableEndingWithData(0x41, kServiceList);
+constexpr TFieldTable kStuffingTable = TableEndingWithData(0x42, kStuffing);
+constexpr TFieldTable kSatelliteDeliverySystemTable = TableEndingWithData(0x43, kSatelliteDeliverySystem);
+constexpr TFieldTable kCableDeliverySystemTable = TableEndingWithData(0x44, kCableDeliverySystem);
+constexpr TFieldTable kVBITeletextTable = TableEndingWithData(0x46, kVBITeletext);
+constexpr TFieldTable kBouquetNameTable = TableEndingWithData(0x47, kBouquetName);
+constexpr TFieldTable kServiceTable = TableEndingWithData(0x48, kService);
+constexpr TFieldTable kCountryAvailabilityTable = TableEndingWithData(0x49, kCountryAvailability);
+constexpr TFieldTable kNVODReferenceTable = TableEndingWithData(0x4B, kNVODReference);
+constexpr TFieldTable kTimeShiftedServiceTable = TableEndingWithData(0x4C, kTimeShiftedService);
+constexpr TFieldTable kShortEventTable = TableEndingWithData(0x4D, kShortEvent);
+constexpr TFieldTable kTimeShiftedEventTable = TableEndingWithData(0x4F, kTimeShiftedEvent);
+constexpr TFieldTable kComponentTable = TableEndingWithData(0x50, kComponent);
+constexpr TFieldTable kStreamIdentifierTable = TableEndingWithData(0x52, kStreamIdentifier);
+constexpr TFieldTable kCAIdentifierTable = TableEndingWithData(0x53, kCAIdentifier);
+constexpr TFieldTable kContentTable = TableEndingWithData(0x54, kContent);
+constexpr TFieldTable kParentalRatingTable = TableEndingWithData(0x55, kParentalRating);
+constexpr TFieldTable kTeletextTable = TableEndingWithData(0x56, kTeletext);
+constexpr TFieldTable kLocalTimeOffsetTable = TableEndingWithData(0x58, kLocalTimeOffset);
+constexpr TFieldTable kSubtitlingTable = TableEndingWithData(0x59, kSubtitling);
+constexpr TFieldTable kTerrestrialDeliverySystemTable = TableEndingWithData(0x5A, kTerrestrialDeliverySystem);
+constexpr TFieldTable kMultilingualNetworkNameTable = TableEndingWithData(0x5B, kMultilingualNetworkName);
+constexpr TFieldTable kMultilingualBouquetNameTable = TableEndingWithData(0x5C, kMultilingualBouquetName);
+constexpr TFieldTable kMultilingualServiceNameTable = TableEndingWithData(0x5D, kMultilingualServiceName);
+constexpr TFieldTable kMultilingualComponentTable = TableEndingWithData(0x5E, kMultilingualComponent);
+constexpr TFieldTable kPrivateDataSpecifierTable = TableEndingWithData(0x5F, kPrivateDataSpecifier);
+
+}  // namespace
+
+bool Parse_network_name_descriptor(TBitStream4& reader, TFieldRecord& record) {
+  return ParseDVBFields(__func__, kNetworkNameTable, reader, record);
+}
+bool TreeView_Update_network_name_descriptor(TTreeNode& parent, const TFieldRecord& record) {
+  return ShowFields(__func__, kNetworkNameTable, parent, record);
+}
+
+bool Parse_service_list_descriptor(TBitStream4& reader, TFieldRecord& record) {
+  return ParseDVBFields(__func__, kServiceListTable, reader, record);
+}
+bool TreeView_Update_service_list_descriptor(TTreeNode& parent, const TFieldRecord& record) {
+  return ShowFields(__func__, kServiceListTable, parent, record);
+}
+
+bool Parse_stuffing_descriptor(TBitStream4& reader, TFieldRecord& record) {
+  return ParseDVBFields(__func__, kStuffingTable, reader, record);
+}
+bool TreeView_Update_stuffing_descriptor(TTreeNode& parent, const TFieldRecord& record) {
+  return ShowFields(__func__, kStuffingTable, parent, record);
+}
+
+bool Parse_satellite_delivery_system_descriptor(TBitStream4& reader, TFieldRecord& record) {
+  return ParseDVBFields(__func__, kSatelliteDeliverySystemTable, reader, record);
+}
+bool TreeView_Update_satellite_delivery_system_descriptor(TTreeNode& parent, const TFieldRecord& record) {
+  return ShowFields(__func__, kSatelliteDeliverySystemTable, parent, record);
+}
+
+bool Parse_cable_delivery_system_descriptor(TBitStream4& reader, TFieldRecord& record) {
+  return ParseDVBFields(__func__, kCableDeliverySystemTable, reader, record);
+}
+bool TreeView_Update_cable_delivery_system_descriptor(TTreeNode& parent, const TFieldRecord& record) {
+  return ShowFields(__func__, kCableDeliverySystemTable, parent, record);
+}
+
+bool Parse_VBI_teletext_descriptor(TBitStream4& reader, TFieldRecord& record) {
+  return ParseDVBFields(__func__, kVBITeletextTable, reader, record);
+}
+bool TreeView_Update_VBI_teletext_descriptor(TTreeNode& parent, const TFieldRecord& record) {
+  return ShowFields(__func__, kVBITeletextTable, parent, record);
+}
+
+bool Parse_bouquet_name_descriptor(TBitStream4& reader, TFieldRecord& record) {
+  return ParseDVBFields(__func__, kBouquetNameTable, reader, record);
+}
+bool TreeView_Update_bouquet_name_descriptor(TTreeNode& parent, const TFieldRecord& record) {
+  return ShowFields(__func__, kBouquetNameTable, parent, record);
+}
+
+bool Parse_service_descriptor(TBitStream4& reader, TFieldRecord& record) {
+  return ParseDVBFields(__func__, kServiceTable, reader, record);
+}
+bool TreeView_Update_service_descriptor(TTreeNode& parent, const TFieldRecord& record) {
+  return ShowFields(__func__, kServiceTable, parent, record);
+}
+
+bool Parse_country_availability_descriptor(TBitStream4& reader, TFieldRecord& record) {
+  return ParseDVBFields(__func__, kCountryAvailabilityTable, reader, record);
+}
+bool TreeView_Update_country_availability_descriptor(TTreeNode& parent, const TFieldRecord& record) {
+  return ShowFields(__func__, kCountryAvailabilityTable, parent, record);
+}
+
+bool Parse_NVOD_reference_descriptor(TBitStream4& reader, TFieldRecord& record) {
+  return ParseDVBFields(__func__, kNVODReferenceTable, reader, record);
+}
+bool TreeView_Update_NVOD_reference_descriptor(TTreeNode& parent, const TFieldRecord& record) {
+  return ShowFields(__func__, kNVODReferenceTable, parent, record);
+}
+
+bool Parse_time_shifted_service_descriptor(TBitStream4& reader, TFieldRecord& record) {
+  return ParseDVBFields(__func__, kTimeShiftedServiceTable, reader, record);
+}
+bool TreeView_Update_time_shifted_service_descriptor(TTreeNode& parent, const TFieldRecord& record) {
+  return ShowFields(__func__, kTimeShiftedServiceTable, parent, record);
+}
+
+bool Parse_short_event_descriptor(TBitStream4& reader, TFieldRecord& record) {
+  return ParseDVBFields(__func__, kShortEventTable, reader, record);
+}
+bool TreeView_Update_short_event_descriptor(TTreeNode& parent, const TFieldRecord& record) {
+  return ShowFields(__func__, kShortEventTable, parent, record);
+}
+
+bool Parse_time_shifted_event_descriptor(TBitStream4& reader, TFieldRecord& record) {
+  return ParseDVBFields(__func__, kTimeShiftedEventTable, reader, record);
+}
+bool TreeView_Update_time_shifted_event_descriptor(TTreeNode& parent, const TFieldRecord& record) {
+  return ShowFields(__func__, kTimeShiftedEventTable, parent, record);
+}
+
+bool Parse_component_descriptor(TBitStream4& reader, TFieldRecord& record) {
+  return ParseDVBFields(__func__, kComponentTable, reader, record);
+}
+bool TreeView_Update_component_descriptor(TTreeNode& parent, const TFieldRecord& record) {
+  return ShowFields(__func__, kComponentTable, parent, record);
+}
+
+bool Parse_stream_identifier_descriptor(TBitStream4& reader, TFieldRecord& record) {
+  return ParseDVBFields(__func__, kStreamIdentifierTable, reader, record);
+}
+bool TreeView_Update_stream_identifier_descriptor(TTreeNode& parent, const TFieldRecord& record) {
+  return ShowFields(__func__, kStreamIdentifierTable, parent, record);
+}
+
+bool Parse_CA_identifier_descriptor(TBitStream4& reader, TFieldRecord& record) {
+  return ParseDVBFields(__func__, kCAIdentifierTable, reader, record);
+}
+bool TreeView_Update_CA_identifier_descriptor(TTreeNode& parent, const TFieldRecord& record) {
+  return ShowFields(__func__, kCAIdentifierTable, parent, record);
+}
+
+bool Parse_content_descriptor(TBitStream4& reader, TFieldRecord& record) {
+  return ParseDVBFields(__func__, kContentTable, reader, record);
+}
+bool TreeView_Update_content_descriptor(TTreeNode& parent, const TFieldRecord& record) {
+  return ShowFields(__func__, kContentTable, parent, record);
+}
+
+bool Parse_parental_rating_descriptor(TBitStream4& reader, TFieldRecord& record) {
+  return ParseDVBFields(__func__, kParentalRatingTable, reader, record);
+}
+bool TreeView_Update_parental_rating_descriptor(TTreeNode& parent, const TFieldRecord& record) {
+  return ShowFields(__func__, kParentalRatingTable, parent, record);
+}
+
+bool Parse_teletext_descriptor(TBitStream4& reader, TFieldRecord& record) {
+  return ParseDVBFields(__func__, kTeletextTable, reader, record);
+}
+bool TreeView_Update_teletext_descriptor(TTreeNode& parent, const TFieldRecord& record) {
+  return ShowFields(__func__, kTeletextTable, parent, record);
+}
+
+bool Parse_local_time_offset_descriptor(TBitStream4& reader, TFieldRecord& record) {
+  return ParseDVBFields(__func__, kLocalTimeOffsetTable, reader, record);
+}
+bool TreeView_Update_local_time_offset_descriptor(TTreeNode& parent, const TFieldRecord& record) {
+  return ShowFields(__func__, kLocalTimeOffsetTable, parent, record);
+}
+
+bool Parse_subtitling_descriptor(TBitStream4& reader, TFieldRecord& record) {
+  return ParseDVBFields(__func__, kSubtitlingTable, reader, record);
+}
+bool TreeView_Update_subtitling_descriptor(TTreeNode& parent, const TFieldRecord& record) {
+  return ShowFields(__func__, kSubtitlingTable, parent, record);
+}
+
+bool Parse_terrestrial_delivery_system_descriptor(TBitStream4& reader, TFieldRecord& record) {
+  return ParseDVBFields(__func__, kTerrestrialDeliverySystemTable, reader, record);
+}
+bool TreeView_Update_terrestrial_delivery_system_descriptor(TTreeNode& parent, const TFieldRecord& record) {
+  return ShowFields(__func__, kTerrestrialDeliverySystemTable, parent, record);
+}
+
+bool Parse_multilingual_network_name_descriptor(TBitStream4& reader, TFieldRecord& record) {
+  return ParseDVBFields(__func__, kMultilingualNetworkNameTable, reader, record);
+}
+bool TreeView_Update_multilingual_network_name_descriptor(TTreeNode& parent, const TFieldRecord& record) {
+  return ShowFields(__func__, kMultilingualNetworkNameTable, parent, record);
+}
+
+bool Parse_multilingual_bouquet_name_descriptor(TBitStream4& reader, TFieldRecord& record) {
+  return ParseDVBFields(__func__, kMultilingualBouquetNameTable, reader, record);
+}
+bool TreeView_Update_multilingual_bouquet_name_descriptor(TTreeNode& parent, const TFieldRecord& record) {
+  return ShowFields(__func__, kMultilingualBouquetNameTable, parent, record);
+}
+
+bool Parse_multilingual_service_name_descriptor(TBitStream4& reader, TFieldRecord& record) {
+  return ParseDVBFields(__func__, kMultilingualServiceNameTable, reader, record);
+}
+bool TreeView_Update_multilingual_service_name_descriptor(TTreeNode& parent, const TFieldRecord& record) {
+  return ShowFields(__func__, kMultilingualServiceNameTable, parent, record);
+}
+
+bool Parse_multilingual_component_descriptor(TBitStream4& reader, TFieldRecord& record) {
+  return ParseDVBFields(__func__, kMultilingualComponentTable, reader, record);
+}
+bool TreeView_Update_multilingual_component_descriptor(TTreeNode& parent, const TFieldRecord& record) {
+  return ShowFields(__func__, kMultilingualComponentTable, parent, record);
+}
+
+bool Parse_private_data_specifier_descriptor(TBitStream4& reader, TFieldRecord& record) {
+  return ParseDVBFields(__func__, kPrivateDataSpecifierTable, reader, record);
+}
+bool TreeView_Update_private_data_specifier_descriptor(TTreeNode& parent, const TFieldRecord& record) {
+  return ShowFields(__func__, kPrivateDataSpecifierTable, parent, record);
+}
+
+}  // namespace tessaro
+
