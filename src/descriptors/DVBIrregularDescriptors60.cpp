@@ -73,9 +73,9 @@ bool TreeView_Update_AC_3_descriptor(TTreeNode& parent, const TAC_3_descriptor_c
     if (record.bsid_flag == 1) AddField(node, "bsid", record.bsid, 8);
     if (record.mainid_flag == 1) AddField(node, "mainid", record.mainid, 8);
     if (record.asvc_flag == 1) AddField(node, "asvc", record.asvc, 8);
-    AddByteRunGroup(node, "additional_info", record.additional_info.data(),
-                    std::clamp<int32_t>(record.additional_info_length, 0,
-                                        static_cast<int32_t>(record.additional_info.size())));
+    AddByteRunGroup(
+        node, "additional_info", record.additional_info.data(),
+        std::clamp<int32_t>(record.additional_info_length, 0, static_cast<int32_t>(record.additional_info.size())));
     return true;
   });
 }

@@ -90,12 +90,12 @@ TEST(DVBDescriptors60, PlainFieldsAndRuns) {
                 Field(1, "minimum_overall_smoothing_rate", "4194303", " (22 bits)") +
                 Field(1, "DVB_reserved_future_use", "3", " (2 bits)") +
                 Field(1, "maximum_overall_smoothing_buffer", "16383", " (14 bits)"));
-  EXPECT_EQ(Shown({0x69, 3, 0xA1, 0x23, 0x45}),
-            Header("PDC_descriptor", "0x69", 3) + Field(1, "reserved_future_use", "10", " (4 bits)") +
-                Field(1, "programme_identification_label", "74565", " (20 bits)"));
-  EXPECT_EQ(Shown({0x66, 4, 0x00, 0x0A, 0xAA, 0xBB}),
-            Header("data_broadcast_id_descriptor", "0x66", 4) + Field(1, "data_broadcast_id", "10", " (16 bits)") +
-                Line(1, "id_selector") + Dump(2, {0xAA, 0xBB}));
+  EXPECT_EQ(Shown({0x69, 3, 0xA1, 0x23, 0x45}), Header("PDC_descriptor", "0x69", 3) +
+                                                    Field(1, "reserved_future_use", "10", " (4 bits)") +
+                                                    Field(1, "programme_identification_label", "74565", " (20 bits)"));
+  EXPECT_EQ(Shown({0x66, 4, 0x00, 0x0A, 0xAA, 0xBB}), Header("data_broadcast_id_descriptor", "0x66", 4) +
+                                                          Field(1, "data_broadcast_id", "10", " (16 bits)") +
+                                                          Line(1, "id_selector") + Dump(2, {0xAA, 0xBB}));
   const Bytes dataBroadcast{0x64, 13, 0x01, 0x23, 0x05, 0x02, 0xAB, 0xCD, 'e', 'n', 'g', 0x03, 'a', 'b', 'c'};
   EXPECT_EQ(Shown(dataBroadcast),
             Header("data_broadcast_descriptor", "0x64", 13) + Field(1, "data_broadcast_id", "291", " (16 bits)") +
@@ -127,8 +127,8 @@ TEST(DVBDescriptors60, FrequencyListLoopEndsWithTheDescriptorOrTheLoop) {
                                 Field(1, "coding_type", "2", " (2 bits)") + Line(1, "centre_frequencies") +
                                 Line(2, "centre_frequency #0") + Field(3, "centre_frequency", "1", " (32 bits)") +
                                 Line(2, "centre_frequency #1") + Field(3, "centre_frequency", "25857", " (32 bits)"));
-  EXPECT_EQ(Shown(overlap, 1), Header("scrambling_descriptor", "0x65", 1) +
-                                   Field(1, "scrambling_mode", "5", " (8 bits)"));
+  EXPECT_EQ(Shown(overlap, 1),
+            Header("scrambling_descriptor", "0x65", 1) + Field(1, "scrambling_mode", "5", " (8 bits)"));
   // descriptor_length 255 with five body bytes: the entries stop where the
   // loop's bytes end instead of running on with zeros.
   EXPECT_EQ(Shown({0x62, 0xFF, 0x01, 0x00, 0x00, 0x00, 0x07, 0x12}),
@@ -195,9 +195,13 @@ TEST(DVBDescriptors60, AnnouncementSupportEntriesBySize) {
 }
 
 TEST(DVBDescriptors60, CellListShowsCellFieldsAfterTheCells) {
-  const Bytes cells{0x6C, 36,   0x00, 0x01, 0x00, 0x02, 0x00, 0x03, 0x00, 0x40, 0x05, 0x08, 0x07, 0x00,
-                    0x08, 0x00, 0x09, 0x00, 0xA0, 0x0B, 0xFF, 0xFF, 0x80, 0x00, 0x7F, 0xFF, 0xFF, 0xFF,
-                    0xFF, 0x08, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
+  const Bytes cells{
+      0x6C, 36,                                                    //
+      0x00, 0x01, 0x00, 0x02, 0x00, 0x03, 0x00, 0x40, 0x05, 0x08,  // cell 0
+      0x07, 0x00, 0x08, 0x00, 0x09, 0x00, 0xA0, 0x0B,              //   its subcell
+      0xFF, 0xFF, 0x80, 0x00, 0x7F, 0xFF, 0xFF, 0xFF, 0xFF, 0x08,  // cell 1
+      0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,              //   its subcell
+  };
   auto subcell = [](const char* id, const char* lat, const char* lon, const char* extLat, const char* extLon) {
     return Line(3, "subcells") + Line(4, "subcell #0") + Field(5, "cell_id_extension", id, " (8 bits)") +
            Field(5, "subcell_latitude", lat, " (16 bits)") + Field(5, "subcell_longitude", lon, " (16 bits)") +
@@ -211,13 +215,19 @@ TEST(DVBDescriptors60, CellListShowsCellFieldsAfterTheCells) {
            Field(1, "subcell_info_loop_length", "8", " (8 bits)");
   };
   EXPECT_EQ(Shown(cells), Header("cell_list_descriptor", "0x6C", 36) + Line(1, "cells") + Line(2, "cell #0") +
-                              subcell("7", "8", "9", "10", "11") + Line(2, "cell #1") + subcell("1", "0", "0", "0", "0") +
-                              cell("1", "2", "3", "4", "5") + cell("65535", "32768", "32767", "4095", "4095"));
+                              subcell("7", "8", "9", "10", "11") + Line(2, "cell #1") +
+                              subcell("1", "0", "0", "0", "0") + cell("1", "2", "3", "4", "5") +
+                              cell("65535", "32768", "32767", "4095", "4095"));
 }
 
 TEST(DVBDescriptors60, CellFrequencyLinkWithAndWithoutCellInfos) {
-  const Bytes cells{0x6D, 24,   0x00, 0x10, 0x01, 0x17, 0x50, 0x00, 0x0A, 0x01, 0x00, 0x00, 0x00, 0x02, 0x02,
-                    0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x11, 0x00, 0x00, 0x00, 0x05, 0x00};
+  const Bytes cells{
+      0x6D, 24,                                  //
+      0x00, 0x10, 0x01, 0x17, 0x50, 0x00, 0x0A,  // cell 0, ten bytes of cell_infos
+      0x01, 0x00, 0x00, 0x00, 0x02,              //
+      0x02, 0xFF, 0xFF, 0xFF, 0xFF,              //
+      0x00, 0x11, 0x00, 0x00, 0x00, 0x05, 0x00,  // cell 1, none
+  };
   EXPECT_EQ(Shown(cells),
             Header("cell_frequency_link_descriptor", "0x6D", 24) + Line(1, "cells") + Line(2, "cell #0") +
                 Line(3, "cell_infos") + Line(4, "cell_info #0") + Field(5, "cell_id_extension", "1", " (8 bits)") +
@@ -225,9 +235,9 @@ TEST(DVBDescriptors60, CellFrequencyLinkWithAndWithoutCellInfos) {
                 Field(5, "cell_id_extension", "2", " (8 bits)") +
                 Field(5, "transposer_frequency", "4294967295", " (32 bits)") + Line(2, "cell #1") +
                 Line(3, "cell_infos") + Field(1, "cell_id", "16", " (16 bits)") +
-                Field(1, "frequency", "18305024", " (32 bits)") + Field(1, "subcell_info_loop_length", "10", " (8 bits)") +
-                Field(1, "cell_id", "17", " (16 bits)") + Field(1, "frequency", "5", " (32 bits)") +
-                Field(1, "subcell_info_loop_length", "0", " (8 bits)"));
+                Field(1, "frequency", "18305024", " (32 bits)") +
+                Field(1, "subcell_info_loop_length", "10", " (8 bits)") + Field(1, "cell_id", "17", " (16 bits)") +
+                Field(1, "frequency", "5", " (32 bits)") + Field(1, "subcell_info_loop_length", "0", " (8 bits)"));
 }
 
 TEST(DVBDescriptors60, HandWrittenLoopsStopWhereTheLoopBytesEnd) {
