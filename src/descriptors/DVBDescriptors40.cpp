@@ -6,7 +6,8 @@ namespace {
 using namespace fields;
 
 // Field lists in the order of the ETSI EN 300 468 descriptor syntax tables,
-// starting after descriptor_length.
+// starting after descriptor_length, one field per line as the tables read.
+// clang-format off
 
 constexpr TFieldDesc kNetworkName[] = {
     Run("network_name", DescriptorLength()),
@@ -235,6 +236,7 @@ constexpr TFieldDesc kMultilingualComponent[] = {
 constexpr TFieldDesc kPrivateDataSpecifier[] = {
     Bits("private_data_specifier", 32),
 };
+// clang-format on
 
 constexpr TFieldTable kNetworkNameTable = TableEndingWithData(0x40, kNetworkName);
 constexpr TFieldTable kServiceListTable = TableEndingWithData(0x41, kServiceList);
@@ -456,4 +458,3 @@ bool TreeView_Update_private_data_specifier_descriptor(TTreeNode& parent, const 
 }
 
 }  // namespace tessaro
-

@@ -29,12 +29,10 @@ std::string Header(const char* name, const char* tag, int length) {
          F(1, "descriptor_length", length, 8);
 }
 std::string ISO(int depth, uint32_t code, const char* letters) {
-  return Line(depth, PadRightStr("ISO_639_language_code", 36) + " : " + std::to_string(code) + " [" + letters +
-                         "] (24 bits)");
+  return Line(depth,
+              PadRightStr("ISO_639_language_code", 36) + " : " + std::to_string(code) + " [" + letters + "] (24 bits)");
 }
-std::string Dump(int depth, const char* hex, const char* chars) {
-  return Line(depth, PadRightStr(hex, 60) + chars);
-}
+std::string Dump(int depth, const char* hex, const char* chars) { return Line(depth, PadRightStr(hex, 60) + chars); }
 
 // The tree texts of the descriptors of an SI loop, which must be walked to its end.
 std::string Shown(const Bytes& loop) {
@@ -87,19 +85,18 @@ TEST(DVBDescriptors40, LoopsReadWholeEntriesIntoTheNextDescriptor) {
   // One language: exactly one entry.
   EXPECT_EQ(Shown({0x5D, 0x08, 'f', 'r', 'a', 0x01, 'P', 0x02, 'S', 'N'}),
             Header("multilingual_service_name_descriptor", "0x5D", 8) +
-                Line(1, "multilingual_service_name_descriptors") +
-                Line(2, "multilingual_service_name_descriptor #0") + ISO(3, 0x667261, "fra") +
-                F(3, "service_provider_name_length", 1, 8) + Line(3, "service_provider_name") +
-                Dump(4, "50 ", "P") + F(3, "service_name_length", 2, 8) + Line(3, "service_name") +
-                Dump(4, "53 4E ", "SN"));
+                Line(1, "multilingual_service_name_descriptors") + Line(2, "multilingual_service_name_descriptor #0") +
+                ISO(3, 0x667261, "fra") + F(3, "service_provider_name_length", 1, 8) +
+                Line(3, "service_provider_name") + Dump(4, "50 ", "P") + F(3, "service_name_length", 2, 8) +
+                Line(3, "service_name") + Dump(4, "53 4E ", "SN"));
 }
 
 TEST(DVBDescriptors40, LoopsAndRunsEndWithTheDescriptorLoop) {
   // service_list claiming 255 bytes: no entry starts past the loop's bytes;
   // one that starts inside reads zeros for what lies beyond.
   EXPECT_EQ(Shown({0x41, 0xFF, 0x00, 0x01, 0x19}), Header("service_list_descriptor", "0x41", 255) +
-                                                        Line(1, "services") + Line(2, "service #0") +
-                                                        F(3, "service_id", 1, 16) + F(3, "service_type", 25, 8));
+                                                       Line(1, "services") + Line(2, "service #0") +
+                                                       F(3, "service_id", 1, 16) + F(3, "service_type", 25, 8));
   EXPECT_EQ(Shown({0x41, 0xFF, 0x00, 0x01, 0x19, 0x12}),
             Header("service_list_descriptor", "0x41", 255) + Line(1, "services") + Line(2, "service #0") +
                 F(3, "service_id", 1, 16) + F(3, "service_type", 25, 8) + Line(2, "service #1") +
@@ -148,19 +145,18 @@ TEST(DVBDescriptors40, DeliverySystemsAndTimesShowRawUnsignedBits) {
   const Bytes ones(13, 0xFF);
   Bytes satellite{0x43, 0x0B};
   satellite.insert(satellite.end(), ones.begin(), ones.begin() + 11);
-  EXPECT_EQ(Shown(satellite), Header("satellite_delivery_system_descriptor", "0x43", 11) +
-                                  F(1, "frequency", 4294967295u, 32) + F(1, "orbital_position", 65535, 16) +
-                                  F(1, "west_east_flag", 1, 1) + F(1, "polarization", 3, 2) +
-                                  F(1, "modulation", 31, 5) + F(1, "symbol_rate", 268435455, 28) +
-                                  F(1, "FEC_inner", 15, 4));
+  EXPECT_EQ(Shown(satellite),
+            Header("satellite_delivery_system_descriptor", "0x43", 11) + F(1, "frequency", 4294967295u, 32) +
+                F(1, "orbital_position", 65535, 16) + F(1, "west_east_flag", 1, 1) + F(1, "polarization", 3, 2) +
+                F(1, "modulation", 31, 5) + F(1, "symbol_rate", 268435455, 28) + F(1, "FEC_inner", 15, 4));
   Bytes offsets{0x58, 0x0D};
   offsets.insert(offsets.end(), ones.begin(), ones.end());
-  EXPECT_EQ(Shown(offsets),
-            Header("local_time_offset_descriptor", "0x58", 13) + Line(1, "local_time_offset_descriptors") +
-                Line(2, "local_time_offset_descriptor #0") + F(3, "country_code", 16777215, 24) +
-                F(3, "country_region_id", 63, 6) + F(3, "reserved", 1, 1) +
-                F(3, "local_time_offset_polarity", 1, 1) + F(3, "local_time_offset", 65535, 16) +
-                F(3, "time_of_change", 1099511627775, 40) + F(3, "next_time_offset", 65535, 16));
+  EXPECT_EQ(Shown(offsets), Header("local_time_offset_descriptor", "0x58", 13) +
+                                Line(1, "local_time_offset_descriptors") + Line(2, "local_time_offset_descriptor #0") +
+                                F(3, "country_code", 16777215, 24) + F(3, "country_region_id", 63, 6) +
+                                F(3, "reserved", 1, 1) + F(3, "local_time_offset_polarity", 1, 1) +
+                                F(3, "local_time_offset", 65535, 16) + F(3, "time_of_change", 1099511627775, 40) +
+                                F(3, "next_time_offset", 65535, 16));
   EXPECT_EQ(Shown({0x5A, 0x0B, 0x01, 0x02, 0x03, 0x04, 0x57, 0x9D, 0xCD, 0xFF, 0xFF, 0xFF, 0xFE}),
             Header("terrestrial_delivery_system_descriptor", "0x5A", 11) + F(1, "centre_frequency", 0x01020304, 32) +
                 F(1, "bandwidth", 2, 3) + F(1, "priority", 1, 1) + F(1, "Time_Slicing_indicator", 0, 1) +
@@ -185,8 +181,8 @@ Bytes FirstSection(const char* file, int32_t pid, uint8_t tableId) {
     if (parser.ParseData(packet, 188) != S_OK || parser.Header.PID != pid ||
         parser.Header.payload_unit_start_indicator == 0)
       continue;
-    const TGatheredSection section =
-        GatherSection(parser, stream.get(), 188, offset, [](int32_t) { return true; }, buffer);
+    const TGatheredSection section = GatherSection(
+        parser, stream.get(), 188, offset, [](int32_t) { return true; }, buffer);
     if (section.data != nullptr && section.available > 0 && section.data[0] == tableId)
       return Bytes(section.data, section.data + section.available);
   }
@@ -218,7 +214,8 @@ TEST(DVBDescriptors40, RealNetworkInformationTables) {
   nit = FirstSection("dvb-nit-sdt-cat-tot.ts", 0x10, 0x40);
   network = LoopAt(nit, 8);
   ASSERT_FALSE(network.empty());
-  EXPECT_EQ(Shown(network), Header("network_name_descriptor", "0x40", 1) + Line(1, "network_name") + Dump(2, "32 ", "2"));
+  EXPECT_EQ(Shown(network),
+            Header("network_name_descriptor", "0x40", 1) + Line(1, "network_name") + Dump(2, "32 ", "2"));
   EXPECT_EQ(Shown(LoopAt(nit, 10 + network.size() + 2 + 4)),
             Header("service_list_descriptor", "0x41", 6) + Line(1, "services") + Line(2, "service #0") +
                 F(3, "service_id", 1, 16) + F(3, "service_type", 1, 8) + Line(2, "service #1") +
@@ -230,10 +227,9 @@ TEST(DVBDescriptors40, RealServiceAndTimeOffsetTables) {
   // The first service of the SDT; its names start with a character table byte.
   const Bytes sdt = FirstSection("sdt-many-programs.ts", 0x11, 0x42);
   EXPECT_EQ(Shown(LoopAt(sdt, 14)), Header("service_descriptor", "0x48", 12) + F(1, "service_type", 1, 8) +
-                                        F(1, "service_provider_name_length", 4, 8) +
-                                        Line(1, "service_provider_name") + Dump(2, "03 44 56 42 ", ".DVB") +
-                                        F(1, "service_name_length", 5, 8) + Line(1, "service_name") +
-                                        Dump(2, "04 50 31 2E 31 ", ".P1.1"));
+                                        F(1, "service_provider_name_length", 4, 8) + Line(1, "service_provider_name") +
+                                        Dump(2, "03 44 56 42 ", ".DVB") + F(1, "service_name_length", 5, 8) +
+                                        Line(1, "service_name") + Dump(2, "04 50 31 2E 31 ", ".P1.1"));
   // GBR and IRL, +01:00 until 2030-10-27 01:00 (MJD 0xF551, BCD 010000), then 00:00.
   const Bytes tot = FirstSection("tdt-tot.ts", 0x14, 0x73);
   std::string expected = Header("local_time_offset_descriptor", "0x58", 26) + Line(1, "local_time_offset_descriptors");

@@ -24,9 +24,7 @@ std::string Header(const char* name, const char* tag, int length) {
   return Line(0, name) + Line(1, PadRightStr("descriptor_tag", 36) + " : " + tag + " (8 bits)") +
          F(1, "descriptor_length", length, 8);
 }
-std::string Dump(int depth, const char* hex, const char* chars) {
-  return Line(depth, PadRightStr(hex, 60) + chars);
-}
+std::string Dump(int depth, const char* hex, const char* chars) { return Line(depth, PadRightStr(hex, 60) + chars); }
 const std::string kPrivateDataSpecifier7 =
     Header("private_data_specifier_descriptor", "0x5F", 4) + F(1, "private_data_specifier", 7, 32);
 
@@ -48,27 +46,25 @@ std::string Shown(const Bytes& loop) {
 }
 
 TEST(DVBSpecialDescriptors40, LinkagePrivateBytesFollowTheLinkageType) {
-  const std::string ids = F(1, "transport_stream_id", 1, 16) + F(1, "original_network_id", 2, 16) +
-                          F(1, "service_id", 3, 16);
+  const std::string ids =
+      F(1, "transport_stream_id", 1, 16) + F(1, "original_network_id", 2, 16) + F(1, "service_id", 3, 16);
   EXPECT_EQ(Shown({0x4A, 0x09, 0x00, 0x01, 0x00, 0x02, 0x00, 0x03, 0x01, 0xAA, 0xBB}),
             Header("linkage_descriptor", "0x4A", 9) + ids + F(1, "linkage_type", 1, 8) + Line(1, "private_data_byte") +
                 Dump(2, "AA BB ", "\xAA\xBB"));
   // Mobile hand-over of type 1 from an NIT: network_id and initial_service_id
   // are present, so the private run is descriptor_length - 8 - 4 bytes.
   EXPECT_EQ(Shown({0x4A, 0x0E, 0x00, 0x01, 0x00, 0x02, 0x00, 0x03, 0x08, 0x1E, 0x00, 0x10, 0x00, 0x20, 0xCC, 0xDD}),
-            Header("linkage_descriptor", "0x4A", 14) + ids + F(1, "linkage_type", 8, 8) +
-                F(1, "hand_over_type", 1, 4) + F(1, "reserved_future_use", 7, 3) + F(1, "origin_type", 0, 1) +
-                F(1, "network_id", 16, 16) + F(1, "initial_service_id", 32, 16) + Line(1, "private_data_byte") +
-                Dump(2, "CC DD ", "\xCC\xDD"));
+            Header("linkage_descriptor", "0x4A", 14) + ids + F(1, "linkage_type", 8, 8) + F(1, "hand_over_type", 1, 4) +
+                F(1, "reserved_future_use", 7, 3) + F(1, "origin_type", 0, 1) + F(1, "network_id", 16, 16) +
+                F(1, "initial_service_id", 32, 16) + Line(1, "private_data_byte") + Dump(2, "CC DD ", "\xCC\xDD"));
   // Hand-over type 3 from an SDT: network_id only; type 0: neither.
   EXPECT_EQ(Shown({0x4A, 0x0A, 0x00, 0x01, 0x00, 0x02, 0x00, 0x03, 0x08, 0x3F, 0x00, 0x10}),
-            Header("linkage_descriptor", "0x4A", 10) + ids + F(1, "linkage_type", 8, 8) +
-                F(1, "hand_over_type", 3, 4) + F(1, "reserved_future_use", 7, 3) + F(1, "origin_type", 1, 1) +
-                F(1, "network_id", 16, 16) + Line(1, "private_data_byte"));
-  EXPECT_EQ(Shown({0x4A, 0x08, 0x00, 0x01, 0x00, 0x02, 0x00, 0x03, 0x08, 0x0F}),
-            Header("linkage_descriptor", "0x4A", 8) + ids + F(1, "linkage_type", 8, 8) +
-                F(1, "hand_over_type", 0, 4) + F(1, "reserved_future_use", 7, 3) + F(1, "origin_type", 1, 1) +
+            Header("linkage_descriptor", "0x4A", 10) + ids + F(1, "linkage_type", 8, 8) + F(1, "hand_over_type", 3, 4) +
+                F(1, "reserved_future_use", 7, 3) + F(1, "origin_type", 1, 1) + F(1, "network_id", 16, 16) +
                 Line(1, "private_data_byte"));
+  EXPECT_EQ(Shown({0x4A, 0x08, 0x00, 0x01, 0x00, 0x02, 0x00, 0x03, 0x08, 0x0F}),
+            Header("linkage_descriptor", "0x4A", 8) + ids + F(1, "linkage_type", 8, 8) + F(1, "hand_over_type", 0, 4) +
+                F(1, "reserved_future_use", 7, 3) + F(1, "origin_type", 1, 1) + Line(1, "private_data_byte"));
   // descriptor_length 5: the fixed fields run into the next descriptor and the
   // private run is empty rather than negative.
   EXPECT_EQ(Shown({0x4A, 0x05, 0x00, 0x01, 0x00, 0x02, 0x00, 0x5F, 0x04, 0x00, 0x00, 0x00, 0x07}),
@@ -129,8 +125,10 @@ TEST(DVBSpecialDescriptors40, VBIDataServiceFieldsStandUnderTheDescriptorNode) {
 }
 
 TEST(DVBSpecialDescriptors40, ExtendedEventItemsThenText) {
-  EXPECT_EQ(Shown({0x4E, 0x14, 0x12, 'e', 'n', 'g', 0x0C, 0x04, 'C', 'a', 's', 't', 0x03, 'B', 'o', 'b', 0x00, 0x01,
-                   'X', 0x02, 'H', 'i'}),
+  EXPECT_EQ(Shown({0x4E, 0x14, 0x12, 'e', 'n', 'g',  0x0C,            // 12 bytes of items:
+                   0x04, 'C',  'a',  's', 't', 0x03, 'B',  'o', 'b',  // "Cast" "Bob"
+                   0x00, 0x01, 'X',                                   // "" "X"
+                   0x02, 'H',  'i'}),
             Header("extended_event_descriptor", "0x4E", 20) + F(1, "descriptor_number", 1, 4) +
                 F(1, "last_descriptor_number", 2, 4) +
                 Line(1, PadRightStr("ISO_639_language_code", 36) + " : 6647399 [eng] (24 bits)") +
@@ -145,14 +143,13 @@ TEST(DVBSpecialDescriptors40, ExtendedEventItemsThenText) {
 TEST(DVBSpecialDescriptors40, TelephoneNumberParts) {
   EXPECT_EQ(Shown({0x57, 0x0C, 0xE2, 0xC5, 0xA3, '4', '4', '0', '7', '2', '0', '1', '2', '3'}),
             Header("telephone_descriptor", "0x57", 12) + F(1, "reserved_future_use", 3, 2) +
-                F(1, "foreign_availability", 1, 1) + F(1, "connection_type", 2, 5) +
-                F(1, "reserved_future_use", 1, 1) + F(1, "country_prefix_length", 2, 2) +
-                F(1, "international_area_code_length", 1, 3) + F(1, "operator_code_length", 1, 2) +
-                F(1, "reserved_future_use", 1, 1) + F(1, "national_area_code_length", 2, 3) +
-                F(1, "core_number_length", 3, 4) + Line(1, "country_prefix") + Dump(2, "34 34 ", "44") +
-                Line(1, "international_area_code") + Dump(2, "30 ", "0") + Line(1, "operator_code") +
-                Dump(2, "37 ", "7") + Line(1, "national_area_code") + Dump(2, "32 30 ", "20") +
-                Line(1, "core_number") + Dump(2, "31 32 33 ", "123"));
+                F(1, "foreign_availability", 1, 1) + F(1, "connection_type", 2, 5) + F(1, "reserved_future_use", 1, 1) +
+                F(1, "country_prefix_length", 2, 2) + F(1, "international_area_code_length", 1, 3) +
+                F(1, "operator_code_length", 1, 2) + F(1, "reserved_future_use", 1, 1) +
+                F(1, "national_area_code_length", 2, 3) + F(1, "core_number_length", 3, 4) + Line(1, "country_prefix") +
+                Dump(2, "34 34 ", "44") + Line(1, "international_area_code") + Dump(2, "30 ", "0") +
+                Line(1, "operator_code") + Dump(2, "37 ", "7") + Line(1, "national_area_code") +
+                Dump(2, "32 30 ", "20") + Line(1, "core_number") + Dump(2, "31 32 33 ", "123"));
 }
 
 TEST(DVBSpecialDescriptors40, InnerLoopsAndRunsEndWithTheDescriptorLoop) {
