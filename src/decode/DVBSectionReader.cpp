@@ -1,0 +1,41 @@
+#include "decode/DVBSectionReader.h"
+
+#include <algorithm>
+
+namespace tessaro {
+
+TSISectionReader::TSISectionReader(TBitStream4& bits, const TByteView& section) : bits_(bits), section_(section) {
+  // An empty reader (no data) reads zeros: SetData refuses empty sections and
+  // would otherwise leave the reader on the previous section's bytes.
+  bits_ = TBitStream4{};
+  bits_.SetData(section.Data(), section.Size());
+}
+
+void TSISectionReader::ReadStart(TSISectionStart& start) {
+  start.table_id = Bits(8);
+  start.section_syntax_indicator = Bits(1);
+  start.reserved_future_use = Bits(1);
+  start.reserved = Bits(2);
+  start.section_length = Bits(12);
+}
+
+int32_t TSISectionReader::RunEnd(int32_t length, int32_t limit) const {
+  const int64_t end = static_cast<int64_t>(Position()) + std::max(length, 0);
+  return static_cast<int32_t>(std::min<int64_t>(end, std::min(limit, End())));
+}
+
+void TSISectionReader::MoveTo(int32_t position) {
+  const int32_t target = std::min(position, End());
+  if (target > Position()) bits_.SkipBytes(target - Position());
+}
+
+void TSISectionReader::DescriptorLoop(TDVBdescriptors& list, int32_t length, int32_t limit) {
+  const int32_t end = RunEnd(length, limit);
+  if (length > 0) {
+    const TByteView loop = section_.Sub(Position(), end - Position());
+    list.ParseDescriptors(loop.Data(), loop.Size());
+  }
+  MoveTo(end);
+}
+
+}  // namespace tessaro

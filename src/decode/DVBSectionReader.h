@@ -1,0 +1,79 @@
+// Field-by-field reading of DVB SI sections (ETSI EN 300 468) through the bit
+// reader. Every loop is held inside the loop or section that encloses it:
+// a length field that claims more bytes is cut there, so a lying section never
+// makes a decoder read outside its bytes or fill more loop entries than it has.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "core/BitStream.h"
+#include "core/ByteView.h"
+#include "core/Diagnostics.h"
+#include "descriptors/Descriptors.h"
+
+namespace tessaro {
+
+// The five fields every DVB SI section starts with.
+struct TSISectionStart {
+  int32_t table_id = 0;
+  int32_t section_syntax_indicator = 0;
+  int32_t reserved_future_use = 0;
+  int32_t reserved = 0;
+  int32_t section_length = 0;
+};
+
+class TSISectionReader {
+ public:
+  // Points bits at the first byte of section.
+  TSISectionReader(TBitStream4& bits, const TByteView& section);
+
+  // The next width bits (1 to 31) as a field value.
+  int32_t Bits(int width) { return static_cast<int32_t>(bits_.GetBits(width)); }
+  uint32_t Bits32() { return bits_.GetBits32(); }
+  int64_t Bits40() { return static_cast<int64_t>(bits_.GetBits40()); }
+  // table_id 8, section_syntax_indicator 1, reserved_future_use 1, reserved 2, section_length 12.
+  void ReadStart(TSISectionStart& start);
+
+  // The byte that holds the next field (past End() once reads ran over it).
+  int32_t Position() const { return bits_.BytePos; }
+  int32_t End() const { return section_.Size(); }
+  // Where a run of length bytes from here ends, cut at limit.
+  int32_t RunEnd(int32_t length, int32_t limit) const;
+  // Whether the next bytes bytes all lie before limit.
+  bool Fits(int32_t bytes, int32_t limit) const { return bytes >= 0 && Position() + bytes <= limit; }
+  // Moves forward to position; never backwards, never past the section.
+  void MoveTo(int32_t position);
+
+  // A descriptor loop of length bytes starting here. When length > 0 its
+  // bytes, cut at limit, replace the contents of list; either way the reader
+  // then stands after the (cut) loop.
+  void DescriptorLoop(TDVBdescriptors& list, int32_t length, int32_t limit);
+
+  // Reads the entries of a loop ending at loopEnd, calling readEntry(index)
+  // once per entry, while the entry's fixed fields (fixedBytes) fit before
+  // loopEnd and fewer than capacity entries were read. More entries than the
+  // capacity end the loop with a diagnostic naming routine. The reader then
+  // stands at loopEnd. Returns the number of entries read.
+  template <class ReadEntry>
+  int32_t Entries(int32_t loopEnd, int32_t fixedBytes, int32_t capacity, const char* routine, ReadEntry&& readEntry) {
+    int32_t count = 0;
+    while (Fits(fixedBytes, loopEnd)) {
+      if (count == capacity) {
+        DebugOutput(std::string("zrk: Error in ") + routine + " - more than " + std::to_string(capacity) +
+                    " entries in the loop.");
+        break;
+      }
+      readEntry(count);
+      ++count;
+    }
+    MoveTo(loopEnd);
+    return count;
+  }
+
+ private:
+  TBitStream4& bits_;
+  TByteView section_;
+};
+
+}  // namespace tessaro
