@@ -224,8 +224,11 @@ void TStreamBrowser::RefreshTSPacket(int64_t offset) {
       }
     }
     if (kind < 0 && header.payload_unit_start_indicator == 1) {
-      // A fresh record: a packet without payload must not show an older header.
+      // A fresh record that holds nothing until ParsePES reads from the
+      // payload: a packet without payload shows neither an older header nor
+      // one made of zeros.
       FSelectedPES = TPESPacketHeader{};
+      FSelectedPES.truncated_at = TPESField::packet_start_code_prefix;
       ParsePES(payload, payloadLength, FSelectedPES);
       UpdatePESTreeView(root.Add("Payload").Add("PES"), FSelectedPES);
     }

@@ -592,6 +592,22 @@ TEST(GoldenTree, EmptyAdaptationFieldAndPTSOnly) {
   ExpectGolden("crafted-empty-adaptation-field-pes-pts", s.Select(At(0)));
 }
 
+// A payload start in a packet that has no payload (adaptation_field_control
+// 2): no PES header bytes exist, so "PES" holds no field, neither an older
+// packet's header nor one made of zeros.
+TEST(GoldenTree, PayloadStartWithoutPayloadShowsNoPESHeader) {
+  const Bytes pes = Cat({{0x00, 0x00, 0x01, 0xC0, 0x01, 0x00, 0x81, 0x80, 0x05}, TimeStamp(2, 900000)});
+  Opened s(StreamOf({MakePacket({.pid = 0x0200, .pusi = true, .payload = pes}),
+                     MakePacket({.pid = 0x0200, .pusi = true, .cc = 1, .afc = 2, .adaptation = {0x00},
+                                 .adaptationLength = 183})}));
+  ASSERT_TRUE(s.Loaded());
+  s.Select(At(0));
+  ExpectGolden("crafted-payload-start-without-payload", s.Select(At(1)));
+  const TTreeNode* pesNode = Child(Child(Packet(s.browser), "Payload"), "PES");
+  ASSERT_NE(pesNode, nullptr);
+  EXPECT_TRUE(pesNode->children.empty());
+}
+
 // A PES header with every optional field: PTS and DTS, ESCR, ES rate, trick
 // mode 3 (" (2bit)"), copy info, CRC and the extension with private data,
 // pack header, sequence counter, P-STD buffer and extension field bytes.
