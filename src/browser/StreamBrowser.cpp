@@ -184,9 +184,17 @@ TSectionDecoder* TStreamBrowser::ChooseSectionDecoder(int32_t pid, int32_t kind)
   if (pid == 0x0000) return &FPATParser;
   if (pid == 0x0001) return &FCATParser;
   if (IsPMT(pid)) return &FPMTParser;
-  // The DVB SI decoders (NIT by the PAT's network PID, the others by the
-  // row's table kind) are not part of this build yet.
-  static_cast<void>(kind);
+  if (IsNIT(pid)) return &FNITParser;
+  // The other DVB SI tables by the table_id the packet list recorded, whatever the PID.
+  if (kind == 0x4A) return &FBATParser;
+  if (kind == 0x42 || kind == 0x46) return &FSDTParser;
+  if (kind >= 0x4E && kind <= 0x6F) return &FEITParser;
+  if (kind == 0x70) return &FTDTParser;
+  if (kind == 0x73) return &FTOTParser;
+  if (kind == 0x71) return &FRSTParser;
+  if (kind == 0x72) return &FSTParser;
+  if (kind == 0x7E) return &FDITParser;
+  if (kind == 0x7F) return &FSITParser;
   return nullptr;
 }
 

@@ -17,6 +17,7 @@
 #include "core/PacketChain.h"
 #include "core/PacketParser.h"
 #include "core/TreeNode.h"
+#include "decode/DVBParsers.h"
 #include "decode/PATParser.h"
 #include "decode/PES.h"
 #include "decode/PSIParsers.h"
@@ -122,6 +123,16 @@ class TStreamBrowser {
   TMPEGTSPATPacketParserEx FPATParser;
   TMPEGTSCATPacketParserEx FCATParser;
   TMPEGTSPMTPacketParserEx FPMTParser;
+  TMPEGTSNITPacketParserEx FNITParser;
+  TMPEGTSBATPacketParserEx FBATParser;
+  TMPEGTSSDTPacketParserEx FSDTParser;
+  TMPEGTSEITPacketParserEx FEITParser;
+  TMPEGTSTDTPacketParserEx FTDTParser;
+  TMPEGTSTOTPacketParserEx FTOTParser;
+  TMPEGTSRSTPacketParserEx FRSTParser;
+  TMPEGTSSTPacketParserEx FSTParser;
+  TMPEGTSDITPacketParserEx FDITParser;
+  TMPEGTSSITPacketParserEx FSITParser;
   TBigPSIParser FBigPSIParser;
   TPESPacketHeader FSelectedPES;
 
