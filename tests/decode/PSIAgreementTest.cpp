@@ -82,9 +82,11 @@ std::string OffsetText(int64_t offset) {
   return text;
 }
 
-// "TT/L" per descriptor of the list, joined by ",".
-std::string DescriptorsText(const Tdescriptors& list) {
+// "TT/L" per descriptor of the list, joined by ","; nothing for a loop of
+// length 0, whose list the decoders leave untouched and the tree does not show.
+std::string DescriptorsText(const Tdescriptors& list, int32_t loopLength) {
   std::vector<std::string> items;
+  if (loopLength <= 0) return {};
   for (int32_t i = 0; i < list.Count(); ++i) {
     char item[16];
     std::snprintf(item, sizeof item, "%02X/%u", static_cast<unsigned>(list.Tag(i)),
@@ -140,13 +142,14 @@ std::vector<std::string> PMTColumns(const TProgramMapTable& t) {
   for (const auto& stream : t.Streams)
     streams.push_back(Hex(static_cast<uint32_t>(stream->stream_type), 2) + "/" +
                       Hex(static_cast<uint32_t>(stream->elementary_PID), 4) + "/" +
-                      std::to_string(stream->ES_info_length) + ":" + DescriptorsText(stream->Descriptors));
+                      std::to_string(stream->ES_info_length) + ":" +
+                      DescriptorsText(stream->Descriptors, stream->ES_info_length));
   return {"PMT",
           std::to_string(t.section_length),
           std::to_string(t.program_number),
           std::to_string(t.version_number),
           Hex(static_cast<uint32_t>(t.PCR_PID), 4),
-          std::to_string(t.program_info_length) + ":" + DescriptorsText(t.Descriptors),
+          std::to_string(t.program_info_length) + ":" + DescriptorsText(t.Descriptors, t.program_info_length),
           Join(streams, ';')};
 }
 
