@@ -185,6 +185,9 @@ TSectionDecoder* TStreamBrowser::ChooseSectionDecoder(int32_t pid, int32_t kind)
   if (pid == 0x0001) return &FCATParser;
   if (IsPMT(pid)) return &FPMTParser;
   if (IsNIT(pid)) return &FNITParser;
+  // A NIT on PID 0x0010 that the PAT does not announce (no program 0) is
+  // still a NIT: its row says so, and its tree should show the section.
+  if (kind == 0x40 || kind == 0x41) return &FNITParser;
   // The other DVB SI tables by the table_id the packet list recorded, whatever the PID.
   if (kind == 0x4A) return &FBATParser;
   if (kind == 0x42 || kind == 0x46) return &FSDTParser;
