@@ -176,8 +176,14 @@ struct Program {
 
 // program_association_section, version 0, current.
 Bytes PATSection(uint16_t tsid, const std::vector<Program>& programs, uint8_t version = 0) {
-  Bytes s{0x00, 0xB0, 0x00, static_cast<uint8_t>(tsid >> 8), static_cast<uint8_t>(tsid),
-          static_cast<uint8_t>(0xC1 | (version << 1)), 0x00, 0x00};
+  Bytes s{0x00,
+          0xB0,
+          0x00,
+          static_cast<uint8_t>(tsid >> 8),
+          static_cast<uint8_t>(tsid),
+          static_cast<uint8_t>(0xC1 | (version << 1)),
+          0x00,
+          0x00};
   for (const Program& p : programs)
     s.insert(s.end(), {static_cast<uint8_t>(p.number >> 8), static_cast<uint8_t>(p.number),
                        static_cast<uint8_t>(0xE0 | (p.pid >> 8)), static_cast<uint8_t>(p.pid)});
@@ -206,9 +212,9 @@ Bytes PMTSection(uint16_t program, uint16_t pcrPid, const Bytes& programInfo, co
           static_cast<uint8_t>(programInfo.size())};
   s.insert(s.end(), programInfo.begin(), programInfo.end());
   for (const Stream& e : streams) {
-    s.insert(s.end(), {e.type, static_cast<uint8_t>(0xE0 | (e.pid >> 8)), static_cast<uint8_t>(e.pid),
-                       static_cast<uint8_t>(0xF0 | (e.descriptors.size() >> 8)),
-                       static_cast<uint8_t>(e.descriptors.size())});
+    s.insert(s.end(),
+             {e.type, static_cast<uint8_t>(0xE0 | (e.pid >> 8)), static_cast<uint8_t>(e.pid),
+              static_cast<uint8_t>(0xF0 | (e.descriptors.size() >> 8)), static_cast<uint8_t>(e.descriptors.size())});
     s.insert(s.end(), e.descriptors.begin(), e.descriptors.end());
   }
   return WithSectionLengthAndCrc(s);
@@ -405,14 +411,16 @@ TEST(GoldenTree, PMTLoopsEndingInShortDescriptors) {
 // A PMT whose continuation is not in the file: the tree shows the new
 // pointer_field and, under "PMT", the PMT decoded before it.
 TEST(GoldenTree, PMTWithoutContinuationShowsThePreviousPMT) {
-  const Bytes complete = PMTSection(1, 0x0101, {}, {{0x02, 0x0101, {}}, {0x04, 0x0102, {0x0A, 0x04, 'e', 'n', 'g', 0x00}}});
+  const Bytes complete =
+      PMTSection(1, 0x0101, {}, {{0x02, 0x0101, {}}, {0x04, 0x0102, {0x0A, 0x04, 'e', 'n', 'g', 0x00}}});
   // Program 2, section_length 400: far more than the packet holds.
   Bytes cut{0x02, 0xB1, 0x90, 0x00, 0x02, 0xC3, 0x00, 0x00, 0xE1, 0x11, 0xF0, 0x00};
   cut.resize(160, 0x1B);
-  Opened s(StreamOf({PATPacket(PATSection(1, {{1, 0x0100}})), SectionPacket(0x0100, complete, 0),
-                     MakePacket({.pid = 0x0100, .pusi = true, .cc = 1, .payload = Cat({{4, 0xFF, 0xFF, 0xFF, 0xFF}, cut})}),
-                     // The next packet of the PID does not continue the counter.
-                     MakePacket({.pid = 0x0100, .cc = 5, .payload = Bytes(184, 0x00)})}));
+  Opened s(
+      StreamOf({PATPacket(PATSection(1, {{1, 0x0100}})), SectionPacket(0x0100, complete, 0),
+                MakePacket({.pid = 0x0100, .pusi = true, .cc = 1, .payload = Cat({{4, 0xFF, 0xFF, 0xFF, 0xFF}, cut})}),
+                // The next packet of the PID does not continue the counter.
+                MakePacket({.pid = 0x0100, .cc = 5, .payload = Bytes(184, 0x00)})}));
   ASSERT_TRUE(s.Loaded());
   const std::string before = s.Select(At(1));
   ExpectGolden("crafted-pmt-continuation-missing", s.Select(At(2)));
@@ -438,8 +446,8 @@ TEST(GoldenTree, PATWithoutSectionSyntaxKeepsThePreviousPAT) {
   Bytes unsyntaxed = PATSection(99, {{5, 0x0500}});
   unsyntaxed[0] = 0x11;
   unsyntaxed[1] &= 0x7F;
-  Opened s(StreamOf({PATPacket(PATSection(7, {{0, 0x0010}, {1, 0x0100}, {2, 0x0200}}, 3), 0),
-                     PATPacket(unsyntaxed, 1)}));
+  Opened s(
+      StreamOf({PATPacket(PATSection(7, {{0, 0x0010}, {1, 0x0100}, {2, 0x0200}}, 3), 0), PATPacket(unsyntaxed, 1)}));
   ASSERT_TRUE(s.Loaded());
   ExpectGolden("crafted-pat-section-syntax-0", s.Select(At(1)));
   ExpectConsistentTables(s.browser);
@@ -521,7 +529,8 @@ TEST(GoldenTree, ProgramInfoLengthPastTheSection) {
 // The last stream's ES_info_length claims 1023 bytes: its loop is cut at the
 // end of the section and the stream list ends there.
 TEST(GoldenTree, ESInfoLengthPastTheSection) {
-  Bytes pmt = PMTSection(1, 0x0101, {}, {{0x02, 0x0101, kDataStreamAlignment1}, {0x04, 0x0102, {0x0A, 0x04, 'e', 'n', 'g', 0x00}}});
+  Bytes pmt = PMTSection(1, 0x0101, {},
+                         {{0x02, 0x0101, kDataStreamAlignment1}, {0x04, 0x0102, {0x0A, 0x04, 'e', 'n', 'g', 0x00}}});
   // Stream 1 starts at 12 + 5 + 3; its ES_info_length is in bytes 3-4 of the entry.
   pmt[20 + 3] = 0xF3;
   pmt[20 + 4] = 0xFF;
@@ -539,8 +548,8 @@ TEST(GoldenTree, ESInfoLengthPastTheSection) {
 TEST(GoldenTree, CATDescriptorPastTheSection) {
   const Bytes good = CATSection(kCAWithoutPrivateBytes);
   const Bytes lying = CATSection(Cat({kCAWithPrivateBytes, {0x09, 0x32, 0x0B, 0x03, 0xE4, 0x00}}));
-  Opened s(StreamOf({PATPacket(PATSection(1, {{1, 0x0100}})), SectionPacket(0x0001, good, 0),
-                     SectionPacket(0x0001, lying, 1)}));
+  Opened s(StreamOf(
+      {PATPacket(PATSection(1, {{1, 0x0100}})), SectionPacket(0x0001, good, 0), SectionPacket(0x0001, lying, 1)}));
   ASSERT_TRUE(s.Loaded());
   s.Select(At(1));
   ExpectGolden("crafted-lying-cat-descriptor-length", s.Select(At(2)));
@@ -549,8 +558,8 @@ TEST(GoldenTree, CATDescriptorPastTheSection) {
 // A pointer_field that leads past the packet: nothing is decoded, the tree
 // shows that pointer_field and the PAT decoded before.
 TEST(GoldenTree, PointerFieldPastThePacket) {
-  Opened s(StreamOf({PATPacket(PATSection(1, {{1, 0x0100}})),
-                     MakePacket({.pid = 0x0000, .pusi = true, .cc = 1, .payload = {200}})}));
+  Opened s(StreamOf(
+      {PATPacket(PATSection(1, {{1, 0x0100}})), MakePacket({.pid = 0x0000, .pusi = true, .cc = 1, .payload = {200}})}));
   ASSERT_TRUE(s.Loaded());
   ExpectGolden("crafted-lying-pointer-field", s.Select(At(1)));
   ExpectConsistentTables(s.browser);
@@ -563,31 +572,40 @@ TEST(GoldenTree, PointerFieldPastThePacket) {
 TEST(GoldenTree, AdaptationFieldWithEveryBlock) {
   const uint64_t dtsNextAU = 0x123456789;
   Bits af;
-  af.Put(8, 0xDF)                                                    // flags: all but ES priority
-      .Put(33, 2700000).Put(6, 0x3F).Put(9, 123)                     // PCR
-      .Put(33, (uint64_t{1} << 33) - 1).Put(6, 0x3F).Put(9, 299)     // OPCR
-      .Put(8, 0xFE)                                                  // splice_countdown
-      .Put(8, 3).Put(8, 'a').Put(8, 'b').Put(8, 'c')                 // private data
-      .Put(8, 11).Put(3, 7).Put(5, 0x1F)                             // extension length, flags
-      .Put(1, 1).Put(15, 12345)                                      // ltw
-      .Put(2, 3).Put(22, 0x2ABCDE)                                   // piecewise_rate
-      .Put(4, 5).Put(3, dtsNextAU >> 30).Put(1, 1).Put(15, dtsNextAU >> 15).Put(1, 1).Put(15, dtsNextAU).Put(1, 1);
-  Opened s(StreamOf({MakePacket({.pid = 0x0200, .afc = 2, .adaptation = af.bytes, .adaptationLength = 183}),
-                     NullPacket()}));
+  af.Put(8, 0xDF);                                               // every flag but elementary_stream_priority_indicator
+  af.Put(33, 2700000).Put(6, 0x3F).Put(9, 123);                  // PCR
+  af.Put(33, (uint64_t{1} << 33) - 1).Put(6, 0x3F).Put(9, 299);  // OPCR
+  af.Put(8, 0xFE);                                               // splice_countdown
+  af.Put(8, 3).Put(8, 'a').Put(8, 'b').Put(8, 'c');              // private data
+  af.Put(8, 11).Put(3, 7).Put(5, 0x1F);                          // extension length and flags
+  af.Put(1, 1).Put(15, 12345);                                   // ltw
+  af.Put(2, 3).Put(22, 0x2ABCDE);                                // piecewise_rate
+  af.Put(4, 5).Put(3, dtsNextAU >> 30).Put(1, 1);                // splice_type, DTS_next_AU
+  af.Put(15, dtsNextAU >> 15).Put(1, 1).Put(15, dtsNextAU).Put(1, 1);
+  Opened s(
+      StreamOf({MakePacket({.pid = 0x0200, .afc = 2, .adaptation = af.bytes, .adaptationLength = 183}), NullPacket()}));
   ASSERT_TRUE(s.Loaded());
   ExpectGolden("crafted-adaptation-field", s.Select(At(0)));
 }
 
 Bytes TimeStamp(int prefix, uint64_t value) {
-  return Bits{}.Put(4, prefix).Put(3, value >> 30).Put(1, 1).Put(15, value >> 15).Put(1, 1).Put(15, value).Put(1, 1).bytes;
+  return Bits{}
+      .Put(4, prefix)
+      .Put(3, value >> 30)
+      .Put(1, 1)
+      .Put(15, value >> 15)
+      .Put(1, 1)
+      .Put(15, value)
+      .Put(1, 1)
+      .bytes;
 }
 
 // An empty adaptation field (nine nodes, all flags 0) before an audio PES
 // header with a PTS only.
 TEST(GoldenTree, EmptyAdaptationFieldAndPTSOnly) {
   const Bytes pes = Cat({{0x00, 0x00, 0x01, 0xC0, 0x01, 0x00, 0x81, 0x80, 0x05}, TimeStamp(2, 900000)});
-  Opened s(StreamOf({MakePacket({.pid = 0x0200, .pusi = true, .afc = 3, .adaptationLength = 0, .payload = pes}),
-                     NullPacket()}));
+  Opened s(StreamOf(
+      {MakePacket({.pid = 0x0200, .pusi = true, .afc = 3, .adaptationLength = 0, .payload = pes}), NullPacket()}));
   ASSERT_TRUE(s.Loaded());
   ExpectGolden("crafted-empty-adaptation-field-pes-pts", s.Select(At(0)));
 }
@@ -597,9 +615,9 @@ TEST(GoldenTree, EmptyAdaptationFieldAndPTSOnly) {
 // packet's header nor one made of zeros.
 TEST(GoldenTree, PayloadStartWithoutPayloadShowsNoPESHeader) {
   const Bytes pes = Cat({{0x00, 0x00, 0x01, 0xC0, 0x01, 0x00, 0x81, 0x80, 0x05}, TimeStamp(2, 900000)});
-  Opened s(StreamOf({MakePacket({.pid = 0x0200, .pusi = true, .payload = pes}),
-                     MakePacket({.pid = 0x0200, .pusi = true, .cc = 1, .afc = 2, .adaptation = {0x00},
-                                 .adaptationLength = 183})}));
+  Opened s(StreamOf(
+      {MakePacket({.pid = 0x0200, .pusi = true, .payload = pes}),
+       MakePacket({.pid = 0x0200, .pusi = true, .cc = 1, .afc = 2, .adaptation = {0x00}, .adaptationLength = 183})}));
   ASSERT_TRUE(s.Loaded());
   s.Select(At(0));
   ExpectGolden("crafted-payload-start-without-payload", s.Select(At(1)));
@@ -613,21 +631,45 @@ TEST(GoldenTree, PayloadStartWithoutPayloadShowsNoPESHeader) {
 // pack header, sequence counter, P-STD buffer and extension field bytes.
 TEST(GoldenTree, PESHeaderWithEveryOptionalField) {
   const uint64_t escr = 1234567890;
+  // pack_header(): SCR base 1234567890, extension 7, program_mux_rate 20000,
+  // no stuffing and no system header.
   const Bytes pack = Bits{}
-                         .Put(32, 0x000001BA).Put(2, 1).Put(3, escr >> 30).Put(1, 1).Put(15, escr >> 15).Put(1, 1)
-                         .Put(15, escr).Put(1, 1).Put(9, 7).Put(1, 1).Put(22, 20000).Put(1, 1).Put(1, 1)
-                         .Put(5, 0x1F).Put(3, 0)
+                         .Put(32, 0x000001BA)
+                         .Put(2, 1)
+                         .Put(3, escr >> 30)
+                         .Put(1, 1)
+                         .Put(15, escr >> 15)
+                         .Put(1, 1)
+                         .Put(15, escr)
+                         .Put(1, 1)
+                         .Put(9, 7)
+                         .Put(1, 1)
+                         .Put(22, 20000)
+                         .Put(1, 1)
+                         .Put(1, 1)
+                         .Put(5, 0x1F)
+                         .Put(3, 0)
                          .bytes;
   Bytes privateData;
   for (int i = 0; i < 16; ++i) privateData.push_back(static_cast<uint8_t>(i * 0x11));
-  const Bytes optional = Cat({TimeStamp(3, 900000), TimeStamp(1, 896400),
-                              Bits{}.Put(2, 3).Put(3, escr >> 30).Put(1, 1).Put(15, escr >> 15).Put(1, 1).Put(15, escr)
-                                  .Put(1, 1).Put(9, 300).Put(1, 1).bytes,
-                              Bits{}.Put(1, 1).Put(22, 12345).Put(1, 1).bytes,      // ES_rate
+  const Bytes optional = Cat({TimeStamp(3, 900000),  // PTS 10 s
+                              TimeStamp(1, 896400),  // DTS 9.96 s
+                              Bits{}                 // ESCR: base 1234567890, extension 300
+                                  .Put(2, 3)
+                                  .Put(3, escr >> 30)
+                                  .Put(1, 1)
+                                  .Put(15, escr >> 15)
+                                  .Put(1, 1)
+                                  .Put(15, escr)
+                                  .Put(1, 1)
+                                  .Put(9, 300)
+                                  .Put(1, 1)
+                                  .bytes,
+                              Bits{}.Put(1, 1).Put(22, 12345).Put(1, 1).bytes,       // ES_rate
                               Bits{}.Put(3, 3).Put(2, 2).Put(1, 1).Put(2, 1).bytes,  // fast reverse
                               Bits{}.Put(1, 1).Put(7, 0x55).bytes,                   // additional_copy_info
-                              {0xBE, 0xEF},                                         // previous_PES_packet_CRC
-                              {0xFF},                                               // every extension flag
+                              {0xBE, 0xEF},                                          // previous_PES_packet_CRC
+                              {0xFF},                                                // every extension flag
                               privateData,
                               {static_cast<uint8_t>(pack.size())},
                               pack,
@@ -635,7 +677,8 @@ TEST(GoldenTree, PESHeaderWithEveryOptionalField) {
                               Bits{}.Put(2, 1).Put(1, 1).Put(13, 1000).bytes,
                               {0x83, 0xAA, 0xBB, 0xCC}});
   const Bytes pes = Cat({{0x00, 0x00, 0x01, 0xE0, 0x00, 0x00, 0x8D, 0xFF, static_cast<uint8_t>(optional.size())},
-                         optional, Bytes(8, 0x00)});
+                         optional,
+                         Bytes(8, 0x00)});
   Opened s(StreamOf({MakePacket({.pid = 0x0200, .pusi = true, .payload = pes}), NullPacket()}));
   ASSERT_TRUE(s.Loaded());
   ExpectGolden("crafted-pes-every-field", s.Select(At(0)));
@@ -664,8 +707,8 @@ TEST(GoldenTree, NodeTextShapes) {
   EXPECT_TRUE(has(pmt, "Stream # 0"));
   EXPECT_TRUE(has(pmt, "Stream # 6"));
   EXPECT_FALSE(has(pmt, "Stream #[0-9]+"));
-  EXPECT_TRUE(has(pmt, padded("stream_type") +
-                           " : 27 \\(ITU-T Rec\\. H\\.222\\.0 \\| ISO/IEC 13818-1 Reserved\\) \\(8 bits\\)"));
+  EXPECT_TRUE(has(
+      pmt, padded("stream_type") + " : 27 \\(ITU-T Rec\\. H\\.222\\.0 \\| ISO/IEC 13818-1 Reserved\\) \\(8 bits\\)"));
   EXPECT_TRUE(has(pmt, padded("stream_type") + " : 129 \\(User Private\\) \\(8 bits\\)"));
   EXPECT_TRUE(has(pmt, padded("CRC_32") + " : 0x[0-9A-F]{8} \\(32 bits\\)"));
   EXPECT_TRUE(has(pat, padded("CRC32") + " : 0x[0-9A-F]{8} \\(32 bits\\)"));

@@ -132,8 +132,13 @@ std::vector<std::string> PATColumns(const TMPEGTSPATPacketParserEx& pat) {
   for (int32_t i = 0; i < pat.EntryCount(); ++i)
     programs.push_back(std::to_string(pat.program_number[static_cast<size_t>(i)]) + "/" +
                        Hex(static_cast<uint32_t>(pat.PID[static_cast<size_t>(i)]), 4));
-  return {"PAT", std::to_string(pat.section_length), std::to_string(pat.transport_stream_id),
-          std::to_string(pat.version_number), "", "", Join(programs, ';')};
+  return {"PAT",
+          std::to_string(pat.section_length),
+          std::to_string(pat.transport_stream_id),
+          std::to_string(pat.version_number),
+          "",
+          "",
+          Join(programs, ';')};
 }
 
 // The same columns from the PMT decoder's table.
@@ -220,8 +225,8 @@ TEST_P(CapturePSITest, SectionsAgreeWithTshark) {
     const std::vector<std::string> wanted = DecodableExpectation(columns);
     for (int c = 0; c < kColumnCount; ++c) {
       if (ours[static_cast<size_t>(c)] == wanted[static_cast<size_t>(c)]) continue;
-      ADD_FAILURE() << GetParam() << " " << columns[kOffset] << " " << columns[kTable] << " "
-                    << kColumnNames[c] << "\n  decoder: " << ours[static_cast<size_t>(c)]
+      ADD_FAILURE() << GetParam() << " " << columns[kOffset] << " " << columns[kTable] << " " << kColumnNames[c]
+                    << "\n  decoder: " << ours[static_cast<size_t>(c)]
                     << "\n  tshark:  " << wanted[static_cast<size_t>(c)];
       if (++differences == 10) return;
     }
