@@ -320,6 +320,18 @@ TEST(GoldenTree, FixturePCRAndPESHeaders) {
   ExpectGolden("fixture-pes-pts-only", SelectPacket(browser, 0x444C));
 }
 
+// An offset whose packet cannot be read (past the end of the file) leaves the
+// tree of the packet selected before, with the read diagnostic.
+TEST(GoldenTree, UnreadablePacketKeepsThePreviousTree) {
+  TStreamBrowser browser;
+  ASSERT_TRUE(browser.LoadFile(test::TestDataPath("two-programs.ts")));
+  SelectPacket(browser, 0xBC);
+  test::DebugCapture capture;
+  browser.RefreshTSPacket(browser.FileSize() - 100);
+  EXPECT_TRUE(capture.Contains("zrk: Error in TForm1.RefreshTSPacket - can not read packet."));
+  ExpectGolden("fixture-pat-two-programs", TreeText(browser));
+}
+
 // tessaro-cli prints the same tree, two blanks per depth.
 TEST(GoldenTree, CommandLinePrintsTheSameTree) {
   const auto r = test::RunCli("tree '" + test::TestDataPath("two-programs.ts") + "' --offset 0xBC");
