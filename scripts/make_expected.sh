@@ -76,17 +76,14 @@ def number(text, what, frame):
     return int(text, 0)
 
 
-def clock_text(seconds):
-    # Hours, minutes, whole seconds, hundredths, each cut toward zero, in
-    # double precision and in this order, as the packet list shows a clock.
-    x = seconds
-    h = int(x / 3600)
-    x -= 3600 * h
-    m = int(x / 60)
-    x -= 60 * m
-    s = int(x)
-    cs = int(100 * (x - s))
-    return "%.2d:%.2d:%.2d.%.2d" % (h, m, s, cs)
+def clock_text(base):
+    # Hours, minutes, whole seconds and hundredths of a 90 kHz clock value,
+    # each cut toward zero, in exact integer arithmetic.
+    seconds, ticks = divmod(base, 90000)
+    h, rest = divmod(seconds, 3600)
+    m, s = divmod(rest, 60)
+    cs = ticks * 100 // 90000
+    return "%.2d:%.2d:%.2d.%.2d" % (h % 256, m, s, cs)
 
 
 rows = []
@@ -115,7 +112,7 @@ with open(fields) as f:
             # tshark gives the 27 MHz value base * 300 + extension. The
             # extension is below 300 in a well-formed PCR, so the integer
             # quotient is the 33-bit base.
-            pcr_text = clock_text((pcr // 300) / 90000.0)
+            pcr_text = clock_text(pcr // 300)
         if pid == 0x1FFF:
             info = "NULL"
         else:

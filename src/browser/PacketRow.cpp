@@ -44,7 +44,9 @@ std::string ColumnText(const TPacketRow& row, TColumn column) {
   switch (column) {
     case TColumn::Offset: return OffsetText(row.Offset);
     case TColumn::PID: return "0x" + HexDigits(static_cast<uint32_t>(h.PID), 4);
-    case TColumn::ES: return StartsPES(row) ? "0x" + HexDigits(row.PES.stream_id & 0xFF, 2) : std::string();
+    case TColumn::ES:
+      return StartsPES(row) && row.PES.Reached(TPESField::stream_id) ? "0x" + HexDigits(row.PES.stream_id & 0xFF, 2)
+                                                                     : std::string();
     case TColumn::PCR:
       return h.HasPCR() ? SecondsToTimeStr(static_cast<double>(h.program_clock_reference_base) / 90000.0)
                         : std::string();

@@ -139,7 +139,10 @@ bool TStreamBrowser::ParseTSPacket(int row, const uint8_t* packet, int64_t avail
     if (h.PID == 0x0000) DecodePATAt(packet, offset);
     r.Header = FPacketParser.Header;
     r.PSIKind = PSIKindOf(r.Header.PID, offset);
+    // A fresh record that holds nothing until ParsePES reads it: a row never
+    // shows the PES header of the row that stood here on an older page.
     r.PES = TPESPacketHeader{};
+    r.PES.truncated_at = TPESField::packet_start_code_prefix;
     if (r.PSIKind < 0 && r.Header.payload_unit_start_indicator == 1 && FPacketParser.PayloadLength > 0)
       ParsePES(FPacketParser.Payload, FPacketParser.PayloadLength, r.PES);
     return true;

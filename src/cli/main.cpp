@@ -161,7 +161,8 @@ int RunTree(const Options& o) {
   if (!OpenStream(browser, o.file)) return kExitFailure;
   // Selecting a row: its page is on screen, so its table kind is known.
   browser.FTopOffset = *offset;
-  browser.RefreshPosition(*offset);
+  // The last packets of a file are too few for a page of their own.
+  if (!browser.RefreshPosition(*offset)) browser.LoadRowsFrom(*offset);
   bool isRow = false;
   for (int row = 0; row < browser.RowCount(); ++row) isRow = isRow || browser.Row(row).Offset == *offset;
   if (!isRow) {

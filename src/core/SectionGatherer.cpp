@@ -17,27 +17,27 @@ TGatheredSection GatherSection(TMPEGTSBasePacketParser& parser, const TFileStrea
   result.pointer_field = parser.Payload[0];
   if (pidGate && !pidGate(first.PID)) return result;
 
-  // The section starts after the pointer_field; its 3-byte header must lie in this packet.
+  // The section starts after the pointer_field, inside this packet; its
+  // 3-byte header may continue in the next packet of the PID.
   const int32_t start = static_cast<int32_t>(parser.Payload - parser.Packet) + 1 + result.pointer_field;
   const int32_t inPacket = kTSPacketSize - start;
-  if (inPacket < 3) return result;
+  if (inPacket < 1) return result;
   const uint8_t* section = parser.Packet + start;
-  const int32_t sectionLength = ((section[1] & 0x0F) << 8) | section[2];
-  const int32_t total = 3 + sectionLength;
-  if (total <= inPacket) {
+  auto sectionTotal = [](const uint8_t* header) { return 3 + (((header[1] & 0x0F) << 8) | header[2]); };
+  if (inPacket >= 3 && sectionTotal(section) <= inPacket) {
     result.data = section;
-    result.available = total;
+    result.available = sectionTotal(section);
     return result;
   }
   if (stream == nullptr) return result;
 
   std::memcpy(buffer.data(), section, static_cast<size_t>(inPacket));
   int32_t filled = inPacket;
-  int32_t remaining = total - inPacket;
+  auto total = [&] { return filled >= 3 ? sectionTotal(buffer.data()) : kSectionBufferSize; };
   int64_t lastOffset = offset;
   int32_t lastCounter = first.continuity_counter;
   std::array<uint8_t, kTSPacketSize> packet{};
-  while (remaining > 0) {
+  while (filled < total()) {
     const int64_t next = FindNextPIDOffset188WithNextContinuityCounter(
         *stream, static_cast<uint16_t>(first.PID), lastCounter, lastOffset, packetSize);
     if (next < 0) return result;
@@ -53,13 +53,12 @@ TGatheredSection GatherSection(TMPEGTSBasePacketParser& parser, const TFileStrea
     if (payload != nullptr && count > 0) {
       std::memcpy(buffer.data() + filled, payload, static_cast<size_t>(count));
       filled += count;
-      remaining -= count;
     }
     lastOffset = next;
     lastCounter = parser.Header.continuity_counter;
   }
   result.data = buffer.data();
-  result.available = std::min(filled, total);
+  result.available = std::min(filled, total());
   return result;
 }
 

@@ -29,7 +29,10 @@ std::string SecondsToTimeStr(double seconds) {
   const int h = take(x, 3600.0);
   const int m = take(x, 60.0);
   const int s = take(x, 1.0);
-  const int cs = static_cast<int>(std::trunc(100.0 * x));
+  // x holds the rounding error of the subtractions above; a clock of exactly
+  // 1.44 s must not show 1.43. 90 kHz values lie at least 1/900 of a
+  // hundredth apart, far above the nudge.
+  const int cs = std::min(static_cast<int>(std::trunc(100.0 * x + 1e-6)), 99);
   char text[32];
   std::snprintf(text, sizeof text, "%.2d:%.2d:%.2d.%.2d", h, m, s, cs);
   return text;

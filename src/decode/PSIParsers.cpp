@@ -106,9 +106,14 @@ void TMPEGTSPMTPacketParserEx::DecodeSection(const TByteView& s) {
   t.program_info_length = static_cast<int32_t>(s.U16(10) & 0x0FFF);
 
   // Loops that claim more than the section holds are cut at its end.
+  // An empty loop clears the list, so no older section's descriptors linger.
   auto parseLoop = [&](Tdescriptors& list, int32_t at, int32_t length) {
     const TByteView loop = s.Sub(at, length);
-    if (length > 0) list.ParseDescriptors(loop.Data(), loop.Size());
+    if (length > 0 && loop.Size() > 0) {
+      list.ParseDescriptors(loop.Data(), loop.Size());
+    } else {
+      list.ClearDescriptors();
+    }
   };
   parseLoop(t.Descriptors, 12, t.program_info_length);
 

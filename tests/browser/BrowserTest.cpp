@@ -107,6 +107,13 @@ TEST(Browser, RowKindsAndTexts) {
   TStreamBrowser browser;
   ASSERT_TRUE(browser.LoadFile(tmp.Path()));
   ASSERT_EQ(browser.RowCount(), 8);
+  // A payload start without payload shows no stream_id, not even after a PES row.
+  const Bytes noPayload = test::Slots({pes, MakePacket({.pid = 0x101, .pusi = true, .afc = 2, .adaptation = {0}}), Null()});
+  test::TempFile tmp2(noPayload);
+  TStreamBrowser second;
+  ASSERT_TRUE(second.LoadFile(tmp2.Path()));
+  EXPECT_EQ(second.RowText(0, TColumn::ES), "0xE0");
+  EXPECT_EQ(second.RowText(1, TColumn::ES), "");
   auto texts = [&](int row) {
     std::string line;
     for (int c = 0; c < kColumnCount; ++c) line += browser.RowText(row, static_cast<TColumn>(c)) + "|";

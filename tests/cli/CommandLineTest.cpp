@@ -101,6 +101,21 @@ TEST(CommandLine, FindPrintsTheHitOrNotFound) {
   EXPECT_EQ(RunCli("find " + file + " --pid 0x0000 --next pat").exitCode, 2);
 }
 
+TEST(CommandLine, TreeOfAPacketOrARefusal) {
+  const std::string file = Quote(TestDataPath("one-program.ts"));
+  auto r = RunCli("tree " + file + " --offset 0");
+  ASSERT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out.substr(0, 7), "Packet\n");
+  // The last packet of the file is too near the end for a page of its own.
+  r = RunCli("tree " + file + " --offset " + std::to_string(612 * 188));
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out.substr(0, 7), "Packet\n");
+  r = RunCli("tree " + file + " --offset 5");
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err, "No packet starts at offset 5\n");
+  EXPECT_EQ(RunCli("tree " + file).exitCode, 2);
+}
+
 TEST(CommandLine, PidsListsBothSeenListsInTextOrder) {
   const auto r = RunCli("pids " + Quote(TestDataPath("two-programs.ts")));
   ASSERT_EQ(r.exitCode, 0);

@@ -5,6 +5,7 @@
 #include "core/Buffer.h"
 #include "core/Crc32.h"
 #include "core/StreamType.h"
+#include "core/TextHelpers.h"
 #include "support/TestSupport.h"
 
 namespace tessaro {
@@ -84,6 +85,14 @@ TEST(Buffer, GrowsKeepsUnreadDataAndEmptiesOnReadOffsetPastEnd) {
   none.Append(data.data(), 10);
   EXPECT_EQ(none.GetDataSize(), 10);
   EXPECT_EQ(none.GetData()[9], 9);
+}
+
+TEST(TextHelpers, ClockTimesCutTowardZeroWithoutLosingAHundredth) {
+  EXPECT_EQ(SecondsToTimeStr(2700000 / 90000.0), "00:00:30.00");
+  EXPECT_EQ(SecondsToTimeStr(129600 / 90000.0), "00:00:01.44");  // exactly 1.44 s
+  EXPECT_EQ(SecondsToTimeStr(129599 / 90000.0), "00:00:01.43");
+  EXPECT_EQ(SecondsToTimeStr(8589934591 / 90000.0), "26:30:43.71");  // the largest 33-bit value
+  EXPECT_EQ(SecondsToTimeStr(0.999999999), "00:00:00.99");
 }
 
 TEST(StreamType, FindsSizeAndFirstSyncByte) {

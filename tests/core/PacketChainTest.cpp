@@ -87,6 +87,25 @@ TEST(SectionGatherer, DecodesInPlaceOrGathersFromTheNextCounter) {
   }
 }
 
+TEST(SectionGatherer, SectionHeaderSplitAcrossPackets) {
+  // pointer_field 181 leaves two section bytes in the first packet: the
+  // section_length byte comes from the next packet of the PID.
+  const Bytes section = SectionOf(20);
+  Bytes payload(1 + 181, 0xAA);
+  payload[0] = 181;
+  payload.insert(payload.end(), section.begin(), section.begin() + 2);
+  Bytes first = MakePacket({.pid = 0x100, .pusi = true, .cc = 1, .payload = payload});
+  const Bytes rest(section.begin() + 2, section.end());
+  test::TempFile tmp(test::Slots({first, MakePacket({.pid = 0x100, .cc = 2, .payload = rest})}));
+  auto stream = TFileStream::Open(tmp.Path(), TFileStream::Mode::Read);
+  TSectionBuffer buffer{};
+  TMPEGTSBasePacketParser parser;
+  parser.ParseData(first.data(), 188);
+  const TGatheredSection got = GatherSection(parser, stream.get(), 188, 0, [](int32_t) { return true; }, buffer);
+  ASSERT_NE(got.data, nullptr);
+  EXPECT_EQ(Bytes(got.data, got.data + got.available), section);
+}
+
 TEST(SectionGatherer, GivesUpWithoutContinuationAndHonoursTheGate) {
   TSectionBuffer buffer{};
   TMPEGTSBasePacketParser parser;
