@@ -3,7 +3,8 @@
 // section, tests/data/expected/<capture>.si.tsv holds what tshark's DVB
 // dissectors read from that section (scripts/make_si_expected.sh): the header
 // fields, every loop entry's ids, flags and descriptor tags and lengths, the
-// 40-bit times, the CRC, and the service, provider and event names as bytes.
+// 40-bit times, the CRC, and the network, service, provider and event names
+// as bytes.
 // Each such packet is selected as the window selects it (its page loaded,
 // then RefreshTSPacket): the tree must show that table, and the decoder the
 // browser chose must hold the same values.
@@ -16,7 +17,10 @@
 //   checks that the tree shows no SI table instead.
 // - Sections tshark marks malformed (tshark=malformed in the file; it stops
 //   part-way where packets of a gathered section are missing). The tree must
-//   still show the table.
+//   still show the table. The gathering follows the continuity counters: where
+//   a packet is missing it takes the next packet of the PID whose counter
+//   continues the chain, however far on, so the two readings of such a section
+//   differ by construction.
 // - Section starts tshark read no section from (table "-", tshark=unfinished):
 //   eit-schedule.ts ends in the middle of an EIT section. The decoder cannot
 //   gather it either and, as every decoder does when its ParseData returns
