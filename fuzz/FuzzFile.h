@@ -8,6 +8,17 @@
 #include <cstdint>
 #include <string>
 
+#include "core/Diagnostics.h"
+
+// Diagnostic lines are expected by the thousand while fuzzing: drop them.
+inline void QuietDiagnostics() {
+  static const bool quiet = [] {
+    tessaro::SetDebugSink([](const std::string&) {});
+    return true;
+  }();
+  static_cast<void>(quiet);
+}
+
 class FuzzFile {
  public:
   FuzzFile(const uint8_t* data, size_t size) : fd_(::memfd_create("tessaro-fuzz", 0)) {

@@ -9,11 +9,7 @@
 #include "core/Diagnostics.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static bool quiet = [] {
-    tessaro::SetDebugSink([](const std::string&) {});
-    return true;
-  }();
-  (void)quiet;
+  QuietDiagnostics();
   if (size < 188) return 0;
   std::vector<uint8_t> packet(data, data + 188);
   packet[0] = 0x47;

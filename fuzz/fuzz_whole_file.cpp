@@ -8,11 +8,7 @@
 #include "core/Diagnostics.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static bool quiet = [] {
-    tessaro::SetDebugSink([](const std::string&) {});
-    return true;
-  }();
-  (void)quiet;
+  QuietDiagnostics();
   FuzzFile file(data, size);
   if (!file.Ok()) return 0;
   tessaro::TStreamBrowser browser;

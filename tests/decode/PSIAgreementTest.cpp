@@ -62,13 +62,7 @@ std::string Join(const std::vector<std::string>& parts, char separator) {
   return text;
 }
 
-std::vector<std::string> ReadLines(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);)
-    if (!line.empty()) lines.push_back(line);
-  return lines;
-}
+using test::ReadLines;
 
 std::string Hex(uint32_t value, int digits) {
   char text[32];
@@ -175,18 +169,7 @@ bool HasDescriptor(const std::string& entries) {
   return false;
 }
 
-std::vector<std::string> CaptureNames() {
-  std::vector<std::string> names;
-  const std::string suffix = kSuffix;
-  std::error_code ec;
-  for (const auto& entry : fs::directory_iterator(TestDataPath("expected"), ec)) {
-    const std::string file = entry.path().filename().string();
-    if (file.size() > suffix.size() && file.compare(file.size() - suffix.size(), suffix.size(), suffix) == 0)
-      names.push_back(file.substr(0, file.size() - suffix.size()));
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
+std::vector<std::string> CaptureNames() { return test::ExpectationNames(kSuffix); }
 
 class CapturePSITest : public ::testing::TestWithParam<std::string> {};
 

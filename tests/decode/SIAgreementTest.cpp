@@ -97,14 +97,7 @@ std::string Hex(uint64_t value, int digits) {
 
 std::string OffsetText(int64_t offset) { return Hex(static_cast<uint64_t>(offset), 16); }
 
-// The lines of a file; a missing file reads as no lines.
-std::vector<std::string> ReadLines(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);)
-    if (!line.empty()) lines.push_back(line);
-  return lines;
-}
+using test::ReadLines;
 
 std::string ExpectationPath(const std::string& capture) { return TestDataPath("expected/" + capture + kSuffix); }
 
@@ -426,18 +419,7 @@ bool Served(const TStreamBrowser& browser, const std::string& table, int32_t pid
   return pid == 0x0014;  // TDT, TOT
 }
 
-std::vector<std::string> CaptureNames() {
-  std::vector<std::string> names;
-  const std::string suffix = kSuffix;
-  std::error_code ec;
-  for (const auto& entry : fs::directory_iterator(TestDataPath("expected"), ec)) {
-    const std::string file = entry.path().filename().string();
-    if (file.size() > suffix.size() && file.compare(file.size() - suffix.size(), suffix.size(), suffix) == 0)
-      names.push_back(file.substr(0, file.size() - suffix.size()));
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
+std::vector<std::string> CaptureNames() { return test::ExpectationNames(kSuffix); }
 
 // ---- The comparison ---------------------------------------------------------------
 

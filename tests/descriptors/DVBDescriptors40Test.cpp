@@ -12,22 +12,18 @@
 #include "descriptors/DescriptorRegistry.h"
 #include "descriptors/Descriptors.h"
 #include "support/TestSupport.h"
+#include "support/TreeText.h"
 
 namespace tessaro {
 namespace {
 
 using test::Bytes;
 
-std::string Line(int depth, const std::string& text) { return std::string(depth * 2, ' ') + text + "\n"; }
-// A decimal field with the width suffix of its bits.
-std::string F(int depth, const char* label, uint64_t value, int bits) {
-  const std::string suffix = bits == 1 ? " (1 bit)" : " (" + std::to_string(bits) + " bits)";
-  return Line(depth, PadRightStr(label, 36) + " : " + std::to_string(value) + suffix);
-}
-std::string Header(const char* name, const char* tag, int length) {
-  return Line(0, name) + Line(1, PadRightStr("descriptor_tag", 36) + " : " + tag + " (8 bits)") +
-         F(1, "descriptor_length", length, 8);
-}
+using test::F;
+using test::Field;
+using test::Header;
+using test::Line;
+using test::Parse;
 std::string ISO(int depth, uint32_t code, const char* letters) {
   return Line(depth,
               PadRightStr("ISO_639_language_code", 36) + " : " + std::to_string(code) + " [" + letters + "] (24 bits)");

@@ -12,24 +12,18 @@
 #include "descriptors/FieldTable.h"
 #include "descriptors/UserDefinedDescriptor.h"
 #include "support/TestSupport.h"
+#include "support/TreeText.h"
 
 namespace tessaro {
 namespace {
 
 using test::Bytes;
 
-bool Parse(TDescriptorList& list, const Bytes& loop) {
-  return list.ParseDescriptors(loop.data(), static_cast<int32_t>(loop.size()));
-}
-
-std::string Line(int depth, const std::string& text) { return std::string(depth * 2, ' ') + text + "\n"; }
-std::string Field(int depth, const char* label, const std::string& value, const char* suffix) {
-  return Line(depth, PadRightStr(label, 36) + " : " + value + suffix);
-}
-std::string Header(const char* name, const char* tag, int length) {
-  return Line(0, name) + Field(1, "descriptor_tag", tag, " (8 bits)") +
-         Field(1, "descriptor_length", std::to_string(length), " (8 bits)");
-}
+using test::F;
+using test::Field;
+using test::Header;
+using test::Line;
+using test::Parse;
 std::string Dump(int depth, const Bytes& bytes) {
   std::string hex;
   std::string chars;

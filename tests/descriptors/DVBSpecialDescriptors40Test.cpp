@@ -9,21 +9,18 @@
 #include "descriptors/DVBSpecialDescriptors40.h"
 #include "descriptors/Descriptors.h"
 #include "support/TestSupport.h"
+#include "support/TreeText.h"
 
 namespace tessaro {
 namespace {
 
 using test::Bytes;
 
-std::string Line(int depth, const std::string& text) { return std::string(depth * 2, ' ') + text + "\n"; }
-std::string F(int depth, const char* label, uint64_t value, int bits) {
-  const std::string suffix = bits == 1 ? " (1 bit)" : " (" + std::to_string(bits) + " bits)";
-  return Line(depth, PadRightStr(label, 36) + " : " + std::to_string(value) + suffix);
-}
-std::string Header(const char* name, const char* tag, int length) {
-  return Line(0, name) + Line(1, PadRightStr("descriptor_tag", 36) + " : " + tag + " (8 bits)") +
-         F(1, "descriptor_length", length, 8);
-}
+using test::F;
+using test::Field;
+using test::Header;
+using test::Line;
+using test::Parse;
 std::string Dump(int depth, const char* hex, const char* chars) { return Line(depth, PadRightStr(hex, 60) + chars); }
 const std::string kPrivateDataSpecifier7 =
     Header("private_data_specifier_descriptor", "0x5F", 4) + F(1, "private_data_specifier", 7, 32);

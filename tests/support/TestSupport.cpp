@@ -104,6 +104,26 @@ Bytes ReadFileBytes(const std::string& path) {
   return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+std::vector<std::string> ReadLines(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);)
+    if (!line.empty()) lines.push_back(line);
+  return lines;
+}
+
+std::vector<std::string> ExpectationNames(const std::string& suffix) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(TestDataPath("expected"), ec)) {
+    const std::string file = entry.path().filename().string();
+    if (file.size() > suffix.size() && file.compare(file.size() - suffix.size(), suffix.size(), suffix) == 0)
+      names.push_back(file.substr(0, file.size() - suffix.size()));
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 CliResult RunCli(const std::string& arguments) {
   CliResult result;
   TempFile errors({}, ".err");

@@ -76,6 +76,10 @@ class TempFile {
 };
 
 Bytes ReadFileBytes(const std::string& path);
+// The non-empty lines of a text file; a missing file reads as no lines.
+std::vector<std::string> ReadLines(const std::string& path);
+// Sorted names of the files in tests/data/expected ending in suffix, without it.
+std::vector<std::string> ExpectationNames(const std::string& suffix);
 
 // Runs tessaro-cli with the given arguments (already quoted for the shell);
 // standard error is kept apart from standard output.
