@@ -6,17 +6,14 @@
 #include <cstdint>
 #include <string>
 
+#include "FuzzFile.h"
 #include "core/Diagnostics.h"
 #include "core/TreeNode.h"
 #include "descriptors/DescriptorRegistry.h"
 #include "descriptors/Descriptors.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const bool quiet = [] {
-    tessaro::SetDebugSink([](const std::string&) {});
-    return true;
-  }();
-  (void)quiet;
+  QuietDiagnostics();
   const auto length = static_cast<int32_t>(std::min<size_t>(size, 1 << 20));
 
   tessaro::Tdescriptors programLoop;
