@@ -25,10 +25,6 @@ void StartRecord(TBitStream4& reader, TDescriptorRecord& record) {
 // descriptor_length reaching past the descriptor loop gives no entries of zeros.
 bool DataLeft(const TBitStream4& reader) { return reader.BitsLeft > 0; }
 
-void AddField(TTreeNode& node, const char* label, uint32_t value, int bits) {
-  node.Add(DescriptorFieldText(label, value, BitsSuffix(bits)));
-}
-
 // additional_info fills what the flags and the optional bytes leave of the body.
 int64_t AC3AdditionalInfoLength(const TAC_3_descriptor_class& r) {
   return static_cast<int64_t>(r.descriptor_length) - 1 - r.component_type_flag - r.bsid_flag - r.mainid_flag -
@@ -64,15 +60,15 @@ bool Parse_AC_3_descriptor(TBitStream4& reader, TAC_3_descriptor_class& record) 
 bool TreeView_Update_AC_3_descriptor(TTreeNode& parent, const TAC_3_descriptor_class& record) {
   return Guarded(__func__, false, [&] {
     TTreeNode& node = AddDescriptorNode(parent, DescriptorName(kAC3Tag), record);
-    AddField(node, "component_type_flag", record.component_type_flag, 1);
-    AddField(node, "bsid_flag", record.bsid_flag, 1);
-    AddField(node, "mainid_flag", record.mainid_flag, 1);
-    AddField(node, "asvc_flag", record.asvc_flag, 1);
-    AddField(node, "reserved_flags", record.reserved_flags, 4);
-    if (record.component_type_flag == 1) AddField(node, "component_type", record.component_type, 8);
-    if (record.bsid_flag == 1) AddField(node, "bsid", record.bsid, 8);
-    if (record.mainid_flag == 1) AddField(node, "mainid", record.mainid, 8);
-    if (record.asvc_flag == 1) AddField(node, "asvc", record.asvc, 8);
+    AddBitsField(node, "component_type_flag", record.component_type_flag, 1);
+    AddBitsField(node, "bsid_flag", record.bsid_flag, 1);
+    AddBitsField(node, "mainid_flag", record.mainid_flag, 1);
+    AddBitsField(node, "asvc_flag", record.asvc_flag, 1);
+    AddBitsField(node, "reserved_flags", record.reserved_flags, 4);
+    if (record.component_type_flag == 1) AddBitsField(node, "component_type", record.component_type, 8);
+    if (record.bsid_flag == 1) AddBitsField(node, "bsid", record.bsid, 8);
+    if (record.mainid_flag == 1) AddBitsField(node, "mainid", record.mainid, 8);
+    if (record.asvc_flag == 1) AddBitsField(node, "asvc", record.asvc, 8);
     AddByteRunGroup(
         node, "additional_info", record.additional_info.data(),
         std::clamp<int32_t>(record.additional_info_length, 0, static_cast<int32_t>(record.additional_info.size())));
@@ -109,19 +105,19 @@ bool TreeView_Update_announcement_support_descriptor(TTreeNode& parent,
                                                      const Tannouncement_support_descriptor_class& record) {
   return Guarded(__func__, false, [&] {
     TTreeNode& node = AddDescriptorNode(parent, DescriptorName(kAnnouncementSupportTag), record);
-    AddField(node, "announcement_support_indicator", record.announcement_support_indicator, 16);
+    AddBitsField(node, "announcement_support_indicator", record.announcement_support_indicator, 16);
     TTreeNode& group = node.Add("announcements");
     const int32_t count = std::clamp<int32_t>(record.announcement_count, 0, static_cast<int32_t>(kMaxDVBLoopEntries));
     for (int32_t i = 0; i < count; ++i) {
       TTreeNode& entry = group.Add("announcement #" + std::to_string(i));
-      AddField(entry, "announcement_type", record.announcement_type[i], 4);
-      AddField(entry, "reserved_future_use", record.reserved_future_use[i], 1);
-      AddField(entry, "reference_type", record.reference_type[i], 3);
+      AddBitsField(entry, "announcement_type", record.announcement_type[i], 4);
+      AddBitsField(entry, "reserved_future_use", record.reserved_future_use[i], 1);
+      AddBitsField(entry, "reference_type", record.reference_type[i], 3);
       if (ReferencesAService(record.reference_type[i])) {
-        AddField(entry, "original_network_id", record.original_network_id[i], 16);
-        AddField(entry, "transport_stream_id", record.transport_stream_id[i], 16);
-        AddField(entry, "service_id", record.service_id[i], 16);
-        AddField(entry, "component_tag", record.component_tag[i], 8);
+        AddBitsField(entry, "original_network_id", record.original_network_id[i], 16);
+        AddBitsField(entry, "transport_stream_id", record.transport_stream_id[i], 16);
+        AddBitsField(entry, "service_id", record.service_id[i], 16);
+        AddBitsField(entry, "component_tag", record.component_tag[i], 8);
       }
     }
     return true;
@@ -171,20 +167,20 @@ bool TreeView_Update_cell_list_descriptor(TTreeNode& parent, const Tcell_list_de
       for (size_t j = 0; j < record.cells[i].subcells.size(); ++j) {
         const Tcell_list_subcell& subcell = record.cells[i].subcells[j];
         TTreeNode& entry = subcells.Add("subcell #" + std::to_string(j));
-        AddField(entry, "cell_id_extension", subcell.cell_id_extension, 8);
-        AddField(entry, "subcell_latitude", subcell.subcell_latitude, 16);
-        AddField(entry, "subcell_longitude", subcell.subcell_longitude, 16);
-        AddField(entry, "subcell_extent_of_latitude", subcell.subcell_extent_of_latitude, 12);
-        AddField(entry, "subcell_extent_of_longitude", subcell.subcell_extent_of_longitude, 12);
+        AddBitsField(entry, "cell_id_extension", subcell.cell_id_extension, 8);
+        AddBitsField(entry, "subcell_latitude", subcell.subcell_latitude, 16);
+        AddBitsField(entry, "subcell_longitude", subcell.subcell_longitude, 16);
+        AddBitsField(entry, "subcell_extent_of_latitude", subcell.subcell_extent_of_latitude, 12);
+        AddBitsField(entry, "subcell_extent_of_longitude", subcell.subcell_extent_of_longitude, 12);
       }
     }
     for (const Tcell_list_cell& cell : record.cells) {
-      AddField(node, "cell_id", cell.cell_id, 16);
-      AddField(node, "cell_latitude", cell.cell_latitude, 16);
-      AddField(node, "cell_longitude", cell.cell_longitude, 16);
-      AddField(node, "cell_extent_of_latitude", cell.cell_extent_of_latitude, 12);
-      AddField(node, "cell_extent_of_longitude", cell.cell_extent_of_longitude, 12);
-      AddField(node, "subcell_info_loop_length", cell.subcell_info_loop_length, 8);
+      AddBitsField(node, "cell_id", cell.cell_id, 16);
+      AddBitsField(node, "cell_latitude", cell.cell_latitude, 16);
+      AddBitsField(node, "cell_longitude", cell.cell_longitude, 16);
+      AddBitsField(node, "cell_extent_of_latitude", cell.cell_extent_of_latitude, 12);
+      AddBitsField(node, "cell_extent_of_longitude", cell.cell_extent_of_longitude, 12);
+      AddBitsField(node, "subcell_info_loop_length", cell.subcell_info_loop_length, 8);
     }
     return true;
   });
@@ -224,14 +220,14 @@ bool TreeView_Update_cell_frequency_link_descriptor(TTreeNode& parent,
       for (size_t j = 0; j < record.cells[i].cell_infos.size(); ++j) {
         const Tcell_frequency_link_cell_info& info = record.cells[i].cell_infos[j];
         TTreeNode& entry = infos.Add("cell_info #" + std::to_string(j));
-        AddField(entry, "cell_id_extension", info.cell_id_extension, 8);
-        AddField(entry, "transposer_frequency", info.transposer_frequency, 32);
+        AddBitsField(entry, "cell_id_extension", info.cell_id_extension, 8);
+        AddBitsField(entry, "transposer_frequency", info.transposer_frequency, 32);
       }
     }
     for (const Tcell_frequency_link_cell& cell : record.cells) {
-      AddField(node, "cell_id", cell.cell_id, 16);
-      AddField(node, "frequency", cell.frequency, 32);
-      AddField(node, "subcell_info_loop_length", cell.subcell_info_loop_length, 8);
+      AddBitsField(node, "cell_id", cell.cell_id, 16);
+      AddBitsField(node, "frequency", cell.frequency, 32);
+      AddBitsField(node, "subcell_info_loop_length", cell.subcell_info_loop_length, 8);
     }
     return true;
   });

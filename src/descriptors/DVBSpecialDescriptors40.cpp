@@ -41,10 +41,6 @@ std::vector<uint8_t> ReadRun(TBitStream4& reader, int64_t count) {
   return run;
 }
 
-void AddBits(TTreeNode& node, const char* label, uint32_t value, int bits) {
-  node.Add(DescriptorFieldText(label, value, BitsSuffix(bits)));
-}
-
 void AddRun(TTreeNode& node, const char* label, const std::vector<uint8_t>& run) {
   AddByteRunGroup(node, label, run.data(), static_cast<int32_t>(run.size()));
 }
@@ -94,15 +90,15 @@ bool TreeView_Update_VBI_data_descriptor(TTreeNode& parent, const TVBI_data_desc
       TTreeNode& entry = group.Add(EntryText("VBI_data_descriptor #", i));
       // The identification of each service stands under the descriptor node,
       // beside the group of entries, not under its entry.
-      AddBits(node, "data_service_id", service.data_service_id, 8);
-      AddBits(node, "data_service_descriptor_length", service.data_service_descriptor_length, 8);
+      AddBitsField(node, "data_service_id", service.data_service_id, 8);
+      AddBitsField(node, "data_service_descriptor_length", service.data_service_descriptor_length, 8);
       if (HasLines(service.data_service_id)) {
         TTreeNode& lines = entry.Add("data_service_descriptors");
         for (size_t j = 0; j < service.lines.size(); ++j) {
           TTreeNode& line = lines.Add(EntryText("data_service_descriptor #", j));
-          AddBits(line, "reserved", service.lines[j].reserved, 2);
+          AddBitsField(line, "reserved", service.lines[j].reserved, 2);
           line.Add(DescriptorFieldText("field_parity", service.lines[j].field_parity, " (1 bits)"));
-          AddBits(line, "line_offset", service.lines[j].line_offset, 5);
+          AddBitsField(line, "line_offset", service.lines[j].line_offset, 5);
         }
       } else {
         AddRun(node, "reserved", service.reserved);
@@ -142,16 +138,16 @@ bool Parse_linkage_descriptor(TBitStream4& reader, Tlinkage_descriptor_class& re
 bool TreeView_Update_linkage_descriptor(TTreeNode& parent, const Tlinkage_descriptor_class& record) {
   return Guarded(__func__, false, [&] {
     TTreeNode& node = AddDescriptorNode(parent, DescriptorName(kLinkageTag), record);
-    AddBits(node, "transport_stream_id", record.transport_stream_id, 16);
-    AddBits(node, "original_network_id", record.original_network_id, 16);
-    AddBits(node, "service_id", record.service_id, 16);
-    AddBits(node, "linkage_type", record.linkage_type, 8);
+    AddBitsField(node, "transport_stream_id", record.transport_stream_id, 16);
+    AddBitsField(node, "original_network_id", record.original_network_id, 16);
+    AddBitsField(node, "service_id", record.service_id, 16);
+    AddBitsField(node, "linkage_type", record.linkage_type, 8);
     if (record.linkage_type == kMobileHandOver) {
-      AddBits(node, "hand_over_type", record.hand_over_type, 4);
-      AddBits(node, "reserved_future_use", record.reserved_future_use, 3);
-      AddBits(node, "origin_type", record.origin_type, 1);
-      if (HasNetworkId(record.hand_over_type)) AddBits(node, "network_id", record.network_id, 16);
-      if (record.origin_type == 0) AddBits(node, "initial_service_id", record.initial_service_id, 16);
+      AddBitsField(node, "hand_over_type", record.hand_over_type, 4);
+      AddBitsField(node, "reserved_future_use", record.reserved_future_use, 3);
+      AddBitsField(node, "origin_type", record.origin_type, 1);
+      if (HasNetworkId(record.hand_over_type)) AddBitsField(node, "network_id", record.network_id, 16);
+      if (record.origin_type == 0) AddBitsField(node, "initial_service_id", record.initial_service_id, 16);
     }
     AddRun(node, "private_data_byte", record.private_data_byte);
     return true;
@@ -182,20 +178,20 @@ bool Parse_extended_event_descriptor(TBitStream4& reader, Textended_event_descri
 bool TreeView_Update_extended_event_descriptor(TTreeNode& parent, const Textended_event_descriptor_class& record) {
   return Guarded(__func__, false, [&] {
     TTreeNode& node = AddDescriptorNode(parent, DescriptorName(kExtendedEventTag), record);
-    AddBits(node, "descriptor_number", record.descriptor_number, 4);
-    AddBits(node, "last_descriptor_number", record.last_descriptor_number, 4);
+    AddBitsField(node, "descriptor_number", record.descriptor_number, 4);
+    AddBitsField(node, "last_descriptor_number", record.last_descriptor_number, 4);
     node.Add(ISO639FieldText(record.ISO_639_language_code));
-    AddBits(node, "length_of_items", record.length_of_items, 8);
+    AddBitsField(node, "length_of_items", record.length_of_items, 8);
     TTreeNode& group = node.Add("items");
     for (size_t i = 0; i < record.items.size(); ++i) {
       const TExtendedEventItem& item = record.items[i];
       TTreeNode& entry = group.Add(EntryText("item #", i));
-      AddBits(entry, "item_description_length", item.item_description_length, 8);
+      AddBitsField(entry, "item_description_length", item.item_description_length, 8);
       AddRun(entry, "item_description_char", item.item_description_char);
-      AddBits(entry, "item_length", item.item_length, 8);
+      AddBitsField(entry, "item_length", item.item_length, 8);
       AddRun(entry, "item_char", item.item_char);
     }
-    AddBits(node, "text_length", record.text_length, 8);
+    AddBitsField(node, "text_length", record.text_length, 8);
     AddRun(node, "text_char", record.text_char);
     return true;
   });
@@ -252,32 +248,32 @@ bool Parse_mosaic_descriptor(TBitStream4& reader, Tmosaic_descriptor_class& reco
 bool TreeView_Update_mosaic_descriptor(TTreeNode& parent, const Tmosaic_descriptor_class& record) {
   return Guarded(__func__, false, [&] {
     TTreeNode& node = AddDescriptorNode(parent, DescriptorName(kMosaicTag), record);
-    AddBits(node, "mosaic_entry_point", record.mosaic_entry_point, 1);
-    AddBits(node, "number_of_horizontal_elementary_cells", record.number_of_horizontal_elementary_cells, 3);
-    AddBits(node, "reserved_future_use", record.reserved_future_use, 1);
-    AddBits(node, "number_of_vertical_elementary_cells", record.number_of_vertical_elementary_cells, 3);
+    AddBitsField(node, "mosaic_entry_point", record.mosaic_entry_point, 1);
+    AddBitsField(node, "number_of_horizontal_elementary_cells", record.number_of_horizontal_elementary_cells, 3);
+    AddBitsField(node, "reserved_future_use", record.reserved_future_use, 1);
+    AddBitsField(node, "number_of_vertical_elementary_cells", record.number_of_vertical_elementary_cells, 3);
     TTreeNode& group = node.Add("mosaic_descriptors");
     for (size_t i = 0; i < record.cells.size(); ++i) {
       const TMosaicCell& cell = record.cells[i];
       TTreeNode& entry = group.Add(EntryText("mosaic_descriptor #", i));
-      AddBits(entry, "logical_cell_id", cell.logical_cell_id, 6);
-      AddBits(entry, "reserved_future_use", cell.reserved_future_use, 7);
-      AddBits(entry, "logical_cell_presentation_info", cell.logical_cell_presentation_info, 3);
-      AddBits(entry, "elementary_cell_field_length", cell.elementary_cell_field_length, 8);
+      AddBitsField(entry, "logical_cell_id", cell.logical_cell_id, 6);
+      AddBitsField(entry, "reserved_future_use", cell.reserved_future_use, 7);
+      AddBitsField(entry, "logical_cell_presentation_info", cell.logical_cell_presentation_info, 3);
+      AddBitsField(entry, "elementary_cell_field_length", cell.elementary_cell_field_length, 8);
       TTreeNode& fields = entry.Add("elementary_cell_fields");
       for (size_t j = 0; j < cell.elementary_cells.size(); ++j) {
         TTreeNode& elementary = fields.Add(EntryText("elementary_cell_field #", j));
-        AddBits(elementary, "reserved_future_use", cell.elementary_cells[j].reserved_future_use, 2);
-        AddBits(elementary, "elementary_cell_id", cell.elementary_cells[j].elementary_cell_id, 6);
+        AddBitsField(elementary, "reserved_future_use", cell.elementary_cells[j].reserved_future_use, 2);
+        AddBitsField(elementary, "elementary_cell_id", cell.elementary_cells[j].elementary_cell_id, 6);
       }
-      AddBits(entry, "cell_linkage_info", cell.cell_linkage_info, 8);
-      if (cell.cell_linkage_info == 1) AddBits(entry, "bouquet_id", cell.bouquet_id, 16);
+      AddBitsField(entry, "cell_linkage_info", cell.cell_linkage_info, 8);
+      if (cell.cell_linkage_info == 1) AddBitsField(entry, "bouquet_id", cell.bouquet_id, 16);
       if (cell.cell_linkage_info >= 2 && cell.cell_linkage_info <= 4) {
-        AddBits(entry, "original_network_id", cell.original_network_id, 16);
-        AddBits(entry, "transport_stream_id", cell.transport_stream_id, 16);
-        AddBits(entry, "service_id", cell.service_id, 16);
+        AddBitsField(entry, "original_network_id", cell.original_network_id, 16);
+        AddBitsField(entry, "transport_stream_id", cell.transport_stream_id, 16);
+        AddBitsField(entry, "service_id", cell.service_id, 16);
       }
-      if (cell.cell_linkage_info == 4) AddBits(entry, "event_id", cell.event_id, 16);
+      if (cell.cell_linkage_info == 4) AddBitsField(entry, "event_id", cell.event_id, 16);
     }
     return true;
   });
@@ -308,16 +304,16 @@ bool Parse_telephone_descriptor(TBitStream4& reader, Ttelephone_descriptor_class
 bool TreeView_Update_telephone_descriptor(TTreeNode& parent, const Ttelephone_descriptor_class& record) {
   return Guarded(__func__, false, [&] {
     TTreeNode& node = AddDescriptorNode(parent, DescriptorName(kTelephoneTag), record);
-    AddBits(node, "reserved_future_use", record.reserved_future_use_1, 2);
-    AddBits(node, "foreign_availability", record.foreign_availability, 1);
-    AddBits(node, "connection_type", record.connection_type, 5);
-    AddBits(node, "reserved_future_use", record.reserved_future_use_2, 1);
-    AddBits(node, "country_prefix_length", record.country_prefix_length, 2);
-    AddBits(node, "international_area_code_length", record.international_area_code_length, 3);
-    AddBits(node, "operator_code_length", record.operator_code_length, 2);
-    AddBits(node, "reserved_future_use", record.reserved_future_use_3, 1);
-    AddBits(node, "national_area_code_length", record.national_area_code_length, 3);
-    AddBits(node, "core_number_length", record.core_number_length, 4);
+    AddBitsField(node, "reserved_future_use", record.reserved_future_use_1, 2);
+    AddBitsField(node, "foreign_availability", record.foreign_availability, 1);
+    AddBitsField(node, "connection_type", record.connection_type, 5);
+    AddBitsField(node, "reserved_future_use", record.reserved_future_use_2, 1);
+    AddBitsField(node, "country_prefix_length", record.country_prefix_length, 2);
+    AddBitsField(node, "international_area_code_length", record.international_area_code_length, 3);
+    AddBitsField(node, "operator_code_length", record.operator_code_length, 2);
+    AddBitsField(node, "reserved_future_use", record.reserved_future_use_3, 1);
+    AddBitsField(node, "national_area_code_length", record.national_area_code_length, 3);
+    AddBitsField(node, "core_number_length", record.core_number_length, 4);
     AddRun(node, "country_prefix", record.country_prefix);
     AddRun(node, "international_area_code", record.international_area_code);
     AddRun(node, "operator_code", record.operator_code);

@@ -48,4 +48,8 @@ int32_t ReadByteRun(TBitStream4& reader, int64_t count, uint8_t* out, int32_t ca
   return copied;
 }
 
+void AddBitsField(TTreeNode& node, std::string_view label, uint64_t value, int bits) {
+  node.Add(DescriptorFieldText(label, value, BitsSuffix(bits)));
+}
+
 }  // namespace tessaro

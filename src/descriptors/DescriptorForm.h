@@ -22,6 +22,8 @@ TTreeNode& AddDescriptorNode(TTreeNode& parent, std::string_view name, const TDe
 
 // Padded label, " : ", the unsigned value in decimal, suffix.
 std::string DescriptorFieldText(std::string_view label, uint64_t value, std::string_view suffix);
+// Adds the field node of a field of the given width (" (1 bit)", " (N bits)").
+void AddBitsField(TTreeNode& node, std::string_view label, uint64_t value, int bits);
 
 // "ISO_639_language_code : <decimal> [<three characters>] (24 bits)".
 std::string ISO639FieldText(uint32_t code);
