@@ -164,14 +164,7 @@ TEST_P(CaptureListTest, HeaderColumnsAgreeWithTshark) {
   ExpectListingMatches(stream, ExpectationPath(GetParam()));
 }
 
-std::string ParamName(const ::testing::TestParamInfo<std::string>& info) {
-  std::string name = info.param;
-  for (char& c : name)
-    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-  return name;
-}
-
-INSTANTIATE_TEST_SUITE_P(Captures, CaptureListTest, ::testing::ValuesIn(ExpectationNames(false)), ParamName);
+INSTANTIATE_TEST_SUITE_P(Captures, CaptureListTest, ::testing::ValuesIn(ExpectationNames(false)), test::ParamName);
 // An empty expectation folder is caught by CaptureExpectations.EveryCaptureHasOne.
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(CaptureListTest);
 
@@ -179,11 +172,9 @@ TEST(CaptureExpectations, EveryCaptureHasOne) {
   const std::vector<std::string> names = ExpectationNames(false);
   EXPECT_FALSE(names.empty()) << "no capture expectations in " << TestDataPath("expected");
   TESSARO_REQUIRE_SHARED_STREAMS();
-  for (const auto& entry : fs::directory_iterator(SharedStreamPath(""))) {
-    if (entry.path().extension() != ".ts") continue;
-    const std::string name = entry.path().stem().string();
+  for (const std::string& name : test::SharedCaptureNames()) {
     EXPECT_TRUE(std::find(names.begin(), names.end(), name) != names.end())
-        << entry.path() << " has no expectation; run scripts/make_expected.sh";
+        << name << ".ts has no expectation; run scripts/make_expected.sh";
   }
 }
 

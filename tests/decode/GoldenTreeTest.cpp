@@ -380,9 +380,7 @@ TEST_P(GoldenCaptureTree, MatchesTheCheckedText) {
 
 INSTANTIATE_TEST_SUITE_P(Captures, GoldenCaptureTree, ::testing::ValuesIn(kCapturePackets),
                          [](const ::testing::TestParamInfo<CapturePacket>& info) {
-                           std::string name = info.param.golden;
-                           std::replace(name.begin(), name.end(), '-', '_');
-                           return name;
+                           return test::TestNameOf(info.param.golden);
                          });
 
 // ---- Built streams: PSI ----------------------------------------------------------

@@ -250,21 +250,14 @@ TEST_P(CapturePSITest, EveryDecodedSectionStartIsExpected) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Captures, CapturePSITest, ::testing::ValuesIn(CaptureNames()),
-                         [](const ::testing::TestParamInfo<std::string>& info) {
-                           std::string name = info.param;
-                           std::replace(name.begin(), name.end(), '-', '_');
-                           return name;
-                         });
+                         test::ParamName);
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(CapturePSITest);
 
 // Every capture has its expectation file, and the files hold what they should.
 TEST(CapturePSIExpectations, EveryCaptureHasOne) {
   TESSARO_REQUIRE_SHARED_STREAMS();
   const std::vector<std::string> names = CaptureNames();
-  std::error_code ec;
-  for (const auto& entry : fs::directory_iterator(test::SharedStreamPath(""), ec)) {
-    if (entry.path().extension() != ".ts") continue;
-    const std::string name = entry.path().stem().string();
+  for (const std::string& name : test::SharedCaptureNames()) {
     EXPECT_TRUE(std::find(names.begin(), names.end(), name) != names.end())
         << "no expected/" << name << kSuffix << "; run scripts/make_psi_expected.sh";
   }

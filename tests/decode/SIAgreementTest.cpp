@@ -525,11 +525,7 @@ TEST_P(CaptureSITest, EveryDecodedSectionStartIsExpected) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Captures, CaptureSITest, ::testing::ValuesIn(CaptureNames()),
-                         [](const ::testing::TestParamInfo<std::string>& info) {
-                           std::string name = info.param;
-                           std::replace(name.begin(), name.end(), '-', '_');
-                           return name;
-                         });
+                         test::ParamName);
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(CaptureSITest);
 
 // Every capture has its expectation file, one that holds lines wherever the
@@ -539,10 +535,7 @@ GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(CaptureSITest);
 TEST(CaptureSIExpectations, EveryCaptureHasOne) {
   TESSARO_REQUIRE_SHARED_STREAMS();
   const std::vector<std::string> names = CaptureNames();
-  std::error_code ec;
-  for (const auto& entry : fs::directory_iterator(test::SharedStreamPath(""), ec)) {
-    if (entry.path().extension() != ".ts") continue;
-    const std::string name = entry.path().stem().string();
+  for (const std::string& name : test::SharedCaptureNames()) {
     if (std::find(names.begin(), names.end(), name) == names.end()) {
       ADD_FAILURE() << "no expected/" << name << kSuffix << "; run scripts/make_si_expected.sh";
       continue;
@@ -550,7 +543,7 @@ TEST(CaptureSIExpectations, EveryCaptureHasOne) {
     // The decode tree finds SI section starts in the capture: the file must
     // not be empty.
     TStreamBrowser browser;
-    ASSERT_TRUE(browser.LoadFile(entry.path().string())) << name;
+    ASSERT_TRUE(browser.LoadFile(test::SharedStreamPath(name + ".ts"))) << name;
     bool hasSections = false;
     for (TSearchKind kind : {TSearchKind::NIT, TSearchKind::SDT, TSearchKind::EIT, TSearchKind::TDT, TSearchKind::TOT})
       hasSections = hasSections || browser.FindNext(kind, browser.FStartOffset - browser.FPacketSize).found;

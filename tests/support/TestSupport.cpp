@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -110,6 +111,22 @@ std::vector<std::string> ReadLines(const std::string& path) {
   for (std::string line; std::getline(in, line);)
     if (!line.empty()) lines.push_back(line);
   return lines;
+}
+
+std::string TestNameOf(const std::string& text) {
+  std::string name = text;
+  for (char& c : name)
+    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+  return name;
+}
+
+std::vector<std::string> SharedCaptureNames() {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(TESSARO_SHARED_STREAMS, ec))
+    if (entry.path().extension() == ".ts") names.push_back(entry.path().stem().string());
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 std::vector<std::string> ExpectationNames(const std::string& suffix) {

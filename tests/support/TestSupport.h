@@ -78,6 +78,11 @@ class TempFile {
 Bytes ReadFileBytes(const std::string& path);
 // The non-empty lines of a text file; a missing file reads as no lines.
 std::vector<std::string> ReadLines(const std::string& path);
+// A test name made of text: every character but letters and digits becomes '_'.
+std::string TestNameOf(const std::string& text);
+inline std::string ParamName(const ::testing::TestParamInfo<std::string>& info) { return TestNameOf(info.param); }
+// Sorted names (without ".ts") of the real captures; none when they are absent.
+std::vector<std::string> SharedCaptureNames();
 // Sorted names of the files in tests/data/expected ending in suffix, without it.
 std::vector<std::string> ExpectationNames(const std::string& suffix);
 
