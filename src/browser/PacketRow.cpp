@@ -6,32 +6,6 @@ namespace tessaro {
 
 std::string OffsetText(int64_t offset) { return "0x" + HexDigits(static_cast<uint64_t>(offset), 16); }
 
-std::string PSIKindName(int32_t kind) {
-  switch (kind) {
-    case 0: return "PAT";
-    case 1: return "CAT";
-    case 2: return "PMT";
-    case 3: return "TSDT";
-    case 0x40: return "NIT-AN";
-    case 0x41: return "NIT-ON";
-    case 0x42: return "SDT-ATS";
-    case 0x46: return "SDT-OTS";
-    case 0x4A: return "BAT";
-    case 0x4E: return "EIT-ATSPF";
-    case 0x4F: return "EIT-OTSPF";
-    case 0x70: return "TDT";
-    case 0x71: return "RST";
-    case 0x72: return "ST";
-    case 0x73: return "TOT";
-    case 0x7E: return "DIT";
-    case 0x7F: return "SIT";
-    default: break;
-  }
-  if (kind >= 0x50 && kind <= 0x5F) return "EIT-ATSS";
-  if (kind >= 0x60 && kind <= 0x6F) return "EIT-OTSS";
-  return {};
-}
-
 namespace {
 
 bool StartsPES(const TPacketRow& row) { return row.PSIKind < 0 && row.Header.payload_unit_start_indicator == 1; }

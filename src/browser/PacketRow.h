@@ -8,12 +8,9 @@
 
 #include "core/PacketParser.h"
 #include "decode/PES.h"
+#include "decode/TableRegistry.h"
 
 namespace tessaro {
-
-// PSIKind values besides table_ids.
-inline constexpr int32_t kPSIKindNone = -1;
-inline constexpr int32_t kPSIKindPMT = 2;
 
 struct TPacketRow {
   int64_t Offset = 0;
@@ -30,7 +27,5 @@ inline constexpr std::array<const char*, kColumnCount> kColumnNames{
 std::string ColumnText(const TPacketRow& row, TColumn column);
 // "0x" and 16 upper-case hex digits: how a packet's offset is shown and read back.
 std::string OffsetText(int64_t offset);
-// The PSI column text of a PSIKind (empty for kinds without a name).
-std::string PSIKindName(int32_t kind);
 
 }  // namespace tessaro

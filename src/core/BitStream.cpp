@@ -41,7 +41,12 @@ uint32_t TBitStream4::GetBits(int n) {
   if (Refuse(n)) return 0;
   // Five bytes always hold BitPos (0..7) + n (up to 32) bits.
   uint64_t window = 0;
-  for (int i = 0; i < 5; ++i) window = (window << 8) | ByteAt(static_cast<int64_t>(BytePos) + i);
+  if (BytePos >= 0 && static_cast<int64_t>(BytePos) + 5 <= Size) {
+    const uint8_t* b = Data + BytePos;
+    window = (uint64_t{b[0]} << 32) | (uint64_t{b[1]} << 24) | (uint64_t{b[2]} << 16) | (uint64_t{b[3]} << 8) | b[4];
+  } else {
+    for (int i = 0; i < 5; ++i) window = (window << 8) | ByteAt(static_cast<int64_t>(BytePos) + i);
+  }
   const uint64_t value = (window >> (40 - BitPos - n)) & ((uint64_t{1} << n) - 1);
   BytePos += (BitPos + n) / 8;
   BitPos = (BitPos + n) % 8;
@@ -68,6 +73,13 @@ uint64_t TBitStream4::GetBits40() {
   if (Refuse(40)) return 0;
   const uint64_t high = GetBits(20);
   return (high << 20) | GetBits(20);
+}
+
+uint64_t TBitStream4::GetBitsWide(int n) {
+  if (n <= 32) return GetBits(n);
+  if (n > 64 || Refuse(n)) return 0;
+  const uint64_t high = GetBits(n - 32);
+  return (high << 32) | GetBits(32);
 }
 
 void TBitStream4::SkipBytes(int32_t n) {

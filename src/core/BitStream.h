@@ -3,7 +3,10 @@
 // negative); the bytes past the end read as zero and are never touched.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+
+#include "core/FieldPositions.h"
 
 namespace tessaro {
 
@@ -31,12 +34,34 @@ class TBitStream4 {
   uint64_t GetBits40();
   void SkipBytes(int32_t n);
 
+  // Reads bits (0 to 64) into field and, while positions are active, records
+  // where the field lies: the part of those bits that is inside the data.
+  template <class T>
+  T Read(T& field, int bits) {
+    const int64_t at = BitOffset();
+    field = static_cast<T>(bits > 32 ? GetBitsWide(bits) : GetBits(bits));
+    if (ActivePositions() != nullptr) NoteField(&field, Data, at, std::min<int64_t>(bits, DataBitsFrom(at)));
+    return field;
+  }
+  // The same for one more part of a field whose bits are not contiguous.
+  template <class T>
+  uint32_t ReadPart(T& field, int bits) {
+    const int64_t at = BitOffset();
+    const uint32_t value = GetBits(bits);
+    if (ActivePositions() != nullptr) NoteFieldPart(&field, Data, at, std::min<int64_t>(bits, DataBitsFrom(at)));
+    return value;
+  }
+  // Bits consumed since SetData.
+  int64_t BitOffset() const { return int64_t{BytePos} * 8 + BitPos; }
+
   // The byte that holds the next bit (clamped to the end of the data).
   const uint8_t* GetCurrentPointer() const;
   // Bytes of data from the current byte to the end (0 when past the end).
   int32_t BytesRemaining() const;
 
  private:
+  uint64_t GetBitsWide(int n);  // 33..64 bits as two reads
+  int64_t DataBitsFrom(int64_t bit) const { return std::max<int64_t>(int64_t{Size} * 8 - bit, 0); }
   uint8_t ByteAt(int64_t index) const;
   bool Refuse(int64_t bits);
 };

@@ -3,16 +3,82 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/BitStream.h"
 #include "core/Diagnostics.h"
 
 namespace tessaro {
 namespace {
 
-// Reads a 33-bit clock reference (base) and its 9-bit extension from six bytes.
-void ReadClockReference(const uint8_t* b, int64_t& base, int32_t& extension) {
-  base = (int64_t{b[0]} << 25) | (int64_t{b[1]} << 17) | (int64_t{b[2]} << 9) | (int64_t{b[3]} << 1) |
-         (b[4] >> 7);
-  extension = ((b[4] & 1) << 8) | b[5];
+// The adaptation field's optional parts, read through a bit reader over the
+// packet. A part is read only when all of its bytes lie inside the packet;
+// otherwise its fields keep their previous values and the reader moves on.
+class TAdaptationReader {
+ public:
+  TAdaptationReader(TBitStream4& bits, TTSHeader& h) : bits_(bits), h_(h) {}
+
+  bool Fits(int bytes) const { return bits_.BytesRemaining() >= bytes; }
+  void Skip(int bytes) { bits_.SkipBytes(std::min(bytes, bits_.BytesRemaining())); }
+
+  // program_clock_reference_base 33, reserved 6, program_clock_reference_extension 9.
+  void ClockReference(int64_t& base, int32_t& reserved, int32_t& extension) {
+    if (!Fits(6)) return Skip(6);
+    bits_.Read(base, 33);
+    bits_.Read(reserved, 6);
+    bits_.Read(extension, 9);
+  }
+
+  void Extension() {
+    TTSHeader& h = h_;
+    if (!Fits(2)) return;
+    bits_.Read(h.adaptation_field_extension_length, 8);
+    bits_.Read(h.ltw_flag, 1);
+    bits_.Read(h.piecewise_rate_flag, 1);
+    bits_.Read(h.seamless_splice_flag, 1);
+    bits_.Read(h.adaptation_field_extension_reserved, 5);
+    if (h.ltw_flag) {
+      if (Fits(2)) {
+        bits_.Read(h.ltw_valid_flag, 1);
+        bits_.Read(h.ltw_offset, 15);
+      } else {
+        Skip(2);
+      }
+    }
+    if (h.piecewise_rate_flag) {
+      if (Fits(3)) {
+        bits_.Read(h.piecewise_rate_reserved, 2);
+        bits_.Read(h.piecewise_rate, 22);
+      } else {
+        Skip(3);
+      }
+    }
+    if (h.seamless_splice_flag && Fits(5)) {
+      // splice_type 4, DTS_next_AU[32..30] 3, marker, [29..15] 15, marker, [14..0] 15, marker.
+      bits_.Read(h.splice_type, 4);
+      int64_t dts = 0;
+      int32_t markers = 0;
+      dts = bits_.ReadPart(h.DTS_next_AU, 3);
+      markers = static_cast<int32_t>(bits_.ReadPart(h.DTS_next_AU_marker_bits, 1));
+      dts = (dts << 15) | bits_.ReadPart(h.DTS_next_AU, 15);
+      markers = (markers << 1) | static_cast<int32_t>(bits_.ReadPart(h.DTS_next_AU_marker_bits, 1));
+      dts = (dts << 15) | bits_.ReadPart(h.DTS_next_AU, 15);
+      markers = (markers << 1) | static_cast<int32_t>(bits_.ReadPart(h.DTS_next_AU_marker_bits, 1));
+      h.DTS_next_AU = dts;
+      h.DTS_next_AU_marker_bits = markers;
+    }
+  }
+
+ private:
+  TBitStream4& bits_;
+  TTSHeader& h_;
+};
+
+// Forgets the parts of a field recorded for an earlier packet, so that the
+// parts of this one are not added to them.
+void ForgetParts(TTSHeader& h) {
+  if (TFieldPositions* positions = ActivePositions()) {
+    positions->Assign(&h.DTS_next_AU, {});
+    positions->Assign(&h.DTS_next_AU_marker_bits, {});
+  }
 }
 
 }  // namespace
@@ -25,88 +91,67 @@ uint32_t TMPEGTSBasePacketParser::ParseData(const uint8_t* packet, int32_t /*len
       return E_FAIL;
     }
     TTSHeader& h = Header;
-    h.sync_byte = packet[0];
-    h.transport_error_indicator = (packet[1] >> 7) & 1;
-    h.payload_unit_start_indicator = (packet[1] >> 6) & 1;
-    h.transport_priority = (packet[1] >> 5) & 1;
-    h.PID = ((packet[1] & 0x1F) << 8) | packet[2];
-    h.transport_scrambling_control = (packet[3] >> 6) & 3;
-    h.adaptation_field_control = (packet[3] >> 4) & 3;
-    h.continuity_counter = packet[3] & 0x0F;
+    TBitStream4 bits;
+    bits.SetData(packet, kTSPacketSize);
+    // transport_packet(): the 4 header bytes.
+    bits.Read(h.sync_byte, 8);
+    bits.Read(h.transport_error_indicator, 1);
+    bits.Read(h.payload_unit_start_indicator, 1);
+    bits.Read(h.transport_priority, 1);
+    bits.Read(h.PID, 13);
+    bits.Read(h.transport_scrambling_control, 2);
+    bits.Read(h.adaptation_field_control, 2);
+    bits.Read(h.continuity_counter, 4);
 
     h.discontinuity_indicator = h.random_access_indicator = h.elementary_stream_priority_indicator = 0;
     h.PCR_flag = h.OPCR_flag = h.splicing_point_flag = 0;
     h.transport_private_data_flag = h.adaptation_field_extension_flag = 0;
 
     int pos = 4;
-    // An optional field is read only when all of its bytes lie inside the packet;
-    // otherwise it keeps its previous value.
-    auto fits = [](int at, int count) { return at >= 0 && at + count <= kTSPacketSize; };
     if (h.HasAdaptationField()) {
-      h.adaptation_field_length = packet[4];
-      const int afterField = 5 + h.adaptation_field_length;
+      // adaptation_field(): its length, then the flags byte and the parts the
+      // flags announce, whatever the length says.
+      bits.Read(h.adaptation_field_length, 8);
+      pos = 5 + h.adaptation_field_length;
       if (h.adaptation_field_length > 0) {
-        const uint8_t flags = packet[5];
-        h.discontinuity_indicator = (flags >> 7) & 1;
-        h.random_access_indicator = (flags >> 6) & 1;
-        h.elementary_stream_priority_indicator = (flags >> 5) & 1;
-        h.PCR_flag = (flags >> 4) & 1;
-        h.OPCR_flag = (flags >> 3) & 1;
-        h.splicing_point_flag = (flags >> 2) & 1;
-        h.transport_private_data_flag = (flags >> 1) & 1;
-        h.adaptation_field_extension_flag = flags & 1;
-        int p = 6;
-        if (h.PCR_flag) {
-          if (fits(p, 6)) ReadClockReference(packet + p, h.program_clock_reference_base, h.program_clock_reference_extension);
-          p += 6;
-        }
-        if (h.OPCR_flag) {
-          if (fits(p, 6))
-            ReadClockReference(packet + p, h.original_program_clock_reference_base,
-                               h.original_program_clock_reference_extension);
-          p += 6;
-        }
+        bits.Read(h.discontinuity_indicator, 1);
+        bits.Read(h.random_access_indicator, 1);
+        bits.Read(h.elementary_stream_priority_indicator, 1);
+        bits.Read(h.PCR_flag, 1);
+        bits.Read(h.OPCR_flag, 1);
+        bits.Read(h.splicing_point_flag, 1);
+        bits.Read(h.transport_private_data_flag, 1);
+        bits.Read(h.adaptation_field_extension_flag, 1);
+        TAdaptationReader optional(bits, h);
+        if (h.PCR_flag)
+          optional.ClockReference(h.program_clock_reference_base, h.program_clock_reference_reserved,
+                                  h.program_clock_reference_extension);
+        if (h.OPCR_flag)
+          optional.ClockReference(h.original_program_clock_reference_base,
+                                  h.original_program_clock_reference_reserved,
+                                  h.original_program_clock_reference_extension);
         if (h.splicing_point_flag) {
-          if (fits(p, 1)) h.splice_countdown = packet[p];
-          p += 1;
+          if (optional.Fits(1)) {
+            bits.Read(h.splice_countdown, 8);
+          } else {
+            optional.Skip(1);
+          }
         }
         if (h.transport_private_data_flag) {
-          if (fits(p, 1)) {
-            h.transport_private_data_length = packet[p];
-            const int stored = std::min({h.transport_private_data_length, 180, kTSPacketSize - (p + 1)});
-            if (stored > 0) std::memcpy(h.private_data.data(), packet + p + 1, static_cast<size_t>(stored));
-            p += 1 + h.transport_private_data_length;
+          if (optional.Fits(1)) {
+            bits.Read(h.transport_private_data_length, 8);
+            const int stored = std::min({h.transport_private_data_length, 180, bits.BytesRemaining()});
+            if (stored > 0) std::memcpy(h.private_data.data(), bits.GetCurrentPointer(), static_cast<size_t>(stored));
+            optional.Skip(h.transport_private_data_length);
           } else {
-            p += 1;
+            optional.Skip(1);
           }
         }
-        if (h.adaptation_field_extension_flag && fits(p, 2)) {
-          h.adaptation_field_extension_length = packet[p];
-          const uint8_t ext = packet[p + 1];
-          h.ltw_flag = (ext >> 7) & 1;
-          h.piecewise_rate_flag = (ext >> 6) & 1;
-          h.seamless_splice_flag = (ext >> 5) & 1;
-          int q = p + 2;
-          if (h.ltw_flag) {
-            if (fits(q, 2)) {
-              h.ltw_valid_flag = (packet[q] >> 7) & 1;
-              h.ltw_offset = ((packet[q] & 0x7F) << 8) | packet[q + 1];
-            }
-            q += 2;
-          }
-          if (h.piecewise_rate_flag) {
-            if (fits(q, 3)) h.piecewise_rate = ((packet[q] & 0x3F) << 16) | (packet[q + 1] << 8) | packet[q + 2];
-            q += 3;
-          }
-          if (h.seamless_splice_flag && fits(q, 5)) {
-            const uint8_t* b = packet + q;
-            h.splice_type = b[0] >> 4;
-            h.DTS_next_AU = (int64_t{(b[0] >> 1) & 7} << 30) | (int64_t{b[1]} << 22) | (int64_t{b[2] >> 1} << 15) |
-                            (int64_t{b[3]} << 7) | (b[4] >> 1);
-          }
+        if (h.adaptation_field_extension_flag) {
+          ForgetParts(h);
+          optional.Extension();
         }
       }
-      pos = afterField;
     }
     if (h.HasPayloadFlag()) {
       PayloadLength = kTSPacketSize - pos;

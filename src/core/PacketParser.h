@@ -29,8 +29,10 @@ struct TTSHeader {
   int32_t transport_private_data_flag = 0;
   int32_t adaptation_field_extension_flag = 0;
   int64_t program_clock_reference_base = 0;
+  int32_t program_clock_reference_reserved = 0;  // 6 bits
   int32_t program_clock_reference_extension = 0;
   int64_t original_program_clock_reference_base = 0;
+  int32_t original_program_clock_reference_reserved = 0;  // 6 bits
   int32_t original_program_clock_reference_extension = 0;
   int32_t splice_countdown = 0;
   int32_t transport_private_data_length = 0;
@@ -39,11 +41,14 @@ struct TTSHeader {
   int32_t ltw_flag = 0;
   int32_t piecewise_rate_flag = 0;
   int32_t seamless_splice_flag = 0;
+  int32_t adaptation_field_extension_reserved = 0;  // 5 bits
   int32_t ltw_valid_flag = 0;
   int32_t ltw_offset = 0;
+  int32_t piecewise_rate_reserved = 0;  // 2 bits
   int32_t piecewise_rate = 0;
   int32_t splice_type = 0;
   int64_t DTS_next_AU = 0;
+  int32_t DTS_next_AU_marker_bits = 0;  // the three marker bits between its parts
 
   bool HasAdaptationField() const { return (adaptation_field_control & 2) != 0; }
   bool HasPayloadFlag() const { return (adaptation_field_control & 1) != 0; }

@@ -27,12 +27,14 @@ TGatheredSection GatherSection(TMPEGTSBasePacketParser& parser, const TFileStrea
   if (inPacket >= 3 && sectionTotal(section) <= inPacket) {
     result.data = section;
     result.available = sectionTotal(section);
+    result.parts.push_back({0, result.available, offset + start});
     return result;
   }
   if (stream == nullptr) return result;
 
   std::memcpy(buffer.data(), section, static_cast<size_t>(inPacket));
   int32_t filled = inPacket;
+  std::vector<TSectionPart> parts{{0, inPacket, offset + start}};
   auto total = [&] { return filled >= 3 ? sectionTotal(buffer.data()) : kSectionBufferSize; };
   int64_t lastOffset = offset;
   int32_t lastCounter = first.continuity_counter;
@@ -52,6 +54,7 @@ TGatheredSection GatherSection(TMPEGTSBasePacketParser& parser, const TFileStrea
     count = std::min(count, kSectionBufferSize - filled);
     if (payload != nullptr && count > 0) {
       std::memcpy(buffer.data() + filled, payload, static_cast<size_t>(count));
+      parts.push_back({filled, count, next + (payload - packet.data())});
       filled += count;
     }
     lastOffset = next;
@@ -59,6 +62,7 @@ TGatheredSection GatherSection(TMPEGTSBasePacketParser& parser, const TFileStrea
   }
   result.data = buffer.data();
   result.available = std::min(filled, total());
+  result.parts = std::move(parts);
   return result;
 }
 

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "core/FileStream.h"
 #include "core/PacketParser.h"
@@ -15,11 +16,21 @@ namespace tessaro {
 inline constexpr int kSectionBufferSize = 5120;
 using TSectionBuffer = std::array<uint8_t, kSectionBufferSize>;
 
+// Where a run of section bytes came from: section bytes [at, at + length)
+// are the file bytes from fileOffset on.
+struct TSectionPart {
+  int32_t at = 0;
+  int32_t length = 0;
+  int64_t fileOffset = 0;
+};
+
 struct TGatheredSection {
   bool pointerFieldRead = false;  // a section starts in the packet
   uint8_t pointer_field = 0;
   const uint8_t* data = nullptr;  // the whole section, or null when not complete
   int32_t available = 0;          // 3 + section_length bytes at data
+  // The map from section bytes to file offsets, one part per packet.
+  std::vector<TSectionPart> parts;
 };
 
 // parser holds the packet at offset, just parsed. Follows the packet's

@@ -57,41 +57,35 @@ std::string HexBytesText(const uint8_t* data, int length) {
 
 char DumpChar(uint8_t value) { return value <= 0x13 ? '.' : static_cast<char>(value); }
 
-bool MemToStrLinesShort(const uint8_t* data, int length, TTreeNode& parent) {
+bool MemToStrLinesShort(const uint8_t* data, int length, TTreeNode& parent, const TSpans& spans) {
   if (data == nullptr) return true;
   std::string hex;
   std::string chars;
-  auto emit = [&] {
-    parent.Add(PadRightStr(hex, 60) + chars);
+  int lineStart = 0;
+  auto emit = [&](int end) {
+    parent.Add(PadRightStr(hex, 60) + chars, SliceSpans(spans, int64_t{lineStart} * 8, int64_t{end - lineStart} * 8));
     hex.clear();
     chars.clear();
+    lineStart = end;
   };
   for (int i = 0; i < length; ++i) {
-    if (i > 0 && i % 16 == 0) emit();
+    if (i > 0 && i % 16 == 0) emit(i);
     hex += ByteToHexStr(data[i]);
     hex += ' ';
     chars += DumpChar(data[i]);
   }
-  if (!hex.empty()) emit();
+  if (!hex.empty()) emit(length);
   return true;
 }
 
-std::string DecField(std::string_view label, int64_t value, std::string_view suffix, int width) {
-  return PadRightStr(label, width) + " : " + std::to_string(value) + std::string(suffix);
-}
-
-std::string HexField(std::string_view label, uint64_t value, int digits, std::string_view suffix,
-                     int width) {
-  return PadRightStr(label, width) + " : 0x" + HexDigits(value, digits) + std::string(suffix);
-}
+std::string FieldLabel(std::string_view label, int width) { return PadRightStr(label, width) + " : "; }
 
 std::string EmptyField(std::string_view label, std::string_view suffix, int width) {
-  return PadRightStr(label, width) + " : " + std::string(suffix);
+  return FieldLabel(label, width) + std::string(suffix);
 }
 
-std::string TextField(std::string_view label, std::string_view value, std::string_view suffix,
-                      int width) {
-  return PadRightStr(label, width) + " : " + std::string(value) + std::string(suffix);
+TNodeText TextField(std::string_view label, std::string_view value, std::string_view suffix, int width) {
+  return {FieldLabel(label, width) + std::string(value) + std::string(suffix), {}};
 }
 
 }  // namespace tessaro

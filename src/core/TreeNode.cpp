@@ -2,8 +2,9 @@
 
 namespace tessaro {
 
-TTreeNode& TTreeNode::Add(std::string childText) {
+TTreeNode& TTreeNode::Add(std::string childText, TSpans childSpans) {
   children.push_back(std::make_unique<TTreeNode>(std::move(childText)));
+  children.back()->spans = std::move(childSpans);
   return *children.back();
 }
 
@@ -13,20 +14,34 @@ size_t TTreeNode::CountDescendants() const {
   return count;
 }
 
+void CoverGroups(TTreeNode& node) {
+  if (node.children.empty()) return;
+  TSpans all = std::move(node.spans);
+  for (const auto& child : node.children) {
+    CoverGroups(*child);
+    all.insert(all.end(), child->spans.begin(), child->spans.end());
+  }
+  node.spans = MergeSpans(std::move(all));
+}
+
 namespace {
 
-void AppendLines(const TTreeNode& node, int depth, std::string& out) {
+void AppendLines(const TTreeNode& node, int depth, bool positions, std::string& out) {
   out.append(static_cast<size_t>(depth) * 2, ' ');
   out += node.text;
+  if (positions && !node.spans.empty()) {
+    out += '\t';
+    out += SpansText(node.spans);
+  }
   out += '\n';
-  for (const auto& child : node.children) AppendLines(*child, depth + 1, out);
+  for (const auto& child : node.children) AppendLines(*child, depth + 1, positions, out);
 }
 
 }  // namespace
 
-std::string TreeToText(const TTreeNode& node, int depth) {
+std::string TreeToText(const TTreeNode& node, int depth, bool positions) {
   std::string out;
-  AppendLines(node, depth, out);
+  AppendLines(node, depth, positions, out);
   return out;
 }
 

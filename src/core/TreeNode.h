@@ -1,28 +1,54 @@
-// The decode tree: text-only nodes, built by the decoders and shown by the
-// window (as a tree widget) and the command line (indented lines).
+// The decode tree: nodes that carry a text and where in the file the bytes
+// they show lie, built by the decoders and shown by the window (as a tree
+// widget) and the command line (indented lines).
 #pragma once
 
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "core/FieldPositions.h"
+
 namespace tessaro {
+
+// A node's text with the spans of the field or fields it shows.
+struct TNodeText {
+  std::string text;
+  TSpans spans;
+
+  // Adds the spans of the fields a computed text comes from.
+  template <class... Fields>
+  TNodeText&& From(const Fields&... fields) && {
+    (Take(SpansOf(&fields)), ...);
+    return std::move(*this);
+  }
+
+ private:
+  void Take(const TSpans& more) { spans.insert(spans.end(), more.begin(), more.end()); }
+};
 
 struct TTreeNode {
   std::string text;
+  TSpans spans;
   std::vector<std::unique_ptr<TTreeNode>> children;
 
   TTreeNode() = default;
   explicit TTreeNode(std::string nodeText) : text(std::move(nodeText)) {}
 
-  // Appends a child with the given text and returns it.
-  TTreeNode& Add(std::string childText);
+  // Appends a child with the given text (and spans) and returns it.
+  TTreeNode& Add(std::string childText, TSpans childSpans = {});
+  TTreeNode& Add(TNodeText childText) { return Add(std::move(childText.text), std::move(childText.spans)); }
   void Clear() { children.clear(); }
   // Number of nodes below this one (all depths).
   size_t CountDescendants() const;
 };
 
+// Gives every node with children the spans that cover its own and all of its
+// children's, in file order.
+void CoverGroups(TTreeNode& node);
+
 // One node per line, two blanks of indent per depth; node is at depth 0.
-std::string TreeToText(const TTreeNode& node, int depth = 0);
+// With positions, a node with spans is followed by a TAB and their texts.
+std::string TreeToText(const TTreeNode& node, int depth = 0, bool positions = false);
 
 }  // namespace tessaro

@@ -40,27 +40,27 @@ std::string Count(int32_t count) { return std::to_string(count); }
 // network_information_section and bouquet_association_section (ETSI EN 300 468).
 void DecodeTransportStreamLoopSection(TSISectionReader& r, TTransportStreamLoopSection& t, const char* routine) {
   r.ReadStart(t);
-  t.identifier = r.Bits(16);
-  t.reserved2 = r.Bits(2);
-  t.version_number = r.Bits(5);
-  t.current_next_indicator = r.Bits(1);
-  t.section_number = r.Bits(8);
-  t.last_section_number = r.Bits(8);
-  t.reserved_future_use2 = r.Bits(4);
-  t.descriptors_length = r.Bits(12);
+  r.Read(t.identifier, 16);
+  r.Read(t.reserved2, 2);
+  r.Read(t.version_number, 5);
+  r.Read(t.current_next_indicator, 1);
+  r.Read(t.section_number, 8);
+  r.Read(t.last_section_number, 8);
+  r.Read(t.reserved_future_use2, 4);
+  r.Read(t.descriptors_length, 12);
   r.DescriptorLoop(t.descriptors, t.descriptors_length, r.End());
-  t.reserved_future_use3 = r.Bits(4);
-  t.transport_stream_loop_length = r.Bits(12);
+  r.Read(t.reserved_future_use3, 4);
+  r.Read(t.transport_stream_loop_length, 12);
   const int32_t loopEnd = r.RunEnd(t.transport_stream_loop_length, r.End());
   t.transport_stream_count = r.Entries(loopEnd, 6, kSILoopEntries, routine, [&](int32_t i) {
     TTransportStreamEntry& e = t.transport_streams[static_cast<size_t>(i)];
-    e.transport_stream_id = r.Bits(16);
-    e.original_network_id = r.Bits(16);
-    e.reserved_future_use = r.Bits(4);
-    e.transport_descriptors_length = r.Bits(12);
+    r.Read(e.transport_stream_id, 16);
+    r.Read(e.original_network_id, 16);
+    r.Read(e.reserved_future_use, 4);
+    r.Read(e.transport_descriptors_length, 12);
     r.DescriptorLoop(EntryList(e.descriptors), e.transport_descriptors_length, loopEnd);
   });
-  t.CRC_32 = r.Bits32();
+  r.Read(t.CRC_32, 32);
 }
 
 void AddTransportStreamLoopNodes(TTreeNode& table, const TTransportStreamLoopSection& t,
@@ -77,7 +77,7 @@ void AddTransportStreamLoopNodes(TTreeNode& table, const TTransportStreamLoopSec
   AddDescriptorsGroup(table, t.descriptors_length, &t.descriptors);
   table.Add(DecField("reserved_future_use", t.reserved_future_use3, " (4 bits)"));
   table.Add(DecField("transport_stream_loop_length", t.transport_stream_loop_length, " (12 bits)"));
-  table.Add(TextField("transport stream count", Count(t.transport_stream_count)));
+  table.Add(TextField("transport stream count", Count(t.transport_stream_count)).From(t.transport_stream_loop_length));
   TTreeNode& loop = table.Add("transport_streams");
   for (int32_t i = 0; i < t.transport_stream_count; ++i) {
     const TTransportStreamEntry& e = t.transport_streams[static_cast<size_t>(i)];
@@ -119,29 +119,29 @@ void TMPEGTSSDTPacketParserEx::DecodeSection(const TByteView& section) {
   Tservice_description_section_class& t = Section;
   TSISectionReader r(BitStream, section);
   r.ReadStart(t);
-  t.transport_stream_id = r.Bits(16);
-  t.reserved2 = r.Bits(2);
-  t.version_number = r.Bits(5);
-  t.current_next_indicator = r.Bits(1);
-  t.section_number = r.Bits(8);
-  t.last_section_number = r.Bits(8);
-  t.original_network_id = r.Bits(16);
-  t.reserved_future_use2 = r.Bits(8);
+  r.Read(t.transport_stream_id, 16);
+  r.Read(t.reserved2, 2);
+  r.Read(t.version_number, 5);
+  r.Read(t.current_next_indicator, 1);
+  r.Read(t.section_number, 8);
+  r.Read(t.last_section_number, 8);
+  r.Read(t.original_network_id, 16);
+  r.Read(t.reserved_future_use2, 8);
   // The service loop runs to the CRC_32: section_length less the 8 bytes
   // above it and the 4 of the CRC.
   const int32_t loopEnd = r.RunEnd(t.section_length - 12, r.End());
   t.service_count = r.Entries(loopEnd, 5, kSILoopEntries, "TMPEGTSSDTPacketParserEx.ParseData", [&](int32_t i) {
     TServiceEntry& e = t.services[static_cast<size_t>(i)];
-    e.service_id = r.Bits(16);
-    e.reserved_future_use = r.Bits(6);
-    e.EIT_schedule_flag = r.Bits(1);
-    e.EIT_present_following_flag = r.Bits(1);
-    e.running_status = r.Bits(3);
-    e.free_CA_mode = r.Bits(1);
-    e.descriptors_loop_length = r.Bits(12);
+    r.Read(e.service_id, 16);
+    r.Read(e.reserved_future_use, 6);
+    r.Read(e.EIT_schedule_flag, 1);
+    r.Read(e.EIT_present_following_flag, 1);
+    r.Read(e.running_status, 3);
+    r.Read(e.free_CA_mode, 1);
+    r.Read(e.descriptors_loop_length, 12);
     r.DescriptorLoop(EntryList(e.descriptors), e.descriptors_loop_length, loopEnd);
   });
-  t.CRC_32 = r.Bits32();
+  r.Read(t.CRC_32, 32);
 }
 
 void TMPEGTSSDTPacketParserEx::AddTableNodes(TTreeNode& psi) {
@@ -156,7 +156,7 @@ void TMPEGTSSDTPacketParserEx::AddTableNodes(TTreeNode& psi) {
   sdt.Add(DecField("last_section_number", t.last_section_number, " (8 bits)"));
   sdt.Add(DecField("original_network_id", t.original_network_id, " (16 bits)"));
   sdt.Add(DecField("reserved_future_use", t.reserved_future_use2, " (8 bits)"));
-  sdt.Add(TextField("services count", Count(t.service_count)));
+  sdt.Add(TextField("services count", Count(t.service_count)).From(t.section_length));
   TTreeNode& loop = sdt.Add("services");
   for (int32_t i = 0; i < t.service_count; ++i) {
     const TServiceEntry& e = t.services[static_cast<size_t>(i)];
@@ -179,30 +179,30 @@ void TMPEGTSEITPacketParserEx::DecodeSection(const TByteView& section) {
   Tevent_information_section_class& t = Section;
   TSISectionReader r(BitStream, section);
   r.ReadStart(t);
-  t.service_id = r.Bits(16);
-  t.reserved2 = r.Bits(2);
-  t.version_number = r.Bits(5);
-  t.current_next_indicator = r.Bits(1);
-  t.section_number = r.Bits(8);
-  t.last_section_number = r.Bits(8);
-  t.transport_stream_id = r.Bits(16);
-  t.original_network_id = r.Bits(16);
-  t.segment_last_section_number = r.Bits(8);
-  t.last_table_id = r.Bits(8);
+  r.Read(t.service_id, 16);
+  r.Read(t.reserved2, 2);
+  r.Read(t.version_number, 5);
+  r.Read(t.current_next_indicator, 1);
+  r.Read(t.section_number, 8);
+  r.Read(t.last_section_number, 8);
+  r.Read(t.transport_stream_id, 16);
+  r.Read(t.original_network_id, 16);
+  r.Read(t.segment_last_section_number, 8);
+  r.Read(t.last_table_id, 8);
   // The event loop runs to the CRC_32: section_length less the 11 bytes
   // above it and the 4 of the CRC.
   const int32_t loopEnd = r.RunEnd(t.section_length - 15, r.End());
   t.event_count = r.Entries(loopEnd, 12, kSILoopEntries, "TMPEGTSEITPacketParserEx.ParseData", [&](int32_t i) {
     TEventEntry& e = t.events[static_cast<size_t>(i)];
-    e.event_id = r.Bits(16);
-    e.start_time = r.Bits40();
-    e.duration = r.Bits(24);
-    e.running_status = r.Bits(3);
-    e.free_CA_mode = r.Bits(1);
-    e.descriptors_loop_length = r.Bits(12);
+    r.Read(e.event_id, 16);
+    r.Read(e.start_time, 40);
+    r.Read(e.duration, 24);
+    r.Read(e.running_status, 3);
+    r.Read(e.free_CA_mode, 1);
+    r.Read(e.descriptors_loop_length, 12);
     r.DescriptorLoop(EntryList(e.descriptors), e.descriptors_loop_length, loopEnd);
   });
-  t.CRC_32 = r.Bits32();
+  r.Read(t.CRC_32, 32);
 }
 
 void TMPEGTSEITPacketParserEx::AddTableNodes(TTreeNode& psi) {
@@ -219,7 +219,7 @@ void TMPEGTSEITPacketParserEx::AddTableNodes(TTreeNode& psi) {
   eit.Add(DecField("original_network_id", t.original_network_id, " (16 bits)"));
   eit.Add(DecField("segment_last_section_number", t.segment_last_section_number, " (8 bits)"));
   eit.Add(DecField("last_table_id", t.last_table_id, " (8 bits)"));
-  eit.Add(TextField("events count", Count(t.event_count)));
+  eit.Add(TextField("events count", Count(t.event_count)).From(t.section_length));
   TTreeNode& loop = eit.Add("events");
   for (int32_t i = 0; i < t.event_count; ++i) {
     const TEventEntry& e = t.events[static_cast<size_t>(i)];
@@ -240,7 +240,7 @@ void TMPEGTSEITPacketParserEx::AddTableNodes(TTreeNode& psi) {
 void TMPEGTSTDTPacketParserEx::DecodeSection(const TByteView& section) {
   TSISectionReader r(BitStream, section);
   r.ReadStart(*this);
-  UTC_time = r.Bits40();
+  r.Read(UTC_time, 40);
 }
 
 void TMPEGTSTDTPacketParserEx::AddTableNodes(TTreeNode& psi) {
@@ -253,11 +253,11 @@ void TMPEGTSTOTPacketParserEx::DecodeSection(const TByteView& section) {
   Ttime_offset_section_class& t = Section;
   TSISectionReader r(BitStream, section);
   r.ReadStart(t);
-  t.UTC_time = r.Bits40();
-  t.reserved_1 = r.Bits(4);
-  t.descriptors_loop_length = r.Bits(12);
+  r.Read(t.UTC_time, 40);
+  r.Read(t.reserved_1, 4);
+  r.Read(t.descriptors_loop_length, 12);
   r.DescriptorLoop(t.descriptors, t.descriptors_loop_length, r.End());
-  t.CRC_32 = r.Bits32();
+  r.Read(t.CRC_32, 32);
 }
 
 void TMPEGTSTOTPacketParserEx::AddTableNodes(TTreeNode& psi) {
@@ -282,12 +282,12 @@ void TMPEGTSRSTPacketParserEx::DecodeSection(const TByteView& section) {
   const int32_t loopEnd = r.RunEnd(t.section_length, r.End());
   t.event_count = r.Entries(loopEnd, 9, kSILoopEntries, "TMPEGTSRSTPacketParserEx.ParseData", [&](int32_t i) {
     TRunningStatusEntry& e = t.events[static_cast<size_t>(i)];
-    e.transport_stream_id = r.Bits(16);
-    e.original_network_id = r.Bits(16);
-    e.service_id = r.Bits(16);
-    e.event_id = r.Bits(16);
-    e.reserved_future_use = r.Bits(5);
-    e.running_status = r.Bits(3);
+    r.Read(e.transport_stream_id, 16);
+    r.Read(e.original_network_id, 16);
+    r.Read(e.service_id, 16);
+    r.Read(e.event_id, 16);
+    r.Read(e.reserved_future_use, 5);
+    r.Read(e.running_status, 3);
   });
 }
 
@@ -295,7 +295,7 @@ void TMPEGTSRSTPacketParserEx::AddTableNodes(TTreeNode& psi) {
   const Trunning_status_section_class& t = Section;
   TTreeNode& rst = psi.Add("RST");
   AddStartNodes(rst, t);
-  rst.Add(TextField("event count", Count(t.event_count)));
+  rst.Add(TextField("event count", Count(t.event_count)).From(t.section_length));
   TTreeNode& loop = rst.Add("events");
   for (int32_t i = 0; i < t.event_count; ++i) {
     const TRunningStatusEntry& e = t.events[static_cast<size_t>(i)];
@@ -325,8 +325,8 @@ void TMPEGTSSTPacketParserEx::AddTableNodes(TTreeNode& psi) {
 void TMPEGTSDITPacketParserEx::DecodeSection(const TByteView& section) {
   TSISectionReader r(BitStream, section);
   r.ReadStart(*this);
-  transition_flag = r.Bits(1);
-  reserved_future_use2 = r.Bits(7);
+  r.Read(transition_flag, 1);
+  r.Read(reserved_future_use2, 7);
 }
 
 void TMPEGTSDITPacketParserEx::AddTableNodes(TTreeNode& psi) {
@@ -342,27 +342,27 @@ void TMPEGTSSITPacketParserEx::DecodeSection(const TByteView& section) {
   Tselection_information_section_class& t = Section;
   TSISectionReader r(BitStream, section);
   r.ReadStart(t);
-  t.DVB_reserved_future_use2 = r.Bits(16);
-  t.ISO_reserved2 = r.Bits(2);
-  t.version_number = r.Bits(5);
-  t.current_next_indicator = r.Bits(1);
-  t.section_number = r.Bits(8);
-  t.last_section_number = r.Bits(8);
-  t.DVB_reserved_for_future_use = r.Bits(4);
-  t.transmission_info_loop_length = r.Bits(12);
+  r.Read(t.DVB_reserved_future_use2, 16);
+  r.Read(t.ISO_reserved2, 2);
+  r.Read(t.version_number, 5);
+  r.Read(t.current_next_indicator, 1);
+  r.Read(t.section_number, 8);
+  r.Read(t.last_section_number, 8);
+  r.Read(t.DVB_reserved_for_future_use, 4);
+  r.Read(t.transmission_info_loop_length, 12);
   r.DescriptorLoop(t.transmission_descriptors, t.transmission_info_loop_length, r.End());
   // The service loop runs to the CRC_32: section_length less the 7 bytes
   // above the transmission loop, that loop and the 4 bytes of the CRC.
   const int32_t loopEnd = r.RunEnd(t.section_length - t.transmission_info_loop_length - 11, r.End());
   t.service_count = r.Entries(loopEnd, 4, kSILoopEntries, "TMPEGTSSITPacketParserEx.ParseData", [&](int32_t i) {
     TSelectionServiceEntry& e = t.services[static_cast<size_t>(i)];
-    e.service_id = r.Bits(16);
-    e.DVB_reserved_future_use = r.Bits(1);
-    e.running_status = r.Bits(3);
-    e.service_loop_length = r.Bits(12);
+    r.Read(e.service_id, 16);
+    r.Read(e.DVB_reserved_future_use, 1);
+    r.Read(e.running_status, 3);
+    r.Read(e.service_loop_length, 12);
     r.DescriptorLoop(EntryList(e.descriptors), e.service_loop_length, loopEnd);
   });
-  t.CRC_32 = r.Bits32();
+  r.Read(t.CRC_32, 32);
 }
 
 void TMPEGTSSITPacketParserEx::AddTableNodes(TTreeNode& psi) {
@@ -378,7 +378,7 @@ void TMPEGTSSITPacketParserEx::AddTableNodes(TTreeNode& psi) {
   sit.Add(DecField("DVB_reserved_for_future_use", t.DVB_reserved_for_future_use, " (4 bits)"));
   sit.Add(DecField("transmission_info_loop_length", t.transmission_info_loop_length, " (12 bits)"));
   AddDescriptorsGroup(sit, t.transmission_info_loop_length, &t.transmission_descriptors);
-  sit.Add(TextField("service count", Count(t.service_count)));
+  sit.Add(TextField("service count", Count(t.service_count)).From(t.section_length, t.transmission_info_loop_length));
   TTreeNode& loop = sit.Add("services");
   for (int32_t i = 0; i < t.service_count; ++i) {
     const TSelectionServiceEntry& e = t.services[static_cast<size_t>(i)];

@@ -183,77 +183,70 @@ class TSIDecoder : public TSectionDecoder {
 
 class TMPEGTSNITPacketParserEx : public TSIDecoder {
  public:
-  TMPEGTSNITPacketParserEx() : TSIDecoder("TMPEGTSNITPacketParserEx") {}
+  TMPEGTSNITPacketParserEx() : TSIDecoder(TTableId::NIT) {}
   Tnetwork_information_section_class Section;
 
  protected:
-  bool AcceptsPID(int32_t pid) const override { return pid == 0x0010; }
   void DecodeSection(const TByteView& section) override;
   void AddTableNodes(TTreeNode& psi) override;
 };
 
 class TMPEGTSBATPacketParserEx : public TSIDecoder {
  public:
-  TMPEGTSBATPacketParserEx() : TSIDecoder("TMPEGTSBATPacketParserEx") {}
+  TMPEGTSBATPacketParserEx() : TSIDecoder(TTableId::BAT) {}
   Tbouquet_association_section_class Section;
 
  protected:
-  bool AcceptsPID(int32_t pid) const override { return pid == 0x0011; }
   void DecodeSection(const TByteView& section) override;
   void AddTableNodes(TTreeNode& psi) override;
 };
 
 class TMPEGTSSDTPacketParserEx : public TSIDecoder {
  public:
-  TMPEGTSSDTPacketParserEx() : TSIDecoder("TMPEGTSSDTPacketParserEx") {}
+  TMPEGTSSDTPacketParserEx() : TSIDecoder(TTableId::SDT) {}
   Tservice_description_section_class Section;
 
  protected:
-  bool AcceptsPID(int32_t pid) const override { return pid == 0x0011; }
   void DecodeSection(const TByteView& section) override;
   void AddTableNodes(TTreeNode& psi) override;
 };
 
 class TMPEGTSEITPacketParserEx : public TSIDecoder {
  public:
-  TMPEGTSEITPacketParserEx() : TSIDecoder("TMPEGTSEITPacketParserEx") {}
+  TMPEGTSEITPacketParserEx() : TSIDecoder(TTableId::EIT) {}
   Tevent_information_section_class Section;
 
  protected:
-  bool AcceptsPID(int32_t pid) const override { return pid == 0x0012; }
   void DecodeSection(const TByteView& section) override;
   void AddTableNodes(TTreeNode& psi) override;
 };
 
 class TMPEGTSTDTPacketParserEx : public TSIDecoder, public TSISectionStart {
  public:
-  TMPEGTSTDTPacketParserEx() : TSIDecoder("TMPEGTSTDTPacketParserEx") {}
+  TMPEGTSTDTPacketParserEx() : TSIDecoder(TTableId::TDT) {}
   int64_t UTC_time = 0;
 
  protected:
-  bool AcceptsPID(int32_t pid) const override { return pid == 0x0014; }
   void DecodeSection(const TByteView& section) override;
   void AddTableNodes(TTreeNode& psi) override;
 };
 
 class TMPEGTSTOTPacketParserEx : public TSIDecoder {
  public:
-  TMPEGTSTOTPacketParserEx() : TSIDecoder("TMPEGTSTOTPacketParserEx") {}
+  TMPEGTSTOTPacketParserEx() : TSIDecoder(TTableId::TOT) {}
   Ttime_offset_section_class Section;
 
  protected:
-  bool AcceptsPID(int32_t pid) const override { return pid == 0x0014; }
   void DecodeSection(const TByteView& section) override;
   void AddTableNodes(TTreeNode& psi) override;
 };
 
 class TMPEGTSRSTPacketParserEx : public TSIDecoder {
  public:
-  TMPEGTSRSTPacketParserEx() : TSIDecoder("TMPEGTSRSTPacketParserEx") {}
+  TMPEGTSRSTPacketParserEx() : TSIDecoder(TTableId::RST) {}
   Trunning_status_section_class Section;
 
  protected:
-  bool AcceptsPID(int32_t pid) const override { return pid == 0x0013; }
   void DecodeSection(const TByteView& section) override;
   void AddTableNodes(TTreeNode& psi) override;
 };
@@ -261,33 +254,30 @@ class TMPEGTSRSTPacketParserEx : public TSIDecoder {
 // Stuffing: the data bytes are never read.
 class TMPEGTSSTPacketParserEx : public TSIDecoder, public TSISectionStart {
  public:
-  TMPEGTSSTPacketParserEx() : TSIDecoder("TMPEGTSSTPacketParserEx") {}
+  TMPEGTSSTPacketParserEx() : TSIDecoder(TTableId::ST) {}
 
  protected:
-  bool AcceptsPID(int32_t pid) const override { return pid >= 0x0010 && pid <= 0x0014; }
   void DecodeSection(const TByteView& section) override;
   void AddTableNodes(TTreeNode& psi) override;
 };
 
 class TMPEGTSDITPacketParserEx : public TSIDecoder, public TSISectionStart {
  public:
-  TMPEGTSDITPacketParserEx() : TSIDecoder("TMPEGTSDITPacketParserEx") {}
+  TMPEGTSDITPacketParserEx() : TSIDecoder(TTableId::DIT) {}
   int32_t transition_flag = 0;
   int32_t reserved_future_use2 = 0;  // 7 bits
 
  protected:
-  bool AcceptsPID(int32_t pid) const override { return pid == 0x001E; }
   void DecodeSection(const TByteView& section) override;
   void AddTableNodes(TTreeNode& psi) override;
 };
 
 class TMPEGTSSITPacketParserEx : public TSIDecoder {
  public:
-  TMPEGTSSITPacketParserEx() : TSIDecoder("TMPEGTSSITPacketParserEx") {}
+  TMPEGTSSITPacketParserEx() : TSIDecoder(TTableId::SIT) {}
   Tselection_information_section_class Section;
 
  protected:
-  bool AcceptsPID(int32_t pid) const override { return pid == 0x001F; }
   void DecodeSection(const TByteView& section) override;
   void AddTableNodes(TTreeNode& psi) override;
 };

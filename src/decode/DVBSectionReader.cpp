@@ -12,11 +12,11 @@ TSISectionReader::TSISectionReader(TBitStream4& bits, const TByteView& section) 
 }
 
 void TSISectionReader::ReadStart(TSISectionStart& start) {
-  start.table_id = Bits(8);
-  start.section_syntax_indicator = Bits(1);
-  start.reserved_future_use = Bits(1);
-  start.reserved = Bits(2);
-  start.section_length = Bits(12);
+  Read(start.table_id, 8);
+  Read(start.section_syntax_indicator, 1);
+  Read(start.reserved_future_use, 1);
+  Read(start.reserved, 2);
+  Read(start.section_length, 12);
 }
 
 int32_t TSISectionReader::RunEnd(int32_t length, int32_t limit) const {

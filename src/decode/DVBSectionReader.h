@@ -28,10 +28,11 @@ class TSISectionReader {
   // Points bits at the first byte of section.
   TSISectionReader(TBitStream4& bits, const TByteView& section);
 
-  // The next width bits (1 to 31) as a field value.
-  int32_t Bits(int width) { return static_cast<int32_t>(bits_.GetBits(width)); }
-  uint32_t Bits32() { return bits_.GetBits32(); }
-  int64_t Bits40() { return static_cast<int64_t>(bits_.GetBits40()); }
+  // The next width bits (1 to 64) into field, recording where it lies.
+  template <class T>
+  void Read(T& field, int width) {
+    bits_.Read(field, width);
+  }
   // table_id 8, section_syntax_indicator 1, reserved_future_use 1, reserved 2, section_length 12.
   void ReadStart(TSISectionStart& start);
 

@@ -4,28 +4,34 @@
 #include <string>
 
 #include "core/TextHelpers.h"
+#include "decode/DVBSectionReader.h"
 
 namespace tessaro {
 
+// program_association_section (ISO/IEC 13818-1, Table 2-30).
 void TMPEGTSPATPacketParserEx::DecodeSection(const TByteView& s) {
-  table_id = static_cast<int32_t>(s.U8(0));
-  section_syntax_indicator = static_cast<int32_t>(s.U8(1) >> 7);
-  if (section_syntax_indicator != 1) return;
-  zero_bit = static_cast<int32_t>((s.U8(1) >> 6) & 1);
-  reserved1 = static_cast<int32_t>((s.U8(1) >> 4) & 3);
-  section_length = static_cast<int32_t>(s.U16(1) & 0x0FFF);
-  transport_stream_id = static_cast<int32_t>(s.U16(3));
-  reserved2 = static_cast<int32_t>(s.U8(5) >> 6);
-  version_number = static_cast<int32_t>((s.U8(5) >> 1) & 0x1F);
-  current_next_indicator = static_cast<int32_t>(s.U8(5) & 1);
-  section_number = static_cast<int32_t>(s.U8(6));
-  last_section_number = static_cast<int32_t>(s.U8(7));
+  TBitStream4 bits;
+  TSISectionReader r(bits, s);
+  r.Read(table_id, 8);
+  r.Read(section_syntax_indicator, 1);
+  headerOnly_ = section_syntax_indicator != 1;
+  if (headerOnly_) return;
+  r.Read(zero_bit, 1);
+  r.Read(reserved1, 2);
+  r.Read(section_length, 12);
+  r.Read(transport_stream_id, 16);
+  r.Read(reserved2, 2);
+  r.Read(version_number, 5);
+  r.Read(current_next_indicator, 1);
+  r.Read(section_number, 8);
+  r.Read(last_section_number, 8);
   program_count = std::min((section_length - 9) / 4, kMaxPrograms);
   for (int32_t i = 0; i < EntryCount(); ++i) {
-    program_number[i] = static_cast<int32_t>(s.U16(8 + 4 * i));
-    PID[i] = static_cast<int32_t>(s.U16(10 + 4 * i) & 0x1FFF);
+    r.Read(program_number[i], 16);
+    r.Read(reserved3[i], 3);
+    r.Read(PID[i], 13);
   }
-  CRC_32 = s.U32(8 + 4 * EntryCount());
+  r.Read(CRC_32, 32);
 }
 
 bool TMPEGTSPATPacketParserEx::IsPMT(int32_t pid) const {
@@ -44,22 +50,23 @@ void TMPEGTSPATPacketParserEx::AddTableNodes(TTreeNode& psi) {
   TTreeNode& pat = psi.Add("PAT");
   pat.Add(DecField("table_id", table_id, " (8 bits)"));
   pat.Add(DecField("section_syntax_indicator", section_syntax_indicator, " (1 bit)"));
-  pat.Add(EmptyField("zero_bit", " (1 bit)"));
-  pat.Add(EmptyField("reserved", " (2 bits)"));
+  if (headerOnly_) return;
+  pat.Add(EmptyField("zero_bit", zero_bit, " (1 bit)"));
+  pat.Add(EmptyField("reserved", reserved1, " (2 bits)"));
   pat.Add(DecField("section_length", section_length, " (12 bits)"));
   pat.Add(DecField("transport_stream_id", transport_stream_id, " (16 bits)"));
-  pat.Add(EmptyField("reserved", " (2 bits)"));
+  pat.Add(EmptyField("reserved", reserved2, " (2 bits)"));
   pat.Add(DecField("version_number", version_number, " (5 bits)"));
   pat.Add(DecField("current_next_indicator", current_next_indicator, " (1 bit)"));
   pat.Add(DecField("section_number", section_number, " (8 bits)"));
   pat.Add(DecField("last_section_number", last_section_number, " (8 bits)"));
-  pat.Add(TextField("program_count", std::to_string(program_count)));
+  pat.Add(TextField("program_count", std::to_string(program_count)).From(section_length));
   TTreeNode& programs = pat.Add("Programs");
   for (int32_t i = 0; i < EntryCount(); ++i) {
     TTreeNode& program = programs.Add("Program #" + std::to_string(program_number[i]));
     program.Add(DecField("program_number", program_number[i], " (16 bits)"));
-    program.Add(EmptyField("reserved", " (3 bits)"));
-    program.Add(HexField("PID", static_cast<uint32_t>(PID[i]), 4, " (13 bits)"));
+    program.Add(EmptyField("reserved", reserved3[i], " (3 bits)"));
+    program.Add(HexField("PID", PID[i], 4, " (13 bits)"));
   }
   pat.Add(HexField("CRC32", CRC_32, 8, " (32 bits)"));
 }

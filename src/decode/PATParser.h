@@ -14,7 +14,7 @@ class TMPEGTSPATPacketParserEx : public TSectionDecoder {
  public:
   static constexpr int kMaxPrograms = 256;
 
-  TMPEGTSPATPacketParserEx() : TSectionDecoder("TMPEGTSPATPacketParserEx") {}
+  TMPEGTSPATPacketParserEx() : TSectionDecoder(TTableId::PAT) {}
 
   int32_t table_id = 0;
   int32_t section_syntax_indicator = 0;
@@ -30,6 +30,7 @@ class TMPEGTSPATPacketParserEx : public TSectionDecoder {
   // (section_length - 9) / 4, at most 256; negative for a too short section.
   int32_t program_count = 0;
   std::array<int32_t, 512> program_number{};
+  std::array<int32_t, kMaxPrograms> reserved3{};  // the 3 bits before each PID
   std::array<int32_t, kMaxPrograms> PID{};
   uint32_t CRC_32 = 0;
 
@@ -39,9 +40,13 @@ class TMPEGTSPATPacketParserEx : public TSectionDecoder {
   bool IsNIT(int32_t pid) const;
 
  protected:
-  bool AcceptsPID(int32_t pid) const override { return pid == 0x0000; }
   void DecodeSection(const TByteView& section) override;
   void AddTableNodes(TTreeNode& psi) override;
+
+ private:
+  // A section with section_syntax_indicator 0 ends after that bit: the
+  // program table stays as it was, and the tree shows the two fields only.
+  bool headerOnly_ = false;
 };
 
 }  // namespace tessaro

@@ -1,6 +1,7 @@
 #include "decode/PSIParsers.h"
 
 #include "core/TextHelpers.h"
+#include "decode/DVBSectionReader.h"
 
 namespace tessaro {
 
@@ -31,19 +32,23 @@ std::string GetStreamTypeName(int32_t streamType) {
 // ---- CA_section -----------------------------------------------------------------
 
 void TMPEGTSCATPacketParserEx::DecodeSection(const TByteView& s) {
-  table_id = static_cast<int32_t>(s.U8(0));
-  section_syntax_indicator = static_cast<int32_t>(s.U8(1) >> 7);
-  zero_bit = static_cast<int32_t>((s.U8(1) >> 6) & 1);
-  reserved1 = static_cast<int32_t>((s.U8(1) >> 4) & 3);
-  section_length = static_cast<int32_t>(s.U16(1) & 0x0FFF);
-  reserved2 = static_cast<int32_t>((s.U8(3) << 10) | (s.U8(4) << 2) | (s.U8(5) >> 6));
-  version_number = static_cast<int32_t>((s.U8(5) >> 1) & 0x1F);
-  current_next_indicator = static_cast<int32_t>(s.U8(5) & 1);
-  section_number = static_cast<int32_t>(s.U8(6));
-  last_section_number = static_cast<int32_t>(s.U8(7));
+  TBitStream4 bits;
+  TSISectionReader r(bits, s);
+  r.Read(table_id, 8);
+  r.Read(section_syntax_indicator, 1);
+  r.Read(zero_bit, 1);
+  r.Read(reserved1, 2);
+  r.Read(section_length, 12);
+  r.Read(reserved2, 18);
+  r.Read(version_number, 5);
+  r.Read(current_next_indicator, 1);
+  r.Read(section_number, 8);
+  r.Read(last_section_number, 8);
 
-  // Every descriptor of the loop is read as a CA_descriptor; a short one ends it.
+  // Every descriptor of the loop is read as a CA_descriptor; a short one ends
+  // it, and the CRC_32 after the loop is then not read.
   descriptor_count = 0;
+  crcRead_ = false;
   int32_t p = 8;
   int32_t n = section_length - 9;
   while (n > 0 && descriptor_count < kMaxDescriptors) {
@@ -55,7 +60,9 @@ void TMPEGTSCATPacketParserEx::DecodeSection(const TByteView& s) {
     n -= step;
     ++descriptor_count;
   }
-  CRC_32 = s.U32(p);
+  r.MoveTo(p);
+  r.Read(CRC_32, 32);
+  crcRead_ = true;
 }
 
 void TMPEGTSCATPacketParserEx::AddTableNodes(TTreeNode& psi) {
@@ -80,30 +87,33 @@ void TMPEGTSCATPacketParserEx::AddTableNodes(TTreeNode& psi) {
     node.Add(DecField("reserved", d.reserved, " (3 bits)"));
     node.Add(DecField("CA_PID", d.CA_PID, " (13 bits)"));
     if (d.descriptor_length > 4)
-      node.Add(TextField("private_data_byte", HexBytesText(d.private_data_byte.data(), d.private_data_length)));
+      node.Add(TextField("private_data_byte", HexBytesText(d.private_data_byte.data(), d.private_data_length))
+                   .From(d.private_data_byte));
   }
-  cat.Add(HexField("CRC_32", CRC_32, 8, " (32 bit)"));
+  if (crcRead_) cat.Add(HexField("CRC_32", CRC_32, 8, " (32 bit)"));
 }
 
 // ---- TS_program_map_section -----------------------------------------------------------
 
 void TMPEGTSPMTPacketParserEx::DecodeSection(const TByteView& s) {
   TProgramMapTable& t = Table;
-  t.table_id = static_cast<int32_t>(s.U8(0));
-  t.section_syntax_indicator = static_cast<int32_t>(s.U8(1) >> 7);
-  t.zero_bit = static_cast<int32_t>((s.U8(1) >> 6) & 1);
-  t.reserved1 = static_cast<int32_t>((s.U8(1) >> 4) & 3);
-  t.section_length = static_cast<int32_t>(s.U16(1) & 0x0FFF);
-  t.program_number = static_cast<int32_t>(s.U16(3));
-  t.reserved2 = static_cast<int32_t>(s.U8(5) >> 6);
-  t.version_number = static_cast<int32_t>((s.U8(5) >> 1) & 0x1F);
-  t.current_next_indicator = static_cast<int32_t>(s.U8(5) & 1);
-  t.section_number = static_cast<int32_t>(s.U8(6));
-  t.last_section_number = static_cast<int32_t>(s.U8(7));
-  t.reserved3 = static_cast<int32_t>(s.U8(8) >> 5);
-  t.PCR_PID = static_cast<int32_t>(s.U16(8) & 0x1FFF);
-  t.reserved4 = static_cast<int32_t>(s.U8(10) >> 4);
-  t.program_info_length = static_cast<int32_t>(s.U16(10) & 0x0FFF);
+  TBitStream4 bits;
+  TSISectionReader r(bits, s);
+  r.Read(t.table_id, 8);
+  r.Read(t.section_syntax_indicator, 1);
+  r.Read(t.zero_bit, 1);
+  r.Read(t.reserved1, 2);
+  r.Read(t.section_length, 12);
+  r.Read(t.program_number, 16);
+  r.Read(t.reserved2, 2);
+  r.Read(t.version_number, 5);
+  r.Read(t.current_next_indicator, 1);
+  r.Read(t.section_number, 8);
+  r.Read(t.last_section_number, 8);
+  r.Read(t.reserved3, 3);
+  r.Read(t.PCR_PID, 13);
+  r.Read(t.reserved4, 4);
+  r.Read(t.program_info_length, 12);
 
   // Loops that claim more than the section holds are cut at its end.
   // An empty loop clears the list, so no older section's descriptors linger.
@@ -122,17 +132,19 @@ void TMPEGTSPMTPacketParserEx::DecodeSection(const TByteView& s) {
   int32_t n = t.section_length - t.program_info_length - 13;
   while (n > 0 && s.Contains(p, 5)) {
     auto stream = std::make_unique<TProgram>();
-    stream->stream_type = static_cast<int32_t>(s.U8(p));
-    stream->reserved1 = static_cast<int32_t>(s.U8(p + 1) >> 5);
-    stream->elementary_PID = static_cast<int32_t>(s.U16(p + 1) & 0x1FFF);
-    stream->reserved2 = static_cast<int32_t>(s.U8(p + 3) >> 4);
-    stream->ES_info_length = static_cast<int32_t>(s.U16(p + 3) & 0x0FFF);
+    r.MoveTo(p);
+    r.Read(stream->stream_type, 8);
+    r.Read(stream->reserved1, 3);
+    r.Read(stream->elementary_PID, 13);
+    r.Read(stream->reserved2, 4);
+    r.Read(stream->ES_info_length, 12);
     parseLoop(stream->Descriptors, p + 5, stream->ES_info_length);
     p += 5 + stream->ES_info_length;
     n -= 5 + stream->ES_info_length;
     t.Streams.push_back(std::move(stream));
   }
-  t.CRC_32 = s.U32(p);
+  r.MoveTo(p);
+  r.Read(t.CRC_32, 32);
 }
 
 void TMPEGTSPMTPacketParserEx::AddTableNodes(TTreeNode& psi) {
@@ -140,29 +152,30 @@ void TMPEGTSPMTPacketParserEx::AddTableNodes(TTreeNode& psi) {
   TTreeNode& pmt = psi.Add("PMT");
   pmt.Add(DecField("table_id", t.table_id, " (8 bits)"));
   pmt.Add(DecField("section_syntax_indicator", t.section_syntax_indicator, " (1 bit)"));
-  pmt.Add(EmptyField("zero_bit", " (1 bit)"));
-  pmt.Add(EmptyField("reserved", " (2 bits)"));
+  pmt.Add(EmptyField("zero_bit", t.zero_bit, " (1 bit)"));
+  pmt.Add(EmptyField("reserved", t.reserved1, " (2 bits)"));
   pmt.Add(DecField("section_length", t.section_length, " (12 bits)"));
   pmt.Add(DecField("program_number", t.program_number, " (16 bits)"));
-  pmt.Add(EmptyField("reserved", " (2 bits)"));
+  pmt.Add(EmptyField("reserved", t.reserved2, " (2 bits)"));
   pmt.Add(DecField("version_number", t.version_number, " (5 bits)"));
   pmt.Add(DecField("current_next_indicator", t.current_next_indicator, " (1 bit)"));
   pmt.Add(DecField("section_number", t.section_number, " (8 bits)"));
   pmt.Add(DecField("last_section_number", t.last_section_number, " (8 bit)"));
-  pmt.Add(EmptyField("reserved", " (3 bits)"));
-  pmt.Add(HexField("PCR_PID", static_cast<uint32_t>(t.PCR_PID), 4, " (13 bits)"));
-  pmt.Add(EmptyField("reserved", " (4 bits)"));
+  pmt.Add(EmptyField("reserved", t.reserved3, " (3 bits)"));
+  pmt.Add(HexField("PCR_PID", t.PCR_PID, 4, " (13 bits)"));
+  pmt.Add(EmptyField("reserved", t.reserved4, " (4 bits)"));
   pmt.Add(DecField("program_info_length", t.program_info_length, " (12 bits)"));
   if (t.program_info_length > 0) t.Descriptors.TreeViewUpdateDescriptors(pmt.Add("descriptors"));
-  pmt.Add(TextField("streams count", std::to_string(t.Streams.size())));
+  pmt.Add(TextField("streams count", std::to_string(t.Streams.size())).From(t.section_length, t.program_info_length));
   for (size_t i = 0; i < t.Streams.size(); ++i) {
     const TProgram& stream = *t.Streams[i];
     TTreeNode& node = pmt.Add("Stream # " + std::to_string(i));
     node.Add(TextField("stream_type", std::to_string(stream.stream_type) + " " + GetStreamTypeName(stream.stream_type),
-                       " (8 bits)"));
-    node.Add(EmptyField("reserved", " (3 bits)"));
-    node.Add(HexField("elementary_PID", static_cast<uint32_t>(stream.elementary_PID), 4, " (13 bits)"));
-    node.Add(EmptyField("reserved", " (4 bits)"));
+                       " (8 bits)")
+                 .From(stream.stream_type));
+    node.Add(EmptyField("reserved", stream.reserved1, " (3 bits)"));
+    node.Add(HexField("elementary_PID", stream.elementary_PID, 4, " (13 bits)"));
+    node.Add(EmptyField("reserved", stream.reserved2, " (4 bits)"));
     node.Add(DecField("ES_info_length", stream.ES_info_length, " (12 bits)"));
     if (stream.ES_info_length > 0) stream.Descriptors.TreeViewUpdateDescriptors(node.Add("descriptors"));
   }

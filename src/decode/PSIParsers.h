@@ -19,7 +19,7 @@ class TMPEGTSCATPacketParserEx : public TSectionDecoder {
  public:
   static constexpr int kMaxDescriptors = 256;
 
-  TMPEGTSCATPacketParserEx() : TSectionDecoder("TMPEGTSCATPacketParserEx") {}
+  TMPEGTSCATPacketParserEx() : TSectionDecoder(TTableId::CAT) {}
 
   int32_t table_id = 0;
   int32_t section_syntax_indicator = 0;
@@ -36,19 +36,20 @@ class TMPEGTSCATPacketParserEx : public TSectionDecoder {
   uint32_t CRC_32 = 0;
 
  protected:
-  bool AcceptsPID(int32_t pid) const override { return pid == 0x0001; }
   void DecodeSection(const TByteView& section) override;
   void AddTableNodes(TTreeNode& psi) override;
+
+ private:
+  bool crcRead_ = false;  // the loop ended where the CRC_32 starts
 };
 
 class TMPEGTSPMTPacketParserEx : public TSectionDecoder {
  public:
-  TMPEGTSPMTPacketParserEx() : TSectionDecoder("TMPEGTSPMTPacketParserEx") {}
+  TMPEGTSPMTPacketParserEx() : TSectionDecoder(TTableId::PMT) {}
 
   TProgramMapTable Table;
 
  protected:
-  bool AcceptsPID(int32_t pid) const override { return pid >= 0x0010 && pid <= 0x1FFE; }
   void DecodeSection(const TByteView& section) override;
   void AddTableNodes(TTreeNode& psi) override;
 };

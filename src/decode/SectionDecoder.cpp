@@ -5,17 +5,33 @@
 
 namespace tessaro {
 
+TSectionDecoder::TSectionDecoder(TTableId table) : table_(Table(table)), className_(table_.DecoderClassName()) {}
+
 uint32_t TSectionDecoder::ParseData(const uint8_t* packet, int32_t packetSize, int64_t offset,
                                     const TFileStream* stream) {
   const std::string routine = className_ + ".ParseData";
+  decoded_ = false;
+  pointerFieldRead_ = false;
   return Guarded(routine.c_str(), S_OK, [&]() -> uint32_t {
+    TFieldPositions* positions = ActivePositions();
+    if (positions != nullptr) positions->MapBytes(packet, kTSPacketSize, offset);
     const uint32_t parsed = parser_.ParseData(packet, kTSPacketSize);
     if (parsed != S_OK) return parsed;
     Header = parser_.Header;
     const TGatheredSection gathered = GatherSection(
-        parser_, stream, packetSize, offset, [this](int32_t pid) { return AcceptsPID(pid); }, sectionBuffer_);
-    if (gathered.pointerFieldRead) pointer_field = gathered.pointer_field;
-    if (gathered.data != nullptr) DecodeSection(TByteView(gathered.data, gathered.available));
+        parser_, stream, packetSize, offset, [this](int32_t pid) { return table_.OnPID(pid); }, sectionBuffer_);
+    if (gathered.pointerFieldRead) {
+      pointer_field = gathered.pointer_field;
+      pointerFieldRead_ = true;
+      if (parser_.Payload != nullptr) NoteField(&pointer_field, parser_.Payload, 0, 8);
+    }
+    if (gathered.data == nullptr) return S_OK;
+    if (positions != nullptr && gathered.data == sectionBuffer_.data()) {
+      for (const TSectionPart& part : gathered.parts)
+        positions->MapBytes(sectionBuffer_.data() + part.at, part.length, part.fileOffset);
+    }
+    DecodeSection(TByteView(gathered.data, gathered.available));
+    decoded_ = true;
     return S_OK;
   });
 }
@@ -24,8 +40,8 @@ uint32_t TSectionDecoder::UpdateTreeViewNode(TTreeNode& parent) {
   const std::string routine = className_ + ".UpdateTreeViewNode";
   return Guarded(routine.c_str(), E_FAIL, [&]() -> uint32_t {
     TTreeNode& psi = parent.Add("PSI");
-    psi.Add(DecField("pointer_field", pointer_field, " (8 bits)"));
-    AddTableNodes(psi);
+    if (pointerFieldRead_) psi.Add(DecField("pointer_field", pointer_field, " (8 bits)"));
+    if (decoded_) AddTableNodes(psi);
     return S_OK;
   });
 }

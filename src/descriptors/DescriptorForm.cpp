@@ -18,13 +18,13 @@ TTreeNode& AddDescriptorNode(TTreeNode& parent, std::string_view name, const TDe
 }
 
 std::string DescriptorFieldText(std::string_view label, uint64_t value, std::string_view suffix) {
-  return TextField(label, std::to_string(value), suffix);
+  return TextField(label, std::to_string(value), suffix).text;
 }
 
 std::string ISO639FieldText(uint32_t code) {
   const std::string letters{DumpChar(static_cast<uint8_t>(code >> 16)), DumpChar(static_cast<uint8_t>(code >> 8)),
                             DumpChar(static_cast<uint8_t>(code))};
-  return TextField("ISO_639_language_code", std::to_string(code & 0xFFFFFF) + " [" + letters + "]", " (24 bits)");
+  return TextField("ISO_639_language_code", std::to_string(code & 0xFFFFFF) + " [" + letters + "]", " (24 bits)").text;
 }
 
 TTreeNode& AddByteRunGroup(TTreeNode& parent, std::string_view label, const uint8_t* bytes, int32_t count) {

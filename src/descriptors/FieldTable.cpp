@@ -21,7 +21,7 @@ std::string FieldText(const TFieldDesc& d, uint64_t value) {
   const std::string suffix = d.suffix != nullptr ? std::string(d.suffix) : BitsSuffix(d.bits);
   switch (d.show) {
     case TFieldShow::Hex:
-      return HexField(d.label, value, (d.bits + 7) / 8 * 2, suffix);
+      return HexField(d.label, value, (d.bits + 7) / 8 * 2, suffix).text;
     case TFieldShow::ISO639:
       return ISO639FieldText(static_cast<uint32_t>(value));
     default:

@@ -392,7 +392,7 @@ std::string CountNodeText(const std::string& table, const TFields& ours) {
   const char* label = table == "NIT" ? "transport stream count" : table == "SDT" ? "services count" : "events count";
   if (field == nullptr) return {};
   for (const auto& [key, value] : ours)
-    if (key == field) return TextField(label, value);
+    if (key == field) return TextField(label, value).text;
   return {};
 }
 
