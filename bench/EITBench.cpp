@@ -50,8 +50,8 @@ TSectionStart DeclaredSection(const TFileStream& stream, int64_t offset) {
 // section_length it declares.
 std::vector<TSectionStart> EITSectionStarts(TStreamBrowser& browser) {
   std::vector<TSectionStart> starts;
-  for (int64_t position = browser.FStartOffset; position < browser.FileSize();) {
-    browser.FTopOffset = position;
+  for (int64_t position = browser.StartOffset(); position < browser.FileSize();) {
+    browser.SetTopOffset(position);
     if (!browser.RefreshPosition(position) && browser.LoadRowsFrom(position) == 0) break;
     if (browser.RowCount() == 0) break;
     for (int row = 0; row < browser.RowCount(); ++row) {
@@ -59,7 +59,7 @@ std::vector<TSectionStart> EITSectionStarts(TStreamBrowser& browser) {
       if (r.Header.payload_unit_start_indicator == 1 && r.PSIKind >= 0x4E && r.PSIKind <= 0x6F)
         starts.push_back(DeclaredSection(*browser.Stream(), r.Offset));
     }
-    position = browser.Row(browser.RowCount() - 1).Offset + browser.FPacketSize;
+    position = browser.Row(browser.RowCount() - 1).Offset + browser.PacketSize();
   }
   return starts;
 }
@@ -97,13 +97,13 @@ void BenchLargestEIT(TBenchContext& context) {
   const TSectionStart& other = starts.back();
   for (const TSectionStart& candidate : starts) {
     if (candidate.sectionLength == other.sectionLength) break;
-    browser.FTopOffset = other.offset;
+    browser.SetTopOffset(other.offset);
     if (!browser.RefreshPosition(other.offset)) browser.LoadRowsFrom(other.offset);
     browser.RefreshTSPacket(other.offset);
-    browser.FTopOffset = candidate.offset;
+    browser.SetTopOffset(candidate.offset);
     if (!browser.RefreshPosition(candidate.offset)) browser.LoadRowsFrom(candidate.offset);
     browser.RefreshTSPacket(candidate.offset);
-    if (browser.FEITParser.Section.section_length == candidate.sectionLength) {
+    if (browser.Decoders().EIT.Section.section_length == candidate.sectionLength) {
       chosen = &candidate;
       break;
     }
@@ -116,7 +116,7 @@ void BenchLargestEIT(TBenchContext& context) {
 
   // The row stays on the page loaded above, as it does while the user keeps
   // the row selected; each run rebuilds the tree from the packet.
-  const Tevent_information_section_class& eit = browser.FEITParser.Section;
+  const Tevent_information_section_class& eit = browser.Decoders().EIT.Section;
   const int32_t events = eit.event_count;
   int32_t descriptors = 0;
   for (int32_t i = 0; i < events; ++i) {
@@ -129,7 +129,7 @@ void BenchLargestEIT(TBenchContext& context) {
   for (int run = 0; run < kTimedRuns; ++run)
     samples.push_back(TimeSeconds([&] { browser.RefreshTSPacket(chosen->offset); }));
   const size_t nodes = browser.Tree().CountDescendants();
-  const bool stillThere = browser.FEITParser.Section.section_length == chosen->sectionLength;
+  const bool stillThere = browser.Decoders().EIT.Section.section_length == chosen->sectionLength;
   SetDebugSink(previous);
 
   const double median = Median(samples);

@@ -105,7 +105,7 @@ void BenchFindPID(TBenchContext& context) {
     cliTimes.push_back(cliResult.seconds);
     int64_t found = -1;
     scanTimes.push_back(
-        TimeSeconds([&] { scanFound = browser.SearchPIDFromPos(kAbsentPID, browser.FStartOffset, found); }));
+        TimeSeconds([&] { scanFound = browser.SearchPIDFromPos(kAbsentPID, browser.StartOffset(), found); }));
   }
   // "Not found" is exit status 1; anything else means the search did not run to the end.
   if (!cliResult.ExitedWith(1) || scanFound) {

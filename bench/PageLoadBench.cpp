@@ -31,8 +31,8 @@ void MeasurePages(TBenchContext& context, const std::string& name) {
     return;
   }
   std::vector<int64_t> pages;
-  const int64_t step = int64_t{TStreamBrowser::kPageSlots} * browser.FPacketSize;
-  for (int64_t offset = browser.FStartOffset; offset < browser.FileSize(); offset += step) pages.push_back(offset);
+  const int64_t step = int64_t{TStreamBrowser::kPageSlots} * browser.PacketSize();
+  for (int64_t offset = browser.StartOffset(); offset < browser.FileSize(); offset += step) pages.push_back(offset);
 
   // One untimed pass brings the file and the code into the caches; then each
   // page counts with the median of its timed loads, so one preemption of the
@@ -62,7 +62,7 @@ void MeasurePages(TBenchContext& context, const std::string& name) {
   context.Check(median <= kMedianLimit && worst <= kWorstLimit, target,
                 "median " + Millis(median) + " (limit 1 ms), worst " + Millis(worst) + " at offset " +
                     std::to_string(pages[worstPage]) + " (limit 10 ms), " + std::to_string(pages.size()) + " pages, " +
-                    std::to_string(rows) + " rows of " + std::to_string(browser.FPacketSize) + "-byte slots");
+                    std::to_string(rows) + " rows of " + std::to_string(browser.PacketSize()) + "-byte slots");
   if (refused > 0)
     context.Note(std::to_string(refused) + " page(s) near the end hold too few bytes for a page load (timed anyway)");
 }

@@ -32,8 +32,8 @@ bool MeasureCapture(const std::string& path, std::vector<TPacketTime>& times, in
   browser.SetVisibleRows(TStreamBrowser::kPageSlots);
   if (!browser.LoadFile(path)) return false;
   const std::string name = BaseName(path);
-  for (int64_t position = browser.FStartOffset; position < browser.FileSize();) {
-    browser.FTopOffset = position;
+  for (int64_t position = browser.StartOffset(); position < browser.FileSize();) {
+    browser.SetTopOffset(position);
     if (!browser.RefreshPosition(position) && browser.LoadRowsFrom(position) == 0) break;
     const int rows = browser.RowCount();
     if (rows == 0) break;
@@ -50,7 +50,7 @@ bool MeasureCapture(const std::string& path, std::vector<TPacketTime>& times, in
       browser.RefreshTSPacket(offsets[k]);
       nodes += static_cast<int64_t>(browser.Tree().CountDescendants());
     }
-    position = offsets.back() + browser.FPacketSize;
+    position = offsets.back() + browser.PacketSize();
   }
   return true;
 }

@@ -16,8 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   tessaro::TStreamBrowser browser;
   if (!browser.LoadFile(file.Path())) return 0;
   const int64_t fileSize = browser.FileSize();
-  for (int64_t position = browser.FStartOffset; position < fileSize;) {
-    browser.FTopOffset = position;
+  for (int64_t position = browser.StartOffset(); position < fileSize;) {
+    browser.SetTopOffset(position);
     if (!browser.RefreshPosition(position) && browser.LoadRowsFrom(position) == 0) break;
     const int rows = browser.RowCount();
     if (rows == 0) break;
@@ -29,10 +29,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       browser.RefreshTSPacket(offsets[row]);
       (void)browser.Tree().CountDescendants();
     }
-    position = offsets[rows - 1] + browser.FPacketSize;
+    position = offsets[rows - 1] + browser.PacketSize();
   }
   // A selection off the packet grid and past the end of the file.
-  browser.RefreshTSPacket(browser.FStartOffset + 1);
+  browser.RefreshTSPacket(browser.StartOffset() + 1);
   browser.RefreshTSPacket(fileSize);
   return 0;
 }

@@ -9,21 +9,34 @@
 namespace tessaro {
 
 const std::vector<TFindNextCommand>& FindNextCommands() {
-  static const std::vector<TFindNextCommand> commands{
-      {TSearchKind::PAT, "pat", "Find Next PAT"},
-      {TSearchKind::PMT, "pmt", "Find Next PMT"},
-      {TSearchKind::CAT, "cat", "Find Next CAT"},
-      {TSearchKind::PayloadStart, "payload-start", "Find Next Payload Start"},
-      {TSearchKind::PCR, "pcr", "Find Next PCR"},
-      {TSearchKind::NIT, "nit", "Find Next NIT"},
-      {TSearchKind::SDT, "sdt", "Find Next SDT"},
-      {TSearchKind::EIT, "eit", "Find Next EIT"},
-      {TSearchKind::TDT, "tdt", "Find Next TDT"},
-      {TSearchKind::BAT, "bat", "Find Next BAT"},
-      {TSearchKind::RST, "rst", "Find Next RST"},
-      {TSearchKind::TOT, "tot", "Find Next TOT"},
-  };
+  using TScan = TFindNextCommand::TScan;
+  static const std::vector<TFindNextCommand> commands = [] {
+    auto table = [](TTableId id, bool separatorBefore = false) {
+      const TTableEntry& t = Table(id);
+      return TFindNextCommand{TScan::Table, &t, t.findWord, t.findCaption, t.findShortcut, separatorBefore};
+    };
+    return std::vector<TFindNextCommand>{
+        table(TTableId::PAT),
+        table(TTableId::PMT),
+        table(TTableId::CAT),
+        {TScan::PayloadStart, nullptr, "payload-start", "Find Next Payload Start", "Ctrl+L", false},
+        {TScan::PCR, nullptr, "pcr", "Find Next PCR", "Ctrl+R", false},
+        table(TTableId::NIT, true),
+        table(TTableId::SDT),
+        table(TTableId::EIT),
+        table(TTableId::TDT),
+        table(TTableId::BAT),
+        table(TTableId::RST),
+        table(TTableId::TOT),
+    };
+  }();
   return commands;
+}
+
+const TFindNextCommand* FindNextCommand(std::string_view word) {
+  for (const TFindNextCommand& command : FindNextCommands())
+    if (word == command.word) return &command;
+  return nullptr;
 }
 
 TStreamBrowser::TStreamBrowser() : FBuffer(kBufferSize), FRows(kMaxRows) {}
@@ -138,7 +151,7 @@ bool TStreamBrowser::ParseTSPacket(int row, const uint8_t* packet, int64_t avail
     CheckAddSeenPID(static_cast<uint16_t>(h.PID));
     if (h.PID == 0x0000) DecodePATAt(packet, offset);
     r.Header = FPacketParser.Header;
-    r.PSIKind = PSIKindOf(r.Header.PID, offset);
+    r.PSIKind = PSIKindOf(r.Header.PID, offset, FFileStream.get(), FPacketSize, FDecoders.PAT, FBigPSIParser);
     // A fresh record that holds nothing until ParsePES reads it: a row never
     // shows the PES header of the row that stood here on an older page.
     r.PES = TPESPacketHeader{};
@@ -150,29 +163,9 @@ bool TStreamBrowser::ParseTSPacket(int row, const uint8_t* packet, int64_t avail
 }
 
 void TStreamBrowser::DecodePATAt(const uint8_t* packet, int64_t offset) {
-  FPATParser.ParseData(packet, FPacketSize, offset, FFileStream.get());
-  for (int32_t i = 0; i < FPATParser.EntryCount(); ++i) CheckAddSeenProgram(FPATParser.program_number[i]);
-}
-
-int32_t TStreamBrowser::PSIKindOf(int32_t pid, int64_t offset) {
-  auto tableKind = [&](bool (*accepted)(int32_t)) {
-    int32_t tableId = 0;
-    if (!FFileStream || !FBigPSIParser.GetTableID(*FFileStream, tableId, offset, FPacketSize)) return kPSIKindNone;
-    return accepted(tableId) ? tableId : kPSIKindNone;
-  };
-  switch (pid) {
-    case 0x0000: return 0;
-    case 0x0001: return 1;
-    case 0x0002: return 3;
-    case 0x0010: return tableKind([](int32_t t) { return t == 0x40 || t == 0x41 || t == 0x72; });
-    case 0x0011: return tableKind([](int32_t t) { return t == 0x42 || t == 0x46 || t == 0x4A || t == 0x72; });
-    case 0x0012: return tableKind([](int32_t t) { return (t >= 0x4E && t <= 0x6F) || t == 0x72; });
-    case 0x0013: return tableKind([](int32_t t) { return t == 0x71 || t == 0x72; });
-    case 0x0014: return tableKind([](int32_t t) { return t == 0x70 || t == 0x72 || t == 0x73; });
-    case 0x001E: return 0x7E;
-    case 0x001F: return 0x7F;
-    default: return IsPMT(pid) ? kPSIKindPMT : kPSIKindNone;
-  }
+  TMPEGTSPATPacketParserEx& pat = FDecoders.PAT;
+  pat.ParseData(packet, FPacketSize, offset, FFileStream.get());
+  for (int32_t i = 0; i < pat.EntryCount(); ++i) CheckAddSeenProgram(pat.program_number[i]);
 }
 
 std::string TStreamBrowser::RowText(int row, TColumn column) const {
@@ -183,68 +176,21 @@ std::string TStreamBrowser::RowText(int row, TColumn column) const {
 
 // ---- Decode tree ---------------------------------------------------------------
 
-TSectionDecoder* TStreamBrowser::ChooseSectionDecoder(int32_t pid, int32_t kind) {
-  if (pid == 0x0000) return &FPATParser;
-  if (pid == 0x0001) return &FCATParser;
-  if (IsPMT(pid)) return &FPMTParser;
-  if (IsNIT(pid)) return &FNITParser;
-  // A NIT on PID 0x0010 that the PAT does not announce (no program 0) is
-  // still a NIT: its row says so, and its tree should show the section.
-  if (kind == 0x40 || kind == 0x41) return &FNITParser;
-  // The other DVB SI tables by the table_id the packet list recorded, whatever the PID.
-  if (kind == 0x4A) return &FBATParser;
-  if (kind == 0x42 || kind == 0x46) return &FSDTParser;
-  if (kind >= 0x4E && kind <= 0x6F) return &FEITParser;
-  if (kind == 0x70) return &FTDTParser;
-  if (kind == 0x73) return &FTOTParser;
-  if (kind == 0x71) return &FRSTParser;
-  if (kind == 0x72) return &FSTParser;
-  if (kind == 0x7E) return &FDITParser;
-  if (kind == 0x7F) return &FSITParser;
-  return nullptr;
-}
-
 void TStreamBrowser::RefreshTSPacket(int64_t offset) {
-  std::array<uint8_t, 212> packet{};
-  if (!FFileStream || FPacketSize > static_cast<int32_t>(packet.size()) ||
-      FFileStream->ReadAt(offset, packet.data(), FPacketSize) < FPacketSize) {
-    DebugOutput("zrk: Error in TForm1.RefreshTSPacket - can not read packet.");
+  constexpr const char* kUnread = "zrk: Error in TForm1.RefreshTSPacket - can not read packet.";
+  if (!FFileStream) {
+    DebugOutput(kUnread);
     return;
   }
-  FTree.Clear();
   GuardedVoid("TForm1.RefreshTSPacket", [&] {
-    // A slot that does not start a packet has no header to show.
-    if (FPacketParser.ParseData(packet.data(), kTSPacketSize) != S_OK) return;
-    const TTSHeader header = FPacketParser.Header;
-    const uint8_t* payload = FPacketParser.Payload;
-    const int32_t payloadLength = FPacketParser.PayloadLength;
-    CheckAddSeenPID(static_cast<uint16_t>(header.PID));
-    if (header.PID == 0x0000) {
-      FPATParser.ParseData(packet.data(), FPacketSize, offset, FFileStream.get());
-      for (int32_t i = 0; i < FPATParser.EntryCount(); ++i) CheckAddSeenProgram(FPATParser.program_number[i]);
-    }
-    TTreeNode& root = FTree.Add("Packet");
-    AddTransportHeaderNodes(root, header);
-    if (header.HasAdaptationField()) AddAdaptationFieldNodes(root, header);
-
-    int32_t kind = kPSIKindNone;
-    for (int32_t i = 0; i < FRowCount; ++i)
-      if (FRows[static_cast<size_t>(i)].Offset == offset) kind = FRows[static_cast<size_t>(i)].PSIKind;
-
-    if (header.payload_unit_start_indicator == 1) {
-      if (TSectionDecoder* decoder = ChooseSectionDecoder(header.PID, kind)) {
-        decoder->ParseData(packet.data(), FPacketSize, offset, FFileStream.get());
-        decoder->UpdateTreeViewNode(root);
-      }
-    }
-    if (kind < 0 && header.payload_unit_start_indicator == 1) {
-      // A fresh record that holds nothing until ParsePES reads from the
-      // payload: a packet without payload shows neither an older header nor
-      // one made of zeros.
-      FSelectedPES = TPESPacketHeader{};
-      FSelectedPES.truncated_at = TPESField::packet_start_code_prefix;
-      ParsePES(payload, payloadLength, FSelectedPES);
-      UpdatePESTreeView(root.Add("Payload").Add("PES"), FSelectedPES);
+    const TPacketDecode decoded = FPacketDecoder.Decode(*FFileStream, FPacketSize, offset, FTree);
+    if (decoded == TPacketDecode::Unread) DebugOutput(kUnread);
+    if (decoded != TPacketDecode::Decoded) return;
+    const int32_t pid = FPacketDecoder.Header().PID;
+    CheckAddSeenPID(static_cast<uint16_t>(pid));
+    if (pid == 0x0000) {
+      const TMPEGTSPATPacketParserEx& pat = FDecoders.PAT;
+      for (int32_t i = 0; i < pat.EntryCount(); ++i) CheckAddSeenProgram(pat.program_number[i]);
     }
   });
 }
@@ -254,29 +200,16 @@ void TStreamBrowser::RefreshTSPacket(int64_t offset) {
 template <class Hit>
 bool TStreamBrowser::ScanForward(int64_t start, int64_t& found, Hit&& hit) {
   if (!FFileStream || start < 0) return false;
-  const int64_t ps = FPacketSize;
-  int64_t position = start;
-  for (;;) {
-    const int64_t chunk = position;
-    const int64_t read = FFileStream->ReadAt(chunk, FBuffer.data(), ps * kSearchChunkSlots);
-    int64_t n = read;
-    if (n <= ps) return false;
-    const uint8_t* b = FBuffer.data();
-    int64_t i = 0;
-    // Synchronise once per chunk: a sync byte with another one a slot later.
-    while (n >= ps && !(b[i] == 0x47 && (n <= ps || b[i + ps] == 0x47))) {
-      ++i;
-      --n;
-    }
-    for (; n >= ps; i += ps, n -= ps) {
-      if (hit(b + i)) {
-        found = chunk + i;
-        return true;
-      }
-    }
-    // Read the packet cut by the chunk end again with the next chunk.
-    position = chunk + read - ps;
-  }
+  // Windows of 1024 slots, synchronised once each at their start.
+  const TScanRule rule{TSyncRule::WindowSync, kTSPacketSize, kSearchChunkSlots};
+  const TScanEnd end = FScanner.Scan(*FFileStream, FPacketSize, start, TPacketScanner::kToEndOfFile, rule,
+                                     [&](const uint8_t* packet, int64_t at) {
+                                       if (!hit(packet)) return true;
+                                       found = at;
+                                       return false;
+                                     });
+  if (end == TScanEnd::Cancelled) FScanCancelled = true;
+  return end == TScanEnd::Stopped;
 }
 
 // The hit conditions test the header bytes exactly as the header parser
@@ -321,13 +254,15 @@ int64_t TStreamBrowser::SelectedStart(int64_t selectedOffset, bool nextSlot) con
 }
 
 TSearchOutcome TStreamBrowser::Outcome(bool hit, int64_t offset) {
-  if (!hit) return {false, -1, "Not found"};
+  if (FScanCancelled) return {false, true, -1, {}};
+  if (!hit) return {false, false, -1, "Not found"};
   ShowHit(offset);
-  return {true, offset, {}};
+  return {true, false, offset, {}};
 }
 
 TSearchOutcome TStreamBrowser::FindPID(uint16_t pid, int64_t selectedOffset) {
-  if (!IsLoaded() || FRowCount == 0) return {false, -1, "No file loaded."};
+  if (!IsLoaded() || FRowCount == 0) return {false, false, -1, "No file loaded."};
+  FScanCancelled = false;
   FLastSearchPID = pid;
   int64_t found = -1;
   const bool hit = SearchPIDFromPos(pid, SelectedStart(selectedOffset, false), found);
@@ -335,67 +270,68 @@ TSearchOutcome TStreamBrowser::FindPID(uint16_t pid, int64_t selectedOffset) {
 }
 
 TSearchOutcome TStreamBrowser::SearchAgain(int64_t selectedOffset) {
-  if (!IsLoaded()) return {false, -1, "No file loaded."};
+  if (!IsLoaded()) return {false, false, -1, "No file loaded."};
+  FScanCancelled = false;
   int64_t found = -1;
   const bool hit = SearchPIDFromPos(FLastSearchPID, SelectedStart(selectedOffset, true), found);
   return Outcome(hit, found);
 }
 
-bool TStreamBrowser::FindSection(uint16_t pid, bool (*tableMatches)(int32_t), int64_t start, int64_t& found) {
-  while (SearchPIDFromPos(pid, start, found)) {
+bool TStreamBrowser::FindSection(const TTableEntry& table, int64_t start, int64_t& found) {
+  while (SearchPIDFromPos(table.firstPID, start, found)) {
     int32_t tableId = 0;
-    if (FBigPSIParser.GetTableID(*FFileStream, tableId, found, FPacketSize) && tableMatches(tableId)) return true;
+    if (FBigPSIParser.GetTableID(*FFileStream, tableId, found, FPacketSize) && table.HasTableId(tableId)) return true;
     start = found + FPacketSize;
   }
   return false;
 }
 
-TSearchOutcome TStreamBrowser::FindNext(TSearchKind kind, int64_t selectedOffset) {
-  if (!IsLoaded()) return {false, -1, "No file loaded."};
+TSearchOutcome TStreamBrowser::FindNext(const TFindNextCommand& command, int64_t selectedOffset) {
+  if (!IsLoaded()) return {false, false, -1, "No file loaded."};
+  FScanCancelled = false;
   const int64_t start = SelectedStart(selectedOffset, true);
-  TSearchOutcome outcome;
-  auto byPID = [&](uint16_t pid) { return SearchPIDFromPos(pid, start, outcome.offset); };
-  auto bySection = [&](uint16_t pid, bool (*matches)(int32_t)) {
-    return FindSection(pid, matches, start, outcome.offset);
-  };
+  int64_t found = -1;
   bool hit = false;
-  switch (kind) {
-    case TSearchKind::PAT: hit = byPID(0x0000); break;
-    case TSearchKind::CAT: hit = byPID(0x0001); break;
-    case TSearchKind::PayloadStart: hit = SearchPayloadStartFromPos(start, outcome.offset); break;
-    case TSearchKind::PCR: hit = SearchPCRFromPos(start, outcome.offset); break;
-    case TSearchKind::PMT: hit = SearchPMTFromPos(start, outcome.offset); break;
-    case TSearchKind::NIT: hit = bySection(0x0010, [](int32_t t) { return t == 0x40 || t == 0x41; }); break;
-    case TSearchKind::SDT: hit = bySection(0x0011, [](int32_t t) { return t == 0x42 || t == 0x46; }); break;
-    case TSearchKind::BAT: hit = bySection(0x0011, [](int32_t t) { return t == 0x4A; }); break;
-    case TSearchKind::EIT: hit = bySection(0x0012, [](int32_t t) { return t >= 0x4E && t <= 0x6F; }); break;
-    case TSearchKind::RST: hit = bySection(0x0013, [](int32_t t) { return t == 0x71; }); break;
-    case TSearchKind::TDT: hit = bySection(0x0014, [](int32_t t) { return t == 0x70; }); break;
-    case TSearchKind::TOT: hit = bySection(0x0014, [](int32_t t) { return t == 0x73; }); break;
+  switch (command.scan) {
+    case TFindNextCommand::TScan::PayloadStart: hit = SearchPayloadStartFromPos(start, found); break;
+    case TFindNextCommand::TScan::PCR: hit = SearchPCRFromPos(start, found); break;
+    case TFindNextCommand::TScan::Table: {
+      // A table that its PID alone tells is found by PID, a PMT through the
+      // current PAT, the others by PID and then the table_id of the section.
+      const TTableEntry& table = *command.table;
+      if (table.kindRule == TKindRule::PID) {
+        hit = SearchPIDFromPos(table.firstPID, start, found);
+      } else if (table.kindRule == TKindRule::PAT) {
+        hit = SearchPMTFromPos(start, found);
+      } else {
+        hit = FindSection(table, start, found);
+      }
+      break;
+    }
   }
-  return Outcome(hit, outcome.offset);
+  return Outcome(hit, found);
 }
 
 // ---- Seen PIDs and programs ------------------------------------------------------
 
+bool TStreamBrowser::SeenPacket(const uint8_t* packet, int64_t offset) {
+  if (packet[0] != 0x47 || FPacketParser.ParseData(packet, kTSPacketSize) != S_OK) return false;
+  CheckAddSeenPID(static_cast<uint16_t>(FPacketParser.Header.PID));
+  if (FPacketParser.Header.PID != 0x0000) return false;
+  DecodePATAt(packet, offset);
+  return true;
+}
+
 void TStreamBrowser::SearchForSeenPackets() {
   GuardedVoid("TForm1.SearchForSeenPackets", [&] {
     if (!FFileStream) return;
-    const int64_t ps = FPacketSize;
-    int64_t n = FFileStream->ReadAt(0, FBuffer.data(), std::min<int64_t>(ps * kSeenScanSlots, kBufferSize));
-    int64_t i = 0;
-    while (n >= ps) {
-      while (FBuffer[static_cast<size_t>(i)] != 0x47) {
-        ++i;
-        if (--n < ps) return;
-      }
-      if (FPacketParser.ParseData(FBuffer.data() + i, kTSPacketSize) == S_OK) {
-        CheckAddSeenPID(static_cast<uint16_t>(FPacketParser.Header.PID));
-        if (FPacketParser.Header.PID == 0x0000) DecodePATAt(FBuffer.data() + i, i);
-      }
-      i += ps;
-      n -= ps;
-    }
+    // The first 10000 slots, at most the 2 MiB the window reads at once.
+    const int64_t end = std::min<int64_t>(int64_t{FPacketSize} * kSeenScanSlots, kBufferSize);
+    FQuietScanner.Scan(*FFileStream, FPacketSize, 0, end, {TSyncRule::ByteResync, FPacketSize},
+                       [&](const uint8_t* packet, int64_t at) {
+                         SeenPacket(packet, at);
+                         return true;
+                       });
   });
 }
 
@@ -404,13 +340,6 @@ bool TStreamBrowser::SearchLastPATAndPMT(int64_t offset) {
     if (!FFileStream || offset < 0) return false;
     const int64_t ps = FPacketSize;
     const uint8_t* b = FBuffer.data();
-    auto visit = [&](int64_t q, int64_t fileOffset) {
-      if (b[q] != 0x47 || FPacketParser.ParseData(b + q, kTSPacketSize) != S_OK) return false;
-      CheckAddSeenPID(static_cast<uint16_t>(FPacketParser.Header.PID));
-      if (FPacketParser.Header.PID != 0x0000) return false;
-      DecodePATAt(b + q, fileOffset);
-      return true;
-    };
 
     // Backward phase: up to 200 slots before the page, nearest PAT first.
     const int64_t back = std::max<int64_t>(offset - kNearestPATSlots * ps, 0);
@@ -420,7 +349,7 @@ bool TStreamBrowser::SearchLastPATAndPMT(int64_t offset) {
       while (q - ps >= 0 && !(q + kTSPacketSize <= n && b[q] == 0x47 && b[q - ps] == 0x47)) --q;
       if (q - ps >= 0) {
         for (; q >= 0; q -= ps) {
-          if (q + kTSPacketSize <= n && visit(q, back + q)) return true;
+          if (q + kTSPacketSize <= n && SeenPacket(b + q, back + q)) return true;
         }
       }
     }
@@ -428,13 +357,10 @@ bool TStreamBrowser::SearchLastPATAndPMT(int64_t offset) {
     // Forward phase: the first PAT within 37600 bytes from the page.
     const int64_t m = std::min<int64_t>(FileSize() - offset, kNearestPATSlots * int64_t{kTSPacketSize});
     if (m <= 0) return false;
-    const int64_t n = FFileStream->ReadAt(offset, FBuffer.data(), m);
-    int64_t q = 0;
-    while (q + ps < n && !(b[q] == 0x47 && b[q + ps] == 0x47)) ++q;
-    for (; q + kTSPacketSize < n && b[q] == 0x47; q += ps) {
-      if (visit(q, offset + q)) return true;
-    }
-    return false;
+    const TScanEnd end = FQuietScanner.Scan(*FFileStream, FPacketSize, offset, offset + m,
+                                            {TSyncRule::SyncOnceStopAtLoss},
+                                            [&](const uint8_t* packet, int64_t at) { return !SeenPacket(packet, at); });
+    return end == TScanEnd::Stopped;
   });
 }
 

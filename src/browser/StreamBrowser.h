@@ -1,44 +1,52 @@
 // TStreamBrowser: the open stream and every routine of the main window that
 // does not draw: opening and closing, page loading and row texts, the Search
-// menu, the seen lists and the nearest-PAT bookkeeping. The window forwards to
-// it; the command line and the tests drive it directly.
+// menu, the seen lists and the nearest-PAT bookkeeping, and the decode tree of
+// the selected packet. The window forwards to it; the command line and the
+// tests drive it through the same methods.
 #pragma once
 
-#include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "browser/PacketRow.h"
 #include "browser/SeenLists.h"
 #include "core/FileStream.h"
-#include "core/PacketChain.h"
 #include "core/PacketParser.h"
+#include "core/PacketScanner.h"
 #include "core/TreeNode.h"
-#include "decode/DVBParsers.h"
-#include "decode/PATParser.h"
-#include "decode/PES.h"
-#include "decode/PSIParsers.h"
+#include "decode/PacketDecoder.h"
+#include "decode/SectionDecoders.h"
+#include "decode/TableRegistry.h"
 
 namespace tessaro {
 
-// The Find Next commands of the Search menu.
-enum class TSearchKind { PAT, PMT, CAT, NIT, SDT, EIT, TDT, BAT, RST, TOT, PayloadStart, PCR };
-
+// A Find Next command of the Search menu: the next section of a table, the
+// next payload start or the next PCR.
 struct TFindNextCommand {
-  TSearchKind kind;
-  const char* name;  // the command line's KIND word
-  const char* menuText;
+  enum class TScan : uint8_t { Table, PayloadStart, PCR };
+  TScan scan;
+  const TTableEntry* table;  // TScan::Table only
+  const char* word;          // the command line's KIND word
+  const char* caption;       // the menu caption
+  const char* shortcut;
+  bool separatorBefore;  // the menu draws a separator above the item
 };
+// In menu order.
 const std::vector<TFindNextCommand>& FindNextCommands();
+// The command of a KIND word, or null.
+const TFindNextCommand* FindNextCommand(std::string_view word);
 
-// Outcome of a Search menu command: the hit, or the message the user sees.
+// Outcome of a Search menu command: the hit, or why there is none.
 struct TSearchOutcome {
   bool found = false;
+  bool cancelled = false;  // the scan was cancelled; nothing changed
   int64_t offset = -1;
-  std::string message;  // "No file loaded." or "Not found" when not found
+  std::string message;  // "No file loaded." or "Not found" when nothing was found
 };
 
 class TStreamBrowser {
@@ -55,17 +63,27 @@ class TStreamBrowser {
   TStreamBrowser(const TStreamBrowser&) = delete;
   TStreamBrowser& operator=(const TStreamBrowser&) = delete;
 
-  // Opening and closing. A file that cannot be written opens read-only.
+  // ---- Opening and closing. A file that cannot be written opens read-only.
   bool LoadFile(const std::string& fileName);
   bool UnloadFile();
   bool IsLoaded() const { return !FFileName.empty(); }
   bool IsReadOnly() const { return FFileStream && !FFileStream->IsWritable(); }
+  const std::string& FileName() const { return FFileName; }
   std::string Caption() const;
   int64_t FileSize() const;
   const TFileStream* Stream() const { return FFileStream.get(); }
+  int32_t PacketSize() const { return FPacketSize; }
+  int32_t StartOffset() const { return FStartOffset; }
 
-  // Paging. The window tells how many rows its list can show.
+  // ---- Paging. The window tells how many rows its list can show.
   void SetVisibleRows(int rows) { visibleRows_ = rows; }
+  int32_t VisibleRows() const { return FVisibleRows; }
+  // The offset the current page was loaded from, as the window keeps it.
+  int64_t TopOffset() const { return FTopOffset; }
+  void SetTopOffset(int64_t offset) { FTopOffset = offset; }
+  // Where the navigation scroll bar stands.
+  int64_t ScrollPosition() const { return FScrollPosition; }
+  void SetScrollPosition(int64_t position) { FScrollPosition = position; }
   // Loads the page at offset; false when no stream is open or the bytes there
   // hold no packet pattern (the rows then stay as they were).
   bool RefreshPosition(int64_t offset);
@@ -81,32 +99,57 @@ class TStreamBrowser {
   // Number of positions of the navigation scroll bar (file size div slot size).
   int64_t SlotCount() const;
 
-  // Forward scans; true with the hit offset in found.
+  // ---- Forward scans; true with the hit offset in found.
   bool SearchPIDFromPos(uint16_t pid, int64_t start, int64_t& found);
   bool SearchPayloadStartFromPos(int64_t start, int64_t& found);
   bool SearchPCRFromPos(int64_t start, int64_t& found);
   bool SearchPMTFromPos(int64_t start, int64_t& found);
-  bool IsPMT(int32_t pid) const { return FPATParser.IsPMT(pid); }
-  bool IsNIT(int32_t pid) const { return FPATParser.IsNIT(pid); }
+  bool IsPMT(int32_t pid) const { return FDecoders.PAT.IsPMT(pid); }
+  bool IsNIT(int32_t pid) const { return FDecoders.PAT.IsNIT(pid); }
+  // Progress of the scans (bytes done out of bytes to do) and a flag that
+  // cancels them; a cancelled search reports so and changes nothing.
+  void SetScanProgress(TPacketScanner::TProgress progress) { FScanner.SetProgress(std::move(progress)); }
+  void SetScanCancel(const std::atomic<bool>* cancel) { FScanner.SetCancel(cancel); }
 
-  // Search menu commands run with the row at selectedOffset selected; a hit
-  // becomes the first row of a new page.
+  // ---- Search menu commands, run with the row at selectedOffset selected; a
+  // hit becomes the first row of a new page.
   TSearchOutcome FindPID(uint16_t pid, int64_t selectedOffset);
   TSearchOutcome SearchAgain(int64_t selectedOffset);
-  TSearchOutcome FindNext(TSearchKind kind, int64_t selectedOffset);
+  TSearchOutcome FindNext(const TFindNextCommand& command, int64_t selectedOffset);
   void ShowHit(int64_t offset);
+  uint16_t LastSearchPID() const { return FLastSearchPID; }
 
-  // Seen PIDs and programs.
+  // ---- Seen PIDs and programs.
   void CheckAddSeenPID(uint16_t pid) { FSeen.CheckAddSeenPID(pid); }
   void CheckAddSeenProgram(int32_t programNumber) { FSeen.CheckAddSeenProgram(programNumber); }
   void SearchForSeenPackets();
   bool SearchLastPATAndPMT(int64_t offset);
   const TSeenLists& Seen() const { return FSeen; }
 
-  // The decode tree of the packet at offset (a top-level "Packet" node under
-  // Tree()); a packet that cannot be read leaves the tree as it was.
+  // ---- The decode tree of the packet at offset (a top-level "Packet" node
+  // under Tree()); a packet that cannot be read leaves the tree as it was.
   void RefreshTSPacket(int64_t offset);
   const TTreeNode& Tree() const { return FTree; }
+  // The header of the packet whose tree was built last.
+  const TTSHeader& SelectedHeader() const { return FPacketDecoder.Header(); }
+  // The section decoders; the PAT decoder's table is the current PAT.
+  const TSectionDecoders& Decoders() const { return FDecoders; }
+
+ private:
+  template <class Hit>
+  bool ScanForward(int64_t start, int64_t& found, Hit&& hit);
+  // The hit shown as a new page, or why there is none.
+  TSearchOutcome Outcome(bool hit, int64_t offset);
+  bool FindSection(const TTableEntry& table, int64_t start, int64_t& found);
+  // Rows from FBuffer; a row needs packetBytes from its sync byte.
+  int FillRows(int64_t offset, int64_t byteCount, int32_t packetBytes);
+  void DecodePATAt(const uint8_t* packet, int64_t offset);
+  // A packet met by the seen-list scans: its PID is seen, and a PAT is
+  // decoded (true) with its programs seen.
+  bool SeenPacket(const uint8_t* packet, int64_t offset);
+  void ClearViews();
+  // Where a search starts: the selected packet, or the slot after it.
+  int64_t SelectedStart(int64_t selectedOffset, bool nextSlot) const;
 
   // Open-stream state, named as the window names it.
   std::string FFileName;
@@ -116,43 +159,21 @@ class TStreamBrowser {
   int32_t FVisibleRows = 0;
   int32_t FRowCount = 0;
   int64_t FTopOffset = 0;
-  int64_t FScrollPosition = 0;  // where the navigation scroll bar stands
+  int64_t FScrollPosition = 0;
   uint16_t FLastSearchPID = 0;
+  bool FScanCancelled = false;
 
   TMPEGTSBasePacketParser FPacketParser;
-  TMPEGTSPATPacketParserEx FPATParser;
-  TMPEGTSCATPacketParserEx FCATParser;
-  TMPEGTSPMTPacketParserEx FPMTParser;
-  TMPEGTSNITPacketParserEx FNITParser;
-  TMPEGTSBATPacketParserEx FBATParser;
-  TMPEGTSSDTPacketParserEx FSDTParser;
-  TMPEGTSEITPacketParserEx FEITParser;
-  TMPEGTSTDTPacketParserEx FTDTParser;
-  TMPEGTSTOTPacketParserEx FTOTParser;
-  TMPEGTSRSTPacketParserEx FRSTParser;
-  TMPEGTSSTPacketParserEx FSTParser;
-  TMPEGTSDITPacketParserEx FDITParser;
-  TMPEGTSSITPacketParserEx FSITParser;
+  TSectionDecoders FDecoders;
   TBigPSIParser FBigPSIParser;
-  TPESPacketHeader FSelectedPES;
-
- private:
-  template <class Hit>
-  bool ScanForward(int64_t start, int64_t& found, Hit&& hit);
-  // The hit shown as a new page, or "Not found".
-  TSearchOutcome Outcome(bool hit, int64_t offset);
-  bool FindSection(uint16_t pid, bool (*tableMatches)(int32_t), int64_t start, int64_t& found);
-  // Rows from FBuffer; a row needs packetBytes from its sync byte.
-  int FillRows(int64_t offset, int64_t byteCount, int32_t packetBytes);
-  int32_t PSIKindOf(int32_t pid, int64_t offset);
-  void DecodePATAt(const uint8_t* packet, int64_t offset);
-  TSectionDecoder* ChooseSectionDecoder(int32_t pid, int32_t kind);
-  void ClearViews();
-  int64_t SelectedStart(int64_t selectedOffset, bool nextSlot) const;
+  TPacketDecoder FPacketDecoder{FDecoders};
+  TPacketScanner FScanner;       // the Search menu's scans: progress and cancel
+  TPacketScanner FQuietScanner;  // the seen-list scans of opening and paging
 
   int visibleRows_ = kPageSlots;
   std::vector<uint8_t> FBuffer;
   std::vector<TPacketRow> FRows;
+  // Guards the rows against the list asking for texts while a page loads.
   mutable std::recursive_mutex FLock;
   TSeenLists FSeen;
   TTreeNode FTree;

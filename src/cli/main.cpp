@@ -3,6 +3,8 @@
 // 0 success, 1 no result, 2 bad input or failure.
 #include <CLI/CLI.hpp>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -11,6 +13,7 @@
 
 #include "browser/PIDText.h"
 #include "browser/StreamBrowser.h"
+#include "cli/TerminalText.h"
 
 namespace tessaro {
 namespace {
@@ -30,6 +33,13 @@ std::optional<int64_t> ParseOffset(const std::string& text) {
   } catch (...) {
     return std::nullopt;
   }
+}
+
+// Results for standard output: decoded texts are made safe for a terminal,
+// and go to a pipe or a file byte for byte.
+void Print(const std::string& text) {
+  static const bool terminal = isatty(STDOUT_FILENO) == 1;
+  std::fputs(terminal ? TerminalText(text).c_str() : text.c_str(), stdout);
 }
 
 int Fail(const std::string& message) {
@@ -60,7 +70,7 @@ void PrintRows(const TStreamBrowser& browser) {
       line += browser.RowText(row, static_cast<TColumn>(column));
     }
     line += '\n';
-    std::fputs(line.c_str(), stdout);
+    Print(line);
   }
 }
 
@@ -72,12 +82,13 @@ struct Options {
   std::string next;
   int rows = TStreamBrowser::kPageSlots;
   bool all = false;
+  bool positions = false;
 };
 
 int RunProbe(const Options& o) {
   TStreamBrowser browser;
   if (!OpenStream(browser, o.file)) return kExitFailure;
-  std::printf("packet_size=%d start_offset=%d slots=%lld\n", browser.FPacketSize, browser.FStartOffset,
+  std::printf("packet_size=%d start_offset=%d slots=%lld\n", browser.PacketSize(), browser.StartOffset(),
               static_cast<long long>(browser.SlotCount()));
   return kExitOk;
 }
@@ -89,7 +100,7 @@ int RunList(const Options& o) {
   TStreamBrowser browser;
   browser.SetVisibleRows(o.all ? TStreamBrowser::kPageSlots : o.rows);
   if (!OpenStream(browser, o.file)) return kExitFailure;
-  int64_t position = offset.value_or(browser.FStartOffset);
+  int64_t position = offset.value_or(browser.StartOffset());
   if (!o.all) {
     if (offset && !browser.RefreshPosition(*offset)) {
       std::cerr << "No packets at offset " << o.offset << '\n';
@@ -102,12 +113,12 @@ int RunList(const Options& o) {
   const int64_t size = browser.FileSize();
   while (position < size) {
     if (!browser.RefreshPosition(position) && browser.LoadRowsFrom(position) == 0) {
-      position += int64_t{browser.FPacketSize} * TStreamBrowser::kPageSlots;
+      position += int64_t{browser.PacketSize()} * TStreamBrowser::kPageSlots;
       continue;
     }
     if (browser.RowCount() == 0) break;
     PrintRows(browser);
-    position = browser.Row(browser.RowCount() - 1).Offset + browser.FPacketSize;
+    position = browser.Row(browser.RowCount() - 1).Offset + browser.PacketSize();
   }
   return kExitOk;
 }
@@ -120,22 +131,19 @@ int RunFind(const Options& o) {
     if (auto message = CheckPIDText(o.pid, pid)) return Fail(*message);
   }
   const TFindNextCommand* command = nullptr;
-  if (!o.next.empty()) {
-    for (const TFindNextCommand& c : FindNextCommands())
-      if (o.next == c.name) command = &c;
-    if (command == nullptr) return Fail("Unknown search kind: " + o.next);
-  }
+  if (!o.next.empty() && (command = FindNextCommand(o.next)) == nullptr)
+    return Fail("Unknown search kind: " + o.next);
   TStreamBrowser browser;
   if (!OpenStream(browser, o.file)) return kExitFailure;
-  int64_t selected = browser.RowCount() > 0 ? browser.Row(0).Offset : browser.FStartOffset;
+  int64_t selected = browser.RowCount() > 0 ? browser.Row(0).Offset : browser.StartOffset();
   if (from) {
     // The row at the offset is selected: its page is the one on screen.
-    browser.FTopOffset = *from;
+    browser.SetTopOffset(*from);
     browser.RefreshPosition(*from);
     selected = *from;
   }
   const TSearchOutcome outcome =
-      command != nullptr ? browser.FindNext(command->kind, selected) : browser.FindPID(pid, selected);
+      command != nullptr ? browser.FindNext(*command, selected) : browser.FindPID(pid, selected);
   if (!outcome.found) {
     std::puts(outcome.message.c_str());
     return kExitNoResult;
@@ -148,9 +156,9 @@ int RunPids(const Options& o) {
   TStreamBrowser browser;
   if (!OpenStream(browser, o.file)) return kExitFailure;
   std::puts("Seen PIDs:");
-  for (const std::string& text : browser.Seen().PIDTexts()) std::puts(text.c_str());
+  for (const std::string& text : browser.Seen().PIDTexts()) Print(text + '\n');
   std::puts("Seen Programs:");
-  for (const std::string& text : browser.Seen().ProgramTexts()) std::puts(text.c_str());
+  for (const std::string& text : browser.Seen().ProgramTexts()) Print(text + '\n');
   return kExitOk;
 }
 
@@ -159,8 +167,9 @@ int RunTree(const Options& o) {
   if (!offset) return Fail("Invalid offset: " + o.offset);
   TStreamBrowser browser;
   if (!OpenStream(browser, o.file)) return kExitFailure;
-  // Selecting a row: its page is on screen, so its table kind is known.
-  browser.FTopOffset = *offset;
+  // Selecting a row: its page is on screen, and the current PAT is the one
+  // loading that page made current.
+  browser.SetTopOffset(*offset);
   // The last packets of a file are too few for a page of their own.
   if (!browser.RefreshPosition(*offset)) browser.LoadRowsFrom(*offset);
   bool isRow = false;
@@ -170,7 +179,7 @@ int RunTree(const Options& o) {
     return kExitNoResult;
   }
   browser.RefreshTSPacket(*offset);
-  for (const auto& node : browser.Tree().children) std::fputs(TreeToText(*node).c_str(), stdout);
+  for (const auto& node : browser.Tree().children) Print(TreeToText(*node, 0, o.positions));
   return kExitOk;
 }
 
@@ -206,6 +215,8 @@ int Main(int argc, char** argv) {
   CLI::App* tree = app.add_subcommand("tree", "The decode tree of the packet at an offset");
   tree->add_option("FILE", o.file, "Transport stream file")->required();
   tree->add_option("--offset", o.offset, "Offset of the packet, decimal or 0x hex")->required();
+  tree->add_flag("--positions", o.positions,
+                 "After each node, a TAB and where its bits lie: 0x<offset>.<first bit>+<bit count>, ...");
   tree->callback([&] { run = RunTree; });
 
   CLI::App* pids = app.add_subcommand("pids", "The seen PIDs and programs after opening FILE");

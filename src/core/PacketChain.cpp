@@ -4,12 +4,16 @@
 #include <vector>
 
 #include "core/Diagnostics.h"
+#include "core/PacketScanner.h"
 
 namespace tessaro {
 namespace {
 
-// A window of the file that serves 4-byte header reads, refilled in blocks
-// that grow as a walk goes on.
+constexpr int64_t kFirstBlock = 4 * 1024;
+constexpr int64_t kMaxBlock = 256 * 1024;
+
+// A window of the file that serves the 4-byte header reads of a backward
+// walk, refilled in blocks that grow as the walk goes on.
 class HeaderWindow {
  public:
   explicit HeaderWindow(const TFileStream& stream) : stream_(stream) {}
@@ -34,7 +38,6 @@ class HeaderWindow {
     return offset >= start_ && offset + 4 <= start_ + length_;
   }
 
-  static constexpr int64_t kMaxBlock = 256 * 1024;
   const TFileStream& stream_;
   std::vector<uint8_t> block_;
   int64_t blockSize_ = 2048;
@@ -52,15 +55,19 @@ int64_t FindNextPIDOffset188WithNextContinuityCounter(const TFileStream& stream,
                                                       int32_t packetSize) {
   return Guarded("FindNextPIDOffset188WithNextContinuityCounter", int64_t{-1}, [&]() -> int64_t {
     if (packetSize <= 0 || offset < 0) return -1;
-    const int64_t size = stream.Size();
     const int32_t wanted = (continuityCounter + 1) & 0x0F;
-    HeaderWindow window(stream);
-    for (int64_t candidate = offset + packetSize; candidate + kTSPacketSize <= size; candidate += packetSize) {
-      uint32_t header = 0;
-      if (!window.Read(candidate, false, header)) return -1;
-      if (PIDOf(header) == pid && CounterOf(header) == wanted) return candidate;
-    }
-    return -1;
+    // The next packet of a PID is usually close: the reads start small.
+    TPacketScanner scanner;
+    scanner.SetBlockSize(kMaxBlock, kFirstBlock);
+    int64_t found = -1;
+    scanner.Scan(stream, packetSize, offset + packetSize, stream.Size(), {TSyncRule::Stride},
+                 [&](const uint8_t* p, int64_t at) {
+                   const uint32_t header = (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
+                   if (PIDOf(header) != pid || CounterOf(header) != wanted) return true;
+                   found = at;
+                   return false;
+                 });
+    return found;
   });
 }
 

@@ -53,39 +53,42 @@ class TPESReader {
 // PTS or DTS: '0010'/'0011'/'0001', [32..30], marker, [29..15], marker, [14..0], marker.
 void ReadTimeStamp(TBitStream4& bits, uint32_t& prefix, uint32_t& part32_30, uint32_t& marker1,
                    uint32_t& part29_15, uint32_t& marker2, uint32_t& part14_0, uint32_t& marker3) {
-  prefix = bits.GetBits(4);
-  part32_30 = bits.GetBits(3);
-  marker1 = bits.GetBit();
-  part29_15 = bits.GetBits(15);
-  marker2 = bits.GetBit();
-  part14_0 = bits.GetBits(15);
-  marker3 = bits.GetBit();
+  bits.Read(prefix, 4);
+  bits.Read(part32_30, 3);
+  bits.Read(marker1, 1);
+  bits.Read(part29_15, 15);
+  bits.Read(marker2, 1);
+  bits.Read(part14_0, 15);
+  bits.Read(marker3, 1);
 }
 
 void ReadTrickMode(TBitStream4& bits, TPESPacketHeader& r) {
-  r.trick_mode_control = bits.GetBits(3);
+  bits.Read(r.trick_mode_control, 3);
   switch (r.trick_mode_control) {
     case 0:  // fast forward
     case 3:  // fast reverse
-      r.field_id = bits.GetBits(2);
-      r.intra_slice_refresh = bits.GetBit();
-      r.frequency_truncation = bits.GetBits(2);
+      bits.Read(r.field_id, 2);
+      bits.Read(r.intra_slice_refresh, 1);
+      bits.Read(r.frequency_truncation, 2);
       break;
     case 1:  // slow motion
     case 4:  // slow reverse
-      r.rep_cntrl = bits.GetBits(5);
+      bits.Read(r.rep_cntrl, 5);
       break;
     case 2:  // freeze frame
-      r.field_id = bits.GetBits(2);
-      r.trick_mode_reserved_3 = bits.GetBits(3);
+      bits.Read(r.field_id, 2);
+      bits.Read(r.trick_mode_reserved_3, 3);
       break;
     default:
-      r.trick_mode_reserved_5 = bits.GetBits(5);
+      bits.Read(r.trick_mode_reserved_5, 5);
       break;
   }
 }
 
-void CopyBytes(TBitStream4& bits, uint8_t* target, uint32_t count) {
+// Copies count bytes into target; the positions of the run are recorded for field.
+template <class Field>
+void CopyBytes(TBitStream4& bits, const Field& field, uint8_t* target, uint32_t count) {
+  NoteField(&field, bits.Data, bits.BitOffset(), int64_t{count} * 8);
   for (uint32_t i = 0; i < count; ++i) target[i] = static_cast<uint8_t>(bits.GetBits8());
 }
 
@@ -93,48 +96,50 @@ void CopyBytes(TBitStream4& bits, uint8_t* target, uint32_t count) {
 bool ReadExtension(TPESReader& in, TPESPacketHeader& r) {
   TBitStream4& bits = in.bits;
   if (!in.Fits(TPESField::extension_flags, 1)) return false;
-  r.PES_private_data_flag = bits.GetBit();
-  r.pack_header_field_flag = bits.GetBit();
-  r.program_packet_sequence_counter_flag = bits.GetBit();
-  r.P_STD_buffer_flag = bits.GetBit();
-  r.extension_reserved = bits.GetBits(3);
-  r.PES_extension_flag_2 = bits.GetBit();
+  bits.Read(r.PES_private_data_flag, 1);
+  bits.Read(r.pack_header_field_flag, 1);
+  bits.Read(r.program_packet_sequence_counter_flag, 1);
+  bits.Read(r.P_STD_buffer_flag, 1);
+  bits.Read(r.extension_reserved, 3);
+  bits.Read(r.PES_extension_flag_2, 1);
 
   if (r.PES_private_data_flag == 1) {
     if (!in.Fits(TPESField::PES_private_data, 16)) return false;
-    CopyBytes(bits, r.PES_private_data.data(), 16);
+    CopyBytes(bits, r.PES_private_data, r.PES_private_data.data(), 16);
   }
   if (r.pack_header_field_flag == 1) {
     if (!in.Fits(TPESField::pack_field_length, 1)) return false;
-    r.pack_field_length = bits.GetBits8();
+    bits.Read(r.pack_field_length, 8);
     const int length = static_cast<int>(r.pack_field_length);
     if (!in.Fits(TPESField::pack_header, length)) return false;
     // Its result only says whether the bytes form a pack header; the field's
     // length alone decides where the PES header goes on.
+    NoteField(&r.pack_header, bits.Data, bits.BitOffset(), int64_t{length} * 8);
     ParsePackHeader(bits.GetCurrentPointer(), length, r.pack_header);
     bits.SkipBytes(length);
   }
   if (r.program_packet_sequence_counter_flag == 1) {
     if (!in.Fits(TPESField::program_packet_sequence_counter, 2)) return false;
-    r.sequence_counter_marker_bit_1 = bits.GetBit();
-    r.program_packet_sequence_counter = bits.GetBits(7);
-    r.sequence_counter_marker_bit_2 = bits.GetBit();
-    r.MPEG1_MPEG2_identifier = bits.GetBit();
-    r.original_stuff_length = bits.GetBits(6);
+    bits.Read(r.sequence_counter_marker_bit_1, 1);
+    bits.Read(r.program_packet_sequence_counter, 7);
+    bits.Read(r.sequence_counter_marker_bit_2, 1);
+    bits.Read(r.MPEG1_MPEG2_identifier, 1);
+    bits.Read(r.original_stuff_length, 6);
   }
   if (r.P_STD_buffer_flag == 1) {
     if (!in.Fits(TPESField::P_STD_buffer, 2)) return false;
-    r.P_STD_fixed_bits = bits.GetBits(2);
-    r.P_STD_buffer_scale = bits.GetBit();
-    r.P_STD_buffer_size = bits.GetBits(13);
+    bits.Read(r.P_STD_fixed_bits, 2);
+    bits.Read(r.P_STD_buffer_scale, 1);
+    bits.Read(r.P_STD_buffer_size, 13);
   }
   if (r.PES_extension_flag_2 == 1) {
     if (!in.Fits(TPESField::PES_extension_field_length, 1)) return false;
-    r.extension_2_marker_bit = bits.GetBit();
-    r.PES_extension_field_length = bits.GetBits(7);
+    bits.Read(r.extension_2_marker_bit, 1);
+    bits.Read(r.PES_extension_field_length, 7);
     const int length = static_cast<int>(r.PES_extension_field_length);
     if (!in.Fits(TPESField::reserved_PES_extension_field, length)) return false;
-    CopyBytes(bits, r.reserved_PES_extension_field.data(), r.PES_extension_field_length);
+    CopyBytes(bits, r.reserved_PES_extension_field, r.reserved_PES_extension_field.data(),
+              r.PES_extension_field_length);
   }
   return true;
 }
@@ -146,30 +151,30 @@ bool ReadPES(const uint8_t* payload, int payloadLength, TPESPacketHeader& r) {
   r.truncated_at = TPESField::none;
 
   if (!in.Fits(TPESField::packet_start_code_prefix, 3)) return false;
-  r.packet_start_code_prefix = bits.GetBits(24);
+  bits.Read(r.packet_start_code_prefix, 24);
   if (!in.Fits(TPESField::stream_id, 1)) return false;
-  r.stream_id = bits.GetBits8();
+  bits.Read(r.stream_id, 8);
   if (!in.Fits(TPESField::PES_packet_length, 2)) return false;
-  r.PES_packet_length = bits.GetBits16();
+  bits.Read(r.PES_packet_length, 16);
   if (!PESHasOptionalHeader(r.stream_id)) return true;
 
   if (!in.Fits(TPESField::flags_1, 1)) return false;
-  r.fixed_bits = bits.GetBits(2);
-  r.PES_scrambling_control = bits.GetBits(2);
-  r.PES_priority = bits.GetBit();
-  r.data_alignment_indicator = bits.GetBit();
-  r.copyright = bits.GetBit();
-  r.original_or_copy = bits.GetBit();
+  bits.Read(r.fixed_bits, 2);
+  bits.Read(r.PES_scrambling_control, 2);
+  bits.Read(r.PES_priority, 1);
+  bits.Read(r.data_alignment_indicator, 1);
+  bits.Read(r.copyright, 1);
+  bits.Read(r.original_or_copy, 1);
   if (!in.Fits(TPESField::flags_2, 1)) return false;
-  r.PTS_DTS_flags = bits.GetBits(2);
-  r.ESCR_flag = bits.GetBit();
-  r.ES_rate_flag = bits.GetBit();
-  r.DSM_trick_mode_flag = bits.GetBit();
-  r.additional_copy_info_flag = bits.GetBit();
-  r.PES_CRC_flag = bits.GetBit();
-  r.PES_extension_flag = bits.GetBit();
+  bits.Read(r.PTS_DTS_flags, 2);
+  bits.Read(r.ESCR_flag, 1);
+  bits.Read(r.ES_rate_flag, 1);
+  bits.Read(r.DSM_trick_mode_flag, 1);
+  bits.Read(r.additional_copy_info_flag, 1);
+  bits.Read(r.PES_CRC_flag, 1);
+  bits.Read(r.PES_extension_flag, 1);
   if (!in.Fits(TPESField::PES_header_data_length, 1)) return false;
-  r.PES_header_data_length = bits.GetBits8();
+  bits.Read(r.PES_header_data_length, 8);
 
   // The optional fields follow their flags; PES_header_data_length is not
   // used to find them.
@@ -185,21 +190,21 @@ bool ReadPES(const uint8_t* payload, int payloadLength, TPESPacketHeader& r) {
   }
   if (r.ESCR_flag == 1) {
     if (!in.Fits(TPESField::ESCR, 6)) return false;
-    r.ESCR_reserved = bits.GetBits(2);
-    r.ESCR_base_32_30 = bits.GetBits(3);
-    r.ESCR_marker_bit_1 = bits.GetBit();
-    r.ESCR_base_29_15 = bits.GetBits(15);
-    r.ESCR_marker_bit_2 = bits.GetBit();
-    r.ESCR_base_14_0 = bits.GetBits(15);
-    r.ESCR_marker_bit_3 = bits.GetBit();
-    r.ESCR_extension = bits.GetBits(9);
-    r.ESCR_marker_bit_4 = bits.GetBit();
+    bits.Read(r.ESCR_reserved, 2);
+    bits.Read(r.ESCR_base_32_30, 3);
+    bits.Read(r.ESCR_marker_bit_1, 1);
+    bits.Read(r.ESCR_base_29_15, 15);
+    bits.Read(r.ESCR_marker_bit_2, 1);
+    bits.Read(r.ESCR_base_14_0, 15);
+    bits.Read(r.ESCR_marker_bit_3, 1);
+    bits.Read(r.ESCR_extension, 9);
+    bits.Read(r.ESCR_marker_bit_4, 1);
   }
   if (r.ES_rate_flag == 1) {
     if (!in.Fits(TPESField::ES_rate, 3)) return false;
-    r.ES_rate_marker_bit_1 = bits.GetBit();
-    r.ES_rate = bits.GetBits(22);
-    r.ES_rate_marker_bit_2 = bits.GetBit();
+    bits.Read(r.ES_rate_marker_bit_1, 1);
+    bits.Read(r.ES_rate, 22);
+    bits.Read(r.ES_rate_marker_bit_2, 1);
   }
   if (r.DSM_trick_mode_flag == 1) {
     if (!in.Fits(TPESField::trick_mode, 1)) return false;
@@ -207,12 +212,12 @@ bool ReadPES(const uint8_t* payload, int payloadLength, TPESPacketHeader& r) {
   }
   if (r.additional_copy_info_flag == 1) {
     if (!in.Fits(TPESField::additional_copy_info, 1)) return false;
-    r.copy_info_marker_bit = bits.GetBit();
-    r.additional_copy_info = bits.GetBits(7);
+    bits.Read(r.copy_info_marker_bit, 1);
+    bits.Read(r.additional_copy_info, 7);
   }
   if (r.PES_CRC_flag == 1) {
     if (!in.Fits(TPESField::previous_PES_packet_CRC, 2)) return false;
-    r.previous_PES_packet_CRC = bits.GetBits16();
+    bits.Read(r.previous_PES_packet_CRC, 16);
   }
   if (r.PES_extension_flag == 1) return ReadExtension(in, r);
   return true;
@@ -226,13 +231,14 @@ uint64_t TimeStampValue(uint32_t part32_30, uint32_t part29_15, uint32_t part14_
 
 constexpr std::string_view kBit = " (1 bit)";
 
-void Dec(TTreeNode& parent, std::string_view label, uint32_t value, std::string_view suffix) {
-  parent.Add(DecField(label, static_cast<int32_t>(value), suffix, kPESLabelWidth));
+// A decimal field of the PES header, shown as a signed 32-bit number.
+void Dec(TTreeNode& parent, std::string_view label, const uint32_t& field, std::string_view suffix) {
+  parent.Add(DecField(label, static_cast<int32_t>(field), suffix, kPESLabelWidth).From(field));
 }
 
-void AddTimeStampNodes(TTreeNode& p, const std::string& name, uint32_t prefix, uint32_t part32_30,
-                       uint32_t marker1, uint32_t part29_15, uint32_t marker2, uint32_t part14_0,
-                       uint32_t marker3) {
+void AddTimeStampNodes(TTreeNode& p, const std::string& name, const uint32_t& prefix, const uint32_t& part32_30,
+                       const uint32_t& marker1, const uint32_t& part29_15, const uint32_t& marker2,
+                       const uint32_t& part14_0, const uint32_t& marker3) {
   Dec(p, "reserved", prefix, " (4 bits)");
   Dec(p, name + "_32_30", part32_30, " (3 bits)");
   Dec(p, "marker_bit", marker1, kBit);
@@ -278,13 +284,14 @@ void AddExtensionNodes(TTreeNode& p, const TPESPacketHeader& r) {
   if (r.PES_private_data_flag == 1) {
     if (!r.Reached(TPESField::PES_private_data)) return;
     p.Add(TextField("PES_private_data", HexBytesText(r.PES_private_data.data(), 16), " (128 bits)",
-                    kPESLabelWidth));
+                    kPESLabelWidth)
+              .From(r.PES_private_data));
   }
   if (r.pack_header_field_flag == 1) {
     if (!r.Reached(TPESField::pack_field_length)) return;
     Dec(p, "pack_field_length", r.pack_field_length, " (8 bits)");
     if (!r.Reached(TPESField::pack_header)) return;
-    p.Add("pack_header");
+    p.Add("pack_header", SpansOf(&r.pack_header));
   }
   if (r.program_packet_sequence_counter_flag == 1) {
     if (!r.Reached(TPESField::program_packet_sequence_counter)) return;
@@ -309,7 +316,8 @@ void AddExtensionNodes(TTreeNode& p, const TPESPacketHeader& r) {
                                               r.reserved_PES_extension_field.size());
     p.Add(TextField("reserved_PES_extension_field",
                     HexBytesText(r.reserved_PES_extension_field.data(), static_cast<int>(count)), {},
-                    kPESLabelWidth));
+                    kPESLabelWidth)
+              .From(r.reserved_PES_extension_field));
   }
 }
 
@@ -348,14 +356,14 @@ void AddPESNodes(TTreeNode& p, const TPESPacketHeader& r) {
     AddTimeStampNodes(p, "PTS", r.PTS_prefix, r.PTS_32_30, r.PTS_marker_bit_1, r.PTS_29_15,
                       r.PTS_marker_bit_2, r.PTS_14_0, r.PTS_marker_bit_3);
     if (GetPTSSeconds(r, seconds))
-      p.Add(TextField("PTS", SecondsToTimeStr(seconds), {}, kPESLabelWidth));
+      p.Add(TextField("PTS", SecondsToTimeStr(seconds), {}, kPESLabelWidth).From(r.PTS_32_30, r.PTS_29_15, r.PTS_14_0));
   }
   if (r.PTS_DTS_flags == 3) {
     if (!r.Reached(TPESField::DTS)) return;
     AddTimeStampNodes(p, "DTS", r.DTS_prefix, r.DTS_32_30, r.DTS_marker_bit_1, r.DTS_29_15,
                       r.DTS_marker_bit_2, r.DTS_14_0, r.DTS_marker_bit_3);
     if (GetDTSSeconds(r, seconds))
-      p.Add(TextField("DTS", SecondsToTimeStr(seconds), {}, kPESLabelWidth));
+      p.Add(TextField("DTS", SecondsToTimeStr(seconds), {}, kPESLabelWidth).From(r.DTS_32_30, r.DTS_29_15, r.DTS_14_0));
   }
   if (r.ESCR_flag == 1) {
     if (!r.Reached(TPESField::ESCR)) return;
@@ -404,28 +412,28 @@ bool ParsePackHeader(const uint8_t* bytes, int length, TPackHeader& record) {
     bits.SetData(bytes, length);
     TPackHeader& r = record;
     auto marker = [&bits](uint32_t& field) {
-      field = bits.GetBit();
+      bits.Read(field, 1);
       return field == 1;
     };
-    r.pack_start_code = bits.GetBits32();
+    bits.Read(r.pack_start_code, 32);
     // '01' marks the ISO/IEC 13818-1 form; the ISO/IEC 11172 pack header is refused.
-    r.fixed_bits = bits.GetBits(2);
+    bits.Read(r.fixed_bits, 2);
     if (r.fixed_bits != 1) return false;
-    r.system_clock_reference_base_32_30 = bits.GetBits(3);
+    bits.Read(r.system_clock_reference_base_32_30, 3);
     if (!marker(r.marker_bit_1)) return false;
-    r.system_clock_reference_base_29_15 = bits.GetBits(15);
+    bits.Read(r.system_clock_reference_base_29_15, 15);
     if (!marker(r.marker_bit_2)) return false;
-    r.system_clock_reference_base_14_0 = bits.GetBits(15);
+    bits.Read(r.system_clock_reference_base_14_0, 15);
     if (!marker(r.marker_bit_3)) return false;
-    r.system_clock_reference_extension = bits.GetBits(9);
+    bits.Read(r.system_clock_reference_extension, 9);
     if (!marker(r.marker_bit_4)) return false;
-    r.program_mux_rate = bits.GetBits(22);
+    bits.Read(r.program_mux_rate, 22);
     if (!marker(r.marker_bit_5)) return false;
     if (!marker(r.marker_bit_6)) return false;
-    r.reserved = bits.GetBits(5);
-    r.pack_stuffing_length = bits.GetBits(3);
+    bits.Read(r.reserved, 5);
+    bits.Read(r.pack_stuffing_length, 3);
     if (bits.BytesRemaining() < static_cast<int>(r.pack_stuffing_length)) return false;
-    CopyBytes(bits, r.stuffing_byte.data(), r.pack_stuffing_length);
+    CopyBytes(bits, r.stuffing_byte, r.stuffing_byte.data(), r.pack_stuffing_length);
 
     // An optional system_header() follows the stuffing.
     r.system_header_present = false;
@@ -445,20 +453,20 @@ bool ParseSystemHeader(const uint8_t* bytes, int length, TSystemHeader& record) 
     TBitStream4 bits;
     bits.SetData(bytes, length);
     TSystemHeader& r = record;
-    r.system_header_start_code = bits.GetBits32();
-    r.header_length = bits.GetBits16();
-    r.marker_bit_1 = bits.GetBit();
-    r.rate_bound = bits.GetBits(22);
-    r.marker_bit_2 = bits.GetBit();
-    r.audio_bound = bits.GetBits(6);
-    r.fixed_flag = bits.GetBit();
-    r.CSPS_flag = bits.GetBit();
-    r.system_audio_lock_flag = bits.GetBit();
-    r.system_video_lock_flag = bits.GetBit();
-    r.marker_bit_3 = bits.GetBit();
-    r.video_bound = bits.GetBits(5);
-    r.packet_rate_restriction_flag = bits.GetBit();
-    r.reserved = bits.GetBits(7);
+    bits.Read(r.system_header_start_code, 32);
+    bits.Read(r.header_length, 16);
+    bits.Read(r.marker_bit_1, 1);
+    bits.Read(r.rate_bound, 22);
+    bits.Read(r.marker_bit_2, 1);
+    bits.Read(r.audio_bound, 6);
+    bits.Read(r.fixed_flag, 1);
+    bits.Read(r.CSPS_flag, 1);
+    bits.Read(r.system_audio_lock_flag, 1);
+    bits.Read(r.system_video_lock_flag, 1);
+    bits.Read(r.marker_bit_3, 1);
+    bits.Read(r.video_bound, 5);
+    bits.Read(r.packet_rate_restriction_flag, 1);
+    bits.Read(r.reserved, 7);
 
     // Stream entries follow while the next byte is a stream_id (bit 7 set);
     // only whole entries are taken, and no more than the record holds.

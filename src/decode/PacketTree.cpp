@@ -5,11 +5,11 @@
 namespace tessaro {
 
 void AddTransportHeaderNodes(TTreeNode& packet, const TTSHeader& h) {
-  packet.Add(HexField("sync_byte", static_cast<uint32_t>(h.sync_byte), 2, " (8 bits)"));
+  packet.Add(HexField("sync_byte", h.sync_byte, 2, " (8 bits)"));
   packet.Add(DecField("transport_error_indicator", h.transport_error_indicator, " (1 bit)"));
   packet.Add(DecField("payload_unit_start_indicator", h.payload_unit_start_indicator, " (1 bit)"));
   packet.Add(DecField("transport_priority", h.transport_priority, " (1 bit)"));
-  packet.Add(HexField("PID", static_cast<uint32_t>(h.PID), 4, " (13 bits)"));
+  packet.Add(HexField("PID", h.PID, 4, " (13 bits)"));
   packet.Add(DecField("transport_scrambling_control", h.transport_scrambling_control, " (2 bits)"));
   packet.Add(DecField("adaptation_field_control", h.adaptation_field_control, " (2 bits)"));
   packet.Add(DecField("continuity_counter", h.continuity_counter, " (4 bits)"));
@@ -28,18 +28,20 @@ void AddAdaptationFieldNodes(TTreeNode& packet, const TTSHeader& h) {
   af.Add(DecField("adaption_field_extension_flag", h.adaptation_field_extension_flag, " (1 bit)"));
   if (h.PCR_flag == 1) {
     af.Add(DecField("program_clock_reference_base", h.program_clock_reference_base, " (33 bits)"));
-    af.Add(EmptyField("reserved", " (6 bits)"));
+    af.Add(EmptyField("reserved", h.program_clock_reference_reserved, " (6 bits)"));
     af.Add(DecField("program_clock_reference_extension", h.program_clock_reference_extension, " (9 bit)"));
     af.Add(TextField("program_clock_reference",
-                     SecondsToTimeStr(static_cast<double>(h.program_clock_reference_base) / 90000.0)));
+                     SecondsToTimeStr(static_cast<double>(h.program_clock_reference_base) / 90000.0))
+               .From(h.program_clock_reference_base));
   }
   if (h.OPCR_flag == 1) {
     af.Add(DecField("original_program_clock_reference_base", h.original_program_clock_reference_base, " (33 bits)"));
-    af.Add(EmptyField("reserved", " (6 bits)"));
+    af.Add(EmptyField("reserved", h.original_program_clock_reference_reserved, " (6 bits)"));
     af.Add(DecField("original_program_clock_reference_extension", h.original_program_clock_reference_extension,
                     " (9 bits)"));
     af.Add(TextField("original_program_clock_reference",
-                     SecondsToTimeStr(static_cast<double>(h.original_program_clock_reference_base) / 90000.0)));
+                     SecondsToTimeStr(static_cast<double>(h.original_program_clock_reference_base) / 90000.0))
+               .From(h.original_program_clock_reference_base));
   }
   if (h.splicing_point_flag == 1) af.Add(DecField("splice_countdown", h.splice_countdown, " (8 bits)"));
   if (h.transport_private_data_flag == 1)
@@ -49,19 +51,19 @@ void AddAdaptationFieldNodes(TTreeNode& packet, const TTSHeader& h) {
     af.Add(DecField("ltw_flag", h.ltw_flag, " (1 bit)"));
     af.Add(DecField("piecewise_rate_flag", h.piecewise_rate_flag, " (1 bit)"));
     af.Add(DecField("seamless_splice_flag", h.seamless_splice_flag, " (1 bit)"));
-    af.Add(EmptyField("reserved", " (5 bits)"));
+    af.Add(EmptyField("reserved", h.adaptation_field_extension_reserved, " (5 bits)"));
     if (h.ltw_flag == 1) {
       af.Add(DecField("ltw_valid_flag", h.ltw_valid_flag, " (1 bit)"));
       af.Add(DecField("ltw_offset", h.ltw_offset, " (15 bits)"));
     }
     if (h.piecewise_rate_flag == 1) {
-      af.Add(EmptyField("reserved", " (2 bits)"));
+      af.Add(EmptyField("reserved", h.piecewise_rate_reserved, " (2 bits)"));
       af.Add(DecField("piecewise_rate", h.piecewise_rate, " (22 bits)"));
     }
     if (h.seamless_splice_flag == 1) {
       af.Add(DecField("splice_type", h.splice_type, " (4 bits)"));
       af.Add(DecField("DTS_next_AU", h.DTS_next_AU, " (33 bits)"));
-      af.Add(EmptyField("3 marker bits", " (3 bits)"));
+      af.Add(EmptyField("3 marker bits", h.DTS_next_AU_marker_bits, " (3 bits)"));
     }
   }
 }

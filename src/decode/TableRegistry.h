@@ -16,6 +16,8 @@ namespace tessaro {
 class TFileStream;
 class TBigPSIParser;
 class TMPEGTSPATPacketParserEx;
+class TSectionDecoder;
+struct TSectionDecoders;
 
 enum class TTableId : uint8_t { PAT, CAT, PMT, TSDT, NIT, BAT, SDT, EIT, TDT, TOT, RST, ST, DIT, SIT };
 
@@ -54,6 +56,8 @@ struct TTableEntry {
   uint8_t choice;  // TDecoderChoice bits; kChooseNever: no decoder
   std::array<TTableIdRange, 4> tableIds;
   uint8_t tableIdCount;
+  // The table's decoder among the window's decoders (null: none decodes it).
+  TSectionDecoder* (*decoder)(TSectionDecoders&) = nullptr;
   const char* findWord = nullptr;  // the command line's KIND word; null: no Find Next command
   const char* findCaption = nullptr;
   const char* findShortcut = nullptr;

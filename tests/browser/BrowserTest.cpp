@@ -39,9 +39,9 @@ std::vector<Bytes> Join(std::initializer_list<std::vector<Bytes>> parts) {
 TEST(Browser, OpensFixturesAndResynchronisesPages) {
   TStreamBrowser browser;
   ASSERT_TRUE(browser.LoadFile(test::TestDataPath("garbage.ts")));
-  EXPECT_EQ(browser.FPacketSize, 188);
-  EXPECT_EQ(browser.FStartOffset, 1000);
-  EXPECT_EQ(browser.FTopOffset, 1000);
+  EXPECT_EQ(browser.PacketSize(), 188);
+  EXPECT_EQ(browser.StartOffset(), 1000);
+  EXPECT_EQ(browser.TopOffset(), 1000);
   ASSERT_EQ(browser.RowCount(), 100);
   EXPECT_EQ(browser.RowText(0, TColumn::Offset), "0x00000000000003E8");
   EXPECT_EQ(browser.Caption(), "Tessaro (" + test::TestDataPath("garbage.ts") + ")");
@@ -68,7 +68,7 @@ TEST(Browser, RefusedFilesEndWithNothingOpen) {
   EXPECT_EQ(browser.Caption(), "Tessaro ");
   EXPECT_FALSE(browser.LoadFile("/nonexistent.ts"));
   EXPECT_FALSE(browser.RefreshPosition(0));
-  EXPECT_EQ(browser.FindNext(TSearchKind::PAT, 0).message, "No file loaded.");
+  EXPECT_EQ(browser.FindNext(*FindNextCommand("pat"), 0).message, "No file loaded.");
   EXPECT_EQ(browser.FindPID(0, 0).message, "No file loaded.");
 }
 
@@ -147,17 +147,17 @@ TEST(Browser, SearchCommands) {
   ASSERT_TRUE(found.found);
   EXPECT_EQ(found.offset, 0);
   EXPECT_EQ(browser.SearchAgain(0).message, "Not found");
-  EXPECT_EQ(browser.FindNext(TSearchKind::PMT, 0).offset, 4 * 188);
-  EXPECT_EQ(browser.FTopOffset, 4 * 188);
+  EXPECT_EQ(browser.FindNext(*FindNextCommand("pmt"), 0).offset, 4 * 188);
+  EXPECT_EQ(browser.TopOffset(), 4 * 188);
   EXPECT_EQ(browser.Row(0).Offset, 4 * 188);
-  EXPECT_EQ(browser.FScrollPosition, 4);
+  EXPECT_EQ(browser.ScrollPosition(), 4);
   // The EIT packet whose start cannot be found is skipped.
-  EXPECT_EQ(browser.FindNext(TSearchKind::EIT, 0).offset, 6 * 188);
-  EXPECT_EQ(browser.FindNext(TSearchKind::TDT, 0).message, "Not found");
+  EXPECT_EQ(browser.FindNext(*FindNextCommand("eit"), 0).offset, 6 * 188);
+  EXPECT_EQ(browser.FindNext(*FindNextCommand("tdt"), 0).message, "Not found");
   // A hit in the last packet, several chunks on.
   const int64_t last = browser.FileSize() - 188;
   EXPECT_EQ(browser.FindPID(0x0ABC, 0).offset, last);
-  EXPECT_EQ(browser.FindNext(TSearchKind::PAT, last).message, "Not found");
+  EXPECT_EQ(browser.FindNext(*FindNextCommand("pat"), last).message, "Not found");
 }
 
 TEST(Browser, FindNextPMTNeedsADecodedPAT) {
@@ -165,7 +165,7 @@ TEST(Browser, FindNextPMTNeedsADecodedPAT) {
   test::TempFile tmp(file);
   TStreamBrowser browser;
   ASSERT_TRUE(browser.LoadFile(tmp.Path()));
-  EXPECT_EQ(browser.FindNext(TSearchKind::PMT, 0).message, "Not found");
+  EXPECT_EQ(browser.FindNext(*FindNextCommand("pmt"), 0).message, "Not found");
 }
 
 TEST(PIDText, AcceptsOnlyLowerCaseXAndFourHexDigits) {

@@ -92,12 +92,14 @@ bool HasLine(const std::string& tree, const std::string& label, const std::strin
   return tree.find(PadRightStr(label, kLabelWidth) + " : " + rest + "\n") != std::string::npos;
 }
 
-// The group under "PSI" (the table's group), or "" when no section decoder ran.
+// The group under "PSI" (the table's group), or "" when no section decoder ran
+// or it decoded no section.
 std::string TableGroup(const std::string& tree) {
   const size_t psi = tree.find("\n  PSI\n");
   if (psi == std::string::npos) return {};
-  const size_t group = tree.find("\n    ", tree.find("pointer_field", psi)) + 5;
-  return tree.substr(group, tree.find('\n', group) - group);
+  const size_t next = tree.find('\n', tree.find("pointer_field", psi));
+  if (next == std::string::npos || tree.compare(next, 5, "\n    ") != 0 || tree[next + 5] == ' ') return {};
+  return tree.substr(next + 5, tree.find('\n', next + 5) - next - 5);
 }
 
 // The tree without what descriptor lists add under "descriptors" groups, so
@@ -187,19 +189,21 @@ TEST(DVBTables, NetworkPIDOtherThan0010IsChosenButStopsAtThePIDGate) {
   const Bytes nit = Section(0x40, 0xF, NITHeader(0x2222) + Fields{{16, 0xF000}, {16, 0xF000}});
   test::TempFile file(
       test::Slots({MakePacket({.pid = 0, .pusi = true, .adaptation = {}, .payload = test::SectionPayload(PAT(0x20))}),
-                   SectionPackets(0x20, nit)[0], MakePacket({.pid = 0x1FFF, .adaptation = {}, .payload = {}}),
+                   SectionPackets(0x10, nit)[0], SectionPackets(0x20, nit)[0],
                    MakePacket({.pid = 0x1FFF, .adaptation = {}, .payload = {}})}));
   TStreamBrowser browser;
   ASSERT_TRUE(browser.LoadFile(file.Path()));
-  // The NIT decoded before, on PID 0x0010, stays on show.
-  const Bytes previous = Section(0x40, 0xF, NITHeader(0x1111) + Fields{{16, 0xF000}, {16, 0xF000}});
-  browser.FNITParser.ParseData(SectionPackets(0x10, previous)[0].data(), 188, 0, nullptr);
-  const std::string tree = BrowserTree(browser, 188);
-  EXPECT_EQ(TableGroup(tree), "NIT");
-  EXPECT_TRUE(HasLine(tree, "network_id", "4369 (16 bits)"));
+  // A NIT on PID 0x0010 is decoded first; the network PID 0x0020 then
+  // chooses the NIT decoder, whose gate refuses the PID: the packet's
+  // pointer_field shows, and neither its section nor the one before.
+  EXPECT_EQ(TableGroup(BrowserTree(browser, 188)), "NIT");
+  const std::string tree = BrowserTree(browser, 2 * 188);
+  EXPECT_TRUE(HasLine(tree, "pointer_field", "0 (8 bits)"));
+  EXPECT_EQ(TableGroup(tree), "");
+  EXPECT_EQ(tree.find("network_id"), std::string::npos);
 }
 
-TEST(DVBDecoders, PIDGatesKeepThePreviousSection) {
+TEST(DVBDecoders, PIDGatesRefuseOtherPIDs) {
   const struct {
     std::unique_ptr<TSectionDecoder> decoder;
     std::vector<uint16_t> accepted, refused;
@@ -213,15 +217,16 @@ TEST(DVBDecoders, PIDGatesKeepThePreviousSection) {
                {std::make_unique<TMPEGTSSTPacketParserEx>(), {0x10, 0x12, 0x14}, {0x0F, 0x15}},
                {std::make_unique<TMPEGTSDITPacketParserEx>(), {0x1E}, {0x1D, 0x1F}},
                {std::make_unique<TMPEGTSSITPacketParserEx>(), {0x1F}, {0x1E, 0x20}}};
-  const Bytes first = {0x99, 0xF0, 0x00};
-  const Bytes second = {0x98, 0xF0, 0x00};
+  const Bytes section = {0x99, 0xF0, 0x00};
   for (const auto& gate : gates) {
     for (uint16_t pid : gate.accepted) {
-      const std::string tree = Decode(*gate.decoder, SectionPackets(pid, first)[0]);
-      EXPECT_TRUE(HasLine(tree, "table_id", "153 (8 bits)")) << TableGroup(tree) << " PID " << pid;
+      const std::string tree = Decode(*gate.decoder, SectionPackets(pid, section)[0]);
+      EXPECT_TRUE(HasLine(tree, "table_id", "153 (8 bits)")) << gate.decoder->Entry().name << " PID " << pid;
+      // A refused PID right after shows no section, not the one just decoded.
       for (uint16_t other : gate.refused) {
-        EXPECT_EQ(Decode(*gate.decoder, SectionPackets(other, second)[0]), tree)
-            << TableGroup(tree) << " PID " << other;
+        const std::string refused = Decode(*gate.decoder, SectionPackets(other, section)[0]);
+        EXPECT_TRUE(HasLine(refused, "pointer_field", "0 (8 bits)")) << gate.decoder->Entry().name;
+        EXPECT_EQ(refused.find("table_id"), std::string::npos) << gate.decoder->Entry().name << " PID " << other;
       }
     }
   }
@@ -385,13 +390,17 @@ TEST(DVBCaptures, NetworkPIDNotAnnouncedByThePAT) {
   EXPECT_TRUE(HasLine(tree, "CRC_32", "0xAFC41E96 (32 bit)"));
 }
 
-TEST(DVBCaptures, SectionCutByTheEndOfTheFileKeepsThePreviousOne) {
+// The last EIT section of the capture runs past the end of the file: its
+// packet shows its pointer_field and no EIT fields, not those of the EIT
+// decoded before it.
+TEST(DVBCaptures, SectionCutByTheEndOfTheFileShowsNoSection) {
   TESSARO_REQUIRE_SHARED_STREAMS();
   TCapture capture("eit-schedule.ts");
-  const std::string before = capture.TreeAt(0xBC);
+  ASSERT_EQ(TableGroup(capture.TreeAt(0xBC)), "EIT");
   const std::string cut = capture.TreeAt(0x345EC);
   EXPECT_TRUE(HasLine(cut, "pointer_field", "0 (8 bits)"));
-  EXPECT_EQ(cut.substr(cut.find("    EIT\n")), before.substr(before.find("    EIT\n")));
+  EXPECT_EQ(TableGroup(cut), "");
+  EXPECT_EQ(cut.find("service_id"), std::string::npos);
 }
 
 }  // namespace

@@ -189,11 +189,11 @@ TEST_P(CapturePSITest, SectionsAgreeWithTshark) {
     // Selecting the packet: its page is loaded first, as the list shows it
     // (near the end of a file, where too few bytes remain for a page load,
     // as the list shows the last packets).
-    browser.FTopOffset = offset;
+    browser.SetTopOffset(offset);
     if (!browser.RefreshPosition(offset)) ASSERT_GT(browser.LoadRowsFrom(offset), 0) << OffsetText(offset);
     browser.RefreshTSPacket(offset);
     ASSERT_FALSE(browser.Tree().children.empty()) << OffsetText(offset);
-    const TTSHeader& header = browser.FPacketParser.Header;
+    const TTSHeader& header = browser.SelectedHeader();
     std::vector<std::string> ours{OffsetText(offset), Hex(static_cast<uint32_t>(header.PID), 4)};
     const std::string shown = TreeTable(browser);
     if (shown != columns[kTable]) {
@@ -203,7 +203,7 @@ TEST_P(CapturePSITest, SectionsAgreeWithTshark) {
       continue;
     }
     const std::vector<std::string> fields =
-        shown == "PAT" ? PATColumns(browser.FPATParser) : PMTColumns(browser.FPMTParser.Table);
+        shown == "PAT" ? PATColumns(browser.Decoders().PAT) : PMTColumns(browser.Decoders().PMT.Table);
     ours.insert(ours.end(), fields.begin(), fields.end());
     const std::vector<std::string> wanted = DecodableExpectation(columns);
     for (int c = 0; c < kColumnCount; ++c) {
@@ -231,7 +231,7 @@ TEST_P(CapturePSITest, EveryDecodedSectionStartIsExpected) {
   size_t seen = 0;
   // Page after page, as the list shows them; each row is checked with the
   // PAT that was current when its page was loaded.
-  for (int64_t position = browser.FStartOffset; position < browser.FileSize();) {
+  for (int64_t position = browser.StartOffset(); position < browser.FileSize();) {
     if (!browser.RefreshPosition(position) && browser.LoadRowsFrom(position) == 0) break;
     if (browser.RowCount() == 0) break;
     for (int row = 0; row < browser.RowCount(); ++row) {
@@ -243,7 +243,7 @@ TEST_P(CapturePSITest, EveryDecodedSectionStartIsExpected) {
         ADD_FAILURE() << GetParam() << " " << OffsetText(r.Offset) << ": a section start on PID "
                       << Hex(static_cast<uint32_t>(r.Header.PID), 4) << " that tshark does not read as a PAT or PMT";
     }
-    position = browser.Row(browser.RowCount() - 1).Offset + browser.FPacketSize;
+    position = browser.Row(browser.RowCount() - 1).Offset + browser.PacketSize();
   }
   EXPECT_EQ(unexpected, 0);
   if (!expected.empty()) EXPECT_GT(seen, 0u);

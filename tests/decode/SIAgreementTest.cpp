@@ -358,11 +358,11 @@ TFields TOTFields(const Ttime_offset_section_class& t) {
 
 // The fields of the decoder that shows table in the tree.
 TFields DecoderFields(const TStreamBrowser& browser, const std::string& table) {
-  if (table == "NIT") return NITFields(browser.FNITParser.Section);
-  if (table == "SDT") return SDTFields(browser.FSDTParser.Section);
-  if (table == "EIT") return EITFields(browser.FEITParser.Section);
-  if (table == "TDT") return TDTFields(browser.FTDTParser);
-  if (table == "TOT") return TOTFields(browser.FTOTParser.Section);
+  if (table == "NIT") return NITFields(browser.Decoders().NIT.Section);
+  if (table == "SDT") return SDTFields(browser.Decoders().SDT.Section);
+  if (table == "EIT") return EITFields(browser.Decoders().EIT.Section);
+  if (table == "TDT") return TDTFields(browser.Decoders().TDT);
+  if (table == "TOT") return TOTFields(browser.Decoders().TOT.Section);
   return {};
 }
 
@@ -405,7 +405,7 @@ bool HasChild(const TTreeNode& node, const std::string& text) {
 // the end of a file, where too few bytes remain for a page load, as the list
 // shows the last packets), then its decode tree.
 void SelectPacket(TStreamBrowser& browser, int64_t offset) {
-  browser.FTopOffset = offset;
+  browser.SetTopOffset(offset);
   if (!browser.RefreshPosition(offset)) browser.LoadRowsFrom(offset);
   browser.RefreshTSPacket(offset);
 }
@@ -500,8 +500,8 @@ TEST_P(CaptureSITest, EveryDecodedSectionStartIsExpected) {
   std::vector<int64_t> starts;
   // Page after page, as the list shows them: the rows on the SI PIDs whose
   // recorded table_id is one of the five tables.
-  for (int64_t position = browser.FStartOffset; position < browser.FileSize();) {
-    browser.FTopOffset = position;
+  for (int64_t position = browser.StartOffset(); position < browser.FileSize();) {
+    browser.SetTopOffset(position);
     if (!browser.RefreshPosition(position) && browser.LoadRowsFrom(position) == 0) break;
     if (browser.RowCount() == 0) break;
     for (int row = 0; row < browser.RowCount(); ++row) {
@@ -511,7 +511,7 @@ TEST_P(CaptureSITest, EveryDecodedSectionStartIsExpected) {
                            (kind >= 0x4E && kind <= 0x6F) || kind == 0x70 || kind == 0x73;
       if (r.Header.payload_unit_start_indicator == 1 && siTable) starts.push_back(r.Offset);
     }
-    position = browser.Row(browser.RowCount() - 1).Offset + browser.FPacketSize;
+    position = browser.Row(browser.RowCount() - 1).Offset + browser.PacketSize();
   }
   for (int64_t offset : starts) {
     if (expected.count(offset) != 0) continue;
@@ -545,8 +545,9 @@ TEST(CaptureSIExpectations, EveryCaptureHasOne) {
     TStreamBrowser browser;
     ASSERT_TRUE(browser.LoadFile(test::SharedStreamPath(name + ".ts"))) << name;
     bool hasSections = false;
-    for (TSearchKind kind : {TSearchKind::NIT, TSearchKind::SDT, TSearchKind::EIT, TSearchKind::TDT, TSearchKind::TOT})
-      hasSections = hasSections || browser.FindNext(kind, browser.FStartOffset - browser.FPacketSize).found;
+    for (const char* kind : {"nit", "sdt", "eit", "tdt", "tot"})
+      hasSections =
+          hasSections || browser.FindNext(*FindNextCommand(kind), browser.StartOffset() - browser.PacketSize()).found;
     if (hasSections) {
       EXPECT_FALSE(ReadLines(ExpectationPath(name)).empty())
           << "expected/" << name << kSuffix << " is empty but the capture holds SI sections";

@@ -1,0 +1,186 @@
+// TPacketScanner: walks a stream file forward in large block reads and hands
+// each packet it finds, with its file offset, to a visitor. How it finds
+// packet starts among the bytes (its re-synchronisation rule) is a parameter,
+// so that every scan of the program keeps its own exact rule while sharing
+// the reading, the progress report and the cancel check. Results never depend
+// on the block size.
+#pragma once
+
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <limits>
+#include <vector>
+
+#include "core/FileStream.h"
+#include "core/PacketParser.h"
+
+namespace tessaro {
+
+enum class TSyncRule : uint8_t {
+  // A slot that starts with 0x47 and has `need` bytes is a packet and the walk
+  // steps one slot; any other byte is passed over one at a time.
+  ByteResync,
+  // Windows of windowSlots slots. At each window's start the walk moves byte
+  // by byte to a 0x47 with another 0x47 one slot later (or with at most one
+  // slot left), then takes every slot of the window as a packet without
+  // looking again; the next window starts one slot before the end of this one.
+  WindowSync,
+  // Once, at the start: the first 0x47 with another 0x47 one slot later; from
+  // there slot by slot while a slot starts with 0x47 and more than 188 bytes
+  // are left.
+  SyncOnceStopAtLoss,
+  // Every slot from the start, sync byte or not, while 188 bytes are left.
+  Stride,
+};
+
+struct TScanRule {
+  TSyncRule rule = TSyncRule::ByteResync;
+  int32_t need = kTSPacketSize;  // ByteResync: bytes a packet needs from its sync byte
+  int32_t windowSlots = 1024;    // WindowSync
+};
+
+enum class TScanEnd : uint8_t {
+  Finished,   // the bytes ran out
+  Stopped,    // the visitor asked to stop
+  Cancelled,  // the cancel flag was set
+};
+
+class TPacketScanner {
+ public:
+  static constexpr int64_t kDefaultBlock = 2 * 1024 * 1024;
+  static constexpr int64_t kToEndOfFile = std::numeric_limits<int64_t>::max();
+
+  // Visitor: bool(const uint8_t* packet, int64_t offset); false stops the walk.
+  // The packet's bytes stay valid during the call only.
+  using TProgress = std::function<void(int64_t done, int64_t total)>;
+
+  explicit TPacketScanner(int64_t blockSize = kDefaultBlock) : blockSize_(std::max<int64_t>(blockSize, 1)) {}
+
+  // firstBlock: the first read's size; later reads double it up to the block
+  // size (walks that usually end after a few packets read little).
+  void SetBlockSize(int64_t blockSize, int64_t firstBlock = 0) {
+    blockSize_ = std::max<int64_t>(blockSize, 1);
+    firstBlock_ = firstBlock;
+  }
+  // Called after each read with the bytes done out of the bytes to do.
+  void SetProgress(TProgress progress) { progress_ = std::move(progress); }
+  // Checked before each read; a set flag ends the walk.
+  void SetCancel(const std::atomic<bool>* cancel) { cancel_ = cancel; }
+
+  // Walks the packets of [start, end) (end clipped to the file; kToEndOfFile:
+  // until a read comes back short) with slots of packetSize bytes.
+  template <class Visitor>
+  TScanEnd Scan(const TFileStream& stream, int32_t packetSize, int64_t start, int64_t end, const TScanRule& rule,
+                Visitor&& visit);
+
+ private:
+  // Makes [offset, offset + count) resident, as far as the range and the file
+  // hold it; returns the bytes available from offset (0 when none, or when
+  // cancelled) and points data at them.
+  int64_t Ensure(int64_t offset, int64_t count, const uint8_t*& data);
+  bool Cancelled() const { return cancel_ != nullptr && cancel_->load(std::memory_order_relaxed); }
+
+  template <class Visitor>
+  TScanEnd WindowSync(int64_t start, const TScanRule& rule, Visitor& visit);
+
+  int64_t blockSize_;
+  int64_t firstBlock_ = 0;
+  TProgress progress_;
+  const std::atomic<bool>* cancel_ = nullptr;
+
+  // The scan in progress.
+  const TFileStream* stream_ = nullptr;
+  int32_t ps_ = kTSPacketSize;
+  int64_t start_ = 0;
+  int64_t end_ = 0;
+  int64_t nextRead_ = 0;  // size of the next read
+  bool cancelled_ = false;
+  bool fileEnded_ = false;
+
+  std::vector<uint8_t> buffer_;
+  int64_t bufferOffset_ = 0;  // file offset of buffer_[0]
+  int64_t bufferLength_ = 0;  // bytes held
+};
+
+template <class Visitor>
+TScanEnd TPacketScanner::Scan(const TFileStream& stream, int32_t packetSize, int64_t start, int64_t end,
+                              const TScanRule& rule, Visitor&& visit) {
+  stream_ = &stream;
+  ps_ = std::max(packetSize, 1);
+  start_ = std::max<int64_t>(start, 0);
+  const int64_t size = stream.Size();
+  end_ = end == kToEndOfFile ? kToEndOfFile : std::min(end, std::max<int64_t>(size, 0));
+  nextRead_ = firstBlock_ > 0 ? std::min(firstBlock_, blockSize_) : blockSize_;
+  cancelled_ = false;
+  fileEnded_ = false;
+  bufferOffset_ = 0;
+  bufferLength_ = 0;
+  auto finish = [this](bool stopped) {
+    if (cancelled_) return TScanEnd::Cancelled;
+    return stopped ? TScanEnd::Stopped : TScanEnd::Finished;
+  };
+  const uint8_t* b = nullptr;
+  switch (rule.rule) {
+    case TSyncRule::WindowSync:
+      return WindowSync(start_, rule, visit);
+    case TSyncRule::ByteResync: {
+      const int64_t need = std::max(rule.need, 1);
+      for (int64_t pos = start_;;) {
+        if (Ensure(pos, need, b) < need) return finish(false);
+        if (b[0] == 0x47) {
+          if (!visit(b, pos)) return finish(true);
+          pos += ps_;
+        } else {
+          ++pos;
+        }
+      }
+    }
+    case TSyncRule::SyncOnceStopAtLoss: {
+      int64_t pos = start_;
+      // The pair: a 0x47 and another one slot later, within the range.
+      for (;; ++pos) {
+        if (Ensure(pos, int64_t{ps_} + 1, b) < int64_t{ps_} + 1) break;
+        if (b[0] == 0x47 && b[ps_] == 0x47) break;
+      }
+      for (;; pos += ps_) {
+        if (Ensure(pos, kTSPacketSize + 1, b) < kTSPacketSize + 1 || b[0] != 0x47) return finish(false);
+        if (!visit(b, pos)) return finish(true);
+      }
+    }
+    case TSyncRule::Stride:
+      for (int64_t pos = start_;; pos += ps_) {
+        if (Ensure(pos, kTSPacketSize, b) < kTSPacketSize) return finish(false);
+        if (!visit(b, pos)) return finish(true);
+      }
+  }
+  return TScanEnd::Finished;
+}
+
+template <class Visitor>
+TScanEnd TPacketScanner::WindowSync(int64_t start, const TScanRule& rule, Visitor& visit) {
+  const int64_t ps = ps_;
+  const int64_t window = ps * std::max(rule.windowSlots, 2);
+  int64_t lastVisited = -1;  // the last slot of a window is the first of the next
+  const uint8_t* b = nullptr;
+  for (int64_t chunk = start;;) {
+    const int64_t read = Ensure(chunk, window, b);
+    if (cancelled_) return TScanEnd::Cancelled;
+    int64_t n = read;
+    if (n <= ps) return TScanEnd::Finished;
+    int64_t i = 0;
+    while (n >= ps && !(b[i] == 0x47 && (n <= ps || b[i + ps] == 0x47))) {
+      ++i;
+      --n;
+    }
+    for (; n >= ps; i += ps, n -= ps) {
+      if (chunk + i <= lastVisited) continue;
+      lastVisited = chunk + i;
+      if (!visit(b + i, chunk + i)) return TScanEnd::Stopped;
+    }
+    chunk += read - ps;
+  }
+}
+
+}  // namespace tessaro
