@@ -1,6 +1,7 @@
 // The tessaro-cli contract: outputs, messages and exit codes.
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <sstream>
 
 #include "support/TestSupport.h"
@@ -126,6 +127,27 @@ TEST(CommandLine, PidsListsBothSeenListsInTextOrder) {
   ASSERT_NE(programs, lines.end());
   EXPECT_TRUE(std::is_sorted(lines.begin() + 1, programs));
   EXPECT_EQ(programs + 3, lines.end());  // two programs
+}
+
+// --positions adds each node's spans after a TAB and changes nothing else.
+TEST(CommandLine, TreePositionsFollowEachNodeAfterATab) {
+  const std::string tree = "tree " + Quote(TestDataPath("one-program.ts")) + " --offset 0x234";
+  const auto plain = RunCli(tree);
+  const auto placed = RunCli(tree + " --positions");
+  ASSERT_EQ(placed.exitCode, 0);
+  const std::vector<std::string> plainLines = Lines(plain.out);
+  const std::vector<std::string> placedLines = Lines(placed.out);
+  ASSERT_EQ(plainLines.size(), placedLines.size());
+  const std::regex spans(R"(0x[0-9A-F]{16}\.[0-7]\+[0-9]+(,0x[0-9A-F]{16}\.[0-7]\+[0-9]+)*)");
+  for (size_t i = 0; i < placedLines.size(); ++i) {
+    const size_t tab = placedLines[i].find('\t');
+    EXPECT_EQ(placedLines[i].substr(0, tab), plainLines[i]);
+    if (tab != std::string::npos) EXPECT_TRUE(std::regex_match(placedLines[i].substr(tab + 1), spans)) << placedLines[i];
+  }
+  // The PID of the packet at 0x234: the low 5 bits of byte 0x235 and all of byte 0x236.
+  EXPECT_NE(placed.out.find(" : 0x0100 (13 bits)\t0x0000000000000235.3+13\n"), std::string::npos) << placed.out;
+  EXPECT_NE(placed.out.find("sync_byte                            : 0x47 (8 bits)\t0x0000000000000234.0+8\n"),
+            std::string::npos);
 }
 
 }  // namespace

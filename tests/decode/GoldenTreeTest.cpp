@@ -438,6 +438,33 @@ TEST(GoldenTree, PMTWithoutContinuationShowsNoSection) {
   EXPECT_EQ(Table(s.browser, "PMT"), nullptr);
 }
 
+// A PMT that starts in the last packet of the file and needs more: nothing
+// follows to gather, so its packet shows no PMT fields.
+TEST(GoldenTree, SectionCutByTheEndOfTheFileShowsNoSection) {
+  Bytes cut{0x02, 0xB1, 0x90, 0x00, 0x02, 0xC3, 0x00, 0x00, 0xE1, 0x11, 0xF0, 0x00};
+  cut.resize(183, 0x1B);
+  const Bytes complete = PMTSection(1, 0x0101, {}, {{0x02, 0x0101, {}}});
+  Opened s(test::Slots({PATPacket(PATSection(1, {{1, 0x0100}})), SectionPacket(0x0100, complete, 0), NullPacket(),
+                        NullPacket(), SectionPacket(0x0100, cut, 1)}));
+  ASSERT_TRUE(s.Loaded());
+  ASSERT_NE(s.Select(At(1)).find("    PMT\n"), std::string::npos);
+  const std::string tree = s.Select(At(4));
+  EXPECT_NE(tree.find("    pointer_field                        : 0 (8 bits)\n"), std::string::npos) << tree;
+  EXPECT_EQ(Table(s.browser, "PMT"), nullptr);
+}
+
+// The decoder finds a packet's table itself: the tree of the SDT at the start
+// of the file is the same whichever page is on screen.
+TEST(GoldenTree, TableOfAPacketComesFromTheStreamNotFromThePage) {
+  TStreamBrowser browser;
+  ASSERT_TRUE(browser.LoadFile(test::TestDataPath("one-program.ts")));
+  const std::string own = SelectPacket(browser, 0);
+  ASSERT_NE(Table(browser, "SDT"), nullptr);
+  ASSERT_TRUE(browser.RefreshPosition(browser.FileSize() - 100 * 188));
+  browser.RefreshTSPacket(0);
+  EXPECT_EQ(TreeText(browser), own);
+}
+
 // A PAT with section_syntax_indicator 0 shows its table_id and
 // section_syntax_indicator only. The PAT before stays the current one.
 TEST(GoldenTree, PATWithoutSectionSyntaxShowsItsTwoFields) {

@@ -1,0 +1,70 @@
+// Decoded texts reach a terminal without control bytes, and a pipe byte for byte.
+#include <gtest/gtest.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "cli/TerminalText.h"
+#include "support/TestSupport.h"
+
+namespace tessaro {
+namespace {
+
+using test::Bytes;
+using test::MakePacket;
+
+TEST(TerminalText, ControlBytesBecomeDotsAndLatin1BecomesUTF8) {
+  EXPECT_EQ(TerminalText("A\x1B[2JZ\t\n"), "A.[2JZ\t\n");
+  EXPECT_EQ(TerminalText(std::string("\x14\x1F\x7F\x80\x9F", 5)), ".....");
+  EXPECT_EQ(TerminalText("caf\xE9 \xA0\xFF"), "caf\xC3\xA9 \xC2\xA0\xC3\xBF");
+  EXPECT_EQ(TerminalText(" ~0x47"), " ~0x47");
+}
+
+// What the command line writes to standard output when it is a terminal.
+std::string RunOnTerminal(const std::string& arguments) {
+  int master = -1;
+  const pid_t child = forkpty(&master, nullptr, nullptr, nullptr);
+  if (child < 0) return "forkpty failed";
+  if (child == 0) {
+    const std::string command = std::string(TESSARO_CLI_PATH) + " " + arguments + " 2>/dev/null";
+    execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  std::string out;
+  char chunk[4096];
+  for (ssize_t n; (n = read(master, chunk, sizeof chunk)) > 0;) out.append(chunk, static_cast<size_t>(n));
+  close(master);
+  int status = 0;
+  waitpid(child, &status, 0);
+  return out;
+}
+
+// An SDT whose service is named "A", ESC, "Z".
+TEST(TerminalOutput, ServiceNameWithEscapeIsADotOnATerminalAndTheByteInAPipe) {
+  const Bytes pat = test::WithSectionLengthAndCrc({0x00, 0xB0, 0x00, 0x00, 0x01, 0xC1, 0x00, 0x00});
+  const Bytes serviceDescriptor{0x48, 0x06, 0x01, 0x00, 0x03, 'A', 0x1B, 'Z'};
+  Bytes sdt{0x42, 0xF0, 0x00, 0x00, 0x01, 0xC1, 0x00, 0x00, 0x00, 0x01, 0xFF,
+            0x00, 0x07, 0xFC, 0x80, static_cast<uint8_t>(serviceDescriptor.size())};
+  sdt.insert(sdt.end(), serviceDescriptor.begin(), serviceDescriptor.end());
+  const Bytes null = MakePacket({.pid = 0x1FFF});
+  test::TempFile file(test::Slots({MakePacket({.pid = 0x0000, .pusi = true, .payload = test::SectionPayload(pat)}),
+                                   MakePacket({.pid = 0x0011, .pusi = true,
+                                               .payload = test::SectionPayload(test::WithSectionLengthAndCrc(sdt))}),
+                                   null, null}));
+  const std::string arguments = "tree '" + file.Path() + "' --offset 188";
+
+  const test::CliResult piped = test::RunCli(arguments);
+  ASSERT_EQ(piped.exitCode, 0) << piped.err;
+  ASSERT_NE(piped.out.find("service_name"), std::string::npos) << piped.out;
+  EXPECT_NE(piped.out.find("A\x1BZ"), std::string::npos);
+
+  const std::string shown = RunOnTerminal(arguments);
+  ASSERT_NE(shown.find("service_name"), std::string::npos) << shown;
+  EXPECT_EQ(shown.find('\x1B'), std::string::npos);
+  EXPECT_NE(shown.find("A.Z"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tessaro

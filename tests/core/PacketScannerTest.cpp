@@ -1,0 +1,151 @@
+// The packet scanner: every rule visits exactly the packets its walk over the
+// whole file in memory finds, whatever the block size; progress and cancel.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <vector>
+
+#include "core/PacketScanner.h"
+#include "support/TestSupport.h"
+
+namespace tessaro {
+namespace {
+
+using test::Bytes;
+
+// The walks as the window's scans make them over bytes already in memory.
+std::vector<int64_t> ByteResyncWalk(const Bytes& b, int64_t start, int64_t end, int ps, int need) {
+  std::vector<int64_t> visited;
+  for (int64_t i = start; i + need <= end;) {
+    if (b[static_cast<size_t>(i)] == 0x47) {
+      visited.push_back(i);
+      i += ps;
+    } else {
+      ++i;
+    }
+  }
+  return visited;
+}
+
+// The search: chunks of 1024 slots read one after another, each
+// synchronised once, the next one starting a slot before the end of the last.
+std::vector<int64_t> WindowWalk(const Bytes& b, int64_t start, int ps) {
+  std::vector<int64_t> visited;
+  const auto size = static_cast<int64_t>(b.size());
+  for (int64_t chunk = start;;) {
+    const int64_t read = std::min<int64_t>(int64_t{ps} * 1024, size - chunk);
+    int64_t n = read;
+    if (n <= ps) return visited;
+    const uint8_t* p = b.data() + chunk;
+    int64_t i = 0;
+    while (n >= ps && !(p[i] == 0x47 && (n <= ps || p[i + ps] == 0x47))) {
+      ++i;
+      --n;
+    }
+    for (; n >= ps; i += ps, n -= ps)
+      if (visited.empty() || chunk + i > visited.back()) visited.push_back(chunk + i);
+    chunk += read - ps;
+  }
+}
+
+// The nearest-PAT forward phase: one synchronisation, then slots while they hold sync bytes.
+std::vector<int64_t> StopAtLossWalk(const Bytes& b, int64_t start, int64_t end, int ps) {
+  std::vector<int64_t> visited;
+  const int64_t n = end - start;
+  const uint8_t* p = b.data() + start;
+  int64_t q = 0;
+  while (q + ps < n && !(p[q] == 0x47 && p[q + ps] == 0x47)) ++q;
+  for (; q + 188 < n && p[q] == 0x47; q += ps) visited.push_back(start + q);
+  return visited;
+}
+
+std::vector<int64_t> Scan(TPacketScanner& scanner, const TFileStream& stream, int ps, int64_t start, int64_t end,
+                          const TScanRule& rule) {
+  std::vector<int64_t> visited;
+  scanner.Scan(stream, ps, start, end, rule, [&](const uint8_t*, int64_t at) {
+    visited.push_back(at);
+    return true;
+  });
+  return visited;
+}
+
+struct TStreamFile {
+  explicit TStreamFile(const std::string& name)
+      : bytes(test::ReadFileBytes(test::TestDataPath(name))), stream(TFileStream::Open(test::TestDataPath(name), TFileStream::Mode::Read)) {}
+  Bytes bytes;
+  std::unique_ptr<TFileStream> stream;
+};
+
+// Garbage before and between packets, a cut last packet, and slots of 192
+// and 204 bytes; reads of one packet up to 8 MiB, and sizes that cut
+// packets anywhere.
+TEST(PacketScanner, EveryRuleFindsTheWalksPacketsAtEveryBlockSize) {
+  const std::vector<int64_t> blocks{188, 189, 1000, 4096, 65536, 1 << 20, 8 << 20};
+  for (const auto& [name, ps] : std::vector<std::pair<std::string, int>>{
+           {"garbage.ts", 188}, {"slots-192.ts", 192}, {"slots-204.ts", 204}, {"two-programs.ts", 188}}) {
+    TStreamFile file(name);
+    ASSERT_TRUE(file.stream) << name;
+    const auto size = static_cast<int64_t>(file.bytes.size());
+    const int64_t seenEnd = std::min<int64_t>(int64_t{ps} * 10000, 2097152);
+    const std::vector<int64_t> byteResync = ByteResyncWalk(file.bytes, 0, std::min(size, seenEnd), ps, ps);
+    const std::vector<int64_t> window = WindowWalk(file.bytes, 0, ps);
+    const std::vector<int64_t> window77 = WindowWalk(file.bytes, 77, ps);
+    const int64_t pageEnd = std::min<int64_t>(size, 47000 + 37600);
+    const std::vector<int64_t> stopAtLoss = StopAtLossWalk(file.bytes, 47000, pageEnd, ps);
+    ASSERT_GT(byteResync.size(), 400u) << name;
+    ASSERT_GT(window.size(), 400u) << name;
+    for (const int64_t block : blocks) {
+      TPacketScanner scanner(block);
+      const std::string what = name + ", block " + std::to_string(block);
+      EXPECT_EQ(Scan(scanner, *file.stream, ps, 0, seenEnd, {TSyncRule::ByteResync, ps}), byteResync) << what;
+      EXPECT_EQ(Scan(scanner, *file.stream, ps, 0, TPacketScanner::kToEndOfFile, {TSyncRule::WindowSync}), window)
+          << what;
+      EXPECT_EQ(Scan(scanner, *file.stream, ps, 77, TPacketScanner::kToEndOfFile, {TSyncRule::WindowSync}), window77)
+          << what;
+      EXPECT_EQ(Scan(scanner, *file.stream, ps, 47000, pageEnd, {TSyncRule::SyncOnceStopAtLoss}), stopAtLoss) << what;
+      const std::vector<int64_t> strides = Scan(scanner, *file.stream, ps, 5, size, {TSyncRule::Stride});
+      ASSERT_FALSE(strides.empty()) << what;
+      EXPECT_EQ(strides.front(), 5);
+      EXPECT_EQ(strides.back(), 5 + (size - 5 - 188) / ps * ps) << what;
+    }
+  }
+}
+
+TEST(PacketScanner, ProgressReachesTheTotalAndCancelStopsWithinABlock) {
+  TStreamFile file("two-programs.ts");
+  const auto size = static_cast<int64_t>(file.bytes.size());
+  constexpr int64_t kBlock = 16 * 1024;
+  TPacketScanner scanner(kBlock);
+  std::vector<std::pair<int64_t, int64_t>> reports;
+  scanner.SetProgress([&](int64_t done, int64_t total) { reports.emplace_back(done, total); });
+  EXPECT_EQ(scanner.Scan(*file.stream, 188, 0, TPacketScanner::kToEndOfFile, {TSyncRule::ByteResync},
+                         [](const uint8_t*, int64_t) { return true; }),
+            TScanEnd::Finished);
+  ASSERT_GT(reports.size(), 5u);
+  EXPECT_EQ(reports.back(), std::make_pair(size, size));
+  for (size_t i = 1; i < reports.size(); ++i) EXPECT_LE(reports[i - 1].first, reports[i].first);
+
+  // Cancelled from the visitor in the middle of the file: no packet of a
+  // later block is visited.
+  std::atomic<bool> cancel{false};
+  scanner.SetCancel(&cancel);
+  int64_t last = -1;
+  const TScanEnd end = scanner.Scan(*file.stream, 188, 0, TPacketScanner::kToEndOfFile, {TSyncRule::WindowSync},
+                                    [&](const uint8_t*, int64_t at) {
+                                      last = at;
+                                      if (at >= size / 2) cancel = true;
+                                      return true;
+                                    });
+  EXPECT_EQ(end, TScanEnd::Cancelled);
+  EXPECT_GE(last, size / 2);
+  EXPECT_LT(last, size / 2 + 1024 * 188 + kBlock);
+  EXPECT_LT(last, size - 188);
+
+  // A stop asked by the visitor is not a cancel.
+  cancel = false;
+  EXPECT_EQ(scanner.Scan(*file.stream, 188, 0, size, {TSyncRule::Stride}, [](const uint8_t*, int64_t) { return false; }),
+            TScanEnd::Stopped);
+}
+
+}  // namespace
+}  // namespace tessaro
