@@ -141,6 +141,55 @@ int TStreamBrowser::FillRows(int64_t offset, int64_t byteCount, int32_t packetBy
   return FRowCount;
 }
 
+bool TStreamBrowser::KeyPaging(TPagingKey key, int selectedRow) {
+  if (!FFileStream) return false;
+  const int64_t ps = FPacketSize;
+  const int64_t pageStep = std::max(FVisibleRows, 1);
+  // The page at the navigation scroll bar's position, not synchronised.
+  auto pageJump = [&](int64_t position) {
+    FScrollPosition = std::clamp<int64_t>(position, 0, ScrollMaximum());
+    FTopOffset = FScrollPosition * ps;
+    RefreshPosition(FTopOffset);
+    return true;
+  };
+  switch (key) {
+    case TPagingKey::Up:
+      if (selectedRow != 0) return false;
+      FTopOffset = std::max<int64_t>(FTopOffset - ps, 0);
+      RefreshPosition(FTopOffset);
+      FScrollPosition = FTopOffset / ps;
+      return true;
+    case TPagingKey::Down:
+      if (selectedRow != FRowCount - 1 || FRowCount != FVisibleRows) return false;
+      FTopOffset = std::min(FTopOffset + ps, FileSize() - ps);
+      RefreshPosition(FTopOffset);
+      FScrollPosition = FTopOffset / ps;
+      return true;
+    case TPagingKey::PageUp:
+      return pageJump(FScrollPosition - pageStep);
+    case TPagingKey::PageDown:
+      return pageJump(FScrollPosition + pageStep);
+    case TPagingKey::Home:
+      return pageJump(0);
+    case TPagingKey::End:
+      // The last slots, with the last row near the bottom of the list.
+      FScrollPosition = ScrollMaximum();
+      FTopOffset = std::max<int64_t>(FScrollPosition * ps - (FVisibleRows - 2) * ps, 0);
+      RefreshPosition(FTopOffset);
+      return true;
+  }
+  return false;
+}
+
+void TStreamBrowser::ScrollPaging(int64_t position) {
+  if (!FFileStream) return;
+  FScrollPosition = std::clamp<int64_t>(position, 0, ScrollMaximum());
+  const int64_t ps = FPacketSize;
+  // The bar's last position shows the last three slots.
+  FTopOffset = std::max<int64_t>(std::min(FScrollPosition * ps + FStartOffset, FileSize() - 3 * ps), 0);
+  RefreshPosition(FTopOffset);
+}
+
 bool TStreamBrowser::ParseTSPacket(int row, const uint8_t* packet, int64_t available, int64_t offset) {
   return Guarded("TForm1.ParseTSPacket", false, [&] {
     if (available < kTSPacketSize || row < 0 || row >= kMaxRows) return false;

@@ -5,6 +5,7 @@
 // tests drive it through the same methods.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -40,6 +41,9 @@ struct TFindNextCommand {
 const std::vector<TFindNextCommand>& FindNextCommands();
 // The command of a KIND word, or null.
 const TFindNextCommand* FindNextCommand(std::string_view word);
+
+// The keys that page the packet list.
+enum class TPagingKey : uint8_t { Up, Down, PageUp, PageDown, Home, End };
 
 // Outcome of a Search menu command: the hit, or why there is none.
 struct TSearchOutcome {
@@ -98,6 +102,16 @@ class TStreamBrowser {
   std::string RowText(int row, TColumn column) const;
   // Number of positions of the navigation scroll bar (file size div slot size).
   int64_t SlotCount() const;
+
+  // Keyboard paging with the row selectedRow selected (the list moves its own
+  // selection as usual): Up on the first row and Down on the last one step a
+  // slot, the other keys jump by the scroll bar's page step or to an end.
+  // True when a page was loaded.
+  bool KeyPaging(TPagingKey key, int selectedRow);
+  // The navigation scroll bar was moved to position: the page there.
+  void ScrollPaging(int64_t position);
+  // The last position of the navigation scroll bar.
+  int64_t ScrollMaximum() const { return std::max<int64_t>(SlotCount() - 1, 0); }
 
   // ---- Forward scans; true with the hit offset in found.
   bool SearchPIDFromPos(uint16_t pid, int64_t start, int64_t& found);

@@ -74,21 +74,10 @@ TEST(Browser, RefusedFilesEndWithNothingOpen) {
 
 TEST(Browser, ReadOnlyFileOpensReadOnly) {
   test::TempFile file(test::Slots(Repeat(Null(), 10)));
-  ASSERT_EQ(::chmod(file.Path().c_str(), 0444), 0);
-  // Root may write any file: an immutable one it may not.
-  const std::string path = "'" + file.Path() + "'";
-  const bool immutable = ::access(file.Path().c_str(), W_OK) == 0 &&
-                         std::system(("chattr +i " + path + " 2>/dev/null").c_str()) == 0;
-  struct Undo {
-    bool on;
-    std::string path;
-    ~Undo() {
-      if (on) static_cast<void>(std::system(("chattr -i " + path).c_str()));
-    }
-  } undo{immutable, path};
+  test::ReadOnlyFile readOnly(file.Path());
+  if (!readOnly.Ok()) GTEST_SKIP() << "this user may write any file here";
   TStreamBrowser browser;
   ASSERT_TRUE(browser.LoadFile(file.Path()));
-  if (!immutable && ::access(file.Path().c_str(), W_OK) == 0) GTEST_SKIP() << "this user may write any file here";
   EXPECT_TRUE(browser.IsReadOnly());
   EXPECT_EQ(browser.RowCount(), 10);
 }

@@ -142,7 +142,9 @@ TEST(CommandLine, TreePositionsFollowEachNodeAfterATab) {
   for (size_t i = 0; i < placedLines.size(); ++i) {
     const size_t tab = placedLines[i].find('\t');
     EXPECT_EQ(placedLines[i].substr(0, tab), plainLines[i]);
-    if (tab != std::string::npos) EXPECT_TRUE(std::regex_match(placedLines[i].substr(tab + 1), spans)) << placedLines[i];
+    if (tab != std::string::npos) {
+      EXPECT_TRUE(std::regex_match(placedLines[i].substr(tab + 1), spans)) << placedLines[i];
+    }
   }
   // The PID of the packet at 0x234: the low 5 bits of byte 0x235 and all of byte 0x236.
   EXPECT_NE(placed.out.find(" : 0x0100 (13 bits)\t0x0000000000000235.3+13\n"), std::string::npos) << placed.out;

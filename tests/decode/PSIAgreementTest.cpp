@@ -190,7 +190,9 @@ TEST_P(CapturePSITest, SectionsAgreeWithTshark) {
     // (near the end of a file, where too few bytes remain for a page load,
     // as the list shows the last packets).
     browser.SetTopOffset(offset);
-    if (!browser.RefreshPosition(offset)) ASSERT_GT(browser.LoadRowsFrom(offset), 0) << OffsetText(offset);
+    if (!browser.RefreshPosition(offset)) {
+      ASSERT_GT(browser.LoadRowsFrom(offset), 0) << OffsetText(offset);
+    }
     browser.RefreshTSPacket(offset);
     ASSERT_FALSE(browser.Tree().children.empty()) << OffsetText(offset);
     const TTSHeader& header = browser.SelectedHeader();
@@ -246,7 +248,9 @@ TEST_P(CapturePSITest, EveryDecodedSectionStartIsExpected) {
     position = browser.Row(browser.RowCount() - 1).Offset + browser.PacketSize();
   }
   EXPECT_EQ(unexpected, 0);
-  if (!expected.empty()) EXPECT_GT(seen, 0u);
+  if (!expected.empty()) {
+    EXPECT_GT(seen, 0u);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Captures, CapturePSITest, ::testing::ValuesIn(CaptureNames()),

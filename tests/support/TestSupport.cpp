@@ -1,5 +1,7 @@
 #include "support/TestSupport.h"
 
+#include <sys/stat.h>
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -99,6 +101,20 @@ TempFile::~TempFile() {
   std::error_code ec;
   std::filesystem::remove(path_, ec);
 }
+
+ReadOnlyFile::ReadOnlyFile(const std::string& path) : path_(path) {
+  ::chmod(path.c_str(), 0444);
+  // Root may write any file: an immutable one it may not.
+  if (::access(path.c_str(), W_OK) == 0)
+    immutable_ = std::system(("chattr +i '" + path + "' 2>/dev/null").c_str()) == 0;
+}
+
+ReadOnlyFile::~ReadOnlyFile() {
+  if (immutable_) static_cast<void>(std::system(("chattr -i '" + path_ + "'").c_str()));
+  ::chmod(path_.c_str(), 0644);
+}
+
+bool ReadOnlyFile::Ok() const { return ::access(path_.c_str(), W_OK) != 0; }
 
 Bytes ReadFileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

@@ -75,6 +75,21 @@ class TempFile {
   std::string path_;
 };
 
+// Makes a file read-only for this process while alive (even for root, through
+// the immutable attribute); Ok() is false when that cannot be done here.
+class ReadOnlyFile {
+ public:
+  explicit ReadOnlyFile(const std::string& path);
+  ~ReadOnlyFile();
+  ReadOnlyFile(const ReadOnlyFile&) = delete;
+  ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+  bool Ok() const;
+
+ private:
+  std::string path_;
+  bool immutable_ = false;
+};
+
 Bytes ReadFileBytes(const std::string& path);
 // The non-empty lines of a text file; a missing file reads as no lines.
 std::vector<std::string> ReadLines(const std::string& path);

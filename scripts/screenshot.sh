@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Starts the real window on a stream under a virtual X display, selects a PMT
+# packet (Search > Find Next PMT moves the first PMT after the first row to the
+# top of the list, where the selection is) and saves a picture of the window.
+#
+#   scripts/screenshot.sh STREAM OUT.png [BUILD_DIR]
+set -euo pipefail
+[ $# -ge 2 ] || { echo "usage: $0 STREAM OUT.png [BUILD_DIR]" >&2; exit 2; }
+stream=$(realpath "$1")
+out=$(realpath -m "$2")
+top=$(cd "$(dirname "$0")/.." && pwd)
+build=$(realpath "${3:-$top/build}")
+for tool in xvfb-run xdotool import; do
+  command -v "$tool" >/dev/null || { echo "$tool is missing (apt-get install xvfb xdotool imagemagick)" >&2; exit 2; }
+done
+[ -x "$build/src/app/tessaro" ] || { echo "no window program at $build/src/app/tessaro" >&2; exit 2; }
+
+inner=$(mktemp)
+trap 'rm -f "$inner"' EXIT
+cat >"$inner" <<INNER
+set -euo pipefail
+export XDG_CONFIG_HOME=\$(mktemp -d)
+"$build/src/app/tessaro" "$stream" &
+app=\$!
+window=\$(xdotool search --sync --onlyvisible --name '^Tessaro ' | head -n 1)
+xdotool windowactivate --sync "\$window" 2>/dev/null || xdotool windowfocus --sync "\$window"
+# The whole screen: the decode tree's values stand right of 36-character labels.
+xdotool windowmove "\$window" 0 0 windowsize "\$window" 1600 1000
+sleep 1
+xdotool key --window "\$window" ctrl+m
+sleep 1
+import -window "\$window" "$out"
+kill \$app
+INNER
+xvfb-run -a -s "-screen 0 1600x1000x24" bash "$inner"
+echo "saved $out"

@@ -1,0 +1,630 @@
+#include "ui/MainWindow.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QProgressDialog>
+#include <QScreen>
+#include <QScrollBar>
+#include <QSettings>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <QWheelEvent>
+
+#include <array>
+
+#include "browser/PIDText.h"
+#include "core/StreamType.h"
+#include "core/TextHelpers.h"
+#include "ui/PacketListModel.h"
+
+namespace tessaro {
+namespace {
+
+constexpr const char* kOpenFilter =
+    "MPEG TS Files (*.ts; *.m2t, *.mpg, *.mpeg)|*.ts;*.m2t;*.mpg;*.mpeg|All Files (*.*)|*.*";
+constexpr const char* kNotValid = "Not valid transport stream";
+constexpr std::array<int, kColumnCount> kColumnWidths{120, 60, 40, 75, 75, 75, 40, 40, 40, 60, 60};
+// The widest text of each column: a column is never made narrower than that.
+constexpr std::array<const char*, kColumnCount> kColumnSamples{
+    "0x0000000000000000", "0x0000", "0xE0", "00:00:00.00", "00:00:00.00", "00:00:00.00", "PLD", "AF", "CC",
+    "EIT-ATSPF", "AF+PLD"};
+constexpr int kLeftPanelWidth = 700;
+constexpr int kBottomPanelHeight = 210;
+
+// The hourglass while alive, restored in every outcome.
+class TBusyCursor {
+ public:
+  TBusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~TBusyCursor() { QApplication::restoreOverrideCursor(); }
+  TBusyCursor(const TBusyCursor&) = delete;
+  TBusyCursor& operator=(const TBusyCursor&) = delete;
+};
+
+QFont TreeFont() {
+  QFont font("Courier New");
+  font.setStyleHint(QFont::TypeWriter);
+  font.setFixedPitch(true);
+  font.setPixelSize(12);
+  return font;
+}
+
+void AddNodes(QTreeWidgetItem* parent, const TTreeNode& node) {
+  for (const auto& child : node.children) {
+    auto* item = new QTreeWidgetItem(parent, QStringList(QString::fromLatin1(child->text.data(),
+                                                                             static_cast<int>(child->text.size()))));
+    AddNodes(item, *child);
+  }
+}
+
+// Settings names in the order they are read and written.
+constexpr std::array<const char*, kColumnCount> kColumnSettings{
+    "OffsetColWidth",     "PIDColWidth",        "ESColWidth",         "PCRColWidth",  "PTSColWidth",  "DTSColWidth",
+    "payloadColWidth", "adaptationColWidth", "continuityColWidth", "PSIColWidth", "InfoColWidth"};
+
+// A stored integer, or nothing when it is missing or not a number.
+std::optional<int> ReadInteger(const QSettings& settings, const char* name) {
+  const QVariant value = settings.value(name);
+  if (!value.isValid()) return std::nullopt;
+  bool ok = false;
+  const int number = value.toInt(&ok);
+  if (!ok) return std::nullopt;
+  return number;
+}
+
+}  // namespace
+
+// ---- The packet list view --------------------------------------------------------
+
+TPacketListView::TPacketListView(QWidget* parent) : QTableView(parent) {
+  QFont compact = font();
+  compact.setPointSizeF(std::max(compact.pointSizeF() - 1, 7.0));
+  setFont(compact);
+  setSelectionBehavior(QAbstractItemView::SelectRows);
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setShowGrid(true);
+  setWordWrap(false);
+  setAcceptDrops(true);
+  verticalHeader()->hide();
+  verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+  horizontalHeader()->setHighlightSections(false);
+  horizontalHeader()->setStretchLastSection(false);
+}
+
+int TPacketListView::VisibleRowCount() const {
+  const int rowHeight = std::max(verticalHeader()->defaultSectionSize(), 1);
+  return std::max(viewport()->height() / rowHeight, 1);
+}
+
+void TPacketListView::keyPressEvent(QKeyEvent* event) {
+  if (onKeyDown) onKeyDown(event->key());
+  QTableView::keyPressEvent(event);
+}
+
+void TPacketListView::keyReleaseEvent(QKeyEvent* event) {
+  QTableView::keyReleaseEvent(event);
+  if (!event->isAutoRepeat() && onKeyUp) onKeyUp();
+}
+
+void TPacketListView::mousePressEvent(QMouseEvent* event) {
+  QTableView::mousePressEvent(event);
+  if (onMouseDown) onMouseDown();
+}
+
+void TPacketListView::resizeEvent(QResizeEvent* event) {
+  QTableView::resizeEvent(event);
+  if (onResized) onResized();
+}
+
+void TPacketListView::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void TPacketListView::dragMoveEvent(QDragMoveEvent* event) {
+  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void TPacketListView::dropEvent(QDropEvent* event) {
+  std::vector<std::string> files;
+  for (const QUrl& url : event->mimeData()->urls())
+    if (url.isLocalFile()) files.push_back(url.toLocalFile().toStdString());
+  event->acceptProposedAction();
+  if (onDropFiles) onDropFiles(files);
+}
+
+// ---- The window ---------------------------------------------------------------------
+
+TForm1::TForm1(std::unique_ptr<TPrompts> prompts, QWidget* parent)
+    : QMainWindow(parent), FPrompts(prompts ? std::move(prompts) : std::make_unique<TQtPrompts>(this)) {
+  BuildPanels();
+  BuildMenus();
+  resize(kClientWidth, kClientHeight);
+  statusBar();
+  // Wheel steps become Up and Down keys for the focused control.
+  qApp->installEventFilter(this);
+  FBrowser.SetScanCancel(&FCancelSearch);
+  RefreshCaption();
+}
+
+TForm1::~TForm1() {
+  qApp->removeEventFilter(this);
+  FBrowser.SetScanProgress(nullptr);
+}
+
+void TForm1::BuildPanels() {
+  auto* central = new QWidget(this);
+  auto* layout = new QVBoxLayout(central);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+
+  Splitter1 = new QSplitter(Qt::Horizontal, central);
+  Panel2 = new QWidget(Splitter1);
+  auto* left = new QHBoxLayout(Panel2);
+  left->setContentsMargins(0, 0, 0, 0);
+  left->setSpacing(0);
+  ListView1 = new TPacketListView(Panel2);
+  FModel = new TPacketListModel(FBrowser, this);
+  ListView1->setModel(FModel);
+  for (int c = 0; c < kColumnCount; ++c) ListView1->setColumnWidth(c, DefaultColumnWidth(c));
+  ScrollBar1 = new QScrollBar(Qt::Vertical, Panel2);
+  ScrollBar1->setFixedWidth(16);
+  ScrollBar1->setRange(0, 0);
+  left->addWidget(ListView1);
+  left->addWidget(ScrollBar1);
+
+  Panel3 = new QWidget(Splitter1);
+  auto* right = new QVBoxLayout(Panel3);
+  right->setContentsMargins(0, 0, 0, 0);
+  TreeView1 = new QTreeWidget(Panel3);
+  TreeView1->setHeaderHidden(true);
+  TreeView1->setFont(TreeFont());
+  TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  TreeView1->setUniformRowHeights(true);
+  // Long texts scroll sideways rather than being cut short.
+  TreeView1->setTextElideMode(Qt::ElideNone);
+  TreeView1->header()->setStretchLastSection(false);
+  TreeView1->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  right->addWidget(TreeView1);
+  Splitter1->addWidget(Panel2);
+  Splitter1->addWidget(Panel3);
+  Splitter1->setStretchFactor(0, 0);
+  Splitter1->setStretchFactor(1, 1);
+  Splitter1->setSizes({kLeftPanelWidth, kClientWidth - kLeftPanelWidth});
+
+  Panel1 = new QWidget(central);
+  Panel1->setFixedHeight(kBottomPanelHeight);
+  auto* bottom = new QHBoxLayout(Panel1);
+  bottom->setContentsMargins(2, 2, 2, 2);
+  bottom->setSpacing(4);
+  auto column = [&](const char* caption, QWidget* body) {
+    auto* box = new QVBoxLayout;
+    box->setSpacing(2);
+    box->addWidget(new QLabel(caption, Panel1));
+    box->addWidget(body);
+    bottom->addLayout(box);
+  };
+  // The hex view: its line list and its own scroll bar.
+  auto* hex = new QWidget(Panel1);
+  auto* hexLayout = new QHBoxLayout(hex);
+  hexLayout->setContentsMargins(0, 0, 0, 0);
+  hexLayout->setSpacing(0);
+  ListBox1 = new QListWidget(hex);
+  ListBox1->setFont(TreeFont());
+  ListBox1->setMinimumWidth(706);
+  ListBox1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  ScrollBar2 = new QScrollBar(Qt::Vertical, hex);
+  hexLayout->addWidget(ListBox1);
+  hexLayout->addWidget(ScrollBar2);
+  column("Hex View", hex);
+  lboxSeenPIDs = new QListWidget(Panel1);
+  lboxSeenPIDs->setFixedWidth(121);
+  column("Seen PIDs", lboxSeenPIDs);
+  lboxSeenPrograms = new QListWidget(Panel1);
+  lboxSeenPrograms->setFixedWidth(120);
+  column("Seen Programs", lboxSeenPrograms);
+  bottom->addStretch(1);
+
+  layout->addWidget(Splitter1, 1);
+  layout->addWidget(Panel1);
+  setCentralWidget(central);
+
+  ListView1->onKeyDown = [this](int key) { ListView1KeyDown(key); };
+  ListView1->onKeyUp = [this] { RefreshSelectedPacket(); };
+  ListView1->onMouseDown = [this] { RefreshSelectedPacket(); };
+  ListView1->onDropFiles = [this](const std::vector<std::string>& files) { DropFiles(files); };
+  ListView1->onResized = [this] { RefreshPosition(FBrowser.TopOffset()); };
+  connect(ScrollBar1, &QScrollBar::sliderReleased, this, &TForm1::MyScrollMouseDown);
+  connect(ScrollBar1, &QScrollBar::valueChanged, this, [this] {
+    if (!ScrollBar1->isSliderDown()) MyScrollMouseDown();
+  });
+}
+
+int TForm1::DefaultColumnWidth(int column) const {
+  const auto c = static_cast<size_t>(column);
+  const int text = ListView1->fontMetrics().horizontalAdvance(kColumnSamples[c]) + 12;
+  return std::max(kColumnWidths[c], text);
+}
+
+void TForm1::BuildMenus() {
+  QMenu* file = menuBar()->addMenu("&File");
+  file->addAction("&Open", QKeySequence("Ctrl+O"), this, [this] { Open1Click(); });
+  file->addAction("&Close", this, [this] { Close1Click(); });
+  file->addSeparator();
+  file->addAction("E&xit", QKeySequence("Ctrl+Q"), this, [this] { close(); });
+
+  QMenu* search = menuBar()->addMenu("Search");
+  search->addAction("Find PID", QKeySequence("Ctrl+F"), this, [this] { FindnextPID1Click(); });
+  search->addAction("Search Again", QKeySequence("F3"), this, [this] { Searchagain1Click(); });
+  for (const TFindNextCommand& command : FindNextCommands()) {
+    if (command.separatorBefore) search->addSeparator();
+    FFindNextActions.push_back(search->addAction(command.caption, QKeySequence(command.shortcut), this,
+                                                 [this, &command] { FindNextClick(command); }));
+  }
+
+  QMenu* help = menuBar()->addMenu("Help");
+  help->addAction("About", this, [this] { About1Click(); });
+}
+
+// ---- Opening and closing -----------------------------------------------------------
+
+void TForm1::RefreshCaption() {
+  std::string caption = FBrowser.Caption();
+  if (FBrowser.IsReadOnly()) caption += " [read-only]";
+  setWindowTitle(QString::fromStdString(caption));
+}
+
+void TForm1::ClearViews() {
+  TreeView1->clear();
+  ListBox1->clear();
+  lboxSeenPIDs->clear();
+  lboxSeenPrograms->clear();
+  FShownSeenPIDs = 0;
+  FShownSeenPrograms = 0;
+}
+
+bool TForm1::LoadFile(const std::string& fileName) {
+  ClearViews();
+  FBrowser.SetVisibleRows(ListView1->VisibleRowCount());
+  const bool loaded = FBrowser.LoadFile(fileName);
+  RefreshCaption();
+  ShowPage();
+  ShowSeenLists();
+  if (loaded && FBrowser.RowCount() > 0) {
+    ListView1->setFocus();
+    SelectRow(0);
+    ShowTree();
+  }
+  return loaded;
+}
+
+bool TForm1::UnloadFile() {
+  FBrowser.UnloadFile();
+  RefreshCaption();
+  ShowPage();
+  ClearViews();
+  return true;
+}
+
+void TForm1::Open1Click() { OpenFile(FPrompts->OpenFileName(kOpenFilter)); }
+
+void TForm1::OpenFile(const std::string& path) {
+  if (path.empty() || !QFileInfo::exists(QString::fromStdString(path))) return;
+  if (!LoadFile(path)) FPrompts->ShowMessage(kNotValid);
+}
+
+void TForm1::Close1Click() { UnloadFile(); }
+
+void TForm1::DropFiles(const std::vector<std::string>& files) {
+  // Files that are not transport streams are passed over, so the last one
+  // that is stays open; a drop with none says so.
+  bool loaded = false;
+  {
+    TBusyCursor busy;
+    for (const std::string& file : files) {
+      int32_t packetSize = 0;
+      int32_t startOffset = 0;
+      if (!QFileInfo::exists(QString::fromStdString(file)) || !IsTS(file, packetSize, startOffset)) continue;
+      UnloadFile();
+      loaded = LoadFile(file) || loaded;
+    }
+  }
+  if (!loaded && !files.empty()) FPrompts->ShowMessage(kNotValid);
+}
+
+// ---- Paging ---------------------------------------------------------------------------
+
+int TForm1::SelectedRow() const {
+  const QModelIndexList rows = ListView1->selectionModel()->selectedRows();
+  return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void TForm1::SelectRow(int row) {
+  if (row < 0 || row >= FModel->rowCount()) return;
+  ListView1->setCurrentIndex(FModel->index(row, 0));
+  ListView1->selectRow(row);
+}
+
+void TForm1::SetScrollPosition(int64_t position) {
+  FBusy = true;
+  ScrollBar1->setValue(static_cast<int>(std::clamp<int64_t>(position, 0, ScrollBar1->maximum())));
+  FBusy = false;
+}
+
+void TForm1::ShowPage() {
+  // A new page keeps the selected row's place in the list.
+  const int selected = SelectedRow();
+  FModel->PageChanged();
+  if (selected >= 0) SelectRow(std::min(selected, FModel->rowCount() - 1));
+  FBusy = true;
+  const int64_t maximum = FBrowser.IsLoaded() ? FBrowser.ScrollMaximum() : 0;
+  ScrollBar1->setRange(0, static_cast<int>(std::min<int64_t>(maximum, INT32_MAX)));
+  ScrollBar1->setPageStep(std::max(FBrowser.VisibleRows(), 1));
+  FBusy = false;
+  SetScrollPosition(FBrowser.ScrollPosition());
+}
+
+void TForm1::RefreshPosition(int64_t offset) {
+  FBrowser.SetVisibleRows(ListView1->VisibleRowCount());
+  FBrowser.RefreshPosition(offset);
+  ShowPage();
+}
+
+void TForm1::ListView1KeyDown(int key) {
+  const int selected = SelectedRow();
+  if (selected >= 0) {
+    static const std::array<std::pair<int, TPagingKey>, 6> kKeys{{{Qt::Key_Up, TPagingKey::Up},
+                                                                  {Qt::Key_Down, TPagingKey::Down},
+                                                                  {Qt::Key_PageUp, TPagingKey::PageUp},
+                                                                  {Qt::Key_PageDown, TPagingKey::PageDown},
+                                                                  {Qt::Key_Home, TPagingKey::Home},
+                                                                  {Qt::Key_End, TPagingKey::End}}};
+    for (const auto& [qtKey, paging] : kKeys) {
+      if (qtKey != key) continue;
+      const bool jump = paging != TPagingKey::Up && paging != TPagingKey::Down;
+      std::optional<TBusyCursor> busy;
+      if (jump) busy.emplace();
+      FBrowser.SetVisibleRows(ListView1->VisibleRowCount());
+      if (FBrowser.KeyPaging(paging, selected)) ShowPage();
+    }
+  }
+  if (FWheelAtEdge) {
+    FWheelAtEdge = false;
+    RefreshSelectedPacket();
+  }
+}
+
+void TForm1::MyScrollMouseDown() {
+  if (FBusy || !FBrowser.IsLoaded()) return;
+  {
+    TBusyCursor busy;
+    FBrowser.SetVisibleRows(ListView1->VisibleRowCount());
+    FBrowser.ScrollPaging(ScrollBar1->value());
+  }
+  FModel->PageChanged();
+  const int selected = SelectedRow();
+  if (selected < 0 && FModel->rowCount() > 0) SelectRow(0);
+  ListView1->viewport()->update();
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::Wheel) return QMainWindow::eventFilter(watched, event);
+  auto* wheel = static_cast<QWheelEvent*>(event);
+  const int delta = wheel->angleDelta().y();
+  if (delta == 0) return true;
+  const bool up = delta > 0;
+  QWidget* focused = QApplication::focusWidget();
+  if (focused == ListView1) {
+    const int selected = SelectedRow();
+    if (selected >= 0) {
+      const int neighbour = up ? std::max(selected - 1, 0) : std::min(selected + 1, FModel->rowCount() - 1);
+      RefreshTSPacket(FBrowser.Row(neighbour).Offset);
+      if ((up && selected == 0) || (!up && selected == FModel->rowCount() - 1)) FWheelAtEdge = true;
+    }
+  }
+  // The step goes on to the focused control as a key.
+  if (focused != nullptr) {
+    QKeyEvent key(QEvent::KeyPress, up ? Qt::Key_Up : Qt::Key_Down, Qt::NoModifier);
+    QApplication::sendEvent(focused, &key);
+  }
+  return true;
+}
+
+// ---- Decode tree and seen lists ------------------------------------------------------
+
+void TForm1::ShowTree() {
+  TreeView1->setUpdatesEnabled(false);
+  TreeView1->clear();
+  for (const auto& node : FBrowser.Tree().children) {
+    auto* item = new QTreeWidgetItem(TreeView1, QStringList(QString::fromStdString(node->text)));
+    AddNodes(item, *node);
+  }
+  TreeView1->expandAll();
+  TreeView1->setUpdatesEnabled(true);
+  ShowSeenLists();
+}
+
+void TForm1::RefreshTSPacket(int64_t offset) {
+  FBrowser.RefreshTSPacket(offset);
+  ShowTree();
+}
+
+void TForm1::RefreshSelectedPacket() {
+  const int row = SelectedRow();
+  if (row >= 0 && row < FBrowser.RowCount()) RefreshTSPacket(FBrowser.Row(row).Offset);
+}
+
+void TForm1::ShowSeenLists() {
+  // The lists only grow while a file is open; new texts are added in their place.
+  auto update = [](QListWidget* box, const std::vector<std::string>& texts, size_t& shown) {
+    if (texts.size() == shown) return;
+    box->clear();
+    for (const std::string& text : texts) box->addItem(QString::fromStdString(text));
+    shown = texts.size();
+  };
+  update(lboxSeenPIDs, FBrowser.Seen().PIDTexts(), FShownSeenPIDs);
+  update(lboxSeenPrograms, FBrowser.Seen().ProgramTexts(), FShownSeenPrograms);
+}
+
+// ---- Search menu ------------------------------------------------------------------------
+
+int64_t TForm1::SearchStart() const {
+  const int row = SelectedRow();
+  if (row >= 0 && row < FBrowser.RowCount()) return FBrowser.Row(row).Offset;
+  return FBrowser.RowCount() > 0 ? FBrowser.Row(0).Offset : 0;
+}
+
+void TForm1::RunSearch(const std::function<TSearchOutcome()>& search) {
+  TSearchOutcome outcome;
+  {
+    TBusyCursor busy;
+    FCancelSearch = false;
+    QElapsedTimer clock;
+    clock.start();
+    std::unique_ptr<QProgressDialog> progress;
+    FBrowser.SetScanProgress([&](int64_t done, int64_t total) {
+      if (!progress && clock.elapsed() >= FProgressDelayMs) {
+        progress = std::make_unique<QProgressDialog>("Searching...", "Cancel", 0, 1000, this);
+        progress->setWindowModality(Qt::WindowModal);
+        progress->setMinimumDuration(0);
+      }
+      if (progress) {
+        progress->setValue(total > 0 ? static_cast<int>(1000 * done / total) : 0);
+        QApplication::processEvents();
+        if (progress->wasCanceled()) FCancelSearch = true;
+      }
+    });
+    outcome = search();
+    FBrowser.SetScanProgress(nullptr);
+  }
+  if (outcome.cancelled) {
+    statusBar()->showMessage("Search cancelled.", 5000);
+    return;
+  }
+  if (!outcome.found) {
+    FPrompts->ShowMessage(outcome.message);
+    return;
+  }
+  // The hit is the first row of its page; the selection stays where it was.
+  ShowPage();
+  RefreshSelectedPacket();
+}
+
+void TForm1::FindnextPID1Click() {
+  if (!FBrowser.IsLoaded() || FBrowser.RowCount() == 0) {
+    FPrompts->ShowMessage("No file loaded.");
+    return;
+  }
+  const std::optional<std::string> text = FPrompts->InputQuery(
+      "Extract PES from PID", "Enter valid PID (0x0000-0x1FFF)", "0x" + HexDigits(FBrowser.LastSearchPID(), 4));
+  if (!text) return;
+  uint16_t pid = 0;
+  if (const std::optional<std::string> message = CheckPIDText(*text, pid)) {
+    FPrompts->ShowMessage(*message);
+    return;
+  }
+  const int64_t start = SearchStart();
+  RunSearch([&] { return FBrowser.FindPID(pid, start); });
+}
+
+void TForm1::Searchagain1Click() {
+  const int64_t start = SearchStart();
+  RunSearch([&] { return FBrowser.SearchAgain(start); });
+}
+
+void TForm1::FindNextClick(const TFindNextCommand& command) {
+  const int64_t start = SearchStart();
+  RunSearch([&] { return FBrowser.FindNext(command, start); });
+}
+
+void TForm1::About1Click() { FPrompts->ShowInformation("Tessaro", "Tessaro\nVersion 2.0"); }
+
+// ---- Window events and settings ------------------------------------------------------
+
+void TForm1::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (FShown) return;
+  FShown = true;
+  RefreshCaption();
+  // The settings hold the outer size; the frame's own size is known once shown.
+  QTimer::singleShot(0, this, [this] {
+    const QSize margins = frameGeometry().size() - size();
+    if (FSavedFrameSize.isValid() && (margins.width() > 0 || margins.height() > 0))
+      resize(FSavedFrameSize - margins);
+  });
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  SaveRegistrySettings();
+  QMainWindow::closeEvent(event);
+}
+
+void TForm1::LoadRegistrySettings() {
+  QSettings settings("Quindel", "Tessaro");
+  // The stored size is the outer one; without it the client area has the designed size.
+  const QSize margins = isVisible() ? frameGeometry().size() - size() : QSize(0, 0);
+  QRect frame(430, 164, kClientWidth + margins.width(), kClientHeight + margins.height());
+  if (auto v = ReadInteger(settings, "FormTop")) frame.moveTop(*v);
+  if (auto v = ReadInteger(settings, "FormLeft")) frame.moveLeft(*v);
+  const std::optional<int> storedHeight = ReadInteger(settings, "FormHeight");
+  const std::optional<int> storedWidth = ReadInteger(settings, "FormWidth");
+  if (storedHeight) frame.setHeight(std::max(*storedHeight, 100));
+  if (storedWidth) frame.setWidth(std::max(*storedWidth, 100));
+  // A position saved on a screen that is gone is moved onto one that is there.
+  bool visible = false;
+  for (const QScreen* screen : QGuiApplication::screens())
+    visible = visible || screen->availableGeometry().intersects(frame.adjusted(0, 0, 0, -frame.height() + 40));
+  if (!visible && QGuiApplication::primaryScreen() != nullptr) {
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    frame.moveTopLeft(area.topLeft());
+    frame.setSize(frame.size().boundedTo(area.size()));
+  }
+  move(frame.topLeft());
+  resize(frame.size() - margins);
+  // Before the window is shown its frame is not known: the size is set again then.
+  if (!isVisible() && (storedHeight || storedWidth)) FSavedFrameSize = frame.size();
+  for (int c = 0; c < kColumnCount; ++c)
+    if (auto v = ReadInteger(settings, kColumnSettings[static_cast<size_t>(c)])) ListView1->setColumnWidth(c, *v);
+  if (auto v = ReadInteger(settings, "Panel2Width")) {
+    const int total = std::max(Splitter1->width(), width());
+    Splitter1->setSizes({*v, std::max(total - *v, 1)});
+  }
+  if (auto v = ReadInteger(settings, "WindowState")) {
+    if (*v == 1) setWindowState(Qt::WindowMinimized);
+    if (*v == 2) setWindowState(Qt::WindowMaximized);
+  }
+  if (auto v = ReadInteger(settings, "CheckForUpdates")) FCheckForUpdates = *v != 0;
+}
+
+void TForm1::SaveRegistrySettings() {
+  QSettings settings("Quindel", "Tessaro");
+  const QRect frame = frameGeometry();
+  settings.setValue("FormTop", frame.top());
+  settings.setValue("FormLeft", frame.left());
+  settings.setValue("FormHeight", frame.height());
+  settings.setValue("FormWidth", frame.width());
+  for (int c = 0; c < kColumnCount; ++c)
+    settings.setValue(kColumnSettings[static_cast<size_t>(c)], ListView1->columnWidth(c));
+  settings.setValue("Panel2Width", Panel2->width());
+  const int state = isMinimized() ? 1 : isMaximized() ? 2 : 0;
+  settings.setValue("WindowState", state);
+  settings.setValue("CheckForUpdates", FCheckForUpdates ? 1 : 0);
+  settings.sync();
+}
+
+}  // namespace tessaro

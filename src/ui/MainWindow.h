@@ -1,0 +1,168 @@
+// TForm1: the main window. It draws the browser's state and forwards every
+// command to it: the paged packet list with its navigation scroll bar, the
+// decode tree of the selected packet, the hex view's place, the lists of seen
+// PIDs and programs, the File, Search and Help menus, and the window
+// settings kept between runs.
+#pragma once
+
+#include <QMainWindow>
+#include <QSize>
+#include <QTableView>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "browser/StreamBrowser.h"
+#include "ui/Prompts.h"
+
+class QAction;
+class QLabel;
+class QListWidget;
+class QScrollBar;
+class QSplitter;
+class QTreeWidget;
+
+namespace tessaro {
+
+class TPacketListModel;
+
+// The packet list: a table view over the page of rows, without a scroll bar of
+// its own. Keys, mouse presses and dropped files go to the window first.
+class TPacketListView : public QTableView {
+  Q_OBJECT
+
+ public:
+  explicit TPacketListView(QWidget* parent = nullptr);
+  // Rows the view shows whole (at least 1).
+  int VisibleRowCount() const;
+
+  std::function<void(int key)> onKeyDown;  // before the view moves its selection
+  std::function<void()> onKeyUp;
+  std::function<void()> onMouseDown;  // after the view moved its selection
+  std::function<void(const std::vector<std::string>& files)> onDropFiles;
+  std::function<void()> onResized;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void keyReleaseEvent(QKeyEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+};
+
+class TForm1 : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  static constexpr int kClientWidth = 993;
+  static constexpr int kClientHeight = 691;
+
+  // prompts: the dialogs to use (the window's own Qt dialogs when null).
+  explicit TForm1(std::unique_ptr<TPrompts> prompts = nullptr, QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  // Opening and closing (File menu, dropped files, the command line's file).
+  bool LoadFile(const std::string& fileName);
+  bool UnloadFile();
+  void RefreshCaption();
+  // Opens a chosen file as File > Open does ("Not valid transport stream"
+  // when it is not one; nothing for a path that does not exist).
+  void OpenFile(const std::string& path);
+  // Files dropped on the packet list, in the order given.
+  void DropFiles(const std::vector<std::string>& files);
+
+  // Loads the page at offset into the list.
+  void RefreshPosition(int64_t offset);
+  // Rebuilds the decode tree for the packet at offset.
+  void RefreshTSPacket(int64_t offset);
+  // Rebuilds the decode tree for the selected row, when one is selected.
+  void RefreshSelectedPacket();
+
+  // The Search menu and the window's own commands, as the menus run them.
+  void Open1Click();
+  void Close1Click();
+  void FindnextPID1Click();
+  void Searchagain1Click();
+  void FindNextClick(const TFindNextCommand& command);
+  void About1Click();
+
+  // Window settings (QSettings "Quindel", "Tessaro").
+  void LoadRegistrySettings();
+  void SaveRegistrySettings();
+
+  // The parts a test looks at.
+  const TStreamBrowser& Browser() const { return FBrowser; }
+  TPacketListView* PacketList() const { return ListView1; }
+  QScrollBar* NavigationBar() const { return ScrollBar1; }
+  QTreeWidget* DecodeTree() const { return TreeView1; }
+  QListWidget* SeenPIDsBox() const { return lboxSeenPIDs; }
+  QListWidget* SeenProgramsBox() const { return lboxSeenPrograms; }
+  QWidget* LeftPanel() const { return Panel2; }
+  QSplitter* Splitter() const { return Splitter1; }
+  const std::vector<QAction*>& FindNextActions() const { return FFindNextActions; }
+  // The selected row, or -1.
+  int SelectedRow() const;
+  void SelectRow(int row);
+  bool CheckForUpdates() const { return FCheckForUpdates; }
+  // How long a search runs before its progress dialog shows (default 500 ms).
+  void SetProgressDelay(int milliseconds) { FProgressDelayMs = milliseconds; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void BuildMenus();
+  // A column's designed width, or the width its texts need in the list's font.
+  int DefaultColumnWidth(int column) const;
+  void BuildPanels();
+  void ListView1KeyDown(int key);
+  void MyScrollMouseDown();
+  // The list, the scroll bar and the seen lists after the browser changed the page.
+  void ShowPage();
+  void ShowTree();
+  void ShowSeenLists();
+  void ClearViews();
+  // The selected row's offset, or row 0's when none is selected.
+  int64_t SearchStart() const;
+  // Runs a search with the busy cursor and, when it takes long, a progress
+  // dialog that can cancel it; shows the hit or the message.
+  void RunSearch(const std::function<TSearchOutcome()>& search);
+  void SetScrollPosition(int64_t position);
+
+  std::unique_ptr<TPrompts> FPrompts;
+  TStreamBrowser FBrowser;
+  TPacketListModel* FModel = nullptr;
+
+  QWidget* Panel1 = nullptr;  // bottom: hex view and the seen lists
+  QWidget* Panel2 = nullptr;  // left: packet list and navigation scroll bar
+  QWidget* Panel3 = nullptr;  // right: decode tree
+  QSplitter* Splitter1 = nullptr;
+  TPacketListView* ListView1 = nullptr;
+  QScrollBar* ScrollBar1 = nullptr;
+  QTreeWidget* TreeView1 = nullptr;
+  QListWidget* ListBox1 = nullptr;
+  QScrollBar* ScrollBar2 = nullptr;
+  QListWidget* lboxSeenPIDs = nullptr;
+  QListWidget* lboxSeenPrograms = nullptr;
+  std::vector<QAction*> FFindNextActions;
+
+  bool FBusy = false;  // code moves the navigation scroll bar
+  bool FWheelAtEdge = false;
+  bool FCheckForUpdates = true;
+  bool FShown = false;
+  int FProgressDelayMs = 500;
+  QSize FSavedFrameSize;  // the outer size the settings asked for
+  std::atomic<bool> FCancelSearch{false};
+  size_t FShownSeenPIDs = 0;
+  size_t FShownSeenPrograms = 0;
+};
+
+}  // namespace tessaro

@@ -1,0 +1,69 @@
+#include "ui/Prompts.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+#include <sstream>
+#include <vector>
+
+namespace tessaro {
+namespace {
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  std::string part;
+  std::istringstream in(text);
+  while (std::getline(in, part, separator)) parts.push_back(part);
+  return parts;
+}
+
+}  // namespace
+
+std::string QtNameFilters(const std::string& filter) {
+  const std::vector<std::string> parts = Split(filter, '|');
+  std::string out;
+  for (size_t i = 0; i + 1 < parts.size(); i += 2) {
+    std::string patterns;
+    for (const std::string& pattern : Split(parts[i + 1], ';')) {
+      if (!patterns.empty()) patterns += ' ';
+      patterns += pattern == "*.*" ? "*" : pattern;
+    }
+    if (!out.empty()) out += ";;";
+    out += parts[i] + " (" + patterns + ")";
+  }
+  return out;
+}
+
+void TQtPrompts::ShowMessage(const std::string& text) {
+  QMessageBox::information(parent_, QApplication::applicationName(), Q(text));
+}
+
+void TQtPrompts::ShowInformation(const std::string& caption, const std::string& text) {
+  QMessageBox::information(parent_, Q(caption), Q(text));
+}
+
+std::optional<std::string> TQtPrompts::InputQuery(const std::string& caption, const std::string& prompt,
+                                                  const std::string& initial) {
+  bool ok = false;
+  const QString text = QInputDialog::getText(parent_, Q(caption), Q(prompt), QLineEdit::Normal, Q(initial), &ok);
+  if (!ok) return std::nullopt;
+  return text.toStdString();
+}
+
+bool TQtPrompts::Confirm(const std::string& text) {
+  return QMessageBox::question(parent_, QApplication::applicationName(), Q(text),
+                               QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+}
+
+std::string TQtPrompts::OpenFileName(const std::string& filter) {
+  // The filter's own description is shown; Qt's pattern list stays hidden.
+  return QFileDialog::getOpenFileName(parent_, QString(), QString(), Q(QtNameFilters(filter)), nullptr,
+                                      QFileDialog::HideNameFilterDetails)
+      .toStdString();
+}
+
+}  // namespace tessaro

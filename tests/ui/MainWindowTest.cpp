@@ -1,0 +1,395 @@
+// The main window offscreen, driven as a user drives it: opening and
+// dropping files, paging with keys and the wheel, the Search menu with its
+// input box and messages, a cancelled search, the seen lists, the settings,
+// and the decode tree against the command line's.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QListWidget>
+#include <QProgressDialog>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QWheelEvent>
+
+#include <fstream>
+
+#include "support/TestSupport.h"
+#include "ui/UiSupport.h"
+
+namespace tessaro {
+namespace {
+
+using test::Bytes;
+using test::MakePacket;
+using test::TestDataPath;
+using test::TWindow;
+
+constexpr const char* kFilter =
+    "MPEG TS Files (*.ts; *.m2t, *.mpg, *.mpeg)|*.ts;*.m2t;*.mpg;*.mpeg|All Files (*.*)|*.*";
+
+std::string Title(const TWindow& w) { return w.form->windowTitle().toStdString(); }
+int Rows(const TWindow& w) { return w.form->PacketList()->model()->rowCount(); }
+std::string Cell(const TWindow& w, int row, int column = 0) {
+  return w.form->PacketList()->model()->index(row, column).data().toString().toStdString();
+}
+int64_t RowOffset(const TWindow& w, int row) { return std::stoll(Cell(w, row), nullptr, 16); }
+
+void AddItemText(const QTreeWidgetItem* item, int depth, std::string& out) {
+  out += std::string(static_cast<size_t>(depth) * 2, ' ') + item->text(0).toLatin1().toStdString() + "\n";
+  for (int i = 0; i < item->childCount(); ++i) AddItemText(item->child(i), depth + 1, out);
+}
+std::string TreeText(const TWindow& w) {
+  std::string out;
+  for (int i = 0; i < w.form->DecodeTree()->topLevelItemCount(); ++i)
+    AddItemText(w.form->DecodeTree()->topLevelItem(i), 0, out);
+  return out;
+}
+std::vector<std::string> Items(const QListWidget* box) {
+  std::vector<std::string> items;
+  for (int i = 0; i < box->count(); ++i) items.push_back(box->item(i)->text().toStdString());
+  return items;
+}
+
+void Key(TWindow& w, Qt::Key key) { QTest::keyClick(w.form->PacketList(), key); }
+
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override { test::IsolateSettings(); }
+};
+
+// ---- Opening, closing and dropping ------------------------------------------------
+
+TEST_F(WindowTest, OpenShowsTheFirstPageAndRefusesANonStream) {
+  TWindow w;
+  EXPECT_EQ(Title(w), "Tessaro ");
+  const std::string path = TestDataPath("one-program.ts");
+  w.script.openFiles = {path};
+  w.form->Open1Click();
+  ASSERT_EQ(w.script.filters, std::vector<std::string>{kFilter});
+  EXPECT_EQ(Title(w), "Tessaro (" + path + ")");
+  EXPECT_EQ(Rows(w), w.form->PacketList()->VisibleRowCount());
+  EXPECT_EQ(w.form->SelectedRow(), 0);
+  EXPECT_EQ(TreeText(w).rfind("Packet\n", 0), 0u);
+  EXPECT_FALSE(Items(w.form->SeenPIDsBox()).empty());
+  EXPECT_TRUE(w.script.messages.empty());
+
+  test::TempFile junk(Bytes(5000, 0x00));
+  w.script.openFiles = {junk.Path()};
+  w.form->Open1Click();
+  EXPECT_EQ(w.script.messages, std::vector<std::string>{"Not valid transport stream"});
+  EXPECT_EQ(Title(w), "Tessaro ");
+  EXPECT_EQ(Rows(w), 0);
+  EXPECT_EQ(w.form->DecodeTree()->topLevelItemCount(), 0);
+  EXPECT_TRUE(Items(w.form->SeenPIDsBox()).empty());
+
+  // A dialog left with Cancel, and a name that does not exist, do nothing.
+  w.script.openFiles = {"", "/nonexistent/stream.ts"};
+  w.form->Open1Click();
+  w.form->Open1Click();
+  EXPECT_EQ(w.script.messages.size(), 1u);
+}
+
+TEST_F(WindowTest, DroppedFilesLeaveTheLastValidOneOpen) {
+  TWindow w;
+  const std::string one = TestDataPath("one-program.ts");
+  const std::string two = TestDataPath("two-programs.ts");
+  test::TempFile junk(Bytes(5000, 0x00));
+  w.form->DropFiles({one, two});
+  EXPECT_EQ(Title(w), "Tessaro (" + two + ")");
+  EXPECT_EQ(Items(w.form->SeenProgramsBox()), (std::vector<std::string>{"# 1", "# 2"}));
+  w.form->DropFiles({one, junk.Path()});
+  EXPECT_EQ(Title(w), "Tessaro (" + one + ")");
+  EXPECT_TRUE(w.script.messages.empty());
+  // Every file refused: the user is told, and the open file stays.
+  w.form->DropFiles({junk.Path(), "/nonexistent/stream.ts"});
+  EXPECT_EQ(w.script.messages, std::vector<std::string>{"Not valid transport stream"});
+  EXPECT_EQ(Title(w), "Tessaro (" + one + ")");
+  w.form->Close1Click();
+  EXPECT_EQ(Title(w), "Tessaro ");
+  EXPECT_EQ(Rows(w), 0);
+}
+
+TEST_F(WindowTest, ReadOnlyFileOpensAndTheCaptionSaysSo) {
+  test::TempFile file(test::ReadFileBytes(TestDataPath("one-program.ts")));
+  test::ReadOnlyFile readOnly(file.Path());
+  if (!readOnly.Ok()) GTEST_SKIP() << "this user may write any file here";
+  TWindow w;
+  ASSERT_TRUE(w.form->LoadFile(file.Path()));
+  EXPECT_EQ(Title(w), "Tessaro (" + file.Path() + ") [read-only]");
+}
+
+// ---- Paging --------------------------------------------------------------------------
+
+TEST_F(WindowTest, KeysPageThroughTheFileAndStopAtItsEdges) {
+  TWindow w;
+  ASSERT_TRUE(w.form->LoadFile(TestDataPath("one-program.ts")));
+  const TStreamBrowser& b = w.form->Browser();
+  const int rows = Rows(w);
+  ASSERT_GT(rows, 5);
+  const int64_t size = b.FileSize();
+
+  Key(w, Qt::Key_Up);  // row 0 of the first page
+  EXPECT_EQ(b.TopOffset(), 0);
+  EXPECT_EQ(RowOffset(w, 0), 0);
+
+  w.form->SelectRow(rows - 1);
+  Key(w, Qt::Key_Down);  // the last row steps one slot
+  EXPECT_EQ(b.TopOffset(), 188);
+  EXPECT_EQ(RowOffset(w, 0), 188);
+  EXPECT_EQ(w.form->NavigationBar()->value(), 1);
+
+  Key(w, Qt::Key_PageDown);
+  EXPECT_EQ(w.form->NavigationBar()->value(), 1 + rows);
+  EXPECT_EQ(b.TopOffset(), int64_t{1 + rows} * 188);
+  EXPECT_EQ(RowOffset(w, 0), b.TopOffset());
+  Key(w, Qt::Key_PageUp);
+  Key(w, Qt::Key_PageUp);
+  EXPECT_EQ(b.TopOffset(), 0);
+  EXPECT_EQ(w.form->NavigationBar()->value(), 0);
+
+  Key(w, Qt::Key_End);
+  const int64_t last = size / 188 - 1;
+  EXPECT_EQ(w.form->NavigationBar()->value(), last);
+  EXPECT_EQ(b.TopOffset(), (last - (rows - 2)) * 188);
+  EXPECT_EQ(RowOffset(w, Rows(w) - 1), size - 188);
+  // Down on the last row of the last page keeps the page at the last slot.
+  for (int i = 0; i < 3; ++i) {
+    w.form->SelectRow(Rows(w) - 1);
+    Key(w, Qt::Key_Down);
+  }
+  EXPECT_LE(b.TopOffset(), size - 188);
+  EXPECT_EQ(RowOffset(w, Rows(w) - 1), size - 188);
+
+  Key(w, Qt::Key_Home);
+  EXPECT_EQ(b.TopOffset(), 0);
+  EXPECT_EQ(RowOffset(w, 0), 0);
+}
+
+TEST_F(WindowTest, WheelStepsAreUpAndDownKeysThatPageAtTheEdges) {
+  TWindow w;
+  ASSERT_TRUE(w.form->LoadFile(TestDataPath("one-program.ts")));
+  const TStreamBrowser& b = w.form->Browser();
+  QWidget* viewport = w.form->PacketList()->viewport();
+  w.form->PacketList()->setFocus();
+  auto wheel = [&](int delta) {
+    QWheelEvent event(QPointF(10, 10), viewport->mapToGlobal(QPointF(10, 10)), QPoint(), QPoint(0, delta),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(viewport, &event);
+  };
+  // Down inside the page moves the selection; the tree follows it.
+  wheel(-120);
+  EXPECT_EQ(w.form->SelectedRow(), 1);
+  EXPECT_NE(TreeText(w).find(" : 0x1000 (13 bits)"), std::string::npos);  // the PMT at 0x178 is row 2
+  // Down on the last row loads the next slot's page, and the tree shows the selected row there.
+  w.form->SelectRow(Rows(w) - 1);
+  wheel(-120);
+  EXPECT_EQ(b.TopOffset(), 188);
+  const std::string tree = TreeText(w);
+  w.form->RefreshSelectedPacket();
+  EXPECT_EQ(TreeText(w), tree);
+  // Up on row 0 goes back a slot; at the start of the file it stays there.
+  w.form->SelectRow(0);
+  wheel(120);
+  EXPECT_EQ(b.TopOffset(), 0);
+  wheel(120);
+  EXPECT_EQ(b.TopOffset(), 0);
+}
+
+// ---- Search menu ---------------------------------------------------------------------
+
+TEST_F(WindowTest, FindNextCommandsShowTheCommandLinesHitAsTheFirstRow) {
+  TWindow w;
+  const std::string path = TestDataPath("two-programs.ts");
+  ASSERT_TRUE(w.form->LoadFile(path));
+  int hits = 0;
+  for (size_t i = 0; i < FindNextCommands().size(); ++i) {
+    const TFindNextCommand& command = FindNextCommands()[i];
+    w.form->SelectRow(0);
+    const int64_t from = RowOffset(w, 0);
+    const test::CliResult expected =
+        test::RunCli("find '" + path + "' --next " + command.word + " --from " + std::to_string(from));
+    w.script.messages.clear();
+    w.form->FindNextActions()[i]->trigger();
+    if (expected.exitCode == 0) {
+      ++hits;
+      EXPECT_EQ(Cell(w, 0), expected.out.substr(0, 18)) << command.word;
+      EXPECT_TRUE(w.script.messages.empty()) << command.word;
+    } else {
+      EXPECT_EQ(w.script.messages, std::vector<std::string>{"Not found"}) << command.word;
+      EXPECT_EQ(RowOffset(w, 0), from) << command.word;
+    }
+  }
+  EXPECT_GE(hits, 5);
+  EXPECT_EQ(w.form->FindNextActions()[0]->text().toStdString(), "Find Next PAT");
+  EXPECT_EQ(w.form->FindNextActions()[0]->shortcut(), QKeySequence("Ctrl+T"));
+}
+
+TEST_F(WindowTest, FindPIDChecksTheTextAndSearchAgainGoesOn) {
+  TWindow w;
+  w.form->FindnextPID1Click();
+  w.form->Searchagain1Click();
+  w.form->FindNextClick(FindNextCommands()[0]);
+  EXPECT_EQ(w.script.messages, std::vector<std::string>(3, "No file loaded."));
+  EXPECT_TRUE(w.script.inputCalls.empty());
+  w.script.messages.clear();
+
+  ASSERT_TRUE(w.form->LoadFile(TestDataPath("one-program.ts")));
+  w.script.inputs = {"0X0100", "0x01G0", "0x2000", "0x100", std::nullopt, "0x1000"};
+  for (int i = 0; i < 6; ++i) w.form->FindnextPID1Click();
+  EXPECT_EQ(w.script.messages,
+            (std::vector<std::string>{"PID must be in 0xXXXX format.", "0x01G0 is invalid PID.",
+                                      "0x2000 is out of range.", "PID must be in 0xXXXX format."}));
+  EXPECT_EQ(w.script.inputCalls.front(), "Extract PES from PID|Enter valid PID (0x0000-0x1FFF)|0x0000");
+  // Find PID starts at the selected packet itself: the PMT at 0x178.
+  EXPECT_EQ(Cell(w, 0), "0x0000000000000178");
+  // Search Again starts one slot later; the input box now offers the PID searched.
+  w.form->SelectRow(0);
+  w.form->Searchagain1Click();
+  EXPECT_GT(RowOffset(w, 0), 0x178);
+  EXPECT_EQ(Cell(w, 0, 1), "0x1000");
+  w.script.inputs = {std::nullopt};
+  w.form->FindnextPID1Click();
+  EXPECT_EQ(w.script.inputCalls.back(), "Extract PES from PID|Enter valid PID (0x0000-0x1FFF)|0x1000");
+}
+
+TEST_F(WindowTest, CancelledSearchChangesNothingAndSaysSo) {
+  // 20 MiB of null packets: the searched PID is absent, the scan reads every block.
+  test::TempFile file(test::Slots(std::vector<Bytes>(20 * 1024 * 1024 / 188, MakePacket({.pid = 0x1FFF}))));
+  TWindow w;
+  ASSERT_TRUE(w.form->LoadFile(file.Path()));
+  const int64_t top = w.form->Browser().TopOffset();
+  w.form->SetProgressDelay(0);
+  bool dialogSeen = false;
+  QTimer::singleShot(0, [&] {
+    for (QProgressDialog* dialog : w.form->findChildren<QProgressDialog*>()) {
+      dialogSeen = true;
+      dialog->cancel();
+    }
+  });
+  w.script.inputs = {"0x0100"};
+  w.form->FindnextPID1Click();
+  EXPECT_TRUE(dialogSeen);
+  EXPECT_TRUE(w.script.messages.empty());
+  EXPECT_EQ(w.form->statusBar()->currentMessage().toStdString(), "Search cancelled.");
+  EXPECT_EQ(w.form->Browser().TopOffset(), top);
+  EXPECT_EQ(RowOffset(w, 0), 0);
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+// ---- Seen lists, decode tree ---------------------------------------------------------
+
+TEST_F(WindowTest, SeenListsAreSortedAsText) {
+  const Bytes pat = test::WithSectionLengthAndCrc({0x00, 0xB0, 0x00, 0x00, 0x01, 0xC1, 0x00, 0x00,  //
+                                                   0x00, 0x01, 0xE1, 0x00, 0x00, 0x02, 0xE2, 0x00, 0x00, 0x0A,
+                                                   0xEA, 0x00});
+  const Bytes null = MakePacket({.pid = 0x1FFF});
+  test::TempFile file(test::Slots(
+      {MakePacket({.pid = 0x0000, .pusi = true, .payload = test::SectionPayload(pat)}), MakePacket({.pid = 0x0A00}),
+       MakePacket({.pid = 0x0100}), null, null}));
+  TWindow w;
+  ASSERT_TRUE(w.form->LoadFile(file.Path()));
+  EXPECT_EQ(Items(w.form->SeenProgramsBox()), (std::vector<std::string>{"# 1", "# 10", "# 2"}));
+  EXPECT_EQ(Items(w.form->SeenPIDsBox()), (std::vector<std::string>{"0x0000", "0x0100", "0x0A00", "0x1FFF"}));
+}
+
+TEST_F(WindowTest, TreeOfAPMTIsTheCommandLinesTree) {
+  TWindow w;
+  const std::string path = TestDataPath("two-programs.ts");
+  ASSERT_TRUE(w.form->LoadFile(path));
+  int row = 0;
+  while (row < Rows(w) && Cell(w, row, 9) != "PMT") ++row;
+  ASSERT_LT(row, Rows(w));
+  w.form->SelectRow(row);
+  QTest::mouseClick(w.form->PacketList()->viewport(), Qt::LeftButton, {},
+                    w.form->PacketList()->visualRect(w.form->PacketList()->model()->index(row, 1)).center());
+  const test::CliResult cli = test::RunCli("tree '" + path + "' --offset " + Cell(w, row));
+  ASSERT_EQ(cli.exitCode, 0);
+  EXPECT_EQ(TreeText(w), cli.out);
+  EXPECT_TRUE(w.form->DecodeTree()->topLevelItem(0)->isExpanded());
+  EXPECT_TRUE(w.form->DecodeTree()->font().fixedPitch());
+}
+
+// ---- Settings ---------------------------------------------------------------------------
+
+TEST_F(WindowTest, FirstRunUsesTheDesignedLayoutAndClosingStoresEveryValue) {
+  {
+    TWindow w;
+    w.form->LoadRegistrySettings();
+    EXPECT_EQ(w.form->frameGeometry().topLeft(), QPoint(430, 164));
+    EXPECT_EQ(w.form->size(), QSize(TForm1::kClientWidth, TForm1::kClientHeight));
+    EXPECT_TRUE(w.form->CheckForUpdates());
+    EXPECT_EQ(w.form->PacketList()->columnWidth(1), 60);
+    w.form->close();
+  }
+  QSettings settings("Quindel", "Tessaro");
+  const QStringList names{"FormTop",          "FormLeft",          "FormHeight",       "FormWidth",
+                          "OffsetColWidth",   "PIDColWidth",       "ESColWidth",       "PCRColWidth",
+                          "PTSColWidth",      "DTSColWidth",       "payloadColWidth",  "adaptationColWidth",
+                          "continuityColWidth", "PSIColWidth",     "InfoColWidth",     "Panel2Width",
+                          "WindowState",      "CheckForUpdates"};
+  for (const QString& name : names) EXPECT_TRUE(settings.contains(name)) << name.toStdString();
+  EXPECT_EQ(settings.allKeys().size(), names.size());
+  EXPECT_EQ(settings.value("CheckForUpdates").toInt(), 1);
+  EXPECT_EQ(settings.value("WindowState").toInt(), 0);
+  EXPECT_EQ(settings.value("PIDColWidth").toInt(), 60);
+}
+
+TEST_F(WindowTest, SettingsComeBackAndEachValueFallsBackAlone) {
+  {
+    TWindow w;
+    w.form->LoadRegistrySettings();
+    w.form->move(200, 100);
+    w.form->resize(1100, 750);
+    w.form->PacketList()->setColumnWidth(1, 77);
+    w.form->Splitter()->setSizes({520, 500});
+    w.form->close();
+  }
+  QSettings("Quindel", "Tessaro").setValue("ESColWidth", "wide");  // not a number: ES keeps its default
+  {
+    TWindow w;
+    w.form->LoadRegistrySettings();
+    QApplication::processEvents();
+    EXPECT_EQ(w.form->frameGeometry().topLeft(), QPoint(200, 100));
+    EXPECT_EQ(w.form->size(), QSize(1100, 750));
+    EXPECT_EQ(w.form->PacketList()->columnWidth(1), 77);
+    EXPECT_EQ(w.form->PacketList()->columnWidth(2), 40);
+    EXPECT_EQ(w.form->LeftPanel()->width(), 520);
+  }
+  QSettings settings("Quindel", "Tessaro");
+  settings.clear();
+  settings.setValue("Panel2Width", 500);
+  settings.sync();
+  TWindow w;
+  w.form->LoadRegistrySettings();
+  QApplication::processEvents();
+  EXPECT_EQ(w.form->LeftPanel()->width(), 500);
+  EXPECT_EQ(w.form->frameGeometry().topLeft(), QPoint(430, 164));
+  EXPECT_EQ(w.form->size(), QSize(TForm1::kClientWidth, TForm1::kClientHeight));
+  const int designed = TWindow().form->PacketList()->columnWidth(3);
+  EXPECT_EQ(w.form->PacketList()->columnWidth(3), designed);
+  EXPECT_TRUE(w.form->CheckForUpdates());
+}
+
+TEST_F(WindowTest, PositionOnAScreenThatIsGoneMovesOntoOneThatIsThere) {
+  QSettings settings("Quindel", "Tessaro");
+  settings.setValue("FormLeft", 40000);
+  settings.setValue("FormTop", -30000);
+  settings.sync();
+  TWindow w;
+  w.form->LoadRegistrySettings();
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  EXPECT_TRUE(screen.contains(w.form->frameGeometry().topLeft()));
+}
+
+TEST_F(WindowTest, AboutShowsTheProgramAndItsVersion) {
+  TWindow w;
+  w.form->About1Click();
+  EXPECT_EQ(w.script.messages, std::vector<std::string>{"Tessaro: Tessaro\nVersion 2.0"});
+}
+
+}  // namespace
+}  // namespace tessaro
