@@ -16,9 +16,16 @@ build: deps
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD) -j $(JOBS)
 
-# Until the window lands, the command line shows the sample stream's first page.
+# The window on the sample stream; without a display, the command line shows
+# the sample's packet list and its first PAT instead.
 run: build
-	$(BUILD)/src/cli/tessaro-cli list $(SAMPLE) --rows 40
+	@if [ -n "$${DISPLAY:-}$${WAYLAND_DISPLAY:-}" ]; then \
+	  $(BUILD)/src/app/tessaro $(SAMPLE); \
+	else \
+	  echo "No display (DISPLAY is not set): the sample's packet list and first PAT from tessaro-cli instead."; \
+	  $(BUILD)/src/cli/tessaro-cli list $(SAMPLE) --rows 40 && \
+	  $(BUILD)/src/cli/tessaro-cli tree $(SAMPLE) --offset $$($(BUILD)/src/cli/tessaro-cli find $(SAMPLE) --pid 0x0000); \
+	fi
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
@@ -31,7 +38,7 @@ sanitize: deps
 
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	  -DTESSARO_FUZZ=ON -DTESSARO_TESTS=OFF
+	  -DTESSARO_FUZZ=ON -DTESSARO_TESTS=OFF -DTESSARO_GUI=OFF
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	bash scripts/run-fuzzers.sh $(FUZZ_BUILD)/fuzz $(FUZZ_SECONDS)
 

@@ -3,7 +3,9 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ make python3 libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
-          clang libclang-rt-14-dev)
+          clang libclang-rt-14-dev
+          qt6-base-dev libgl-dev fonts-dejavu-core
+          xvfb xauth xdotool imagemagick)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
