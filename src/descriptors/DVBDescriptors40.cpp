@@ -242,12 +242,9 @@ constexpr TFieldDesc kPrivateDataSpecifier[] = {
 
 TESSARO_DVB_FIELD_DESCRIPTORS_40(TESSARO_DEFINE_DVB_FIELDS)
 
-namespace {
-
-constexpr TDescriptorEntry kEntries[] = {TESSARO_DVB_FIELD_DESCRIPTORS_40(TESSARO_DVB_FIELDS_ENTRY)};
-
-}  // namespace
-
-std::span<const TDescriptorEntry> DVBDescriptors40Entries() { return kEntries; }
+std::span<const TDescriptorEntry> DVBDescriptors40Entries() {
+  static constexpr TDescriptorEntry kEntries[] = {TESSARO_DVB_FIELD_DESCRIPTORS_40(TESSARO_DVB_FIELDS_ENTRY)};
+  return kEntries;
+}
 
 }  // namespace tessaro

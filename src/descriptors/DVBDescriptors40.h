@@ -21,7 +21,8 @@
 
 namespace tessaro {
 
-// X(name, tag, field list); the field lists are in the .cpp.
+// The descriptors of this module, one row each: X(name, tag, field list); the
+// field lists are in the .cpp.
 #define TESSARO_DVB_FIELD_DESCRIPTORS_40(X)                                   \
   X(network_name_descriptor, 0x40, kNetworkName)                              \
   X(service_list_descriptor, 0x41, kServiceList)                              \

@@ -83,12 +83,9 @@ constexpr TFieldDesc kRawData[] = {
 
 TESSARO_DVB_FIELD_DESCRIPTORS_60(TESSARO_DEFINE_DVB_FIELDS)
 
-namespace {
-
-constexpr TDescriptorEntry kEntries[] = {TESSARO_DVB_FIELD_DESCRIPTORS_60(TESSARO_DVB_FIELDS_ENTRY)};
-
-}  // namespace
-
-std::span<const TDescriptorEntry> DVBDescriptors60Entries() { return kEntries; }
+std::span<const TDescriptorEntry> DVBDescriptors60Entries() {
+  static constexpr TDescriptorEntry kEntries[] = {TESSARO_DVB_FIELD_DESCRIPTORS_60(TESSARO_DVB_FIELDS_ENTRY)};
+  return kEntries;
+}
 
 }  // namespace tessaro

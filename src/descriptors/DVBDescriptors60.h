@@ -19,7 +19,8 @@
 
 namespace tessaro {
 
-// X(name, tag, field list); the field lists are in the .cpp.
+// The descriptors of this module, one row each: X(name, tag, field list); the
+// field lists are in the .cpp.
 #define TESSARO_DVB_FIELD_DESCRIPTORS_60(X)                             \
   X(service_move_descriptor, 0x60, kServiceMove)                        \
   X(short_smoothing_buffer_descriptor, 0x61, kShortSmoothingBuffer)     \

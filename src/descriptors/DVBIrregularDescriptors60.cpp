@@ -205,12 +205,9 @@ bool TreeView_Update_cell_frequency_link_descriptor(TTreeNode& parent,
   });
 }
 
-namespace {
-
-constexpr TDescriptorEntry kEntries[] = {TESSARO_DVB_IRREGULAR_DESCRIPTORS_60(TESSARO_DVB_ENTRY)};
-
-}  // namespace
-
-std::span<const TDescriptorEntry> DVBIrregularDescriptors60Entries() { return kEntries; }
+std::span<const TDescriptorEntry> DVBIrregularDescriptors60Entries() {
+  static constexpr TDescriptorEntry kEntries[] = {TESSARO_DVB_IRREGULAR_DESCRIPTORS_60(TESSARO_DVB_ENTRY)};
+  return kEntries;
+}
 
 }  // namespace tessaro

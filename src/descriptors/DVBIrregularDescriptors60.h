@@ -94,7 +94,7 @@ struct Tcell_frequency_link_descriptor_class : TDescriptorRecord {
   std::vector<Tcell_frequency_link_cell> cells;  // at most kMaxDVBLoopEntries
 };
 
-// X(name, tag, record type).
+// The descriptors of this module, one row each: X(name, tag, record type).
 #define TESSARO_DVB_IRREGULAR_DESCRIPTORS_60(X)                                  \
   X(AC_3_descriptor, 0x6A, TAC_3_descriptor_class)                               \
   X(cell_list_descriptor, 0x6C, Tcell_list_descriptor_class)                     \

@@ -293,12 +293,9 @@ bool TreeView_Update_telephone_descriptor(TTreeNode& parent, const Ttelephone_de
   });
 }
 
-namespace {
-
-constexpr TDescriptorEntry kEntries[] = {TESSARO_DVB_SPECIAL_DESCRIPTORS_40(TESSARO_DVB_ENTRY)};
-
-}  // namespace
-
-std::span<const TDescriptorEntry> DVBSpecialDescriptors40Entries() { return kEntries; }
+std::span<const TDescriptorEntry> DVBSpecialDescriptors40Entries() {
+  static constexpr TDescriptorEntry kEntries[] = {TESSARO_DVB_SPECIAL_DESCRIPTORS_40(TESSARO_DVB_ENTRY)};
+  return kEntries;
+}
 
 }  // namespace tessaro

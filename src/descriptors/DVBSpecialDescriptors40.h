@@ -113,7 +113,7 @@ struct Ttelephone_descriptor_class : TDescriptorRecord {
   std::vector<uint8_t> core_number;
 };
 
-// X(name, tag, record type).
+// The descriptors of this module, one row each: X(name, tag, record type).
 #define TESSARO_DVB_SPECIAL_DESCRIPTORS_40(X)                          \
   X(VBI_data_descriptor, 0x45, TVBI_data_descriptor_class)             \
   X(linkage_descriptor, 0x4A, Tlinkage_descriptor_class)               \

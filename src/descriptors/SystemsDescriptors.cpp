@@ -219,13 +219,12 @@ bool TreeView_Update_CA_descriptor(TTreeNode& parent, const TCA_descriptor_class
   });
 }
 
-namespace {
-
-constexpr TDescriptorEntry kEntries[] = {TESSARO_SYSTEMS_FIELD_DESCRIPTORS(TESSARO_SYSTEMS_FIELDS_ENTRY)
-                                             TESSARO_SYSTEMS_HAND_WRITTEN_DESCRIPTORS(TESSARO_SYSTEMS_ENTRY)};
-
-}  // namespace
-
-std::span<const TDescriptorEntry> SystemsDescriptorEntries() { return kEntries; }
+std::span<const TDescriptorEntry> SystemsDescriptorEntries() {
+  static constexpr TDescriptorEntry kEntries[] = {
+      TESSARO_SYSTEMS_FIELD_DESCRIPTORS(TESSARO_SYSTEMS_FIELDS_ENTRY)  // table-driven
+      TESSARO_SYSTEMS_HAND_WRITTEN_DESCRIPTORS(TESSARO_SYSTEMS_ENTRY)  // hand-written
+  };
+  return kEntries;
+}
 
 }  // namespace tessaro

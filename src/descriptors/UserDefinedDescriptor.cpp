@@ -13,12 +13,9 @@ constexpr TFieldDesc kUserDefined[] = {
 
 TESSARO_USER_DEFINED_DESCRIPTORS(TESSARO_DEFINE_DVB_FIELDS)
 
-namespace {
-
-constexpr TDescriptorEntry kEntries[] = {TESSARO_USER_DEFINED_DESCRIPTORS(TESSARO_DVB_FIELDS_ENTRY)};
-
-}  // namespace
-
-std::span<const TDescriptorEntry> UserDefinedDescriptorEntries() { return kEntries; }
+std::span<const TDescriptorEntry> UserDefinedDescriptorEntries() {
+  static constexpr TDescriptorEntry kEntries[] = {TESSARO_USER_DEFINED_DESCRIPTORS(TESSARO_DVB_FIELDS_ENTRY)};
+  return kEntries;
+}
 
 }  // namespace tessaro
