@@ -97,13 +97,16 @@ constexpr TDescriptorEntry DVBEntry(uint8_t tag, const char* name) {
           &entry_detail::ShowAs<R, Show>};
 }
 
-// Hand-written descriptors: rows X(name, tag, record type).
+// Hand-written descriptors: rows X(name, tag, record type). Record names a
+// type in a declaration, where it cannot stand in parentheses.
+// NOLINTBEGIN(bugprone-macro-parentheses)
 #define TESSARO_DECLARE_SYSTEMS_ROUTINES(name, tag, Record)                   \
   bool Parse_##name(const uint8_t* bytes, int32_t available, Record& record); \
   bool TreeView_Update_##name(TTreeNode& parent, const Record& record);
 #define TESSARO_DECLARE_DVB_ROUTINES(name, tag, Record)   \
   bool Parse_##name(TBitStream4& reader, Record& record); \
   bool TreeView_Update_##name(TTreeNode& parent, const Record& record);
+// NOLINTEND(bugprone-macro-parentheses)
 #define TESSARO_SYSTEMS_ENTRY(name, tag, Record) SystemsEntry<Record, Parse_##name, TreeView_Update_##name>(tag, #name),
 #define TESSARO_DVB_ENTRY(name, tag, Record) DVBEntry<Record, Parse_##name, TreeView_Update_##name>(tag, #name),
 // NameOf(record): the name a hand-written display routine gives its descriptor
