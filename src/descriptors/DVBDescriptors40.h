@@ -12,65 +12,49 @@
 // used up, and byte runs are cut where those bytes end.
 #pragma once
 
+#include <span>
+
 #include "core/BitStream.h"
 #include "core/TreeNode.h"
+#include "descriptors/DescriptorEntry.h"
 #include "descriptors/FieldTable.h"
 
 namespace tessaro {
 
-bool Parse_network_name_descriptor(TBitStream4& reader, TFieldRecord& record);
-bool TreeView_Update_network_name_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_service_list_descriptor(TBitStream4& reader, TFieldRecord& record);
-bool TreeView_Update_service_list_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_stuffing_descriptor(TBitStream4& reader, TFieldRecord& record);
-bool TreeView_Update_stuffing_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_satellite_delivery_system_descriptor(TBitStream4& reader, TFieldRecord& record);
-bool TreeView_Update_satellite_delivery_system_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_cable_delivery_system_descriptor(TBitStream4& reader, TFieldRecord& record);
-bool TreeView_Update_cable_delivery_system_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_VBI_teletext_descriptor(TBitStream4& reader, TFieldRecord& record);
-bool TreeView_Update_VBI_teletext_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_bouquet_name_descriptor(TBitStream4& reader, TFieldRecord& record);
-bool TreeView_Update_bouquet_name_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_service_descriptor(TBitStream4& reader, TFieldRecord& record);
-bool TreeView_Update_service_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_country_availability_descriptor(TBitStream4& reader, TFieldRecord& record);
-bool TreeView_Update_country_availability_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_NVOD_reference_descriptor(TBitStream4& reader, TFieldRecord& record);
-bool TreeView_Update_NVOD_reference_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_time_shifted_service_descriptor(TBitStream4& reader, TFieldRecord& record);
-bool TreeView_Update_time_shifted_service_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_short_event_descriptor(TBitStream4& reader, TFieldRecord& record);
-bool TreeView_Update_short_event_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_time_shifted_event_descriptor(TBitStream4& reader, TFieldRecord& record);
-bool TreeView_Update_time_shifted_event_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_component_descriptor(TBitStream4& reader, TFieldRecord& record);
-bool TreeView_Update_component_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_stream_identifier_descriptor(TBitStream4& reader, TFieldRecord& record);
-bool TreeView_Update_stream_identifier_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_CA_identifier_descriptor(TBitStream4& reader, TFieldRecord& record);
-bool TreeView_Update_CA_identifier_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_content_descriptor(TBitStream4& reader, TFieldRecord& record);
-bool TreeView_Update_content_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_parental_rating_descriptor(TBitStream4& reader, TFieldRecord& record);
-bool TreeView_Update_parental_rating_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_teletext_descriptor(TBitStream4& reader, TFieldRecord& record);
-bool TreeView_Update_teletext_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_local_time_offset_descriptor(TBitStream4& reader, TFieldRecord& record);
-bool TreeView_Update_local_time_offset_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_subtitling_descriptor(TBitStream4& reader, TFieldRecord& record);
-bool TreeView_Update_subtitling_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_terrestrial_delivery_system_descriptor(TBitStream4& reader, TFieldRecord& record);
-bool TreeView_Update_terrestrial_delivery_system_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_multilingual_network_name_descriptor(TBitStream4& reader, TFieldRecord& record);
-bool TreeView_Update_multilingual_network_name_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_multilingual_bouquet_name_descriptor(TBitStream4& reader, TFieldRecord& record);
-bool TreeView_Update_multilingual_bouquet_name_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_multilingual_service_name_descriptor(TBitStream4& reader, TFieldRecord& record);
-bool TreeView_Update_multilingual_service_name_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_multilingual_component_descriptor(TBitStream4& reader, TFieldRecord& record);
-bool TreeView_Update_multilingual_component_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_private_data_specifier_descriptor(TBitStream4& reader, TFieldRecord& record);
-bool TreeView_Update_private_data_specifier_descriptor(TTreeNode& parent, const TFieldRecord& record);
+// The descriptors of this module, one row each: X(name, tag, field list); the
+// field lists are in the .cpp.
+#define TESSARO_DVB_FIELD_DESCRIPTORS_40(X)                                   \
+  X(network_name_descriptor, 0x40, kNetworkName)                              \
+  X(service_list_descriptor, 0x41, kServiceList)                              \
+  X(stuffing_descriptor, 0x42, kStuffing)                                     \
+  X(satellite_delivery_system_descriptor, 0x43, kSatelliteDeliverySystem)     \
+  X(cable_delivery_system_descriptor, 0x44, kCableDeliverySystem)             \
+  X(VBI_teletext_descriptor, 0x46, kVBITeletext)                              \
+  X(bouquet_name_descriptor, 0x47, kBouquetName)                              \
+  X(service_descriptor, 0x48, kService)                                       \
+  X(country_availability_descriptor, 0x49, kCountryAvailability)              \
+  X(NVOD_reference_descriptor, 0x4B, kNVODReference)                          \
+  X(time_shifted_service_descriptor, 0x4C, kTimeShiftedService)               \
+  X(short_event_descriptor, 0x4D, kShortEvent)                                \
+  X(time_shifted_event_descriptor, 0x4F, kTimeShiftedEvent)                   \
+  X(component_descriptor, 0x50, kComponent)                                   \
+  X(stream_identifier_descriptor, 0x52, kStreamIdentifier)                    \
+  X(CA_identifier_descriptor, 0x53, kCAIdentifier)                            \
+  X(content_descriptor, 0x54, kContent)                                       \
+  X(parental_rating_descriptor, 0x55, kParentalRating)                        \
+  X(teletext_descriptor, 0x56, kTeletext)                                     \
+  X(local_time_offset_descriptor, 0x58, kLocalTimeOffset)                     \
+  X(subtitling_descriptor, 0x59, kSubtitling)                                 \
+  X(terrestrial_delivery_system_descriptor, 0x5A, kTerrestrialDeliverySystem) \
+  X(multilingual_network_name_descriptor, 0x5B, kMultilingualNetworkName)     \
+  X(multilingual_bouquet_name_descriptor, 0x5C, kMultilingualBouquetName)     \
+  X(multilingual_service_name_descriptor, 0x5D, kMultilingualServiceName)     \
+  X(multilingual_component_descriptor, 0x5E, kMultilingualComponent)          \
+  X(private_data_specifier_descriptor, 0x5F, kPrivateDataSpecifier)
+
+TESSARO_DVB_FIELD_DESCRIPTORS_40(TESSARO_DECLARE_DVB_FIELDS)
+
+// The rows of the dispatch table for these descriptors.
+std::span<const TDescriptorEntry> DVBDescriptors40Entries();
 
 }  // namespace tessaro

@@ -10,53 +10,43 @@
 // past it read as 0.
 #pragma once
 
+#include <span>
+
 #include "core/BitStream.h"
 #include "core/TreeNode.h"
+#include "descriptors/DescriptorEntry.h"
 #include "descriptors/FieldTable.h"
 
 namespace tessaro {
 
-bool Parse_service_move_descriptor(TBitStream4& reader, TFieldRecord& record);
-bool TreeView_Update_service_move_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_short_smoothing_buffer_descriptor(TBitStream4& reader, TFieldRecord& record);
-bool TreeView_Update_short_smoothing_buffer_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_frequency_list_descriptor(TBitStream4& reader, TFieldRecord& record);
-bool TreeView_Update_frequency_list_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_partial_transport_stream_descriptor(TBitStream4& reader, TFieldRecord& record);
-bool TreeView_Update_partial_transport_stream_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_data_broadcast_descriptor(TBitStream4& reader, TFieldRecord& record);
-bool TreeView_Update_data_broadcast_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_scrambling_descriptor(TBitStream4& reader, TFieldRecord& record);
-bool TreeView_Update_scrambling_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_data_broadcast_id_descriptor(TBitStream4& reader, TFieldRecord& record);
-bool TreeView_Update_data_broadcast_id_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_transport_stream_descriptor(TBitStream4& reader, TFieldRecord& record);
-bool TreeView_Update_transport_stream_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_DSNG_descriptor(TBitStream4& reader, TFieldRecord& record);
-bool TreeView_Update_DSNG_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_PDC_descriptor(TBitStream4& reader, TFieldRecord& record);
-bool TreeView_Update_PDC_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_ancillary_data_descriptor(TBitStream4& reader, TFieldRecord& record);
-bool TreeView_Update_ancillary_data_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_application_signalling_descriptor(TBitStream4& reader, TFieldRecord& record);
-bool TreeView_Update_application_signalling_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_adaptation_field_data_descriptor(TBitStream4& reader, TFieldRecord& record);
-bool TreeView_Update_adaptation_field_data_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_service_identifier_descriptor(TBitStream4& reader, TFieldRecord& record);
-bool TreeView_Update_service_identifier_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_service_availability_descriptor(TBitStream4& reader, TFieldRecord& record);
-bool TreeView_Update_service_availability_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_default_authority_descriptor(TBitStream4& reader, TFieldRecord& record);
-bool TreeView_Update_default_authority_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_related_content_descriptor(TBitStream4& reader, TFieldRecord& record);
-bool TreeView_Update_related_content_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_TVA_id_descriptor(TBitStream4& reader, TFieldRecord& record);
-bool TreeView_Update_TVA_id_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_content_identifier_descriptor(TBitStream4& reader, TFieldRecord& record);
-bool TreeView_Update_content_identifier_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_time_slice_fec_identifier_descriptor(TBitStream4& reader, TFieldRecord& record);
-bool TreeView_Update_time_slice_fec_identifier_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_ECM_repetition_rate_descriptor(TBitStream4& reader, TFieldRecord& record);
-bool TreeView_Update_ECM_repetition_rate_descriptor(TTreeNode& parent, const TFieldRecord& record);
+// The descriptors of this module, one row each: X(name, tag, field list); the
+// field lists are in the .cpp.
+#define TESSARO_DVB_FIELD_DESCRIPTORS_60(X)                             \
+  X(service_move_descriptor, 0x60, kServiceMove)                        \
+  X(short_smoothing_buffer_descriptor, 0x61, kShortSmoothingBuffer)     \
+  X(frequency_list_descriptor, 0x62, kFrequencyList)                    \
+  X(partial_transport_stream_descriptor, 0x63, kPartialTransportStream) \
+  X(data_broadcast_descriptor, 0x64, kDataBroadcast)                    \
+  X(scrambling_descriptor, 0x65, kScrambling)                           \
+  X(data_broadcast_id_descriptor, 0x66, kDataBroadcastId)               \
+  X(transport_stream_descriptor, 0x67, kTransportStream)                \
+  X(DSNG_descriptor, 0x68, kRawData)                                    \
+  X(PDC_descriptor, 0x69, kPDC)                                         \
+  X(ancillary_data_descriptor, 0x6B, kAncillaryData)                    \
+  X(application_signalling_descriptor, 0x6F, kRawData)                  \
+  X(adaptation_field_data_descriptor, 0x70, kAdaptationFieldData)       \
+  X(service_identifier_descriptor, 0x71, kRawData)                      \
+  X(service_availability_descriptor, 0x72, kRawData)                    \
+  X(default_authority_descriptor, 0x73, kRawData)                       \
+  X(related_content_descriptor, 0x74, kRawData)                         \
+  X(TVA_id_descriptor, 0x75, kRawData)                                  \
+  X(content_identifier_descriptor, 0x76, kRawData)                      \
+  X(time_slice_fec_identifier_descriptor, 0x77, kRawData)               \
+  X(ECM_repetition_rate_descriptor, 0x78, kRawData)
+
+TESSARO_DVB_FIELD_DESCRIPTORS_60(TESSARO_DECLARE_DVB_FIELDS)
+
+// The rows of the dispatch table for these descriptors.
+std::span<const TDescriptorEntry> DVBDescriptors60Entries();
 
 }  // namespace tessaro

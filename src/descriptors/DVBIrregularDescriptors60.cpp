@@ -1,29 +1,13 @@
 #include "descriptors/DVBIrregularDescriptors60.h"
 
 #include <algorithm>
-#include <string>
-#include <utility>
 
 #include "core/Diagnostics.h"
-#include "descriptors/DescriptorForm.h"
-#include "descriptors/DescriptorRegistry.h"
 
 namespace tessaro {
 namespace {
 
-constexpr uint8_t kAC3Tag = 0x6A;
-constexpr uint8_t kCellListTag = 0x6C;
-constexpr uint8_t kCellFrequencyLinkTag = 0x6D;
-constexpr uint8_t kAnnouncementSupportTag = 0x6E;
-
-void StartRecord(TBitStream4& reader, TDescriptorRecord& record) {
-  record.descriptor_tag = reader.GetBits8();
-  record.descriptor_length = reader.GetBits8();
-}
-
-// A loop starts an entry only while the reader still holds data: a
-// descriptor_length reaching past the descriptor loop gives no entries of zeros.
-bool DataLeft(const TBitStream4& reader) { return reader.BitsLeft > 0; }
+TESSARO_DVB_IRREGULAR_DESCRIPTORS_60(TESSARO_NAME_OF)
 
 // additional_info fills what the flags and the optional bytes leave of the body.
 int64_t AC3AdditionalInfoLength(const TAC_3_descriptor_class& r) {
@@ -38,28 +22,24 @@ bool ReferencesAService(uint32_t referenceType) { return referenceType >= 1 && r
 
 bool Parse_AC_3_descriptor(TBitStream4& reader, TAC_3_descriptor_class& record) {
   return Guarded(__func__, false, [&] {
-    record = TAC_3_descriptor_class{};
     StartRecord(reader, record);
-    record.component_type_flag = reader.GetBit();
-    record.bsid_flag = reader.GetBit();
-    record.mainid_flag = reader.GetBit();
-    record.asvc_flag = reader.GetBit();
-    record.reserved_flags = reader.GetBits(4);
-    if (record.component_type_flag == 1) record.component_type = reader.GetBits8();
-    if (record.bsid_flag == 1) record.bsid = reader.GetBits8();
-    if (record.mainid_flag == 1) record.mainid = reader.GetBits8();
-    if (record.asvc_flag == 1) record.asvc = reader.GetBits8();
-    const int64_t infoLength = AC3AdditionalInfoLength(record);
-    if (infoLength >= 1)
-      record.additional_info_length = ReadByteRun(reader, infoLength, record.additional_info.data(),
-                                                  static_cast<int32_t>(record.additional_info.size()));
+    reader.Read(record.component_type_flag, 1);
+    reader.Read(record.bsid_flag, 1);
+    reader.Read(record.mainid_flag, 1);
+    reader.Read(record.asvc_flag, 1);
+    reader.Read(record.reserved_flags, 4);
+    if (record.component_type_flag == 1) reader.Read(record.component_type, 8);
+    if (record.bsid_flag == 1) reader.Read(record.bsid, 8);
+    if (record.mainid_flag == 1) reader.Read(record.mainid, 8);
+    if (record.asvc_flag == 1) reader.Read(record.asvc, 8);
+    record.additional_info_length = ReadRun(reader, AC3AdditionalInfoLength(record), record.additional_info);
     return true;
   });
 }
 
 bool TreeView_Update_AC_3_descriptor(TTreeNode& parent, const TAC_3_descriptor_class& record) {
   return Guarded(__func__, false, [&] {
-    TTreeNode& node = AddDescriptorNode(parent, DescriptorName(kAC3Tag), record);
+    TTreeNode& node = AddDescriptorNode(parent, NameOf(record), record);
     AddBitsField(node, "component_type_flag", record.component_type_flag, 1);
     AddBitsField(node, "bsid_flag", record.bsid_flag, 1);
     AddBitsField(node, "mainid_flag", record.mainid_flag, 1);
@@ -69,30 +49,27 @@ bool TreeView_Update_AC_3_descriptor(TTreeNode& parent, const TAC_3_descriptor_c
     if (record.bsid_flag == 1) AddBitsField(node, "bsid", record.bsid, 8);
     if (record.mainid_flag == 1) AddBitsField(node, "mainid", record.mainid, 8);
     if (record.asvc_flag == 1) AddBitsField(node, "asvc", record.asvc, 8);
-    AddByteRunGroup(
-        node, "additional_info", record.additional_info.data(),
-        std::clamp<int32_t>(record.additional_info_length, 0, static_cast<int32_t>(record.additional_info.size())));
+    AddRun(node, "additional_info", record.additional_info, record.additional_info_length);
     return true;
   });
 }
 
 bool Parse_announcement_support_descriptor(TBitStream4& reader, Tannouncement_support_descriptor_class& record) {
   return Guarded(__func__, false, [&] {
-    record = Tannouncement_support_descriptor_class{};
     StartRecord(reader, record);
-    record.announcement_support_indicator = reader.GetBits16();
+    reader.Read(record.announcement_support_indicator, 16);
     int64_t counter = static_cast<int64_t>(record.descriptor_length) - 2;
     int32_t& n = record.announcement_count;
-    while (counter > 0 && n < static_cast<int32_t>(kMaxDVBLoopEntries) && DataLeft(reader)) {
-      record.announcement_type[n] = reader.GetBits(4);
-      record.reserved_future_use[n] = reader.GetBit();
-      record.reference_type[n] = reader.GetBits3();
+    while (NextEntry(counter, static_cast<size_t>(n), reader)) {
+      reader.Read(record.announcement_type[n], 4);
+      reader.Read(record.reserved_future_use[n], 1);
+      reader.Read(record.reference_type[n], 3);
       counter -= 1;
       if (ReferencesAService(record.reference_type[n])) {
-        record.original_network_id[n] = reader.GetBits16();
-        record.transport_stream_id[n] = reader.GetBits16();
-        record.service_id[n] = reader.GetBits16();
-        record.component_tag[n] = reader.GetBits8();
+        reader.Read(record.original_network_id[n], 16);
+        reader.Read(record.transport_stream_id[n], 16);
+        reader.Read(record.service_id[n], 16);
+        reader.Read(record.component_tag[n], 8);
         counter -= 7;
       }
       ++n;
@@ -104,12 +81,12 @@ bool Parse_announcement_support_descriptor(TBitStream4& reader, Tannouncement_su
 bool TreeView_Update_announcement_support_descriptor(TTreeNode& parent,
                                                      const Tannouncement_support_descriptor_class& record) {
   return Guarded(__func__, false, [&] {
-    TTreeNode& node = AddDescriptorNode(parent, DescriptorName(kAnnouncementSupportTag), record);
+    TTreeNode& node = AddDescriptorNode(parent, NameOf(record), record);
     AddBitsField(node, "announcement_support_indicator", record.announcement_support_indicator, 16);
     TTreeNode& group = node.Add("announcements");
     const int32_t count = std::clamp<int32_t>(record.announcement_count, 0, static_cast<int32_t>(kMaxDVBLoopEntries));
     for (int32_t i = 0; i < count; ++i) {
-      TTreeNode& entry = group.Add("announcement #" + std::to_string(i));
+      TTreeNode& entry = group.Add(EntryText("announcement #", static_cast<size_t>(i)));
       AddBitsField(entry, "announcement_type", record.announcement_type[i], 4);
       AddBitsField(entry, "reserved_future_use", record.reserved_future_use[i], 1);
       AddBitsField(entry, "reference_type", record.reference_type[i], 3);
@@ -128,29 +105,26 @@ bool TreeView_Update_announcement_support_descriptor(TTreeNode& parent,
 // subcell_info_loop_length, whatever the inner loop read.
 bool Parse_cell_list_descriptor(TBitStream4& reader, Tcell_list_descriptor_class& record) {
   return Guarded(__func__, false, [&] {
-    record.cells.clear();
     StartRecord(reader, record);
-    for (int64_t counter = record.descriptor_length;
-         counter > 0 && record.cells.size() < kMaxDVBLoopEntries && DataLeft(reader);) {
-      Tcell_list_cell cell;
-      cell.cell_id = reader.GetBits16();
-      cell.cell_latitude = reader.GetBits16();
-      cell.cell_longitude = reader.GetBits16();
-      cell.cell_extent_of_latitude = reader.GetBits(12);
-      cell.cell_extent_of_longitude = reader.GetBits(12);
-      cell.subcell_info_loop_length = reader.GetBits8();
-      for (int64_t inner = cell.subcell_info_loop_length;
-           inner > 0 && cell.subcells.size() < kMaxDVBLoopEntries && DataLeft(reader); inner -= 8) {
-        Tcell_list_subcell subcell;
-        subcell.cell_id_extension = reader.GetBits8();
-        subcell.subcell_latitude = reader.GetBits16();
-        subcell.subcell_longitude = reader.GetBits16();
-        subcell.subcell_extent_of_latitude = reader.GetBits(12);
-        subcell.subcell_extent_of_longitude = reader.GetBits(12);
-        cell.subcells.push_back(subcell);
+    ReserveEntries(record.cells, record.descriptor_length, 10);
+    for (int64_t counter = record.descriptor_length; NextEntry(counter, record.cells.size(), reader);) {
+      Tcell_list_cell& cell = record.cells.emplace_back();
+      reader.Read(cell.cell_id, 16);
+      reader.Read(cell.cell_latitude, 16);
+      reader.Read(cell.cell_longitude, 16);
+      reader.Read(cell.cell_extent_of_latitude, 12);
+      reader.Read(cell.cell_extent_of_longitude, 12);
+      reader.Read(cell.subcell_info_loop_length, 8);
+      ReserveEntries(cell.subcells, cell.subcell_info_loop_length, 8);
+      for (int64_t inner = cell.subcell_info_loop_length; NextEntry(inner, cell.subcells.size(), reader); inner -= 8) {
+        Tcell_list_subcell& subcell = cell.subcells.emplace_back();
+        reader.Read(subcell.cell_id_extension, 8);
+        reader.Read(subcell.subcell_latitude, 16);
+        reader.Read(subcell.subcell_longitude, 16);
+        reader.Read(subcell.subcell_extent_of_latitude, 12);
+        reader.Read(subcell.subcell_extent_of_longitude, 12);
       }
       counter -= static_cast<int64_t>(cell.subcell_info_loop_length) + 10;
-      record.cells.push_back(std::move(cell));
     }
     return true;
   });
@@ -160,13 +134,13 @@ bool Parse_cell_list_descriptor(TBitStream4& reader, Tcell_list_descriptor_class
 // cell follow the group of cells under the descriptor node.
 bool TreeView_Update_cell_list_descriptor(TTreeNode& parent, const Tcell_list_descriptor_class& record) {
   return Guarded(__func__, false, [&] {
-    TTreeNode& node = AddDescriptorNode(parent, DescriptorName(kCellListTag), record);
+    TTreeNode& node = AddDescriptorNode(parent, NameOf(record), record);
     TTreeNode& cells = node.Add("cells");
     for (size_t i = 0; i < record.cells.size(); ++i) {
-      TTreeNode& subcells = cells.Add("cell #" + std::to_string(i)).Add("subcells");
+      TTreeNode& subcells = cells.Add(EntryText("cell #", i)).Add("subcells");
       for (size_t j = 0; j < record.cells[i].subcells.size(); ++j) {
         const Tcell_list_subcell& subcell = record.cells[i].subcells[j];
-        TTreeNode& entry = subcells.Add("subcell #" + std::to_string(j));
+        TTreeNode& entry = subcells.Add(EntryText("subcell #", j));
         AddBitsField(entry, "cell_id_extension", subcell.cell_id_extension, 8);
         AddBitsField(entry, "subcell_latitude", subcell.subcell_latitude, 16);
         AddBitsField(entry, "subcell_longitude", subcell.subcell_longitude, 16);
@@ -188,23 +162,21 @@ bool TreeView_Update_cell_list_descriptor(TTreeNode& parent, const Tcell_list_de
 
 bool Parse_cell_frequency_link_descriptor(TBitStream4& reader, Tcell_frequency_link_descriptor_class& record) {
   return Guarded(__func__, false, [&] {
-    record.cells.clear();
     StartRecord(reader, record);
-    for (int64_t counter = record.descriptor_length;
-         counter > 0 && record.cells.size() < kMaxDVBLoopEntries && DataLeft(reader);) {
-      Tcell_frequency_link_cell cell;
-      cell.cell_id = reader.GetBits16();
-      cell.frequency = reader.GetBits32();
-      cell.subcell_info_loop_length = reader.GetBits8();
-      for (int64_t inner = cell.subcell_info_loop_length;
-           inner > 0 && cell.cell_infos.size() < kMaxDVBLoopEntries && DataLeft(reader); inner -= 5) {
-        Tcell_frequency_link_cell_info info;
-        info.cell_id_extension = reader.GetBits8();
-        info.transposer_frequency = reader.GetBits32();
-        cell.cell_infos.push_back(info);
+    ReserveEntries(record.cells, record.descriptor_length, 7);
+    for (int64_t counter = record.descriptor_length; NextEntry(counter, record.cells.size(), reader);) {
+      Tcell_frequency_link_cell& cell = record.cells.emplace_back();
+      reader.Read(cell.cell_id, 16);
+      reader.Read(cell.frequency, 32);
+      reader.Read(cell.subcell_info_loop_length, 8);
+      ReserveEntries(cell.cell_infos, cell.subcell_info_loop_length, 5);
+      for (int64_t inner = cell.subcell_info_loop_length; NextEntry(inner, cell.cell_infos.size(), reader);
+           inner -= 5) {
+        Tcell_frequency_link_cell_info& info = cell.cell_infos.emplace_back();
+        reader.Read(info.cell_id_extension, 8);
+        reader.Read(info.transposer_frequency, 32);
       }
       counter -= static_cast<int64_t>(cell.subcell_info_loop_length) + 7;
-      record.cells.push_back(std::move(cell));
     }
     return true;
   });
@@ -213,13 +185,13 @@ bool Parse_cell_frequency_link_descriptor(TBitStream4& reader, Tcell_frequency_l
 bool TreeView_Update_cell_frequency_link_descriptor(TTreeNode& parent,
                                                     const Tcell_frequency_link_descriptor_class& record) {
   return Guarded(__func__, false, [&] {
-    TTreeNode& node = AddDescriptorNode(parent, DescriptorName(kCellFrequencyLinkTag), record);
+    TTreeNode& node = AddDescriptorNode(parent, NameOf(record), record);
     TTreeNode& cells = node.Add("cells");
     for (size_t i = 0; i < record.cells.size(); ++i) {
-      TTreeNode& infos = cells.Add("cell #" + std::to_string(i)).Add("cell_infos");
+      TTreeNode& infos = cells.Add(EntryText("cell #", i)).Add("cell_infos");
       for (size_t j = 0; j < record.cells[i].cell_infos.size(); ++j) {
         const Tcell_frequency_link_cell_info& info = record.cells[i].cell_infos[j];
-        TTreeNode& entry = infos.Add("cell_info #" + std::to_string(j));
+        TTreeNode& entry = infos.Add(EntryText("cell_info #", j));
         AddBitsField(entry, "cell_id_extension", info.cell_id_extension, 8);
         AddBitsField(entry, "transposer_frequency", info.transposer_frequency, 32);
       }
@@ -231,6 +203,11 @@ bool TreeView_Update_cell_frequency_link_descriptor(TTreeNode& parent,
     }
     return true;
   });
+}
+
+std::span<const TDescriptorEntry> DVBIrregularDescriptors60Entries() {
+  static constexpr TDescriptorEntry kEntries[] = {TESSARO_DVB_IRREGULAR_DESCRIPTORS_60(TESSARO_DVB_ENTRY)};
+  return kEntries;
 }
 
 }  // namespace tessaro

@@ -8,20 +8,25 @@
 // descriptor_tag and accept whatever they are given: fields past the end of
 // the reader's data read as 0, byte runs are cut there, and no loop starts an
 // entry past it. Loops hold at most 256 entries, inner loops 256 per cell.
+// While positions are active, each field and run is recorded where it lies,
+// keyed by its member of the record.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "core/BitStream.h"
 #include "core/TreeNode.h"
+#include "descriptors/DescriptorEntry.h"
+#include "descriptors/DescriptorForm.h"
 #include "descriptors/DescriptorRecord.h"
 
 namespace tessaro {
 
 // Entries a loop of these descriptors holds at most (outer and inner alike).
-inline constexpr size_t kMaxDVBLoopEntries = 256;
+inline constexpr size_t kMaxDVBLoopEntries = kMaxLoopEntries;
 
 // AC-3_descriptor (ETSI EN 300 468, AC-3 descriptor syntax).
 struct TAC_3_descriptor_class : TDescriptorRecord {
@@ -89,15 +94,16 @@ struct Tcell_frequency_link_descriptor_class : TDescriptorRecord {
   std::vector<Tcell_frequency_link_cell> cells;  // at most kMaxDVBLoopEntries
 };
 
-bool Parse_AC_3_descriptor(TBitStream4& reader, TAC_3_descriptor_class& record);
-bool TreeView_Update_AC_3_descriptor(TTreeNode& parent, const TAC_3_descriptor_class& record);
-bool Parse_announcement_support_descriptor(TBitStream4& reader, Tannouncement_support_descriptor_class& record);
-bool TreeView_Update_announcement_support_descriptor(TTreeNode& parent,
-                                                     const Tannouncement_support_descriptor_class& record);
-bool Parse_cell_list_descriptor(TBitStream4& reader, Tcell_list_descriptor_class& record);
-bool TreeView_Update_cell_list_descriptor(TTreeNode& parent, const Tcell_list_descriptor_class& record);
-bool Parse_cell_frequency_link_descriptor(TBitStream4& reader, Tcell_frequency_link_descriptor_class& record);
-bool TreeView_Update_cell_frequency_link_descriptor(TTreeNode& parent,
-                                                    const Tcell_frequency_link_descriptor_class& record);
+// The descriptors of this module, one row each: X(name, tag, record type).
+#define TESSARO_DVB_IRREGULAR_DESCRIPTORS_60(X)                                  \
+  X(AC_3_descriptor, 0x6A, TAC_3_descriptor_class)                               \
+  X(cell_list_descriptor, 0x6C, Tcell_list_descriptor_class)                     \
+  X(cell_frequency_link_descriptor, 0x6D, Tcell_frequency_link_descriptor_class) \
+  X(announcement_support_descriptor, 0x6E, Tannouncement_support_descriptor_class)
+
+TESSARO_DVB_IRREGULAR_DESCRIPTORS_60(TESSARO_DECLARE_DVB_ROUTINES)
+
+// The rows of the dispatch table for these descriptors.
+std::span<const TDescriptorEntry> DVBIrregularDescriptors60Entries();
 
 }  // namespace tessaro

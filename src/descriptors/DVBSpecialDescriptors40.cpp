@@ -1,51 +1,14 @@
 #include "descriptors/DVBSpecialDescriptors40.h"
 
-#include <algorithm>
-#include <string>
-
 #include "core/Diagnostics.h"
 #include "descriptors/DescriptorForm.h"
-#include "descriptors/DescriptorRegistry.h"
-#include "descriptors/FieldTable.h"
 
 namespace tessaro {
 namespace {
 
-constexpr uint8_t kVBIDataTag = 0x45;
-constexpr uint8_t kLinkageTag = 0x4A;
-constexpr uint8_t kExtendedEventTag = 0x4E;
-constexpr uint8_t kMosaicTag = 0x51;
-constexpr uint8_t kTelephoneTag = 0x57;
+TESSARO_DVB_SPECIAL_DESCRIPTORS_40(TESSARO_NAME_OF)
 
 constexpr uint32_t kMobileHandOver = 8;  // linkage_type
-
-// Clears the record and reads descriptor_tag and descriptor_length.
-template <class R>
-void StartRecord(TBitStream4& reader, R& record) {
-  record = R{};
-  record.descriptor_tag = reader.GetBits8();
-  record.descriptor_length = reader.GetBits8();
-}
-
-// A loop may start one more entry: its counter is above 0, it holds fewer
-// than 256 entries, and some of the descriptor loop's bytes are left.
-bool NextEntry(int64_t counter, size_t entries, const TBitStream4& reader) {
-  return counter > 0 && entries < static_cast<size_t>(kMaxLoopEntries) && reader.BitsLeft > 0;
-}
-
-// A run of count bytes at the reader's position; the bytes that lie inside
-// the reader's data.
-std::vector<uint8_t> ReadRun(TBitStream4& reader, int64_t count) {
-  std::vector<uint8_t> run(static_cast<size_t>(std::clamp<int64_t>(count, 0, reader.BytesRemaining())));
-  run.resize(static_cast<size_t>(ReadByteRun(reader, count, run.data(), static_cast<int32_t>(run.size()))));
-  return run;
-}
-
-void AddRun(TTreeNode& node, const char* label, const std::vector<uint8_t>& run) {
-  AddByteRunGroup(node, label, run.data(), static_cast<int32_t>(run.size()));
-}
-
-std::string EntryText(const char* prefix, size_t index) { return prefix + std::to_string(index); }
 
 // data_service_id values whose descriptor bytes are lines (EN 300 468,
 // VBI_data_descriptor): EBU teletext, inverted teletext, VPS, WSS, closed
@@ -61,19 +24,21 @@ bool HasNetworkId(uint32_t handOverType) { return handOverType >= 1 && handOverT
 bool Parse_VBI_data_descriptor(TBitStream4& reader, TVBI_data_descriptor_class& record) {
   return Guarded(__func__, false, [&] {
     StartRecord(reader, record);
+    ReserveEntries(record.services, record.descriptor_length, 2);
     for (int64_t counter = record.descriptor_length; NextEntry(counter, record.services.size(), reader);) {
       TVBIDataService& service = record.services.emplace_back();
-      service.data_service_id = reader.GetBits8();
-      service.data_service_descriptor_length = reader.GetBits8();
+      reader.Read(service.data_service_id, 8);
+      reader.Read(service.data_service_descriptor_length, 8);
       if (HasLines(service.data_service_id)) {
+        ReserveEntries(service.lines, service.data_service_descriptor_length, 1);
         for (uint32_t i = 0; i < service.data_service_descriptor_length && reader.BitsLeft > 0; ++i) {
           TVBIDataService::TLine& line = service.lines.emplace_back();
-          line.reserved = reader.GetBits(2);
-          line.field_parity = reader.GetBit();
-          line.line_offset = reader.GetBits5();
+          reader.Read(line.reserved, 2);
+          reader.Read(line.field_parity, 1);
+          reader.Read(line.line_offset, 5);
         }
       } else {
-        service.reserved = ReadRun(reader, service.data_service_descriptor_length);
+        ReadRun(reader, service.data_service_descriptor_length, service.reserved);
       }
       counter -= 2 + static_cast<int64_t>(service.data_service_descriptor_length);
     }
@@ -83,7 +48,7 @@ bool Parse_VBI_data_descriptor(TBitStream4& reader, TVBI_data_descriptor_class& 
 
 bool TreeView_Update_VBI_data_descriptor(TTreeNode& parent, const TVBI_data_descriptor_class& record) {
   return Guarded(__func__, false, [&] {
-    TTreeNode& node = AddDescriptorNode(parent, DescriptorName(kVBIDataTag), record);
+    TTreeNode& node = AddDescriptorNode(parent, NameOf(record), record);
     TTreeNode& group = node.Add("VBI_data_descriptors");
     for (size_t i = 0; i < record.services.size(); ++i) {
       const TVBIDataService& service = record.services[i];
@@ -95,10 +60,11 @@ bool TreeView_Update_VBI_data_descriptor(TTreeNode& parent, const TVBI_data_desc
       if (HasLines(service.data_service_id)) {
         TTreeNode& lines = entry.Add("data_service_descriptors");
         for (size_t j = 0; j < service.lines.size(); ++j) {
-          TTreeNode& line = lines.Add(EntryText("data_service_descriptor #", j));
-          AddBitsField(line, "reserved", service.lines[j].reserved, 2);
-          line.Add(DescriptorFieldText("field_parity", service.lines[j].field_parity, " (1 bits)"));
-          AddBitsField(line, "line_offset", service.lines[j].line_offset, 5);
+          const TVBIDataService::TLine& line = service.lines[j];
+          TTreeNode& lineNode = lines.Add(EntryText("data_service_descriptor #", j));
+          AddBitsField(lineNode, "reserved", line.reserved, 2);
+          lineNode.Add(DecField("field_parity", line.field_parity, " (1 bits)"));
+          AddBitsField(lineNode, "line_offset", line.line_offset, 5);
         }
       } else {
         AddRun(node, "reserved", service.reserved);
@@ -111,33 +77,33 @@ bool TreeView_Update_VBI_data_descriptor(TTreeNode& parent, const TVBI_data_desc
 bool Parse_linkage_descriptor(TBitStream4& reader, Tlinkage_descriptor_class& record) {
   return Guarded(__func__, false, [&] {
     StartRecord(reader, record);
-    record.transport_stream_id = reader.GetBits16();
-    record.original_network_id = reader.GetBits16();
-    record.service_id = reader.GetBits16();
-    record.linkage_type = reader.GetBits8();
+    reader.Read(record.transport_stream_id, 16);
+    reader.Read(record.original_network_id, 16);
+    reader.Read(record.service_id, 16);
+    reader.Read(record.linkage_type, 8);
     int64_t privateLength = static_cast<int64_t>(record.descriptor_length) - 7;
     if (record.linkage_type == kMobileHandOver) {
-      record.hand_over_type = reader.GetBits(4);
-      record.reserved_future_use = reader.GetBits3();
-      record.origin_type = reader.GetBit();
+      reader.Read(record.hand_over_type, 4);
+      reader.Read(record.reserved_future_use, 3);
+      reader.Read(record.origin_type, 1);
       privateLength -= 1;
       if (HasNetworkId(record.hand_over_type)) {
-        record.network_id = reader.GetBits16();
+        reader.Read(record.network_id, 16);
         privateLength -= 2;
       }
       if (record.origin_type == 0) {
-        record.initial_service_id = reader.GetBits16();
+        reader.Read(record.initial_service_id, 16);
         privateLength -= 2;
       }
     }
-    record.private_data_byte = ReadRun(reader, privateLength);
+    ReadRun(reader, privateLength, record.private_data_byte);
     return true;
   });
 }
 
 bool TreeView_Update_linkage_descriptor(TTreeNode& parent, const Tlinkage_descriptor_class& record) {
   return Guarded(__func__, false, [&] {
-    TTreeNode& node = AddDescriptorNode(parent, DescriptorName(kLinkageTag), record);
+    TTreeNode& node = AddDescriptorNode(parent, NameOf(record), record);
     AddBitsField(node, "transport_stream_id", record.transport_stream_id, 16);
     AddBitsField(node, "original_network_id", record.original_network_id, 16);
     AddBitsField(node, "service_id", record.service_id, 16);
@@ -157,30 +123,31 @@ bool TreeView_Update_linkage_descriptor(TTreeNode& parent, const Tlinkage_descri
 bool Parse_extended_event_descriptor(TBitStream4& reader, Textended_event_descriptor_class& record) {
   return Guarded(__func__, false, [&] {
     StartRecord(reader, record);
-    record.descriptor_number = reader.GetBits(4);
-    record.last_descriptor_number = reader.GetBits(4);
-    record.ISO_639_language_code = reader.GetBits(24);
-    record.length_of_items = reader.GetBits8();
+    reader.Read(record.descriptor_number, 4);
+    reader.Read(record.last_descriptor_number, 4);
+    reader.Read(record.ISO_639_language_code, 24);
+    reader.Read(record.length_of_items, 8);
+    ReserveEntries(record.items, record.length_of_items, 2);
     for (int64_t counter = record.length_of_items; NextEntry(counter, record.items.size(), reader);) {
       TExtendedEventItem& item = record.items.emplace_back();
-      item.item_description_length = reader.GetBits8();
-      item.item_description_char = ReadRun(reader, item.item_description_length);
-      item.item_length = reader.GetBits8();
-      item.item_char = ReadRun(reader, item.item_length);
+      reader.Read(item.item_description_length, 8);
+      ReadRun(reader, item.item_description_length, item.item_description_char);
+      reader.Read(item.item_length, 8);
+      ReadRun(reader, item.item_length, item.item_char);
       counter -= 2 + static_cast<int64_t>(item.item_description_length) + item.item_length;
     }
-    record.text_length = reader.GetBits8();
-    record.text_char = ReadRun(reader, record.text_length);
+    reader.Read(record.text_length, 8);
+    ReadRun(reader, record.text_length, record.text_char);
     return true;
   });
 }
 
 bool TreeView_Update_extended_event_descriptor(TTreeNode& parent, const Textended_event_descriptor_class& record) {
   return Guarded(__func__, false, [&] {
-    TTreeNode& node = AddDescriptorNode(parent, DescriptorName(kExtendedEventTag), record);
+    TTreeNode& node = AddDescriptorNode(parent, NameOf(record), record);
     AddBitsField(node, "descriptor_number", record.descriptor_number, 4);
     AddBitsField(node, "last_descriptor_number", record.last_descriptor_number, 4);
-    node.Add(ISO639FieldText(record.ISO_639_language_code));
+    node.Add(ISO639Field(record.ISO_639_language_code));
     AddBitsField(node, "length_of_items", record.length_of_items, 8);
     TTreeNode& group = node.Add("items");
     for (size_t i = 0; i < record.items.size(); ++i) {
@@ -200,40 +167,43 @@ bool TreeView_Update_extended_event_descriptor(TTreeNode& parent, const Textende
 bool Parse_mosaic_descriptor(TBitStream4& reader, Tmosaic_descriptor_class& record) {
   return Guarded(__func__, false, [&] {
     StartRecord(reader, record);
-    record.mosaic_entry_point = reader.GetBit();
-    record.number_of_horizontal_elementary_cells = reader.GetBits3();
-    record.reserved_future_use = reader.GetBit();
-    record.number_of_vertical_elementary_cells = reader.GetBits3();
+    reader.Read(record.mosaic_entry_point, 1);
+    reader.Read(record.number_of_horizontal_elementary_cells, 3);
+    reader.Read(record.reserved_future_use, 1);
+    reader.Read(record.number_of_vertical_elementary_cells, 3);
+    // A cell takes at least four bytes: its fixed fields and cell_linkage_info.
+    ReserveEntries(record.cells, static_cast<int64_t>(record.descriptor_length) - 1, 4);
     for (int64_t counter = static_cast<int64_t>(record.descriptor_length) - 1;
          NextEntry(counter, record.cells.size(), reader);) {
       TMosaicCell& cell = record.cells.emplace_back();
-      cell.logical_cell_id = reader.GetBits(6);
-      cell.reserved_future_use = reader.GetBits7();
-      cell.logical_cell_presentation_info = reader.GetBits3();
-      cell.elementary_cell_field_length = reader.GetBits8();
+      reader.Read(cell.logical_cell_id, 6);
+      reader.Read(cell.reserved_future_use, 7);
+      reader.Read(cell.logical_cell_presentation_info, 3);
+      reader.Read(cell.elementary_cell_field_length, 8);
       counter -= 3;
+      ReserveEntries(cell.elementary_cells, cell.elementary_cell_field_length, 1);
       for (uint32_t i = 0; i < cell.elementary_cell_field_length && reader.BitsLeft > 0; ++i) {
         TMosaicCell::TElementaryCell& elementary = cell.elementary_cells.emplace_back();
-        elementary.reserved_future_use = reader.GetBits(2);
-        elementary.elementary_cell_id = reader.GetBits(6);
+        reader.Read(elementary.reserved_future_use, 2);
+        reader.Read(elementary.elementary_cell_id, 6);
       }
       counter -= cell.elementary_cell_field_length;
-      cell.cell_linkage_info = reader.GetBits8();
+      reader.Read(cell.cell_linkage_info, 8);
       counter -= 1;
       switch (cell.cell_linkage_info) {
         case 1:
-          cell.bouquet_id = reader.GetBits16();
+          reader.Read(cell.bouquet_id, 16);
           counter -= 2;
           break;
         case 2:
         case 3:
         case 4:
-          cell.original_network_id = reader.GetBits16();
-          cell.transport_stream_id = reader.GetBits16();
-          cell.service_id = reader.GetBits16();
+          reader.Read(cell.original_network_id, 16);
+          reader.Read(cell.transport_stream_id, 16);
+          reader.Read(cell.service_id, 16);
           counter -= 6;
           if (cell.cell_linkage_info == 4) {
-            cell.event_id = reader.GetBits16();
+            reader.Read(cell.event_id, 16);
             counter -= 2;
           }
           break;
@@ -247,7 +217,7 @@ bool Parse_mosaic_descriptor(TBitStream4& reader, Tmosaic_descriptor_class& reco
 
 bool TreeView_Update_mosaic_descriptor(TTreeNode& parent, const Tmosaic_descriptor_class& record) {
   return Guarded(__func__, false, [&] {
-    TTreeNode& node = AddDescriptorNode(parent, DescriptorName(kMosaicTag), record);
+    TTreeNode& node = AddDescriptorNode(parent, NameOf(record), record);
     AddBitsField(node, "mosaic_entry_point", record.mosaic_entry_point, 1);
     AddBitsField(node, "number_of_horizontal_elementary_cells", record.number_of_horizontal_elementary_cells, 3);
     AddBitsField(node, "reserved_future_use", record.reserved_future_use, 1);
@@ -282,28 +252,28 @@ bool TreeView_Update_mosaic_descriptor(TTreeNode& parent, const Tmosaic_descript
 bool Parse_telephone_descriptor(TBitStream4& reader, Ttelephone_descriptor_class& record) {
   return Guarded(__func__, false, [&] {
     StartRecord(reader, record);
-    record.reserved_future_use_1 = reader.GetBits(2);
-    record.foreign_availability = reader.GetBit();
-    record.connection_type = reader.GetBits5();
-    record.reserved_future_use_2 = reader.GetBit();
-    record.country_prefix_length = reader.GetBits(2);
-    record.international_area_code_length = reader.GetBits3();
-    record.operator_code_length = reader.GetBits(2);
-    record.reserved_future_use_3 = reader.GetBit();
-    record.national_area_code_length = reader.GetBits3();
-    record.core_number_length = reader.GetBits(4);
-    record.country_prefix = ReadRun(reader, record.country_prefix_length);
-    record.international_area_code = ReadRun(reader, record.international_area_code_length);
-    record.operator_code = ReadRun(reader, record.operator_code_length);
-    record.national_area_code = ReadRun(reader, record.national_area_code_length);
-    record.core_number = ReadRun(reader, record.core_number_length);
+    reader.Read(record.reserved_future_use_1, 2);
+    reader.Read(record.foreign_availability, 1);
+    reader.Read(record.connection_type, 5);
+    reader.Read(record.reserved_future_use_2, 1);
+    reader.Read(record.country_prefix_length, 2);
+    reader.Read(record.international_area_code_length, 3);
+    reader.Read(record.operator_code_length, 2);
+    reader.Read(record.reserved_future_use_3, 1);
+    reader.Read(record.national_area_code_length, 3);
+    reader.Read(record.core_number_length, 4);
+    ReadRun(reader, record.country_prefix_length, record.country_prefix);
+    ReadRun(reader, record.international_area_code_length, record.international_area_code);
+    ReadRun(reader, record.operator_code_length, record.operator_code);
+    ReadRun(reader, record.national_area_code_length, record.national_area_code);
+    ReadRun(reader, record.core_number_length, record.core_number);
     return true;
   });
 }
 
 bool TreeView_Update_telephone_descriptor(TTreeNode& parent, const Ttelephone_descriptor_class& record) {
   return Guarded(__func__, false, [&] {
-    TTreeNode& node = AddDescriptorNode(parent, DescriptorName(kTelephoneTag), record);
+    TTreeNode& node = AddDescriptorNode(parent, NameOf(record), record);
     AddBitsField(node, "reserved_future_use", record.reserved_future_use_1, 2);
     AddBitsField(node, "foreign_availability", record.foreign_availability, 1);
     AddBitsField(node, "connection_type", record.connection_type, 5);
@@ -321,6 +291,11 @@ bool TreeView_Update_telephone_descriptor(TTreeNode& parent, const Ttelephone_de
     AddRun(node, "core_number", record.core_number);
     return true;
   });
+}
+
+std::span<const TDescriptorEntry> DVBSpecialDescriptors40Entries() {
+  static constexpr TDescriptorEntry kEntries[] = {TESSARO_DVB_SPECIAL_DESCRIPTORS_40(TESSARO_DVB_ENTRY)};
+  return kEntries;
 }
 
 }  // namespace tessaro

@@ -7,14 +7,17 @@
 // is accepted, loops read whole entries while their counter is above 0 and
 // start no entry once the loop's bytes are used up, no loop holds more than
 // 256 entries, and byte runs are cut where the loop's bytes end (a run's
-// vector holds the bytes that lie inside).
+// vector holds the bytes that lie inside). While positions are active, each
+// field and run is recorded where it lies, keyed by its member of the record.
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "core/BitStream.h"
 #include "core/TreeNode.h"
+#include "descriptors/DescriptorEntry.h"
 #include "descriptors/DescriptorRecord.h"
 
 namespace tessaro {
@@ -110,15 +113,17 @@ struct Ttelephone_descriptor_class : TDescriptorRecord {
   std::vector<uint8_t> core_number;
 };
 
-bool Parse_VBI_data_descriptor(TBitStream4& reader, TVBI_data_descriptor_class& record);
-bool TreeView_Update_VBI_data_descriptor(TTreeNode& parent, const TVBI_data_descriptor_class& record);
-bool Parse_linkage_descriptor(TBitStream4& reader, Tlinkage_descriptor_class& record);
-bool TreeView_Update_linkage_descriptor(TTreeNode& parent, const Tlinkage_descriptor_class& record);
-bool Parse_extended_event_descriptor(TBitStream4& reader, Textended_event_descriptor_class& record);
-bool TreeView_Update_extended_event_descriptor(TTreeNode& parent, const Textended_event_descriptor_class& record);
-bool Parse_mosaic_descriptor(TBitStream4& reader, Tmosaic_descriptor_class& record);
-bool TreeView_Update_mosaic_descriptor(TTreeNode& parent, const Tmosaic_descriptor_class& record);
-bool Parse_telephone_descriptor(TBitStream4& reader, Ttelephone_descriptor_class& record);
-bool TreeView_Update_telephone_descriptor(TTreeNode& parent, const Ttelephone_descriptor_class& record);
+// The descriptors of this module, one row each: X(name, tag, record type).
+#define TESSARO_DVB_SPECIAL_DESCRIPTORS_40(X)                          \
+  X(VBI_data_descriptor, 0x45, TVBI_data_descriptor_class)             \
+  X(linkage_descriptor, 0x4A, Tlinkage_descriptor_class)               \
+  X(extended_event_descriptor, 0x4E, Textended_event_descriptor_class) \
+  X(mosaic_descriptor, 0x51, Tmosaic_descriptor_class)                 \
+  X(telephone_descriptor, 0x57, Ttelephone_descriptor_class)
+
+TESSARO_DVB_SPECIAL_DESCRIPTORS_40(TESSARO_DECLARE_DVB_ROUTINES)
+
+// The rows of the dispatch table for these descriptors.
+std::span<const TDescriptorEntry> DVBSpecialDescriptors40Entries();
 
 }  // namespace tessaro

@@ -1,10 +1,11 @@
 #include "descriptors/DescriptorForm.h"
 
-#include <algorithm>
-
-#include "core/TextHelpers.h"
-
 namespace tessaro {
+
+void ReadDescriptorHeader(TBitStream4& reader, TDescriptorRecord& record) {
+  reader.Read(record.descriptor_tag, 8);
+  reader.Read(record.descriptor_length, 8);
+}
 
 std::string BitsSuffix(int bits) {
   return bits == 1 ? std::string(" (1 bit)") : " (" + std::to_string(bits) + " bits)";
@@ -12,8 +13,9 @@ std::string BitsSuffix(int bits) {
 
 TTreeNode& AddDescriptorNode(TTreeNode& parent, std::string_view name, const TDescriptorRecord& record) {
   TTreeNode& node = parent.Add(std::string(name));
-  node.Add(HexField("descriptor_tag", record.descriptor_tag & 0xFF, 2, " (8 bits)"));
-  node.Add(DescriptorFieldText("descriptor_length", record.descriptor_length, " (8 bits)"));
+  node.Add(TextField("descriptor_tag", "0x" + HexDigits(record.descriptor_tag & 0xFF, 2), " (8 bits)")
+               .From(record.descriptor_tag));
+  node.Add(DecField("descriptor_length", record.descriptor_length, " (8 bits)"));
   return node;
 }
 
@@ -27,10 +29,18 @@ std::string ISO639FieldText(uint32_t code) {
   return TextField("ISO_639_language_code", std::to_string(code & 0xFFFFFF) + " [" + letters + "]", " (24 bits)").text;
 }
 
-TTreeNode& AddByteRunGroup(TTreeNode& parent, std::string_view label, const uint8_t* bytes, int32_t count) {
+TTreeNode& AddByteRunGroup(TTreeNode& parent, std::string_view label, const uint8_t* bytes, int32_t count,
+                           const TSpans& spans) {
   TTreeNode& group = parent.Add(std::string(label));
-  if (bytes != nullptr && count > 0) MemToStrLinesShort(bytes, count, group);
+  if (bytes != nullptr && count > 0) {
+    group.spans = spans;
+    MemToStrLinesShort(bytes, count, group, spans);
+  }
   return group;
+}
+
+void AddRun(TTreeNode& parent, std::string_view label, const std::vector<uint8_t>& run) {
+  AddByteRunGroup(parent, label, run.data(), static_cast<int32_t>(run.size()), SpansOf(&run));
 }
 
 int32_t ReadByteRun(TBitStream4& reader, int64_t count, uint8_t* out, int32_t capacity) {
@@ -48,8 +58,29 @@ int32_t ReadByteRun(TBitStream4& reader, int64_t count, uint8_t* out, int32_t ca
   return copied;
 }
 
-void AddBitsField(TTreeNode& node, std::string_view label, uint64_t value, int bits) {
-  node.Add(DescriptorFieldText(label, value, BitsSuffix(bits)));
+int32_t ReadNotedRun(TBitStream4& reader, int64_t count, uint8_t* out, int32_t capacity, const void* field) {
+  const int64_t start = reader.BitOffset();
+  const int32_t copied = ReadByteRun(reader, count, out, capacity);
+  NoteField(field, reader.Data, start, int64_t{copied} * 8);
+  return copied;
 }
+
+void ReadRun(TBitStream4& reader, int64_t count, std::vector<uint8_t>& run) {
+  run.resize(static_cast<size_t>(std::clamp<int64_t>(count, 0, reader.BytesRemaining())));
+  run.resize(static_cast<size_t>(ReadNotedRun(reader, count, run.data(), static_cast<int32_t>(run.size()), &run)));
+}
+
+TSpans SpansInReader(const TBitStream4& reader, int64_t bit, int64_t bits) {
+  const TFieldPositions* positions = ActivePositions();
+  if (positions == nullptr) return {};
+  const int64_t inside = std::max<int64_t>(int64_t{reader.Size} * 8 - bit, 0);
+  return positions->Resolve(reader.Data, bit, std::min(bits, inside));
+}
+
+bool NextEntry(int64_t counter, size_t entries, const TBitStream4& reader) {
+  return counter > 0 && entries < static_cast<size_t>(kMaxLoopEntries) && reader.BitsLeft > 0;
+}
+
+std::string EntryText(std::string_view prefix, size_t index) { return std::string(prefix) + std::to_string(index); }
 
 }  // namespace tessaro

@@ -10,7 +10,6 @@
 #include "core/Diagnostics.h"
 #include "core/TextHelpers.h"
 #include "descriptors/DescriptorForm.h"
-#include "descriptors/DescriptorRegistry.h"
 
 namespace tessaro {
 namespace {
@@ -30,13 +29,19 @@ std::string FieldText(const TFieldDesc& d, uint64_t value) {
 }
 
 // Walks a description list. Parsing, it reads each field from the reader and
-// appends it to the record; showing, it takes the same values back from the
-// record in the same order and adds nodes. Lengths, counters and conditions
-// are worked out from those values either way, so both walks take the same path.
+// appends it to the record (with its spans while positions are active);
+// showing, it takes the same values back from the record in the same order
+// and adds nodes carrying those spans. Lengths, counters and conditions are
+// worked out from the values either way, so both walks take the same path.
 class TFieldWalker {
  public:
   TFieldWalker(TBitStream4& reader, int32_t available, TFieldRecord& record, bool loopsEndWithData = false)
-      : reader_(&reader), available_(available), out_(&record), in_(record), loopsEndWithData_(loopsEndWithData) {}
+      : reader_(&reader),
+        available_(available),
+        out_(&record),
+        in_(record),
+        loopsEndWithData_(loopsEndWithData),
+        positions_(ActivePositions() != nullptr) {}
   explicit TFieldWalker(const TFieldRecord& record, bool loopsEndWithData = false)
       : in_(record), loopsEndWithData_(loopsEndWithData) {}
 
@@ -49,9 +54,11 @@ class TFieldWalker {
           if (Parsing() && available_ < static_cast<int64_t>(d.value)) return false;
           break;
         case TFieldKind::Field: {
-          const uint64_t value = NextValue(d.bits);
+          const size_t slot = NextValue(d.bits);
+          const uint64_t value = in_.values[slot];
           scope_.emplace_back(d.label, value);
-          if (parent != nullptr && d.show != TFieldShow::Hidden) parent->Add(FieldText(d, value));
+          if (parent != nullptr && d.show != TFieldShow::Hidden)
+            parent->Add(TNodeText{FieldText(d, value), SpansAt(slot)});
           break;
         }
         case TFieldKind::Marker:
@@ -59,8 +66,9 @@ class TFieldWalker {
           break;
         case TFieldKind::Run: {
           const uint8_t* data = nullptr;
-          const int32_t count = NextRun(Resolve(d.length), data);
-          if (parent != nullptr) AddByteRunGroup(*parent, d.label, data, count);
+          size_t slot = 0;
+          const int32_t count = NextRun(Resolve(d.length), data, slot);
+          if (parent != nullptr) AddByteRunGroup(*parent, d.label, data, count, SpansAt(slot));
           break;
         }
         case TFieldKind::When:
@@ -87,16 +95,16 @@ class TFieldWalker {
     size_t countSlot = 0;
     uint64_t entries = kMaxLoopEntries;
     if (loopsEndWithData_ && Parsing()) {
-      countSlot = out_->values.size();
-      out_->values.push_back(0);
+      countSlot = Keep(0, 0, 0);
     } else if (loopsEndWithData_) {
-      entries = NextValue(0);
+      entries = in_.values[NextValue(0)];
     }
     int32_t i = 0;
     for (; counter > 0 && i < kMaxLoopEntries && static_cast<uint64_t>(i) < entries; ++i) {
       if (loopsEndWithData_ && Parsing() && reader_->BitsLeft <= 0) break;
       const size_t outer = scope_.size();
-      TTreeNode* entry = (group != nullptr && i < shown) ? &group->Add(d.entryPrefix + std::to_string(i)) : nullptr;
+      TTreeNode* entry =
+          (group != nullptr && i < shown) ? &group->Add(EntryText(d.entryPrefix, static_cast<size_t>(i))) : nullptr;
       if (!Walk(Body(d), entry)) return false;
       int64_t size = d.entry.bytes;
       for (const char* field : d.entry.lengthFields)
@@ -108,11 +116,14 @@ class TFieldWalker {
     return true;
   }
 
-  uint64_t NextValue(int bits) {
+  // The slot in the record of the next value: read and kept while parsing,
+  // the next one kept while showing.
+  size_t NextValue(int bits) {
     if (!Parsing()) {
       if (valueAt_ >= in_.values.size()) throw std::out_of_range("record holds fewer values than its table");
-      return in_.values[valueAt_++];
+      return valueAt_++;
     }
+    const int64_t at = reader_->BitOffset();
     uint64_t value = 0;
     if (bits > 32) {
       value = static_cast<uint64_t>(reader_->GetBits(bits - 32)) << 32;
@@ -120,26 +131,39 @@ class TFieldWalker {
     } else {
       value = reader_->GetBits(bits);
     }
-    out_->values.push_back(value);
-    return value;
+    return Keep(value, at, bits);
   }
 
-  // Returns the bytes of the run that lie inside the data. data is set only
-  // while showing.
-  int32_t NextRun(int64_t declared, const uint8_t*& data) {
+  // Appends a value read from bits [at, at + bits) of the reader's data.
+  size_t Keep(uint64_t value, int64_t at, int64_t bits) {
+    out_->values.push_back(value);
+    if (positions_) out_->spans.push_back(SpansInReader(*reader_, at, bits));
+    return out_->values.size() - 1;
+  }
+
+  const TSpans& SpansAt(size_t slot) const {
+    static const TSpans kNone;
+    return slot < in_.spans.size() ? in_.spans[slot] : kNone;
+  }
+
+  // Returns the bytes of the run that lie inside the data; slot is that of
+  // the run's byte count. data is set only while showing.
+  int32_t NextRun(int64_t declared, const uint8_t*& data, size_t& slot) {
     if (!Parsing()) {
-      const uint64_t count = NextValue(0);
+      slot = NextValue(0);
+      const uint64_t count = in_.values[slot];
       if (count > in_.bytes.size() - byteAt_) throw std::out_of_range("record holds fewer bytes than its runs");
       data = in_.bytes.data() + byteAt_;
       byteAt_ += count;
       return static_cast<int32_t>(count);
     }
+    const int64_t at = reader_->BitOffset();
     const int32_t room = std::max(reader_->BytesRemaining(), 0);
     const size_t start = out_->bytes.size();
     out_->bytes.resize(start + static_cast<size_t>(room));
     const int32_t copied = ReadByteRun(*reader_, declared, out_->bytes.data() + start, room);
     out_->bytes.resize(start + static_cast<size_t>(copied));
-    out_->values.push_back(static_cast<uint64_t>(copied));
+    slot = Keep(static_cast<uint64_t>(copied), at, int64_t{copied} * 8);
     return copied;
   }
 
@@ -161,30 +185,17 @@ class TFieldWalker {
   size_t valueAt_ = 0;
   size_t byteAt_ = 0;
   bool loopsEndWithData_ = false;
+  bool positions_ = false;
   std::vector<std::pair<const char*, uint64_t>> scope_;
 };
-
-void StartRecord(TBitStream4& reader, TFieldRecord& record) {
-  record.values.clear();
-  record.bytes.clear();
-  record.descriptor_tag = reader.GetBits8();
-  record.descriptor_length = reader.GetBits8();
-}
 
 }  // namespace
 
 bool ParseSystemsFields(const char* routine, const TFieldTable& table, const uint8_t* bytes, int32_t available,
                         TFieldRecord& record) {
   return Guarded(routine, false, [&] {
-    record.values.clear();
-    record.bytes.clear();
-    record.descriptor_tag = 0;
-    record.descriptor_length = 0;
-    if (bytes == nullptr || available < std::max(table.needs, 2)) return false;
     TBitStream4 reader;
-    reader.SetData(bytes, available);
-    StartRecord(reader, record);
-    if (table.lengthMustFit && static_cast<int64_t>(record.descriptor_length) + 2 > available) return false;
+    if (!StartSystemsRecord(reader, bytes, available, table.needs, table.lengthMustFit, record)) return false;
     return TFieldWalker(reader, available, record).Walk({table.fields, table.count}, nullptr);
   });
 }
@@ -198,9 +209,10 @@ bool ParseDVBFields(const char* routine, const TFieldTable& table, TBitStream4& 
   });
 }
 
-bool ShowFields(const char* routine, const TFieldTable& table, TTreeNode& parent, const TFieldRecord& record) {
+bool ShowFields(const char* routine, const char* name, const TFieldTable& table, TTreeNode& parent,
+                const TFieldRecord& record) {
   return Guarded(routine, false, [&] {
-    TTreeNode& node = AddDescriptorNode(parent, DescriptorName(table.tag), record);
+    TTreeNode& node = AddDescriptorNode(parent, name, record);
     TFieldWalker(record, table.loopsEndWithData).Walk({table.fields, table.count}, &node);
     return true;
   });

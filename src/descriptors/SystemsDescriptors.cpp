@@ -5,13 +5,13 @@
 #include "core/ByteView.h"
 #include "core/Diagnostics.h"
 #include "descriptors/DescriptorForm.h"
-#include "descriptors/DescriptorRegistry.h"
 
 namespace tessaro {
 namespace {
 
 using namespace fields;
 
+// Whether descriptor_length + 2 must lie within the available bytes.
 constexpr bool kLengthMustFit = true;
 constexpr bool kAnyLength = false;
 
@@ -26,19 +26,13 @@ constexpr TFieldDesc kVideoStreamNotMPEG1Only[] = {
     Bits("reserved", 5),
 };
 constexpr TFieldDesc kVideoStream[] = {
-    Bits("multiple_frame_rate_flag", 1),
-    Bits("frame_rate_code", 4),
-    Bits("MPEG_1_only_flag", 1),
-    Bits("constrained_parameter_flag", 1),
-    Bits("still_picture_flag", 1),
-    When("MPEG_1_only_flag", 0, kVideoStreamNotMPEG1Only),
+    Bits("multiple_frame_rate_flag", 1), Bits("frame_rate_code", 4),
+    Bits("MPEG_1_only_flag", 1),         Bits("constrained_parameter_flag", 1),
+    Bits("still_picture_flag", 1),       When("MPEG_1_only_flag", 0, kVideoStreamNotMPEG1Only),
 };
 
 constexpr TFieldDesc kAudioStream[] = {
-    Bits("free_format_flag", 1),
-    Bits("ID", 1),
-    Bits("layer", 2),
-    Bits("variable_rate_audio_indicator", 1),
+    Bits("free_format_flag", 1), Bits("ID", 1), Bits("layer", 2), Bits("variable_rate_audio_indicator", 1),
     Bits("reserved", 3),
 };
 
@@ -105,8 +99,10 @@ constexpr TFieldDesc kPrivateDataIndicator[] = {
 };
 
 constexpr TFieldDesc kSmoothingBuffer[] = {
-    Bits("reserved", 2), Bits("sb_leak_rate", 22),
-    Bits("reserved", 2), Bits("sb_size", 22),
+    Bits("reserved", 2),
+    Bits("sb_leak_rate", 22),
+    Bits("reserved", 2),
+    Bits("sb_size", 22),
 };
 
 constexpr TFieldDesc kSTD[] = {
@@ -165,278 +161,70 @@ constexpr TFieldDesc kMultiplexBuffer[] = {
     Bits("TB_leak_rate", 24),
 };
 
-// Tag, least bytes available, whether descriptor_length + 2 must fit in them.
-constexpr TFieldTable kVideoStreamTable = Table(0x02, 3, kAnyLength, kVideoStream);
-constexpr TFieldTable kAudioStreamTable = Table(0x03, 3, kAnyLength, kAudioStream);
-constexpr TFieldTable kHierarchyTable = Table(0x04, 6, kAnyLength, kHierarchy);
-constexpr TFieldTable kDataStreamAlignmentTable = Table(0x06, 3, kAnyLength, kDataStreamAlignment);
-constexpr TFieldTable kTargetBackgroundGridTable = Table(0x07, 6, kAnyLength, kTargetBackgroundGrid);
-constexpr TFieldTable kVideoWindowTable = Table(0x08, 6, kAnyLength, kVideoWindow);
-constexpr TFieldTable kISO639LanguageTable = Table(0x0A, 2, kLengthMustFit, kISO639Language);
-constexpr TFieldTable kSystemClockTable = Table(0x0B, 4, kAnyLength, kSystemClock);
-constexpr TFieldTable kMultiplexBufferUtilizationTable = Table(0x0C, 6, kAnyLength, kMultiplexBufferUtilization);
-constexpr TFieldTable kCopyrightTable = Table(0x0D, 6, kLengthMustFit, kCopyright);
-constexpr TFieldTable kMaximumBitrateTable = Table(0x0E, 5, kAnyLength, kMaximumBitrate);
-constexpr TFieldTable kPrivateDataIndicatorTable = Table(0x0F, 6, kAnyLength, kPrivateDataIndicator);
-constexpr TFieldTable kSmoothingBufferTable = Table(0x10, 8, kAnyLength, kSmoothingBuffer);
-constexpr TFieldTable kSTDTable = Table(0x11, 3, kAnyLength, kSTD);
-constexpr TFieldTable kIbpTable = Table(0x12, 4, kAnyLength, kIbp);
-constexpr TFieldTable kMPEG4VideoTable = Table(0x1B, 3, kAnyLength, kMPEG4Video);
-constexpr TFieldTable kMPEG4AudioTable = Table(0x1C, 3, kAnyLength, kMPEG4Audio);
-constexpr TFieldTable kIODTable = Table(0x1D, 4, kAnyLength, kIOD);
-constexpr TFieldTable kSLTable = Table(0x1E, 4, kAnyLength, kSL);
-constexpr TFieldTable kFMCTable = Table(0x1F, 2, kLengthMustFit, kFMC);
-constexpr TFieldTable kExternalESIDTable = Table(0x20, 4, kAnyLength, kExternalESID);
-constexpr TFieldTable kMuxcodeTable = Table(0x21, 2, kAnyLength, kMuxcode);
-constexpr TFieldTable kFmxBufferSizeTable = Table(0x22, 2, kAnyLength, kFmxBufferSize);
-constexpr TFieldTable kMultiplexBufferTable = Table(0x23, 8, kAnyLength, kMultiplexBuffer);
-
-constexpr uint8_t kRegistrationTag = 0x05;
-constexpr uint8_t kCATag = 0x09;
-
-// Copies the bytes of view (at most the size of out); returns how many.
-template <size_t N>
-int32_t CopyBytes(const TByteView& view, std::array<uint8_t, N>& out) {
-  const int32_t count = std::min<int32_t>(view.Size(), static_cast<int32_t>(N));
-  if (count > 0) std::copy_n(view.Data(), count, out.begin());
-  return count;
-}
-
-// Bytes of a record's buffer in use, kept within the buffer.
-template <size_t N>
-int32_t UsedBytes(int32_t length, const std::array<uint8_t, N>& /*buffer*/) {
-  return std::clamp<int32_t>(length, 0, static_cast<int32_t>(N));
-}
+TESSARO_SYSTEMS_HAND_WRITTEN_DESCRIPTORS(TESSARO_NAME_OF)
 
 }  // namespace
 
-bool Parse_video_stream_descriptor(const uint8_t* bytes, int32_t available, TFieldRecord& record) {
-  return ParseSystemsFields(__func__, kVideoStreamTable, bytes, available, record);
-}
-bool TreeView_Update_video_stream_descriptor(TTreeNode& parent, const TFieldRecord& record) {
-  return ShowFields(__func__, kVideoStreamTable, parent, record);
-}
-
-bool Parse_audio_stream_descriptor(const uint8_t* bytes, int32_t available, TFieldRecord& record) {
-  return ParseSystemsFields(__func__, kAudioStreamTable, bytes, available, record);
-}
-bool TreeView_Update_audio_stream_descriptor(TTreeNode& parent, const TFieldRecord& record) {
-  return ShowFields(__func__, kAudioStreamTable, parent, record);
-}
-
-bool Parse_hierarchy_descriptor(const uint8_t* bytes, int32_t available, TFieldRecord& record) {
-  return ParseSystemsFields(__func__, kHierarchyTable, bytes, available, record);
-}
-bool TreeView_Update_hierarchy_descriptor(TTreeNode& parent, const TFieldRecord& record) {
-  return ShowFields(__func__, kHierarchyTable, parent, record);
-}
+TESSARO_SYSTEMS_FIELD_DESCRIPTORS(TESSARO_DEFINE_SYSTEMS_FIELDS)
 
 bool Parse_registration_descriptor(const uint8_t* bytes, int32_t available, Tregistration_descriptor_class& record) {
   return Guarded(__func__, false, [&] {
-    record = Tregistration_descriptor_class{};
-    const TByteView view(bytes, available);
-    if (view.Size() < 6) return false;
-    record.descriptor_tag = view.U8(0);
-    record.descriptor_length = view.U8(1);
-    if (static_cast<int32_t>(record.descriptor_length) + 2 > view.Size()) return false;
-    record.format_identifier = view.U32(2);
-    const int32_t infoLength = static_cast<int32_t>(record.descriptor_length) - 4;
-    record.additional_identification_info_length = CopyBytes(view.Sub(6, infoLength), record.additional_identification_info);
+    TBitStream4 reader;
+    if (!StartSystemsRecord(reader, bytes, available, 6, kLengthMustFit, record)) return false;
+    reader.Read(record.format_identifier, 32);
+    record.additional_identification_info_length =
+        ReadRun(reader, static_cast<int64_t>(record.descriptor_length) - 4, record.additional_identification_info);
     return true;
   });
 }
 bool TreeView_Update_registration_descriptor(TTreeNode& parent, const Tregistration_descriptor_class& record) {
   return Guarded(__func__, false, [&] {
-    TTreeNode& node = AddDescriptorNode(parent, DescriptorName(kRegistrationTag), record);
-    node.Add(DescriptorFieldText("format_identifier", record.format_identifier, " (32 bits)"));
-    const int32_t infoLength =
-        UsedBytes(record.additional_identification_info_length, record.additional_identification_info);
+    TTreeNode& node = AddDescriptorNode(parent, NameOf(record), record);
+    AddBitsField(node, "format_identifier", record.format_identifier, 32);
+    const auto& info = record.additional_identification_info;
     if (record.descriptor_length > 4) {
       // The first four bytes of additional_identification_info as one
       // big-endian number; bytes the descriptor does not have count as 0.
-      const TByteView info(record.additional_identification_info.data(), infoLength);
-      node.Add(DescriptorFieldText("additional_identification_info", info.U32(0), " (32 bits)"));
+      const TByteView first(info.data(), std::clamp<int32_t>(record.additional_identification_info_length, 0, 4));
+      node.Add(TNodeText{DescriptorFieldText("additional_identification_info", first.U32(0), " (32 bits)"),
+                         SliceSpans(SpansOf(&info), 0, 32)});
     }
-    AddByteRunGroup(node, "additional_identification_info", record.additional_identification_info.data(), infoLength);
+    AddRun(node, "additional_identification_info", info, record.additional_identification_info_length);
     return true;
   });
 }
 
-bool Parse_data_stream_alignment_descriptor(const uint8_t* bytes, int32_t available, TFieldRecord& record) {
-  return ParseSystemsFields(__func__, kDataStreamAlignmentTable, bytes, available, record);
-}
-bool TreeView_Update_data_stream_alignment_descriptor(TTreeNode& parent, const TFieldRecord& record) {
-  return ShowFields(__func__, kDataStreamAlignmentTable, parent, record);
-}
-
-bool Parse_target_background_grid_descriptor(const uint8_t* bytes, int32_t available, TFieldRecord& record) {
-  return ParseSystemsFields(__func__, kTargetBackgroundGridTable, bytes, available, record);
-}
-bool TreeView_Update_target_background_grid_descriptor(TTreeNode& parent, const TFieldRecord& record) {
-  return ShowFields(__func__, kTargetBackgroundGridTable, parent, record);
-}
-
-bool Parse_video_window_descriptor(const uint8_t* bytes, int32_t available, TFieldRecord& record) {
-  return ParseSystemsFields(__func__, kVideoWindowTable, bytes, available, record);
-}
-bool TreeView_Update_video_window_descriptor(TTreeNode& parent, const TFieldRecord& record) {
-  return ShowFields(__func__, kVideoWindowTable, parent, record);
-}
-
 bool Parse_CA_descriptor(const uint8_t* bytes, int32_t available, TCA_descriptor_class& record) {
   return Guarded(__func__, false, [&] {
-    record = TCA_descriptor_class{};
-    const TByteView view(bytes, available);
-    if (view.Size() < 6) return false;
-    record.descriptor_tag = view.U8(0);
-    record.descriptor_length = view.U8(1);
-    if (static_cast<int32_t>(record.descriptor_length) + 2 > view.Size()) return false;
-    record.CA_system_ID = view.U16(2);
-    record.reserved = view.U8(4) >> 5;
-    record.CA_PID = view.U16(4) & 0x1FFF;
+    TBitStream4 reader;
+    if (!StartSystemsRecord(reader, bytes, available, 6, kLengthMustFit, record)) return false;
+    reader.Read(record.CA_system_ID, 16);
+    reader.Read(record.reserved, 3);
+    reader.Read(record.CA_PID, 13);
     // A descriptor_length below 4 leaves no private bytes.
-    const int32_t privateLength = static_cast<int32_t>(record.descriptor_length) - 4;
-    record.private_data_length = CopyBytes(view.Sub(6, privateLength), record.private_data_byte);
+    record.private_data_length =
+        ReadRun(reader, static_cast<int64_t>(record.descriptor_length) - 4, record.private_data_byte);
     return true;
   });
 }
 bool TreeView_Update_CA_descriptor(TTreeNode& parent, const TCA_descriptor_class& record) {
   return Guarded(__func__, false, [&] {
-    TTreeNode& node = AddDescriptorNode(parent, DescriptorName(kCATag), record);
-    node.Add(DescriptorFieldText("CA_system_ID", record.CA_system_ID, " (16 bits)"));
-    node.Add(DescriptorFieldText("reserved", record.reserved, " (3 bits)"));
-    node.Add(DescriptorFieldText("CA_PID", record.CA_PID, " (13 bits)"));
+    TTreeNode& node = AddDescriptorNode(parent, NameOf(record), record);
+    AddBitsField(node, "CA_system_ID", record.CA_system_ID, 16);
+    AddBitsField(node, "reserved", record.reserved, 3);
+    AddBitsField(node, "CA_PID", record.CA_PID, 13);
     if (record.descriptor_length > 4)
-      AddByteRunGroup(node, "private_data_byte", record.private_data_byte.data(),
-                      UsedBytes(record.private_data_length, record.private_data_byte));
+      AddRun(node, "private_data_byte", record.private_data_byte, record.private_data_length);
     return true;
   });
 }
 
-bool Parse_ISO_639_language_descriptor(const uint8_t* bytes, int32_t available, TFieldRecord& record) {
-  return ParseSystemsFields(__func__, kISO639LanguageTable, bytes, available, record);
-}
-bool TreeView_Update_ISO_639_language_descriptor(TTreeNode& parent, const TFieldRecord& record) {
-  return ShowFields(__func__, kISO639LanguageTable, parent, record);
-}
-
-bool Parse_system_clock_descriptor(const uint8_t* bytes, int32_t available, TFieldRecord& record) {
-  return ParseSystemsFields(__func__, kSystemClockTable, bytes, available, record);
-}
-bool TreeView_Update_system_clock_descriptor(TTreeNode& parent, const TFieldRecord& record) {
-  return ShowFields(__func__, kSystemClockTable, parent, record);
-}
-
-bool Parse_multiplex_buffer_utilization_descriptor(const uint8_t* bytes, int32_t available, TFieldRecord& record) {
-  return ParseSystemsFields(__func__, kMultiplexBufferUtilizationTable, bytes, available, record);
-}
-bool TreeView_Update_multiplex_buffer_utilization_descriptor(TTreeNode& parent, const TFieldRecord& record) {
-  return ShowFields(__func__, kMultiplexBufferUtilizationTable, parent, record);
-}
-
-bool Parse_copyright_descriptor(const uint8_t* bytes, int32_t available, TFieldRecord& record) {
-  return ParseSystemsFields(__func__, kCopyrightTable, bytes, available, record);
-}
-bool TreeView_Update_copyright_descriptor(TTreeNode& parent, const TFieldRecord& record) {
-  return ShowFields(__func__, kCopyrightTable, parent, record);
-}
-
-bool Parse_maximum_bitrate_descriptor(const uint8_t* bytes, int32_t available, TFieldRecord& record) {
-  return ParseSystemsFields(__func__, kMaximumBitrateTable, bytes, available, record);
-}
-bool TreeView_Update_maximum_bitrate_descriptor(TTreeNode& parent, const TFieldRecord& record) {
-  return ShowFields(__func__, kMaximumBitrateTable, parent, record);
-}
-
-bool Parse_private_data_indicator_descriptor(const uint8_t* bytes, int32_t available, TFieldRecord& record) {
-  return ParseSystemsFields(__func__, kPrivateDataIndicatorTable, bytes, available, record);
-}
-bool TreeView_Update_private_data_indicator_descriptor(TTreeNode& parent, const TFieldRecord& record) {
-  return ShowFields(__func__, kPrivateDataIndicatorTable, parent, record);
-}
-
-bool Parse_smoothing_buffer_descriptor(const uint8_t* bytes, int32_t available, TFieldRecord& record) {
-  return ParseSystemsFields(__func__, kSmoothingBufferTable, bytes, available, record);
-}
-bool TreeView_Update_smoothing_buffer_descriptor(TTreeNode& parent, const TFieldRecord& record) {
-  return ShowFields(__func__, kSmoothingBufferTable, parent, record);
-}
-
-bool Parse_STD_descriptor(const uint8_t* bytes, int32_t available, TFieldRecord& record) {
-  return ParseSystemsFields(__func__, kSTDTable, bytes, available, record);
-}
-bool TreeView_Update_STD_descriptor(TTreeNode& parent, const TFieldRecord& record) {
-  return ShowFields(__func__, kSTDTable, parent, record);
-}
-
-bool Parse_ibp_descriptor(const uint8_t* bytes, int32_t available, TFieldRecord& record) {
-  return ParseSystemsFields(__func__, kIbpTable, bytes, available, record);
-}
-bool TreeView_Update_ibp_descriptor(TTreeNode& parent, const TFieldRecord& record) {
-  return ShowFields(__func__, kIbpTable, parent, record);
-}
-
-bool Parse_MPEG_4_video_descriptor(const uint8_t* bytes, int32_t available, TFieldRecord& record) {
-  return ParseSystemsFields(__func__, kMPEG4VideoTable, bytes, available, record);
-}
-bool TreeView_Update_MPEG_4_video_descriptor(TTreeNode& parent, const TFieldRecord& record) {
-  return ShowFields(__func__, kMPEG4VideoTable, parent, record);
-}
-
-bool Parse_MPEG_4_audio_descriptor(const uint8_t* bytes, int32_t available, TFieldRecord& record) {
-  return ParseSystemsFields(__func__, kMPEG4AudioTable, bytes, available, record);
-}
-bool TreeView_Update_MPEG_4_audio_descriptor(TTreeNode& parent, const TFieldRecord& record) {
-  return ShowFields(__func__, kMPEG4AudioTable, parent, record);
-}
-
-bool Parse_IOD_descriptor(const uint8_t* bytes, int32_t available, TFieldRecord& record) {
-  return ParseSystemsFields(__func__, kIODTable, bytes, available, record);
-}
-bool TreeView_Update_IOD_descriptor(TTreeNode& parent, const TFieldRecord& record) {
-  return ShowFields(__func__, kIODTable, parent, record);
-}
-
-bool Parse_SL_descriptor(const uint8_t* bytes, int32_t available, TFieldRecord& record) {
-  return ParseSystemsFields(__func__, kSLTable, bytes, available, record);
-}
-bool TreeView_Update_SL_descriptor(TTreeNode& parent, const TFieldRecord& record) {
-  return ShowFields(__func__, kSLTable, parent, record);
-}
-
-bool Parse_FMC_descriptor(const uint8_t* bytes, int32_t available, TFieldRecord& record) {
-  return ParseSystemsFields(__func__, kFMCTable, bytes, available, record);
-}
-bool TreeView_Update_FMC_descriptor(TTreeNode& parent, const TFieldRecord& record) {
-  return ShowFields(__func__, kFMCTable, parent, record);
-}
-
-bool Parse_External_ES_ID_descriptor(const uint8_t* bytes, int32_t available, TFieldRecord& record) {
-  return ParseSystemsFields(__func__, kExternalESIDTable, bytes, available, record);
-}
-bool TreeView_Update_External_ES_ID_descriptor(TTreeNode& parent, const TFieldRecord& record) {
-  return ShowFields(__func__, kExternalESIDTable, parent, record);
-}
-
-bool Parse_Muxcode_descriptor(const uint8_t* bytes, int32_t available, TFieldRecord& record) {
-  return ParseSystemsFields(__func__, kMuxcodeTable, bytes, available, record);
-}
-bool TreeView_Update_Muxcode_descriptor(TTreeNode& parent, const TFieldRecord& record) {
-  return ShowFields(__func__, kMuxcodeTable, parent, record);
-}
-
-bool Parse_FmxBufferSize_descriptor(const uint8_t* bytes, int32_t available, TFieldRecord& record) {
-  return ParseSystemsFields(__func__, kFmxBufferSizeTable, bytes, available, record);
-}
-bool TreeView_Update_FmxBufferSize_descriptor(TTreeNode& parent, const TFieldRecord& record) {
-  return ShowFields(__func__, kFmxBufferSizeTable, parent, record);
-}
-
-bool Parse_MultiplexBuffer_descriptor(const uint8_t* bytes, int32_t available, TFieldRecord& record) {
-  return ParseSystemsFields(__func__, kMultiplexBufferTable, bytes, available, record);
-}
-bool TreeView_Update_MultiplexBuffer_descriptor(TTreeNode& parent, const TFieldRecord& record) {
-  return ShowFields(__func__, kMultiplexBufferTable, parent, record);
+std::span<const TDescriptorEntry> SystemsDescriptorEntries() {
+  static constexpr TDescriptorEntry kEntries[] = {
+      TESSARO_SYSTEMS_FIELD_DESCRIPTORS(TESSARO_SYSTEMS_FIELDS_ENTRY)  // table-driven
+      TESSARO_SYSTEMS_HAND_WRITTEN_DESCRIPTORS(TESSARO_SYSTEMS_ENTRY)  // hand-written
+  };
+  return kEntries;
 }
 
 }  // namespace tessaro

@@ -12,15 +12,18 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 
 #include "core/TreeNode.h"
+#include "descriptors/DescriptorEntry.h"
 #include "descriptors/DescriptorRecord.h"
 #include "descriptors/FieldTable.h"
 
 namespace tessaro {
 
 // CA_descriptor (ISO/IEC 13818-1, CA_descriptor syntax). Also the record of
-// each CA descriptor of a CAT.
+// each CA descriptor of a CAT. While positions are active the parse records
+// where each field lies, private_data_byte keyed by the array as a whole.
 struct TCA_descriptor_class : TDescriptorRecord {
   uint32_t CA_system_ID = 0;
   uint32_t reserved = 0;
@@ -30,7 +33,8 @@ struct TCA_descriptor_class : TDescriptorRecord {
   std::array<uint8_t, 256> private_data_byte{};
 };
 
-// registration_descriptor (ISO/IEC 13818-1, registration_descriptor syntax).
+// registration_descriptor (ISO/IEC 13818-1, registration_descriptor syntax);
+// additional_identification_info is recorded as the CA private bytes are.
 struct Tregistration_descriptor_class : TDescriptorRecord {
   uint32_t format_identifier = 0;
   // descriptor_length - 4 bytes, or 0 when descriptor_length is 4 or less.
@@ -38,57 +42,44 @@ struct Tregistration_descriptor_class : TDescriptorRecord {
   std::array<uint8_t, 256> additional_identification_info{};
 };
 
-bool Parse_video_stream_descriptor(const uint8_t* bytes, int32_t available, TFieldRecord& record);
-bool TreeView_Update_video_stream_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_audio_stream_descriptor(const uint8_t* bytes, int32_t available, TFieldRecord& record);
-bool TreeView_Update_audio_stream_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_hierarchy_descriptor(const uint8_t* bytes, int32_t available, TFieldRecord& record);
-bool TreeView_Update_hierarchy_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_registration_descriptor(const uint8_t* bytes, int32_t available, Tregistration_descriptor_class& record);
-bool TreeView_Update_registration_descriptor(TTreeNode& parent, const Tregistration_descriptor_class& record);
-bool Parse_data_stream_alignment_descriptor(const uint8_t* bytes, int32_t available, TFieldRecord& record);
-bool TreeView_Update_data_stream_alignment_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_target_background_grid_descriptor(const uint8_t* bytes, int32_t available, TFieldRecord& record);
-bool TreeView_Update_target_background_grid_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_video_window_descriptor(const uint8_t* bytes, int32_t available, TFieldRecord& record);
-bool TreeView_Update_video_window_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_CA_descriptor(const uint8_t* bytes, int32_t available, TCA_descriptor_class& record);
-bool TreeView_Update_CA_descriptor(TTreeNode& parent, const TCA_descriptor_class& record);
-bool Parse_ISO_639_language_descriptor(const uint8_t* bytes, int32_t available, TFieldRecord& record);
-bool TreeView_Update_ISO_639_language_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_system_clock_descriptor(const uint8_t* bytes, int32_t available, TFieldRecord& record);
-bool TreeView_Update_system_clock_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_multiplex_buffer_utilization_descriptor(const uint8_t* bytes, int32_t available, TFieldRecord& record);
-bool TreeView_Update_multiplex_buffer_utilization_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_copyright_descriptor(const uint8_t* bytes, int32_t available, TFieldRecord& record);
-bool TreeView_Update_copyright_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_maximum_bitrate_descriptor(const uint8_t* bytes, int32_t available, TFieldRecord& record);
-bool TreeView_Update_maximum_bitrate_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_private_data_indicator_descriptor(const uint8_t* bytes, int32_t available, TFieldRecord& record);
-bool TreeView_Update_private_data_indicator_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_smoothing_buffer_descriptor(const uint8_t* bytes, int32_t available, TFieldRecord& record);
-bool TreeView_Update_smoothing_buffer_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_STD_descriptor(const uint8_t* bytes, int32_t available, TFieldRecord& record);
-bool TreeView_Update_STD_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_ibp_descriptor(const uint8_t* bytes, int32_t available, TFieldRecord& record);
-bool TreeView_Update_ibp_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_MPEG_4_video_descriptor(const uint8_t* bytes, int32_t available, TFieldRecord& record);
-bool TreeView_Update_MPEG_4_video_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_MPEG_4_audio_descriptor(const uint8_t* bytes, int32_t available, TFieldRecord& record);
-bool TreeView_Update_MPEG_4_audio_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_IOD_descriptor(const uint8_t* bytes, int32_t available, TFieldRecord& record);
-bool TreeView_Update_IOD_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_SL_descriptor(const uint8_t* bytes, int32_t available, TFieldRecord& record);
-bool TreeView_Update_SL_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_FMC_descriptor(const uint8_t* bytes, int32_t available, TFieldRecord& record);
-bool TreeView_Update_FMC_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_External_ES_ID_descriptor(const uint8_t* bytes, int32_t available, TFieldRecord& record);
-bool TreeView_Update_External_ES_ID_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_Muxcode_descriptor(const uint8_t* bytes, int32_t available, TFieldRecord& record);
-bool TreeView_Update_Muxcode_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_FmxBufferSize_descriptor(const uint8_t* bytes, int32_t available, TFieldRecord& record);
-bool TreeView_Update_FmxBufferSize_descriptor(TTreeNode& parent, const TFieldRecord& record);
-bool Parse_MultiplexBuffer_descriptor(const uint8_t* bytes, int32_t available, TFieldRecord& record);
-bool TreeView_Update_MultiplexBuffer_descriptor(TTreeNode& parent, const TFieldRecord& record);
+// The table-driven systems descriptors: X(name, tag, field list, least bytes
+// available, whether descriptor_length + 2 must fit in them). The field lists
+// and the two length rules (kAnyLength, kLengthMustFit) are in the .cpp.
+#define TESSARO_SYSTEMS_FIELD_DESCRIPTORS(X)                                                   \
+  X(video_stream_descriptor, 0x02, kVideoStream, 3, kAnyLength)                                \
+  X(audio_stream_descriptor, 0x03, kAudioStream, 3, kAnyLength)                                \
+  X(hierarchy_descriptor, 0x04, kHierarchy, 6, kAnyLength)                                     \
+  X(data_stream_alignment_descriptor, 0x06, kDataStreamAlignment, 3, kAnyLength)               \
+  X(target_background_grid_descriptor, 0x07, kTargetBackgroundGrid, 6, kAnyLength)             \
+  X(video_window_descriptor, 0x08, kVideoWindow, 6, kAnyLength)                                \
+  X(ISO_639_language_descriptor, 0x0A, kISO639Language, 2, kLengthMustFit)                     \
+  X(system_clock_descriptor, 0x0B, kSystemClock, 4, kAnyLength)                                \
+  X(multiplex_buffer_utilization_descriptor, 0x0C, kMultiplexBufferUtilization, 6, kAnyLength) \
+  X(copyright_descriptor, 0x0D, kCopyright, 6, kLengthMustFit)                                 \
+  X(maximum_bitrate_descriptor, 0x0E, kMaximumBitrate, 5, kAnyLength)                          \
+  X(private_data_indicator_descriptor, 0x0F, kPrivateDataIndicator, 6, kAnyLength)             \
+  X(smoothing_buffer_descriptor, 0x10, kSmoothingBuffer, 8, kAnyLength)                        \
+  X(STD_descriptor, 0x11, kSTD, 3, kAnyLength)                                                 \
+  X(ibp_descriptor, 0x12, kIbp, 4, kAnyLength)                                                 \
+  X(MPEG_4_video_descriptor, 0x1B, kMPEG4Video, 3, kAnyLength)                                 \
+  X(MPEG_4_audio_descriptor, 0x1C, kMPEG4Audio, 3, kAnyLength)                                 \
+  X(IOD_descriptor, 0x1D, kIOD, 4, kAnyLength)                                                 \
+  X(SL_descriptor, 0x1E, kSL, 4, kAnyLength)                                                   \
+  X(FMC_descriptor, 0x1F, kFMC, 2, kLengthMustFit)                                             \
+  X(External_ES_ID_descriptor, 0x20, kExternalESID, 4, kAnyLength)                             \
+  X(Muxcode_descriptor, 0x21, kMuxcode, 2, kAnyLength)                                         \
+  X(FmxBufferSize_descriptor, 0x22, kFmxBufferSize, 2, kAnyLength)                             \
+  X(MultiplexBuffer_descriptor, 0x23, kMultiplexBuffer, 8, kAnyLength)
+
+// The hand-written ones: X(name, tag, record type).
+#define TESSARO_SYSTEMS_HAND_WRITTEN_DESCRIPTORS(X)                \
+  X(registration_descriptor, 0x05, Tregistration_descriptor_class) \
+  X(CA_descriptor, 0x09, TCA_descriptor_class)
+
+TESSARO_SYSTEMS_FIELD_DESCRIPTORS(TESSARO_DECLARE_SYSTEMS_FIELDS)
+TESSARO_SYSTEMS_HAND_WRITTEN_DESCRIPTORS(TESSARO_DECLARE_SYSTEMS_ROUTINES)
+
+// The rows of the dispatch table for these descriptors.
+std::span<const TDescriptorEntry> SystemsDescriptorEntries();
 
 }  // namespace tessaro
