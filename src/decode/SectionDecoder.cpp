@@ -18,12 +18,14 @@ uint32_t TSectionDecoder::ParseData(const uint8_t* packet, int32_t packetSize, i
     const uint32_t parsed = parser_.ParseData(packet, kTSPacketSize);
     if (parsed != S_OK) return parsed;
     Header = parser_.Header;
+    // pointer_field is the first payload byte of this packet (the gathering
+    // below parses the packets that follow with the same parser).
+    if (parser_.Payload != nullptr) NoteField(&pointer_field, parser_.Payload, 0, 8);
     const TGatheredSection gathered = GatherSection(
         parser_, stream, packetSize, offset, [this](int32_t pid) { return table_.OnPID(pid); }, sectionBuffer_);
     if (gathered.pointerFieldRead) {
       pointer_field = gathered.pointer_field;
       pointerFieldRead_ = true;
-      if (parser_.Payload != nullptr) NoteField(&pointer_field, parser_.Payload, 0, 8);
     }
     if (gathered.data == nullptr) return S_OK;
     if (positions != nullptr && gathered.data == sectionBuffer_.data()) {

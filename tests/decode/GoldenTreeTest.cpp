@@ -717,7 +717,7 @@ TEST(GoldenTree, PESHeaderWithEveryOptionalField) {
 // value, the stream item prefix, the two CRC labels, the stream_type texts.
 TEST(GoldenTree, NodeTextShapes) {
   const std::string pmt = ReadText(GoldenPath("crafted-pmt-two-packets"));
-  const std::string pat = ReadText(GoldenPath("crafted-pat-section-syntax-0"));
+  const std::string pat = ReadText(GoldenPath("fixture-pat-two-programs"));
   const std::string cat = ReadText(GoldenPath("crafted-cat"));
   // Some line, without its indent, matches the whole pattern.
   const auto has = [](const std::string& text, const std::string& pattern) {

@@ -71,9 +71,12 @@ TEST(PositionCheck, EachFaultIsReportedOnce) {
   root.Add("child", {{1, 0, 8}});
   EXPECT_NONFATAL_FAILURE(CheckFieldPositions(root, file), "outside the parent's spans");
   TTreeNode cut("root");
-  cut.Add(label + "0 (16 bits)", {{3, 0, 8}});
+  cut.Add(label + "13312 (16 bits)", {{3, 0, 8}});  // 0x34, then eight bits past the data
   EXPECT_EQ(CheckFieldPositions(cut, file, {.allowCutFields = true}), 1);
   EXPECT_NONFATAL_FAILURE(CheckFieldPositions(cut, file), "bits of the spans");
+  TTreeNode wrongCut("root");
+  wrongCut.Add(label + "52 (16 bits)", {{3, 0, 8}});
+  EXPECT_NONFATAL_FAILURE(CheckFieldPositions(wrongCut, file, {.allowCutFields = true}), "value at the spans");
 }
 
 // ---- Descriptors ----------------------------------------------------------------

@@ -160,9 +160,12 @@ class TChecker {
     if (const std::optional<TWidthSuffix> width = WidthSuffixOf(text)) {
       ++checked_;
       const int64_t bits = SpanBits(node.spans);
-      if (options_.allowCutFields && bits < width->bits) return;
-      EXPECT_EQ(bits, width->bits) << "bits of the spans of " << Where();
-      if (bits != width->bits || bits > 64) return;
+      // A cut field: its first bits at the spans, the missing ones read as zeros.
+      const bool cut = options_.allowCutFields && bits < width->bits;
+      if (!cut) {
+        EXPECT_EQ(bits, width->bits) << "bits of the spans of " << Where();
+      }
+      if ((bits != width->bits && !cut) || width->bits > 64) return;
       const size_t colon = text.find(" : ");
       if (colon == std::string_view::npos || colon + 3 > width->valueEnd) return;
       const std::optional<TNumber> number = NumberOf(text.substr(colon + 3, width->valueEnd - colon - 3));
@@ -172,8 +175,9 @@ class TChecker {
         shown = 0 - shown;
         if (bits < 64) shown &= (uint64_t{1} << bits) - 1;
       }
-      const std::optional<uint64_t> read = Read(node.spans);
+      std::optional<uint64_t> read = Read(node.spans);
       ASSERT_TRUE(read.has_value()) << "bits not inside the bytes given at " << Where();
+      if (cut) *read = width->bits - bits >= 64 ? 0 : *read << (width->bits - bits);
       EXPECT_EQ(*read, shown) << "value at the spans of " << Where();
       return;
     }

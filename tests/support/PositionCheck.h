@@ -35,8 +35,10 @@ class TFileBytes {
 
 struct TPositionCheckOptions {
   // A field read past the end of its data shows zeros the file does not hold,
-  // and its spans cover fewer bits than its width, or none. With this set such
-  // a leaf passes (its value is not compared); spans must still lie in the file.
+  // and a flag of an empty adaptation field shows a 0 that is not in the file
+  // at all: their spans cover fewer bits than their width, or none. With this
+  // set such a leaf passes when its value is the bits at its spans followed by
+  // zeros for the bits missing; spans must still lie in the file.
   bool allowCutFields = false;
 };
 
