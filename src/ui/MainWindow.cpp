@@ -416,10 +416,9 @@ void TForm1::MyScrollMouseDown() {
     FBrowser.SetVisibleRows(ListView1->VisibleRowCount());
     FBrowser.ScrollPaging(ScrollBar1->value());
   }
-  FModel->PageChanged();
-  const int selected = SelectedRow();
-  if (selected < 0 && FModel->rowCount() > 0) SelectRow(0);
-  ListView1->viewport()->update();
+  ShowPage();
+  if (SelectedRow() < 0) SelectRow(0);
+  RefreshSelectedPacket();
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {

@@ -199,6 +199,30 @@ TEST_F(WindowTest, WheelStepsAreUpAndDownKeysThatPageAtTheEdges) {
   EXPECT_EQ(b.TopOffset(), 0);
 }
 
+TEST_F(WindowTest, ScrollBarPagesAndResizingChangesTheRowsShown) {
+  TWindow w;
+  ASSERT_TRUE(w.form->LoadFile(TestDataPath("slots-204.ts")));
+  const TStreamBrowser& b = w.form->Browser();
+  QScrollBar* bar = w.form->NavigationBar();
+  EXPECT_EQ(bar->maximum(), 600 - 1);
+  EXPECT_EQ(bar->pageStep(), Rows(w));
+  // Dragged to its end, the bar shows the last three slots.
+  bar->setValue(bar->maximum());
+  EXPECT_EQ(b.TopOffset(), b.FileSize() - 3 * 204);
+  EXPECT_EQ(Rows(w), 3);
+  EXPECT_EQ(RowOffset(w, 0), b.FileSize() - 3 * 204);
+  EXPECT_EQ(TreeText(w).rfind("Packet\n", 0), 0u);
+  // The middle: slot 300, from the first sync byte on.
+  bar->setValue(300);
+  EXPECT_EQ(RowOffset(w, 0), 300 * 204);
+  // A taller window shows more rows of the same page.
+  const int before = Rows(w);
+  w.form->resize(w.form->width(), w.form->height() + 200);
+  QApplication::processEvents();
+  EXPECT_GT(Rows(w), before);
+  EXPECT_EQ(RowOffset(w, 0), 300 * 204);
+}
+
 // ---- Search menu ---------------------------------------------------------------------
 
 TEST_F(WindowTest, FindNextCommandsShowTheCommandLinesHitAsTheFirstRow) {

@@ -2,9 +2,18 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
+  if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+    // Qt wants a private runtime folder; the tests make their own.
+    const QByteArray runtime = "/tmp/tessaro-ui-tests-" + QByteArray::number(QCoreApplication::applicationPid());
+    QDir().mkpath(QString::fromUtf8(runtime));
+    QFile::setPermissions(QString::fromUtf8(runtime), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    qputenv("XDG_RUNTIME_DIR", runtime);
+  }
   QApplication app(argc, argv);
   QApplication::setApplicationName("Tessaro");
   ::testing::InitGoogleTest(&argc, argv);

@@ -1,0 +1,40 @@
+// What every command of tessaro-cli shares: exit codes, offsets and PIDs
+// read from arguments, opening a stream as the window does, results printed
+// safely, and how a family of commands adds itself to the program.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace tessaro {
+
+class TStreamBrowser;
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitNoResult = 1;
+inline constexpr int kExitFailure = 2;
+
+// Decimal or 0x-prefixed hexadecimal, non-negative.
+std::optional<int64_t> ParseOffset(const std::string& text);
+
+// Results for standard output: decoded texts are made safe for a terminal,
+// and go to a pipe or a file byte for byte.
+void Print(const std::string& text);
+
+// Writes the message to standard error; returns kExitFailure.
+int Fail(const std::string& message);
+
+// Opens the file as the window does; prints the reason and returns false when it cannot.
+bool OpenStream(TStreamBrowser& browser, const std::string& path);
+
+// The command chosen on the command line sets run to its body.
+using TCommandRun = std::function<int()>;
+
+// Each family adds its subcommands to app.
+void AddInspectionCommands(CLI::App& app, TCommandRun& run);
+
+}  // namespace tessaro

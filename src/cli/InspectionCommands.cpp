@@ -1,0 +1,178 @@
+// The inspection commands of tessaro-cli: probe, list, find, pids and tree,
+// each printing what the window would show.
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "browser/PIDText.h"
+#include "browser/StreamBrowser.h"
+#include "cli/CliSupport.h"
+
+namespace tessaro {
+namespace {
+
+void PrintRows(const TStreamBrowser& browser) {
+  std::string line;
+  for (int row = 0; row < browser.RowCount(); ++row) {
+    line.clear();
+    for (int column = 0; column < kColumnCount; ++column) {
+      if (column > 0) line += '\t';
+      line += browser.RowText(row, static_cast<TColumn>(column));
+    }
+    line += '\n';
+    Print(line);
+  }
+}
+
+struct Options {
+  std::string file;
+  std::string offset;
+  std::string from;
+  std::string pid;
+  std::string next;
+  int rows = TStreamBrowser::kPageSlots;
+  bool all = false;
+  bool positions = false;
+};
+
+int RunProbe(const Options& o) {
+  TStreamBrowser browser;
+  if (!OpenStream(browser, o.file)) return kExitFailure;
+  std::printf("packet_size=%d start_offset=%d slots=%lld\n", browser.PacketSize(), browser.StartOffset(),
+              static_cast<long long>(browser.SlotCount()));
+  return kExitOk;
+}
+
+int RunList(const Options& o) {
+  if (o.rows < 1 || o.rows > TStreamBrowser::kPageSlots) return Fail("--rows must be from 1 to 100.");
+  std::optional<int64_t> offset;
+  if (!o.offset.empty() && !(offset = ParseOffset(o.offset))) return Fail("Invalid offset: " + o.offset);
+  TStreamBrowser browser;
+  browser.SetVisibleRows(o.all ? TStreamBrowser::kPageSlots : o.rows);
+  if (!OpenStream(browser, o.file)) return kExitFailure;
+  int64_t position = offset.value_or(browser.StartOffset());
+  if (!o.all) {
+    if (offset && !browser.RefreshPosition(*offset)) {
+      std::cerr << "No packets at offset " << o.offset << '\n';
+      return kExitNoResult;
+    }
+    PrintRows(browser);
+    return kExitOk;
+  }
+  // Page after page, each loaded at the slot after the last row of the one before.
+  const int64_t size = browser.FileSize();
+  while (position < size) {
+    if (!browser.RefreshPosition(position) && browser.LoadRowsFrom(position) == 0) {
+      position += int64_t{browser.PacketSize()} * TStreamBrowser::kPageSlots;
+      continue;
+    }
+    if (browser.RowCount() == 0) break;
+    PrintRows(browser);
+    position = browser.Row(browser.RowCount() - 1).Offset + browser.PacketSize();
+  }
+  return kExitOk;
+}
+
+int RunFind(const Options& o) {
+  std::optional<int64_t> from;
+  if (!o.from.empty() && !(from = ParseOffset(o.from))) return Fail("Invalid offset: " + o.from);
+  uint16_t pid = 0;
+  if (!o.pid.empty()) {
+    if (auto message = CheckPIDText(o.pid, pid)) return Fail(*message);
+  }
+  const TFindNextCommand* command = nullptr;
+  if (!o.next.empty() && (command = FindNextCommand(o.next)) == nullptr)
+    return Fail("Unknown search kind: " + o.next);
+  TStreamBrowser browser;
+  if (!OpenStream(browser, o.file)) return kExitFailure;
+  int64_t selected = browser.RowCount() > 0 ? browser.Row(0).Offset : browser.StartOffset();
+  if (from) {
+    // The row at the offset is selected: its page is the one on screen.
+    browser.SetTopOffset(*from);
+    browser.RefreshPosition(*from);
+    selected = *from;
+  }
+  const TSearchOutcome outcome =
+      command != nullptr ? browser.FindNext(*command, selected) : browser.FindPID(pid, selected);
+  if (!outcome.found) {
+    std::puts(outcome.message.c_str());
+    return kExitNoResult;
+  }
+  std::printf("0x%016llX\n", static_cast<unsigned long long>(outcome.offset));
+  return kExitOk;
+}
+
+int RunPids(const Options& o) {
+  TStreamBrowser browser;
+  if (!OpenStream(browser, o.file)) return kExitFailure;
+  std::puts("Seen PIDs:");
+  for (const std::string& text : browser.Seen().PIDTexts()) Print(text + '\n');
+  std::puts("Seen Programs:");
+  for (const std::string& text : browser.Seen().ProgramTexts()) Print(text + '\n');
+  return kExitOk;
+}
+
+int RunTree(const Options& o) {
+  const std::optional<int64_t> offset = ParseOffset(o.offset);
+  if (!offset) return Fail("Invalid offset: " + o.offset);
+  TStreamBrowser browser;
+  if (!OpenStream(browser, o.file)) return kExitFailure;
+  // Selecting a row: its page is on screen, and the current PAT is the one
+  // loading that page made current.
+  browser.SetTopOffset(*offset);
+  // The last packets of a file are too few for a page of their own.
+  if (!browser.RefreshPosition(*offset)) browser.LoadRowsFrom(*offset);
+  bool isRow = false;
+  for (int row = 0; row < browser.RowCount(); ++row) isRow = isRow || browser.Row(row).Offset == *offset;
+  if (!isRow) {
+    std::cerr << "No packet starts at offset " << o.offset << '\n';
+    return kExitNoResult;
+  }
+  browser.RefreshTSPacket(*offset);
+  for (const auto& node : browser.Tree().children) Print(TreeToText(*node, 0, o.positions));
+  return kExitOk;
+}
+
+}  // namespace
+
+void AddInspectionCommands(CLI::App& app, TCommandRun& run) {
+  auto o = std::make_shared<Options>();
+
+  CLI::App* probe = app.add_subcommand("probe", "Packet slot size, first sync byte and slot count of FILE");
+  probe->add_option("FILE", o->file, "Transport stream file")->required();
+  probe->callback([&run, o] { run = [o] { return RunProbe(*o); }; });
+
+  CLI::App* list = app.add_subcommand("list", "The packet-list page at an offset, or every packet");
+  list->add_option("FILE", o->file, "Transport stream file")->required();
+  list->add_option("--offset", o->offset, "Page offset, decimal or 0x hex (default: the first sync byte)");
+  list->add_option("--rows", o->rows, "Visible rows, 1 to 100 (default 100)");
+  list->add_flag("--all", o->all, "Every packet of the file, page after page");
+  list->callback([&run, o] { run = [o] { return RunList(*o); }; });
+
+  CLI::App* find = app.add_subcommand("find", "Search as the Search menu does");
+  find->add_option("FILE", o->file, "Transport stream file")->required();
+  auto* pidOption = find->add_option("--pid", o->pid, "Find PID: 0xXXXX");
+  auto* nextOption = find->add_option(
+      "--next", o->next, "Find Next: pat pmt cat nit sdt eit tdt bat rst tot payload-start pcr");
+  pidOption->excludes(nextOption);
+  find->add_option("--from", o->from, "Offset of the selected row (default: the first row)");
+  find->callback([&run, o] {
+    if (o->pid.empty() && o->next.empty()) throw CLI::ValidationError("find", "--pid or --next is required");
+    run = [o] { return RunFind(*o); };
+  });
+
+  CLI::App* tree = app.add_subcommand("tree", "The decode tree of the packet at an offset");
+  tree->add_option("FILE", o->file, "Transport stream file")->required();
+  tree->add_option("--offset", o->offset, "Offset of the packet, decimal or 0x hex")->required();
+  tree->add_flag("--positions", o->positions,
+                 "After each node, a TAB and where its bits lie: 0x<offset>.<first bit>+<bit count>, ...");
+  tree->callback([&run, o] { run = [o] { return RunTree(*o); }; });
+
+  CLI::App* pids = app.add_subcommand("pids", "The seen PIDs and programs after opening FILE");
+  pids->add_option("FILE", o->file, "Transport stream file")->required();
+  pids->callback([&run, o] { run = [o] { return RunPids(*o); }; });
+}
+
+}  // namespace tessaro
