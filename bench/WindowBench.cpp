@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "BenchKit.h"
+#include "ui/HexViewPanel.h"
 #include "ui/MainWindow.h"
 
 namespace tessaro::bench {
@@ -93,7 +94,45 @@ void BenchWindowPaging(TBenchContext& context) {
   form.UnloadFile();
 }
 
+// A hex view refresh anywhere in a 2 GiB file: one screenful read, formatted,
+// a field's bytes marked and the list repainted. Target: at most 1 ms.
+void BenchHexView(TBenchContext& context) {
+  const std::string target = "hex view refresh with a marked field, anywhere in 2 GiB";
+  std::string whyNot;
+  const std::string file = context.StreamFile(2 * kGiB, whyNot);
+  if (file.empty()) {
+    context.Skip(target, whyNot);
+    return;
+  }
+  Application();
+  THexViewPanel panel;
+  panel.resize(740, 192);
+  panel.show();
+  QApplication::processEvents();
+  if (!panel.OpenFile(file)) {
+    context.Fail(target, "the hex view could not open " + file);
+    return;
+  }
+  constexpr int kRefreshes = 1000;
+  const int64_t size = panel.View().FileSize();
+  std::vector<double> times;
+  for (int i = 0; i < kRefreshes; ++i) {
+    // Offsets spread over the whole file, each a field of 13 bits in a packet there.
+    const int64_t offset = (size / kRefreshes) * i + (i * 7919) % 4096;
+    times.push_back(TimeSeconds([&] {
+      panel.RefreshFileData(offset);
+      panel.SetHighlight({{offset + 1, 3, 13}}, true);
+      panel.List()->viewport()->repaint();
+    }));
+  }
+  context.Check(Worst(times) <= 1e-3, target,
+                "median " + Millis(Median(times)) + ", worst " + Millis(Worst(times)) + " over " +
+                    std::to_string(kRefreshes) + " offsets, " + std::to_string(panel.View().Lines().size()) +
+                    " lines (limit 1 ms)");
+}
+
 [[maybe_unused]] const bool registered = RegisterBenchmark("window-paging", BenchWindowPaging);
+[[maybe_unused]] const bool registeredHex = RegisterBenchmark("window-hex-view", BenchHexView);
 
 }  // namespace
 }  // namespace tessaro::bench

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Starts the real window on a stream under a virtual X display, selects a PMT
 # packet (Search > Find Next PMT moves the first PMT after the first row to the
-# top of the list, where the selection is) and saves a picture of the window.
+# top of the list, where the selection is) and saves a picture of the window;
+# then clicks a node of the decode tree, whose bytes the hex view marks, and
+# saves a second picture beside the first (OUT-field.png).
 #
 #   scripts/screenshot.sh STREAM OUT.png [BUILD_DIR]
 set -euo pipefail
@@ -30,7 +32,11 @@ sleep 1
 xdotool key --window "\$window" ctrl+m
 sleep 1
 import -window "\$window" "$out"
+# A node a few rows down the PSI group of the tree.
+xdotool mousemove --window "\$window" 760 262 click 1
+sleep 1
+import -window "\$window" "${out%.png}-field.png"
 kill \$app
 INNER
 xvfb-run -a -s "-screen 0 1600x1000x24" bash "$inner"
-echo "saved $out"
+echo "saved $out and ${out%.png}-field.png"

@@ -76,6 +76,9 @@ class TStreamBrowser {
   std::string Caption() const;
   int64_t FileSize() const;
   const TFileStream* Stream() const { return FFileStream.get(); }
+  // The open stream for in-place edits (null when none is open); after a
+  // write the caller loads the page again.
+  TFileStream* WritableStream() { return FFileStream.get(); }
   int32_t PacketSize() const { return FPacketSize; }
   int32_t StartOffset() const { return FStartOffset; }
 

@@ -9,6 +9,7 @@
 #include "browser/PIDText.h"
 #include "browser/StreamBrowser.h"
 #include "cli/CliSupport.h"
+#include "hex/HexView.h"
 
 namespace tessaro {
 namespace {
@@ -35,6 +36,7 @@ struct Options {
   int rows = TStreamBrowser::kPageSlots;
   bool all = false;
   bool positions = false;
+  int lines = 12;
 };
 
 int RunProbe(const Options& o) {
@@ -135,6 +137,23 @@ int RunTree(const Options& o) {
   return kExitOk;
 }
 
+// The hex view's lines for the offset; nothing at or past the end of the file.
+int RunHex(const Options& o) {
+  const std::optional<int64_t> offset = ParseOffset(o.offset);
+  if (!offset) return Fail("Invalid offset: " + o.offset);
+  if (o.lines < 1 || o.lines > 100000) return Fail("--lines must be from 1 to 100000.");
+  TStreamBrowser browser;
+  if (!OpenStream(browser, o.file)) return kExitFailure;
+  THexView view;
+  if (!view.OpenFile(o.file)) return Fail("Cannot read " + o.file);
+  view.SetLineCount(o.lines);
+  if (!view.RefreshFileData(*offset)) return kExitNoResult;
+  std::string text;
+  for (const std::string& line : view.Lines()) text += line + '\n';
+  Print(text);
+  return kExitOk;
+}
+
 }  // namespace
 
 void AddInspectionCommands(CLI::App& app, TCommandRun& run) {
@@ -169,6 +188,12 @@ void AddInspectionCommands(CLI::App& app, TCommandRun& run) {
   tree->add_flag("--positions", o->positions,
                  "After each node, a TAB and where its bits lie: 0x<offset>.<first bit>+<bit count>, ...");
   tree->callback([&run, o] { run = [o] { return RunTree(*o); }; });
+
+  CLI::App* hex = app.add_subcommand("hex", "The hex view's lines for an offset");
+  hex->add_option("FILE", o->file, "Transport stream file")->required();
+  hex->add_option("--offset", o->offset, "File offset, decimal or 0x hex")->required();
+  hex->add_option("--lines", o->lines, "Lines the view shows (default 12)");
+  hex->callback([&run, o] { run = [o] { return RunHex(*o); }; });
 
   CLI::App* pids = app.add_subcommand("pids", "The seen PIDs and programs after opening FILE");
   pids->add_option("FILE", o->file, "Transport stream file")->required();

@@ -60,3 +60,9 @@ bool TFileStream::WriteAt(int64_t offset, const void* source, int64_t count) {
 }
 
 }  // namespace tessaro
+
+namespace tessaro {
+
+bool TFileStream::Flush() { return mode_ == Mode::ReadWrite && ::fsync(fd_) == 0; }
+
+}  // namespace tessaro

@@ -26,6 +26,8 @@ class TFileStream {
   int64_t ReadAt(int64_t offset, void* destination, int64_t count) const;
   // Writes count bytes at offset; true only when every byte was written.
   bool WriteAt(int64_t offset, const void* source, int64_t count);
+  // Makes what was written reach the disk; false when it cannot.
+  bool Flush();
 
   bool IsWritable() const { return mode_ == Mode::ReadWrite; }
   const std::string& Path() const { return path_; }

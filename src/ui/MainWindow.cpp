@@ -27,8 +27,11 @@
 #include <array>
 
 #include "browser/PIDText.h"
+#include "core/Diagnostics.h"
 #include "core/StreamType.h"
 #include "core/TextHelpers.h"
+#include "ui/HexEditForm.h"
+#include "ui/HexViewPanel.h"
 #include "ui/PacketListModel.h"
 
 namespace tessaro {
@@ -62,12 +65,14 @@ QFont TreeFont() {
   return font;
 }
 
-void AddNodes(QTreeWidgetItem* parent, const TTreeNode& node) {
-  for (const auto& child : node.children) {
-    auto* item = new QTreeWidgetItem(parent, QStringList(QString::fromLatin1(child->text.data(),
-                                                                             static_cast<int>(child->text.size()))));
-    AddNodes(item, *child);
-  }
+// The node an item shows (valid until the tree is built again).
+constexpr int kNodeRole = Qt::UserRole;
+
+QTreeWidgetItem* MakeItem(const TTreeNode& node) {
+  auto* item = new QTreeWidgetItem(QStringList(QString::fromLatin1(node.text.data(), static_cast<int>(node.text.size()))));
+  item->setData(0, kNodeRole, QVariant::fromValue(reinterpret_cast<quintptr>(&node)));
+  for (const auto& child : node.children) item->addChild(MakeItem(*child));
+  return item;
 }
 
 // Settings names in the order they are read and written.
@@ -201,6 +206,7 @@ void TForm1::BuildPanels() {
   TreeView1->header()->setStretchLastSection(false);
   TreeView1->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
   right->addWidget(TreeView1);
+  connect(TreeView1, &QTreeWidget::currentItemChanged, this, [this] { TreeView1Change(); });
   Splitter1->addWidget(Panel2);
   Splitter1->addWidget(Panel3);
   Splitter1->setStretchFactor(0, 0);
@@ -220,18 +226,9 @@ void TForm1::BuildPanels() {
     bottom->addLayout(box);
   };
   // The hex view: its line list and its own scroll bar.
-  auto* hex = new QWidget(Panel1);
-  auto* hexLayout = new QHBoxLayout(hex);
-  hexLayout->setContentsMargins(0, 0, 0, 0);
-  hexLayout->setSpacing(0);
-  ListBox1 = new QListWidget(hex);
-  ListBox1->setFont(TreeFont());
-  ListBox1->setMinimumWidth(706);
-  ListBox1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  ScrollBar2 = new QScrollBar(Qt::Vertical, hex);
-  hexLayout->addWidget(ListBox1);
-  hexLayout->addWidget(ScrollBar2);
-  column("Hex View", hex);
+  FHexView = new THexViewPanel(Panel1);
+  FHexView->List()->setMinimumWidth(706);
+  column("Hex View", FHexView);
   lboxSeenPIDs = new QListWidget(Panel1);
   lboxSeenPIDs->setFixedWidth(121);
   column("Seen PIDs", lboxSeenPIDs);
@@ -277,6 +274,9 @@ void TForm1::BuildMenus() {
                                                  [this, &command] { FindNextClick(command); }));
   }
 
+  QMenu* tools = menuBar()->addMenu("Tools");
+  tools->addAction("Hex Edit", this, [this] { HexEdit1Click(); });
+
   QMenu* help = menuBar()->addMenu("Help");
   help->addAction("About", this, [this] { About1Click(); });
 }
@@ -291,7 +291,7 @@ void TForm1::RefreshCaption() {
 
 void TForm1::ClearViews() {
   TreeView1->clear();
-  ListBox1->clear();
+  FHexView->CloseFile();
   lboxSeenPIDs->clear();
   lboxSeenPrograms->clear();
   FShownSeenPIDs = 0;
@@ -305,10 +305,11 @@ bool TForm1::LoadFile(const std::string& fileName) {
   RefreshCaption();
   ShowPage();
   ShowSeenLists();
+  if (loaded) FHexView->OpenFile(fileName);
   if (loaded && FBrowser.RowCount() > 0) {
     ListView1->setFocus();
     SelectRow(0);
-    ShowTree();
+    RefreshTSPacket(FBrowser.Row(0).Offset);
   }
   return loaded;
 }
@@ -449,10 +450,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 void TForm1::ShowTree() {
   TreeView1->setUpdatesEnabled(false);
   TreeView1->clear();
-  for (const auto& node : FBrowser.Tree().children) {
-    auto* item = new QTreeWidgetItem(TreeView1, QStringList(QString::fromStdString(node->text)));
-    AddNodes(item, *node);
-  }
+  for (const auto& node : FBrowser.Tree().children) TreeView1->addTopLevelItem(MakeItem(*node));
   TreeView1->expandAll();
   TreeView1->setUpdatesEnabled(true);
   ShowSeenLists();
@@ -461,6 +459,16 @@ void TForm1::ShowTree() {
 void TForm1::RefreshTSPacket(int64_t offset) {
   FBrowser.RefreshTSPacket(offset);
   ShowTree();
+  // The hex view shows the packet, its bytes marked.
+  FHexView->RefreshFileData(offset);
+  FHexView->SetHighlight({{offset, 0, kTSPacketSize * 8}}, false);
+}
+
+void TForm1::TreeView1Change() {
+  const QTreeWidgetItem* item = TreeView1->currentItem();
+  if (item == nullptr) return;
+  const auto* node = reinterpret_cast<const TTreeNode*>(item->data(0, kNodeRole).value<quintptr>());
+  if (node != nullptr) FHexView->SetHighlight(node->spans, true);
 }
 
 void TForm1::RefreshSelectedPacket() {
@@ -552,6 +560,24 @@ void TForm1::FindNextClick(const TFindNextCommand& command) {
 }
 
 void TForm1::About1Click() { FPrompts->ShowInformation("Tessaro", "Tessaro\nVersion 2.0"); }
+
+void TForm1::HexEdit1Click() {
+  GuardedVoid("TForm1.HexEdit1Click", [&] {
+    const int row = SelectedRow();
+    if (!FBrowser.IsLoaded() || row < 0 || row >= FBrowser.RowCount()) return;
+    // A file that could only be opened for reading cannot be changed: say so.
+    if (FBrowser.IsReadOnly()) {
+      FPrompts->ShowMessage("The file is read-only and cannot be edited.");
+      return;
+    }
+    const int64_t offset = FBrowser.Row(row).Offset;
+    if (!EditFile(FBrowser.WritableStream(), "", offset, FBrowser.PacketSize(), *FPrompts, this)) return;
+    // The saved bytes show at once: the page, the tree and the hex view again.
+    RefreshPosition(FBrowser.TopOffset());
+    TreeView1->clear();
+    RefreshSelectedPacket();
+  });
+}
 
 // ---- Window events and settings ------------------------------------------------------
 

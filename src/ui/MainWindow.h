@@ -29,6 +29,7 @@ class QTreeWidget;
 namespace tessaro {
 
 class TPacketListModel;
+class THexViewPanel;
 
 // The packet list: a table view over the page of rows, without a scroll bar of
 // its own. Keys, mouse presses and dropped files go to the window first.
@@ -91,6 +92,7 @@ class TForm1 : public QMainWindow {
   void Searchagain1Click();
   void FindNextClick(const TFindNextCommand& command);
   void About1Click();
+  void HexEdit1Click();
 
   // Window settings (QSettings "Quindel", "Tessaro").
   void LoadRegistrySettings();
@@ -102,6 +104,7 @@ class TForm1 : public QMainWindow {
   QScrollBar* NavigationBar() const { return ScrollBar1; }
   QTreeWidget* DecodeTree() const { return TreeView1; }
   QListWidget* SeenPIDsBox() const { return lboxSeenPIDs; }
+  THexViewPanel* HexView() const { return FHexView; }
   QListWidget* SeenProgramsBox() const { return lboxSeenPrograms; }
   QWidget* LeftPanel() const { return Panel2; }
   QSplitter* Splitter() const { return Splitter1; }
@@ -128,6 +131,8 @@ class TForm1 : public QMainWindow {
   // The list, the scroll bar and the seen lists after the browser changed the page.
   void ShowPage();
   void ShowTree();
+  // The selected tree node's bytes are marked in the hex view.
+  void TreeView1Change();
   void ShowSeenLists();
   void ClearViews();
   // The selected row's offset, or row 0's when none is selected.
@@ -148,8 +153,7 @@ class TForm1 : public QMainWindow {
   TPacketListView* ListView1 = nullptr;
   QScrollBar* ScrollBar1 = nullptr;
   QTreeWidget* TreeView1 = nullptr;
-  QListWidget* ListBox1 = nullptr;
-  QScrollBar* ScrollBar2 = nullptr;
+  THexViewPanel* FHexView = nullptr;  // the hex list ListBox1 and its scroll bar ScrollBar2
   QListWidget* lboxSeenPIDs = nullptr;
   QListWidget* lboxSeenPrograms = nullptr;
   std::vector<QAction*> FFindNextActions;

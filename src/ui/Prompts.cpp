@@ -1,6 +1,7 @@
 #include "ui/Prompts.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -58,6 +59,13 @@ bool TQtPrompts::Confirm(const std::string& text) {
   return QMessageBox::question(parent_, QApplication::applicationName(), Q(text),
                                QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
 }
+
+bool TQtPrompts::AskYesNo(const std::string& text) {
+  return QMessageBox::question(parent_, QApplication::applicationName(), Q(text),
+                               QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+int TQtPrompts::RunDialog(QDialog& dialog) { return dialog.exec(); }
 
 std::string TQtPrompts::OpenFileName(const std::string& filter) {
   // The filter's own description is shown; Qt's pattern list stays hidden.

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+class QDialog;
 class QWidget;
 
 namespace tessaro {
@@ -22,6 +23,10 @@ class TPrompts {
                                                 const std::string& initial) = 0;
   // A question answered OK (true) or Cancel.
   virtual bool Confirm(const std::string& text) = 0;
+  // A question answered Yes (true) or No.
+  virtual bool AskYesNo(const std::string& text) = 0;
+  // Shows one of the program's own dialogs modally; its result code.
+  virtual int RunDialog(QDialog& dialog) = 0;
   // The open-file dialog. filter: "Name|patterns|Name|patterns", patterns
   // separated by ";". The chosen path, or "" when cancelled.
   virtual std::string OpenFileName(const std::string& filter) = 0;
@@ -35,6 +40,8 @@ class TQtPrompts : public TPrompts {
   std::optional<std::string> InputQuery(const std::string& caption, const std::string& prompt,
                                         const std::string& initial) override;
   bool Confirm(const std::string& text) override;
+  bool AskYesNo(const std::string& text) override;
+  int RunDialog(QDialog& dialog) override;
   std::string OpenFileName(const std::string& filter) override;
 
  private:

@@ -152,5 +152,20 @@ TEST(CommandLine, TreePositionsFollowEachNodeAfterATab) {
             std::string::npos);
 }
 
+TEST(CommandLine, HexPrintsTheViewsLinesAndNothingPastTheEnd) {
+  const std::string file = Quote(TestDataPath("one-program.ts"));
+  auto r = RunCli("hex " + file + " --offset 188 --lines 2");
+  ASSERT_EQ(r.exitCode, 0);
+  const auto lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0].substr(0, 21 + 39), "0x00000000000000B0   FF FF FF FF FF FF FF FF FF FF FF FF 47 ");
+  EXPECT_EQ(lines[1].substr(0, 18), "0x00000000000000C0");
+  EXPECT_EQ(RunCli("hex " + file).exitCode, 2);
+  r = RunCli("hex " + file + " --offset " + std::to_string(613 * 188));
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(Lines(RunCli("hex " + file + " --offset 0x178").out).size(), 12u);
+}
+
 }  // namespace
 }  // namespace tessaro

@@ -3,10 +3,12 @@
 #pragma once
 
 #include <QApplication>
+#include <QDialog>
 #include <QSettings>
 #include <QStandardPaths>
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -22,6 +24,9 @@ class TScriptedPrompts : public TPrompts {
   struct TScript {
     std::deque<std::optional<std::string>> inputs;  // nullopt: Cancel
     std::deque<bool> confirms;
+    std::deque<bool> yesNo;
+    // The program's own dialogs, in the order they open; each returns the dialog's result.
+    std::deque<std::function<int(QDialog&)>> dialogs;
     std::deque<std::string> openFiles;
     std::vector<std::string> messages;  // every message and information text, in order
     std::vector<std::string> inputCalls;  // caption | prompt | initial text of each input box
@@ -47,6 +52,19 @@ class TScriptedPrompts : public TPrompts {
     const bool answer = script_.confirms.front();
     script_.confirms.pop_front();
     return answer;
+  }
+  bool AskYesNo(const std::string& text) override {
+    script_.messages.push_back(text);
+    if (script_.yesNo.empty()) return false;
+    const bool answer = script_.yesNo.front();
+    script_.yesNo.pop_front();
+    return answer;
+  }
+  int RunDialog(QDialog& dialog) override {
+    if (script_.dialogs.empty()) return QDialog::Rejected;
+    auto answer = std::move(script_.dialogs.front());
+    script_.dialogs.pop_front();
+    return answer(dialog);
   }
   std::string OpenFileName(const std::string& filter) override {
     script_.filters.push_back(filter);

@@ -1,0 +1,242 @@
+// The hex view in the window and the Hex Edit dialog, offscreen: the packet
+// and field bytes marked, the view moving to a field in a later packet, and
+// the dialog's typing, marking, confirmation and writes through the prompts.
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTableWidget>
+#include <QTest>
+#include <QTreeWidget>
+
+#include "support/TestSupport.h"
+#include "ui/HexEditForm.h"
+#include "ui/HexViewPanel.h"
+#include "ui/UiSupport.h"
+
+namespace tessaro {
+namespace {
+
+using test::Bytes;
+using test::MakePacket;
+using test::TWindow;
+
+class HexWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override { test::IsolateSettings(); }
+};
+
+// A PAT, then a PMT of one stream with a 200-byte descriptor: the section
+// goes on in the packet at 3 * 188, where its CRC_32 lies.
+Bytes LongPMTStream() {
+  Bytes pmt{0x02, 0xB0, 0x00, 0x00, 0x01, 0xC1, 0x00, 0x00, 0xE1, 0x01, 0xF0, 0x00, 0x02, 0xE1, 0x01, 0xF0, 202, 0x80, 200};
+  pmt.insert(pmt.end(), 200, 0xAA);
+  pmt = test::WithSectionLengthAndCrc(pmt);
+  Bytes first = test::SectionPayload(pmt);
+  const Bytes rest(first.begin() + 184, first.end());
+  first.resize(184);
+  const Bytes pat = test::WithSectionLengthAndCrc({0x00, 0xB0, 0x00, 0x00, 0x01, 0xC1, 0x00, 0x00, 0x00, 0x01, 0xE1, 0x00});
+  const Bytes null = MakePacket({.pid = 0x1FFF});
+  return test::Slots({MakePacket({.pid = 0x0000, .pusi = true, .payload = test::SectionPayload(pat)}),
+                      MakePacket({.pid = 0x0100, .pusi = true, .payload = first}), null,
+                      MakePacket({.pid = 0x0100, .cc = 1, .payload = rest}), null, null});
+}
+
+QTreeWidgetItem* FindItem(QTreeWidgetItem* item, const std::string& prefix) {
+  if (item->text(0).toStdString().rfind(prefix, 0) == 0) return item;
+  for (int i = 0; i < item->childCount(); ++i)
+    if (QTreeWidgetItem* found = FindItem(item->child(i), prefix)) return found;
+  return nullptr;
+}
+
+// The bytes of a shown hex line that are marked.
+std::vector<int> Marked(const THexViewPanel& panel, int line) {
+  std::vector<int> marked;
+  const auto bytes = panel.View().HighlightedBytes(line);
+  for (int b = 0; b < 16; ++b)
+    if (bytes[static_cast<size_t>(b)]) marked.push_back(b);
+  return marked;
+}
+
+TEST_F(HexWindowTest, SelectedPacketAndFieldBytesAreMarked) {
+  test::TempFile file(LongPMTStream());
+  TWindow w;
+  ASSERT_TRUE(w.form->LoadFile(file.Path()));
+  THexViewPanel& hex = *w.form->HexView();
+  // A list 10.5 lines high shows 10 lines.
+  QListWidget& list = *hex.List();
+  const int lineHeight = list.fontMetrics().height() + 2;
+  list.setFixedHeight(lineHeight * 21 / 2 + (list.height() - list.viewport()->height()));
+  QApplication::processEvents();
+  EXPECT_EQ(hex.List()->VisibleLineCount(), 10);
+
+  // Row 1, the PMT's first packet at 188: the view starts at its line, the packet's bytes marked.
+  w.form->SelectRow(1);
+  w.form->RefreshSelectedPacket();
+  EXPECT_EQ(hex.View().FirstLineOffset(), 0xB0);
+  ASSERT_EQ(list.count(), 10);
+  EXPECT_EQ(list.item(0)->text().left(18).toStdString(), "0x00000000000000B0");
+  EXPECT_EQ(Marked(hex, 0), (std::vector<int>{12, 13, 14, 15}));
+  EXPECT_EQ(Marked(hex, 1).size(), 16u);
+
+  // The PID field: the low 5 bits of byte 189 and byte 190.
+  QTreeWidget& tree = *w.form->DecodeTree();
+  tree.setCurrentItem(FindItem(tree.topLevelItem(0), "PID  "));
+  EXPECT_EQ(Marked(hex, 0), (std::vector<int>{13, 14}));
+  // CRC_32 lies in the packet at 564: the view moves there.
+  tree.setCurrentItem(FindItem(tree.topLevelItem(0), "CRC_32"));
+  ASSERT_NE(tree.currentItem(), nullptr);
+  // The section's 223 bytes: 183 in the first packet, its CRC_32 at 219 to 222.
+  const int64_t crc = 3 * 188 + 4 + (219 - 183);
+  EXPECT_TRUE(hex.View().Shows(crc));
+  EXPECT_GT(hex.View().FirstLineOffset(), 0xB0 + 10 * 16 - 1);
+  const int line = static_cast<int>((crc - hex.View().FirstLineOffset()) / 16);
+  const std::vector<int> marked = Marked(hex, line);
+  ASSERT_FALSE(marked.empty());
+  EXPECT_EQ(marked.front(), static_cast<int>(crc % 16));
+  // The line texts are those of the hex view, whatever is marked.
+  EXPECT_EQ(list.item(0)->text().toLatin1().toStdString(), hex.View().Lines()[0]);
+}
+
+TEST_F(HexWindowTest, HexViewKeysAndThumbMoveThroughTheFile) {
+  TWindow w;
+  ASSERT_TRUE(w.form->LoadFile(test::TestDataPath("one-program.ts")));
+  THexViewPanel& hex = *w.form->HexView();
+  QListWidget& list = *hex.List();
+  list.setFocus();
+  list.setCurrentRow(list.count() - 1);
+  const int64_t first = hex.View().FirstLineOffset();
+  QTest::keyClick(&list, Qt::Key_Down);
+  EXPECT_EQ(hex.View().FirstLineOffset(), first + 16);
+  EXPECT_EQ(list.currentRow(), list.count() - 1);
+  QTest::keyClick(&list, Qt::Key_Home);
+  EXPECT_EQ(hex.View().FirstLineOffset(), 0);
+  EXPECT_EQ(hex.ScrollBar()->value(), 0);
+  QTest::keyClick(&list, Qt::Key_End);
+  EXPECT_EQ(list.count(), 1);
+  // Dragging the thumb to the middle shows the middle of the file.
+  hex.ScrollBar()->setSliderDown(true);
+  hex.ScrollBar()->setSliderPosition(50000);
+  hex.ScrollBar()->setSliderDown(false);
+  const int64_t size = w.form->Browser().FileSize();
+  EXPECT_EQ(hex.View().CurrentOffset(), (size + 1) / 2);
+  EXPECT_EQ(hex.ScrollBar()->value(), 50000);
+}
+
+// Types text into a byte cell as the user does: the cell's editor opens, the
+// keys go into it, and the edit ends as Enter ends it (the delegate commits).
+void Type(THexEditForm& form, int row, int column, const QString& keys) {
+  QTableWidget& grid = *form.Grid();
+  grid.setCurrentCell(row, column);
+  grid.editItem(grid.item(row, column));
+  auto* editor = qobject_cast<QLineEdit*>(grid.indexWidget(grid.currentIndex()));
+  ASSERT_NE(editor, nullptr);
+  editor->selectAll();
+  editor->setCursorPosition(0);
+  QTest::keyClicks(editor, keys);
+  emit grid.itemDelegate()->commitData(editor);
+  emit grid.itemDelegate()->closeEditor(editor, QAbstractItemDelegate::SubmitModelCache);
+}
+
+TEST_F(HexWindowTest, HexEditTypingMarkingAndSaving) {
+  const Bytes original = test::ReadFileBytes(test::TestDataPath("one-program.ts"));
+  test::TempFile file(original);
+  TWindow w;
+  ASSERT_TRUE(w.form->LoadFile(file.Path()));
+  w.form->SelectRow(2);  // the PMT at 0x178
+  w.form->RefreshSelectedPacket();
+
+  // 1 then G leaves 10, G then 1 leaves 00; a byte typed back is not marked,
+  // and then there is nothing to save.
+  w.script.dialogs.push_back([&](QDialog& dialog) {
+    auto& form = static_cast<THexEditForm&>(dialog);
+    EXPECT_EQ(form.windowTitle().toStdString(), "Hex Edit");
+    EXPECT_EQ(form.Grid()->rowCount(), 13);
+    EXPECT_EQ(form.Grid()->columnCount(), 18);
+    EXPECT_EQ(form.Grid()->columnWidth(0), 180);
+    EXPECT_EQ(form.Grid()->item(1, 0)->text().toStdString(), "0x0000000000000178");
+    EXPECT_FALSE(form.Grid()->item(12, 13)->flags() & Qt::ItemIsSelectable);
+    EXPECT_FALSE(form.Grid()->item(1, 17)->flags() & Qt::ItemIsSelectable);
+    Type(form, 1, 5, "1G");
+    EXPECT_EQ(form.Grid()->item(1, 5)->text().toStdString(), "10");
+    Type(form, 1, 6, "G1");
+    EXPECT_EQ(form.Grid()->item(1, 6)->text().toStdString(), "00");
+    EXPECT_TRUE(form.Model().IsChanged(5, 1));
+    // A changed cell is drawn white on red.
+    form.show();
+    const QImage image = form.Grid()->viewport()->grab().toImage();
+    const QRect cell = form.Grid()->visualItemRect(form.Grid()->item(1, 5));
+    EXPECT_EQ(image.pixelColor(cell.topLeft() + QPoint(1, cell.height() - 2)), QColor(0xFF, 0x00, 0x00));
+    Type(form, 1, 5, "00");  // the byte of the file: 0x00
+    Type(form, 1, 6, "02");  // table_id 0x02
+    EXPECT_TRUE(form.Model().ChangedCells().empty());
+    form.SaveButton()->click();
+    return form.result();
+  });
+  w.form->HexEdit1Click();
+  EXPECT_EQ(w.script.messages, std::vector<std::string>{"No changes to be saved."});
+  EXPECT_EQ(test::ReadFileBytes(file.Path()), original);
+
+  // Answered No, nothing is written.
+  const std::string confirm =
+      "This action will permanently change the file content. Are you sure you want to save all changes?";
+  auto changeTwo = [&](QDialog& dialog) {
+    auto& form = static_cast<THexEditForm&>(dialog);
+    Type(form, 1, 5, "AB");
+    Type(form, 3, 1, "CD");
+    form.SaveButton()->click();
+    return form.result();
+  };
+  w.script.messages.clear();
+  w.script.yesNo = {false};
+  w.script.dialogs.push_back(changeTwo);
+  w.form->HexEdit1Click();
+  EXPECT_EQ(w.script.messages, std::vector<std::string>{confirm});
+  EXPECT_EQ(test::ReadFileBytes(file.Path()), original);
+
+  // Answered Yes, exactly the two bytes change, and the tree shows them.
+  w.script.yesNo = {true};
+  w.script.dialogs.push_back(changeTwo);
+  w.form->HexEdit1Click();
+  Bytes expected = original;
+  expected[0x178 + 4] = 0xAB;
+  expected[0x178 + 32] = 0xCD;
+  EXPECT_EQ(test::ReadFileBytes(file.Path()), expected);
+  EXPECT_NE(w.form->DecodeTree()->topLevelItemCount(), 0);
+  EXPECT_NE(FindItem(w.form->DecodeTree()->topLevelItem(0), "pointer_field")->text(0).toStdString().find(": 171"),
+            std::string::npos);
+}
+
+TEST_F(HexWindowTest, ReadOnlyFileAndFailedWritesAreTold) {
+  test::TempFile file(test::ReadFileBytes(test::TestDataPath("one-program.ts")));
+  {
+    test::ReadOnlyFile readOnly(file.Path());
+    if (readOnly.Ok()) {
+      TWindow w;
+      ASSERT_TRUE(w.form->LoadFile(file.Path()));
+      w.form->HexEdit1Click();
+      EXPECT_EQ(w.script.messages, std::vector<std::string>{"The file is read-only and cannot be edited."});
+    }
+  }
+  // A stream that refuses every write: the byte and its offset are named.
+  test::TScriptedPrompts::TScript script;
+  test::TScriptedPrompts prompts(script);
+  auto full = TFileStream::Open("/dev/full", TFileStream::Mode::ReadWrite);
+  ASSERT_TRUE(full);
+  script.yesNo = {true};
+  script.dialogs.push_back([&](QDialog& dialog) {
+    auto& form = static_cast<THexEditForm&>(dialog);
+    Type(form, 2, 3, "47");
+    form.SaveButton()->click();
+    return form.result();
+  });
+  EXPECT_TRUE(EditFile(full.get(), "", 376, 188, prompts, nullptr));
+  ASSERT_EQ(script.messages.size(), 2u);
+  EXPECT_EQ(script.messages[1], "The byte at offset 0x000000000000018A could not be written. No byte was written.");
+  EXPECT_FALSE(EditFile(nullptr, "", 0, 188, prompts, nullptr));
+}
+
+}  // namespace
+}  // namespace tessaro
