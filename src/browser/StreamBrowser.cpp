@@ -39,7 +39,9 @@ const TFindNextCommand* FindNextCommand(std::string_view word) {
   return nullptr;
 }
 
-TStreamBrowser::TStreamBrowser() : FBuffer(kBufferSize), FRows(kMaxRows) {}
+// Searches read 1 MiB at a time, as dd bs=1M does: enough to stream from the
+// page cache at full speed, and a small constant memory.
+TStreamBrowser::TStreamBrowser() : FScanner(kSearchBlock), FBuffer(kBufferSize), FRows(kMaxRows) {}
 
 TStreamBrowser::~TStreamBrowser() = default;
 

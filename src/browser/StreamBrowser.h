@@ -61,6 +61,7 @@ class TStreamBrowser {
   static constexpr int kSearchChunkSlots = 1024;
   static constexpr int kSeenScanSlots = 10000;
   static constexpr int kNearestPATSlots = 200;
+  static constexpr int64_t kSearchBlock = 1024 * 1024;
 
   TStreamBrowser();
   ~TStreamBrowser();

@@ -1,5 +1,7 @@
 #include "ui/HexViewPanel.h"
 
+#include "ui/PlainTextDelegate.h"
+
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QPainter>
@@ -23,15 +25,16 @@ QFont HexFont() {
 
 // Paints the marked bytes of a line behind its text, in its hex part and in
 // its character part: drawing only, the line's text stays as it is.
-class THexLineDelegate : public QStyledItemDelegate {
+class THexLineDelegate : public TPlainTextDelegate {
  public:
-  THexLineDelegate(const THexView& view, QObject* parent) : QStyledItemDelegate(parent), view_(view) {}
+  THexLineDelegate(const THexView& view, QObject* parent) : TPlainTextDelegate(parent), view_(view) {}
 
   void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
     const std::array<bool, THexView::kBytesPerLine> marked = view_.HighlightedBytes(index.row());
     const QFontMetrics metrics(option.font);
     const int charWidth = metrics.horizontalAdvance(QLatin1Char('0'));
-    const QRect text = option.rect.adjusted(option.widget ? option.widget->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1 : 3, 0, 0, 0);
+    const QRect text = option.rect.adjusted(3, 0, 0, 0);
+    PaintBackground(painter, option);
     QColor mark = option.palette.color(QPalette::Highlight);
     mark.setAlpha(110);
     painter->save();
@@ -45,7 +48,7 @@ class THexLineDelegate : public QStyledItemDelegate {
       painter->fillRect(QRect(charX, option.rect.top(), charWidth, option.rect.height()), mark);
     }
     painter->restore();
-    QStyledItemDelegate::paint(painter, option, index);
+    PaintText(painter, option, index.data(Qt::DisplayRole).toString());
   }
 
   QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {

@@ -33,6 +33,7 @@
 #include "ui/HexEditForm.h"
 #include "ui/HexViewPanel.h"
 #include "ui/PacketListModel.h"
+#include "ui/PlainTextDelegate.h"
 
 namespace tessaro {
 namespace {
@@ -110,6 +111,7 @@ TPacketListView::TPacketListView(QWidget* parent) : QTableView(parent) {
   verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
   horizontalHeader()->setHighlightSections(false);
   horizontalHeader()->setStretchLastSection(false);
+  setItemDelegate(new TPlainTextDelegate(this));
 }
 
 int TPacketListView::VisibleRowCount() const {
@@ -201,10 +203,11 @@ void TForm1::BuildPanels() {
   TreeView1->setFont(TreeFont());
   TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
   TreeView1->setUniformRowHeights(true);
+  TreeView1->setItemDelegate(new TPlainTextDelegate(TreeView1));
   // Long texts scroll sideways rather than being cut short.
   TreeView1->setTextElideMode(Qt::ElideNone);
   TreeView1->header()->setStretchLastSection(false);
-  TreeView1->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  TreeView1->header()->setSectionResizeMode(QHeaderView::Fixed);
   right->addWidget(TreeView1);
   connect(TreeView1, &QTreeWidget::currentItemChanged, this, [this] { TreeView1Change(); });
   Splitter1->addWidget(Panel2);
@@ -452,6 +455,16 @@ void TForm1::ShowTree() {
   TreeView1->clear();
   for (const auto& node : FBrowser.Tree().children) TreeView1->addTopLevelItem(MakeItem(*node));
   TreeView1->expandAll();
+  // The column is as wide as the widest line, so long texts scroll sideways;
+  // the font is fixed-pitch, which makes that a count of characters.
+  const int charWidth = TreeView1->fontMetrics().horizontalAdvance(QLatin1Char('0'));
+  int widest = 0;
+  std::function<void(const TTreeNode&, int)> measure = [&](const TTreeNode& node, int depth) {
+    widest = std::max(widest, (depth + 1) * TreeView1->indentation() + static_cast<int>(node.text.size()) * charWidth);
+    for (const auto& child : node.children) measure(*child, depth + 1);
+  };
+  for (const auto& node : FBrowser.Tree().children) measure(*node, 0);
+  TreeView1->header()->resizeSection(0, widest + 2 * charWidth);
   TreeView1->setUpdatesEnabled(true);
   ShowSeenLists();
 }

@@ -3,7 +3,7 @@
 namespace tessaro {
 
 int TPacketListModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : browser_.RowCount();
+  return parent.isValid() ? 0 : shownRows_;
 }
 
 int TPacketListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kColumnCount; }
@@ -19,7 +19,15 @@ QVariant TPacketListModel::headerData(int section, Qt::Orientation orientation, 
 }
 
 void TPacketListModel::PageChanged() {
+  // A page of as many rows as the last one only changes texts: the view
+  // repaints without laying itself out again.
+  const int rows = browser_.RowCount();
+  if (rows == shownRows_ && rows > 0) {
+    emit dataChanged(index(0, 0), index(rows - 1, kColumnCount - 1), {Qt::DisplayRole});
+    return;
+  }
   beginResetModel();
+  shownRows_ = rows;
   endResetModel();
 }
 

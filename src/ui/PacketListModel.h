@@ -25,6 +25,7 @@ class TPacketListModel : public QAbstractTableModel {
 
  private:
   const TStreamBrowser& browser_;
+  int shownRows_ = 0;
 };
 
 }  // namespace tessaro
