@@ -93,7 +93,8 @@ TEST(SectionGatherer, SectionHeaderSplitAcrossPackets) {
   const Bytes section = SectionOf(20);
   Bytes payload(1 + 181, 0xAA);
   payload[0] = 181;
-  payload.insert(payload.end(), section.begin(), section.begin() + 2);
+  payload.push_back(section[0]);
+  payload.push_back(section[1]);
   Bytes first = MakePacket({.pid = 0x100, .pusi = true, .cc = 1, .payload = payload});
   const Bytes rest(section.begin() + 2, section.end());
   test::TempFile tmp(test::Slots({first, MakePacket({.pid = 0x100, .cc = 2, .payload = rest})}));
