@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 
 #include <deque>
 #include <functional>
@@ -90,9 +91,12 @@ struct TWindow {
   }
 };
 
-// Settings go to a folder of the test's own, emptied before each test.
+// Settings go to a folder of the test program's own, emptied before each
+// test: test programs that run side by side never see each other's.
 inline void IsolateSettings() {
   QStandardPaths::setTestModeEnabled(true);
+  static const QTemporaryDir folder;
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder.path());
   QSettings("Quindel", "Tessaro").clear();
 }
 

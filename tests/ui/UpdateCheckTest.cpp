@@ -31,14 +31,14 @@ struct UpdateWindow {
   UpdateWindow() {
     form = std::make_unique<TForm1>(std::make_unique<test::TScriptedPrompts>(script));
     form->UpdateCheck().Timer()->setInterval(20);
-    form->UpdateCheck().Fetch().SetTimeout(300);
+    form->UpdateCheck().Fetch().SetTimeout(1000);
     form->UpdateCheck().SetUrlOpener([this](const std::string& url) { opened.push_back(url); });
     form->LoadRegistrySettings();
     form->show();
   }
   // Until the question is asked (and a little longer, for a second one that must not come).
   void Settle() {
-    SpinUntil([&] { return !script.messages.empty(); }, 1500);
+    SpinUntil([&] { return !script.messages.empty(); }, 3000);
     SpinUntil([] { return false; }, 100);
   }
 };
@@ -78,9 +78,9 @@ TEST_F(UpdateCheckTest, NoNewerVersionOrNoAnswerShowsNothing) {
       server.Serve(list);
     const int before = server.Requests();
     UpdateWindow w;
-    // The request, then longer than the fetch's time-out for any answer.
-    EXPECT_TRUE(SpinUntil([&] { return server.Requests() > before; }, 1500));
-    SpinUntil([] { return false; }, 400);
+    // The request, then time for an answer and a question that must not come.
+    EXPECT_TRUE(SpinUntil([&] { return server.Requests() > before; }, 3000));
+    SpinUntil([] { return false; }, 300);
     EXPECT_TRUE(w.script.messages.empty()) << list.toStdString();
   }
   EXPECT_EQ(server.Requests(), 4);
@@ -92,7 +92,7 @@ TEST_F(UpdateCheckTest, TheQuestionWaitsForAnOpenDialogToClose) {
   QDialog dialog(w.form.get());
   dialog.setModal(true);
   dialog.show();
-  SpinUntil([&] { return server.Requests() > 0; }, 1500);
+  SpinUntil([&] { return server.Requests() > 0; }, 3000);
   SpinUntil([] { return false; }, 300);
   EXPECT_TRUE(w.script.messages.empty());
   dialog.close();
