@@ -29,7 +29,7 @@ class TScriptedPrompts : public TPrompts {
     // The program's own dialogs, in the order they open; each returns the dialog's result.
     std::deque<std::function<int(QDialog&)>> dialogs;
     std::deque<std::string> openFiles;
-    std::vector<std::string> messages;  // every message and information text, in order
+    std::vector<std::string> messages;    // every message and information text, in order
     std::vector<std::string> inputCalls;  // caption | prompt | initial text of each input box
     std::vector<std::string> filters;     // the filter of each open dialog
   };
