@@ -7,7 +7,7 @@ FUZZ_SECONDS ?= 20
 JOBS         ?= $(shell nproc)
 SAMPLE       ?= tests/data/one-program.ts
 
-.PHONY: deps build run test sanitize fuzz bench clean
+.PHONY: deps build run test sanitize fuzz bench package clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -29,6 +29,10 @@ run: build
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# The Debian package, in $(BUILD): install it with `apt install ./$(BUILD)/tessaro_*.deb`.
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 sanitize: deps
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTESSARO_SANITIZE=ON

@@ -5,7 +5,8 @@ set -euo pipefail
 packages=(cmake ninja-build g++ make python3 libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
           clang libclang-rt-14-dev
           qt6-base-dev libgl-dev fonts-dejavu-core
-          xvfb xauth xdotool imagemagick)
+          xvfb xauth xdotool imagemagick
+          dpkg-dev file)  # the Debian package: dpkg-shlibdeps computes its Depends
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

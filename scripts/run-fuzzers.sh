@@ -11,6 +11,8 @@ mkdir -p "$seeds"
 for f in "$(cd "$(dirname "$0")/.." && pwd)"/tests/data/*.ts; do
   head -c 65536 "$f" >"$seeds/$(basename "$f")"
 done
+# and a small ELF file with a version block: the compiled block of a program.
+find "$dir/.." -name '*_version_block.cpp.o' -size -64k -exec cp {} "$seeds/" \; -quit
 count=0
 for target in "$dir"/fuzz_*; do
   [ -x "$target" ] || continue

@@ -17,11 +17,14 @@ int Main(int argc, char** argv) {
   app.require_subcommand(1);
   TCommandRun run;
   AddInspectionCommands(app, run);
+  AddVersionCommands(app, run);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
     return app.exit(e);
   } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForVersion& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
     app.exit(e);

@@ -34,6 +34,7 @@
 #include "ui/HexViewPanel.h"
 #include "ui/PacketListModel.h"
 #include "ui/PlainTextDelegate.h"
+#include "ui/UpdateCheck.h"
 
 namespace tessaro {
 namespace {
@@ -159,6 +160,7 @@ void TPacketListView::dropEvent(QDropEvent* event) {
 
 TForm1::TForm1(std::unique_ptr<TPrompts> prompts, QWidget* parent)
     : QMainWindow(parent), FPrompts(prompts ? std::move(prompts) : std::make_unique<TQtPrompts>(this)) {
+  FUpdateCheck = new TUpdateCheck(*FPrompts, this);
   BuildPanels();
   BuildMenus();
   resize(kClientWidth, kClientHeight);
@@ -281,6 +283,10 @@ void TForm1::BuildMenus() {
   tools->addAction("Hex Edit", this, [this] { HexEdit1Click(); });
 
   QMenu* help = menuBar()->addMenu("Help");
+  CheckForUpdates1 = help->addAction("Check For Updates");
+  CheckForUpdates1->setCheckable(true);
+  CheckForUpdates1->setChecked(FCheckForUpdates);
+  connect(CheckForUpdates1, &QAction::triggered, this, [this] { CheckForUpdates1Click(); });
   help->addAction("About", this, [this] { About1Click(); });
 }
 
@@ -574,6 +580,11 @@ void TForm1::FindNextClick(const TFindNextCommand& command) {
 
 void TForm1::About1Click() { FPrompts->ShowInformation("Tessaro", "Tessaro\nVersion 2.0"); }
 
+void TForm1::CheckForUpdates1Click() {
+  FCheckForUpdates = !FCheckForUpdates;
+  CheckForUpdates1->setChecked(FCheckForUpdates);
+}
+
 void TForm1::HexEdit1Click() {
   GuardedVoid("TForm1.HexEdit1Click", [&] {
     const int row = SelectedRow();
@@ -599,6 +610,8 @@ void TForm1::showEvent(QShowEvent* event) {
   if (FShown) return;
   FShown = true;
   RefreshCaption();
+  CheckForUpdates1->setChecked(FCheckForUpdates);
+  if (FCheckForUpdates) FUpdateCheck->Start();
   // The settings hold the outer size; the frame's own size is known once shown.
   QTimer::singleShot(0, this, [this] {
     const QSize margins = frameGeometry().size() - size();
@@ -647,6 +660,7 @@ void TForm1::LoadRegistrySettings() {
     if (*v == 2) setWindowState(Qt::WindowMaximized);
   }
   if (auto v = ReadInteger(settings, "CheckForUpdates")) FCheckForUpdates = *v != 0;
+  CheckForUpdates1->setChecked(FCheckForUpdates);
 }
 
 void TForm1::SaveRegistrySettings() {

@@ -30,6 +30,7 @@ namespace tessaro {
 
 class TPacketListModel;
 class THexViewPanel;
+class TUpdateCheck;
 
 // The packet list: a table view over the page of rows, without a scroll bar of
 // its own. Keys, mouse presses and dropped files go to the window first.
@@ -116,6 +117,12 @@ class TForm1 : public QMainWindow {
   // How long a search runs before its progress dialog shows (default 500 ms).
   void SetProgressDelay(int milliseconds) { FProgressDelayMs = milliseconds; }
 
+  // Help > "Check For Updates": toggles FCheckForUpdates and the check mark; a
+  // pending check is neither started nor stopped.
+  void CheckForUpdates1Click();
+  QAction* CheckForUpdatesItem() const { return CheckForUpdates1; }
+  TUpdateCheck& UpdateCheck() const { return *FUpdateCheck; }
+
  protected:
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
@@ -157,6 +164,8 @@ class TForm1 : public QMainWindow {
   QListWidget* lboxSeenPIDs = nullptr;
   QListWidget* lboxSeenPrograms = nullptr;
   std::vector<QAction*> FFindNextActions;
+  QAction* CheckForUpdates1 = nullptr;
+  TUpdateCheck* FUpdateCheck = nullptr;  // owns tmUpdate
 
   bool FBusy = false;  // code moves the navigation scroll bar
   bool FWheelAtEdge = false;

@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 
 #include <deque>
 #include <functional>
@@ -28,7 +29,7 @@ class TScriptedPrompts : public TPrompts {
     // The program's own dialogs, in the order they open; each returns the dialog's result.
     std::deque<std::function<int(QDialog&)>> dialogs;
     std::deque<std::string> openFiles;
-    std::vector<std::string> messages;  // every message and information text, in order
+    std::vector<std::string> messages;    // every message and information text, in order
     std::vector<std::string> inputCalls;  // caption | prompt | initial text of each input box
     std::vector<std::string> filters;     // the filter of each open dialog
   };
@@ -90,9 +91,12 @@ struct TWindow {
   }
 };
 
-// Settings go to a folder of the test's own, emptied before each test.
+// Settings go to a folder of the test program's own, emptied before each
+// test: test programs that run side by side never see each other's.
 inline void IsolateSettings() {
   QStandardPaths::setTestModeEnabled(true);
+  static const QTemporaryDir folder;
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder.path());
   QSettings("Quindel", "Tessaro").clear();
 }
 

@@ -1,0 +1,51 @@
+// tessaro-cli version and --version on both programs.
+#include <gtest/gtest.h>
+
+#include "support/TestSupport.h"
+
+namespace tessaro {
+namespace {
+
+using test::RunCli;
+
+const std::string kOwn = std::string(TESSARO_EXPECTED_VERSION) + "\n" + (TESSARO_EXPECTED_DEBUG ? "DEBUG\n" : "");
+
+TEST(VersionCommand, PrintsTheVersionBlockOrSaysThereIsNone) {
+  auto r = RunCli("version");
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, kOwn);
+  EXPECT_EQ(RunCli(std::string("version '") + TESSARO_CLI_PATH + "'").out, kOwn);
+#ifdef TESSARO_GUI_PATH
+  EXPECT_EQ(RunCli(std::string("version '") + TESSARO_GUI_PATH + "'").out, kOwn);
+#endif
+  r = RunCli("version '" + test::TestDataPath("one-program.ts") + "'");
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "No version information\n");
+  EXPECT_EQ(RunCli("version /nonexistent").exitCode, 2);
+  // The update check is about this program only.
+  EXPECT_EQ(RunCli("version --check-update /bin/sh").exitCode, 2);
+}
+
+TEST(VersionCommand, BothProgramsAnswerVersion) {
+  const std::string banner = std::string("Tessaro ") + TESSARO_EXPECTED_VERSION + "\n";
+  const auto r = RunCli("--version");
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, banner);
+#ifdef TESSARO_GUI_PATH
+  // Without any display: the window is not needed for that.
+  FILE* pipe =
+      ::popen((std::string("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '") + TESSARO_GUI_PATH + "' --version")
+                  .c_str(),
+              "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string out;
+  char chunk[256];
+  for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) out.append(chunk, n);
+  EXPECT_EQ(::pclose(pipe), 0);
+  EXPECT_EQ(out, banner);
+#endif
+}
+
+}  // namespace
+}  // namespace tessaro

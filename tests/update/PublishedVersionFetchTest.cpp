@@ -1,0 +1,120 @@
+// IsNewVersionAvailable against a loopback server started here: what is
+// served and what is offered, and that a silent, missing or huge answer holds
+// nothing up. The program compared is the built tessaro-cli (its file name is
+// the key); tessaro-cli version --check-update runs the same check.
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#include "support/LoopbackHttpServer.h"
+#include "support/TestSupport.h"
+#include "update/PublishedVersionFetch.h"
+#include "version/VersionInfo.h"
+
+namespace tessaro {
+namespace {
+
+using test::SpinUntil;
+
+class FetchTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    server.Use();
+    fetch.SetTimeout(1000);
+  }
+
+  // The version offered for the file, or "none".
+  std::string Offered(const std::string& executable = TESSARO_CLI_PATH) {
+    std::optional<std::optional<TVersionNumber>> answer;
+    fetch.IsNewVersionAvailable(executable, [&](std::optional<TVersionNumber> newer) { answer = newer; });
+    EXPECT_TRUE(SpinUntil([&] { return answer.has_value(); }));
+    return answer && *answer ? VersionText(**answer) : "none";
+  }
+
+  test::LoopbackHttpServer server;
+  TPublishedVersionFetch fetch;
+};
+
+TEST_F(FetchTest, OffersOnlyANewerVersionFromTheProgramsLine) {
+  const QByteArray own = TESSARO_EXPECTED_VERSION;
+  const std::vector<std::pair<QByteArray, std::string>> cases{
+      {"viewer;99.0.0.0\r\ntessaro-cli;99.1.0.0;notes\r\n", "99.1.0.0"},
+      {"viewer;99.0.0.0\r\n", "none"},
+      {"viewer;1.0.0.0\r\n\r\ntessaro-cli;99.0.0.0\r\n", "none"},
+      {"tessaro-cli;99.x.0.0\r\n", "none"},
+      {"tessaro-cli;" + own + "\r\n", "none"},
+      {"tessaro-cli;1.5.0.0\r\n", "none"},
+  };
+  for (const auto& [list, offered] : cases) {
+    server.Serve(list);
+    EXPECT_EQ(Offered(), offered) << list.toStdString();
+  }
+  // An error page is no list, whatever it holds.
+  server.Serve("tessaro-cli;99.0.0.0\r\n", 404);
+  EXPECT_EQ(Offered(), "none");
+  EXPECT_EQ(server.Requests(), static_cast<int>(cases.size()) + 1);
+}
+
+TEST_F(FetchTest, ASilentMissingOrForeignServerAnswersNothingInTime) {
+  server.Silent();
+  QElapsedTimer clock;
+  clock.start();
+  EXPECT_EQ(Offered(), "none");
+  EXPECT_LT(clock.elapsed(), 4000);
+  EXPECT_EQ(server.Requests(), 1);
+
+  int closedPort = 0;
+  {
+    QTcpServer gone;
+    gone.listen(QHostAddress::LocalHost, 0);
+    closedPort = gone.serverPort();
+  }
+  for (const std::string& url : {"http://127.0.0.1:" + std::to_string(closedPort) + "/download/ver.txt",
+                                 std::string("file:///etc/hostname"), std::string("not a url")}) {
+    qputenv("TESSARO_UPDATE_URL", QByteArray::fromStdString(url));
+    EXPECT_EQ(Offered(), "none") << url;
+  }
+}
+
+TEST_F(FetchTest, AHugeResponseIsReadOnlyUpToTheLimit) {
+  QByteArray filler;
+  while (filler.size() < (1 << 20)) filler += "viewer;1.0.0.0;a long line that fills the list up\r\n";
+  QElapsedTimer clock;
+  clock.start();
+  server.Serve("tessaro-cli;99.0.0.0\r\n" + filler);
+  EXPECT_EQ(Offered(), "99.0.0.0");
+  server.Serve(filler + "tessaro-cli;99.0.0.0\r\n");
+  EXPECT_EQ(Offered(), "none");
+  EXPECT_LT(clock.elapsed(), 3000);
+}
+
+TEST_F(FetchTest, AProgramWithoutAVersionBlockDownloadsNothing) {
+  server.Serve("one-program.ts;99.0.0.0\r\n");
+  EXPECT_EQ(Offered(test::TestDataPath("one-program.ts")), "none");
+  EXPECT_EQ(server.Requests(), 0);
+}
+
+// tessaro-cli version --check-update: the published version and 0, or nothing and 1.
+TEST_F(FetchTest, TheCommandLinePrintsANewerVersionOnly) {
+  auto run = [&] {
+    QProcess cli;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("TESSARO_UPDATE_URL", QString::fromStdString(server.Url()));
+    cli.setProcessEnvironment(environment);
+    cli.start(TESSARO_CLI_PATH, {"version", "--check-update"});
+    // The server answers from this event loop while the program runs.
+    EXPECT_TRUE(SpinUntil([&] { return cli.state() == QProcess::NotRunning; }));
+    return std::make_pair(cli.exitCode(), cli.readAllStandardOutput().toStdString());
+  };
+  server.Serve("tessaro-cli;99.0.0.0\r\n");
+  EXPECT_EQ(run(), std::make_pair(0, std::string("99.0.0.0\n")));
+  server.Serve("tessaro-cli;" TESSARO_EXPECTED_VERSION "\r\n");
+  EXPECT_EQ(run(), std::make_pair(1, std::string()));
+  server.Serve("tessaro-cli;99.0.0.0\r\n", 500);
+  EXPECT_EQ(run(), std::make_pair(1, std::string()));
+}
+
+}  // namespace
+}  // namespace tessaro
