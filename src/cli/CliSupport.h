@@ -36,5 +36,6 @@ using TCommandRun = std::function<int()>;
 
 // Each family adds its subcommands to app.
 void AddInspectionCommands(CLI::App& app, TCommandRun& run);
+void AddExtractionCommands(CLI::App& app, TCommandRun& run);
 
 }  // namespace tessaro
