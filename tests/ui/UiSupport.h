@@ -26,6 +26,12 @@ class TScriptedPrompts : public TPrompts {
     std::vector<std::string> messages;  // every message and information text, in order
     std::vector<std::string> inputCalls;  // caption | prompt | initial text of each input box
     std::vector<std::string> filters;     // the filter of each open dialog
+
+    std::deque<std::string> saveFiles;  // "": Cancel
+    int saveDialogs = 0;
+    // The PID picker: each answer (nullopt: Cancel) and the seen PIDs it was given.
+    std::deque<std::optional<std::vector<uint16_t>>> pidChoices;
+    std::vector<std::vector<int32_t>> pidDialogs;
   };
 
   explicit TScriptedPrompts(TScript& script) : script_(script) {}
@@ -54,6 +60,23 @@ class TScriptedPrompts : public TPrompts {
     std::string file = script_.openFiles.front();
     script_.openFiles.pop_front();
     return file;
+  }
+  std::string SaveFileName() override {
+    ++script_.saveDialogs;
+    if (script_.saveFiles.empty()) return {};
+    std::string file = script_.saveFiles.front();
+    script_.saveFiles.pop_front();
+    return file;
+  }
+  bool ExecuteExtractPIDs(const std::vector<int32_t>& seenPIDs, std::vector<uint16_t>& chosen) override {
+    script_.pidDialogs.push_back(seenPIDs);
+    if (script_.pidChoices.empty() || !script_.pidChoices.front()) {
+      if (!script_.pidChoices.empty()) script_.pidChoices.pop_front();
+      return false;
+    }
+    chosen = *script_.pidChoices.front();
+    script_.pidChoices.pop_front();
+    return true;
   }
 
  private:
