@@ -111,10 +111,13 @@ int Run(const Options& o, bool oneOutputFile, const TBody& body) {
     if (!o.force) return Fail("The file " + o.output + " already exists; --force replaces it.");
     RemoveReplacedOutput(o.output);
   }
-  TCancelOnSignal cancel(browser);
-  TProgressBar progress(browser);
-  TExtractionCommands commands(browser);
-  const TExtractionOutcome outcome = body(commands);
+  TExtractionOutcome outcome;
+  {
+    TCancelOnSignal cancel(browser);
+    TProgressBar progress(browser);
+    TExtractionCommands commands(browser);
+    outcome = body(commands);
+  }
   return ExitStatus(outcome);
 }
 

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 
 #include "core/Diagnostics.h"
@@ -84,6 +85,10 @@ int TOutput::OpenFile(int flags) {
 }
 
 bool TOutput::Create() {
+  // A write past the process's file size limit then fails (EFBIG) and is
+  // reported like any other, instead of the signal ending the program.
+  static const bool sizeLimitIsAnError = std::signal(SIGXFSZ, SIG_IGN) != SIG_ERR;
+  static_cast<void>(sizeLimitIsAnError);
   return GuardedWithMessage("TOutput.Create", false, [&] {
     if (fd_ >= 0 || Failed()) return !Failed();
     int fd = OpenFile(mode_ == TCreate::New ? O_CREAT | O_EXCL : O_CREAT | O_TRUNC);
