@@ -158,9 +158,13 @@ std::vector<std::string> ExpectationNames(const std::string& suffix) {
 }
 
 CliResult RunCli(const std::string& arguments) {
+  return RunCommand(std::string("'") + TESSARO_CLI_PATH + "' " + arguments);
+}
+
+CliResult RunCommand(const std::string& shellCommand) {
   CliResult result;
   TempFile errors({}, ".err");
-  const std::string command = std::string("'") + TESSARO_CLI_PATH + "' " + arguments + " 2>'" + errors.Path() + "'";
+  const std::string command = shellCommand + " 2>'" + errors.Path() + "'";
   FILE* pipe = ::popen(command.c_str(), "r");
   if (pipe == nullptr) return result;
   char chunk[65536];

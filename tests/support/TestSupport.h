@@ -109,5 +109,7 @@ struct CliResult {
   std::string err;
 };
 CliResult RunCli(const std::string& arguments);
+// The same for any shell command line.
+CliResult RunCommand(const std::string& command);
 
 }  // namespace tessaro::test
