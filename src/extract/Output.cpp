@@ -70,6 +70,7 @@ TOutput::~TOutput() {
 
 void TOutput::SetError(const char* what, int error) {
   if (error_.empty()) error_ = std::string(what) + fileName_ + ": " + std::strerror(error);
+  flushAt_ = 0;
 }
 
 int TOutput::OpenFile(int flags) {
@@ -152,35 +153,48 @@ bool TOutput::WriteAll(const uint8_t* data, int64_t count) {
 }
 
 bool TOutput::Flush() {
-  if (!buffer_ || buffer_->GetDataSize() == 0) return !Failed();
-  const bool written = WriteAll(buffer_->GetData(), buffer_->GetDataSize());
-  buffer_->Clear();
+  if (held_ == 0) return !Failed();
+  const bool written = WriteAll(buffer_.get(), held_);
+  held_ = 0;
   return written;
 }
 
-bool TOutput::AddData(const uint8_t* bytes, int32_t length) {
+void TOutput::CopyBytes(uint8_t* to, const uint8_t* from, int32_t count) {
+  std::memcpy(to, from, static_cast<size_t>(count));
+}
+
+bool TOutput::AddDataAndFlush(const uint8_t* bytes, int32_t length) {
   return GuardedWithMessage("TOutput.AddData", false, [&] {
     if (Failed() || closed_) return false;
     if (bytes == nullptr || length <= 0) return true;
-    if (!buffer_) buffer_ = std::make_unique<TBuffer>(capacity_, 0);
-    if (buffer_->GetDataSize() + int64_t{length} > capacity_ && !Flush()) return false;
+    if (!buffer_) {
+      buffer_ = std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(capacity_));
+      flushAt_ = static_cast<int32_t>(static_cast<int64_t>(capacity_) * kFlushSize / kCapacity);
+    }
+    if (held_ + int64_t{length} > capacity_ && !Flush()) return false;
     if (length >= capacity_) return WriteAll(bytes, length);
-    buffer_->Append(bytes, length);
-    if (buffer_->GetDataSize() >= static_cast<int64_t>(capacity_) * kFlushSize / kCapacity) return Flush();
+    std::memcpy(buffer_.get() + held_, bytes, static_cast<size_t>(length));
+    held_ += length;
+    if (held_ >= flushAt_) return Flush();
     return true;
   });
 }
 
 void TOutput::SetCapacity(int32_t capacity) {
   capacity = std::max(capacity, 1);
-  if (buffer_ && buffer_->GetDataSize() > capacity) Flush();
+  if (held_ > capacity) Flush();
   capacity_ = capacity;
-  if (buffer_) buffer_->SetCapacity(capacity);
+  if (!buffer_) return;
+  auto resized = std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(capacity_));
+  if (held_ > 0) std::memcpy(resized.get(), buffer_.get(), static_cast<size_t>(held_));
+  buffer_ = std::move(resized);
+  if (!Failed()) flushAt_ = static_cast<int32_t>(static_cast<int64_t>(capacity_) * kFlushSize / kCapacity);
 }
 
 bool TOutput::Close() {
   if (closed_) return !Failed();
   Flush();
+  flushAt_ = 0;
   buffer_.reset();
   CloseDescriptor();
   closed_ = true;
@@ -189,6 +203,8 @@ bool TOutput::Close() {
 
 void TOutput::Remove() {
   const bool ours = created_;
+  flushAt_ = 0;
+  held_ = 0;
   buffer_.reset();
   CloseDescriptor();
   closed_ = true;

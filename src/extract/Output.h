@@ -1,5 +1,5 @@
 // TOutput: one output file of an extraction, written through a buffer in
-// blocks of about half a mebibyte. A file that cannot be created or written
+// blocks of about half a mebibyte; adding bytes is a copy and nothing more. A file that cannot be created or written
 // is not a silent loss: the output fails, keeps the reason (naming the file)
 // and drops what it is given from then on.
 //
@@ -13,8 +13,6 @@
 #include <memory>
 #include <string>
 #include <vector>
-
-#include "core/Buffer.h"
 
 namespace tessaro {
 
@@ -58,7 +56,15 @@ class TOutput {
   bool Create();
   // Buffers the bytes; the buffer is written once it holds 125/128 of its
   // capacity (512,000 of 524,288 bytes). False once the output has failed.
-  bool AddData(const uint8_t* bytes, int32_t length);
+  bool AddData(const uint8_t* bytes, int32_t length) {
+    // Inline while the bytes fit below the flush mark (never once failed or closed).
+    if (length > 0 && held_ + int64_t{length} < flushAt_) {
+      CopyBytes(buffer_.get() + held_, bytes, length);
+      held_ += length;
+      return true;
+    }
+    return AddDataAndFlush(bytes, length);
+  }
   // Writes what is buffered and closes the file; false when anything failed.
   bool Close();
   // Deletes the file when this output made it (after a failure or a cancel).
@@ -74,6 +80,10 @@ class TOutput {
 
  private:
   friend class TOpenFiles;
+  bool AddDataAndFlush(const uint8_t* bytes, int32_t length);
+  // The C library's copy, called: inlined, the compiler makes a string
+  // instruction of it that is slow for copies of a packet's size.
+  static void CopyBytes(uint8_t* to, const uint8_t* from, int32_t count);
   bool Flush();
   bool WriteAll(const uint8_t* data, int64_t count);
   // An open descriptor, reopening the file to append when it was given back.
@@ -87,7 +97,9 @@ class TOutput {
   TCreate mode_;
   TOpenFiles* files_;
   int32_t capacity_;
-  std::unique_ptr<TBuffer> buffer_;
+  std::unique_ptr<uint8_t[]> buffer_;  // capacity_ bytes once data came
+  int32_t held_ = 0;
+  int32_t flushAt_ = 0;  // 0 while there is no buffer, and once failed or closed
   int fd_ = -1;
   bool created_ = false;  // a regular file this output made or emptied
   bool closed_ = false;

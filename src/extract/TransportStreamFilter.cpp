@@ -42,8 +42,7 @@ void DropHeld(TBuffer& held, int64_t count) {
 
 }  // namespace
 
-TIncExcTransportStreamFilter::TIncExcTransportStreamFilter()
-    : held_(4 * kBridge, 0), include_(kMaxPIDs, 0), exclude_(kMaxPIDs, 0) {}
+TIncExcTransportStreamFilter::TIncExcTransportStreamFilter() : held_(4 * kBridge, 0) {}
 
 TIncExcTransportStreamFilter::~TIncExcTransportStreamFilter() = default;
 
@@ -56,40 +55,42 @@ uint32_t TIncExcTransportStreamFilter::SetTSFilterType(int32_t type) {
   });
 }
 
+void TIncExcTransportStreamFilter::TPIDList::Set(int32_t index, int32_t pid) {
+  if (index >= 0 && index < kMaxPIDs) entries[static_cast<size_t>(index)] = pid;
+}
+
+void TIncExcTransportStreamFilter::TPIDList::SetCount(int32_t n) { count = std::clamp(n, 0, kMaxPIDs); }
+
+bool TIncExcTransportStreamFilter::TPIDList::Contains(int32_t pid) const {
+  return std::find(entries.begin(), entries.begin() + count, pid) != entries.begin() + count;
+}
+
 void TIncExcTransportStreamFilter::SetIncludeArray(int32_t index, int32_t pid) {
-  GuardedVoid("TIncExcTransportStreamFilter.SetIncludeArray", [&] {
-    if (index < 0 || index >= kMaxPIDs) return;
-    include_[static_cast<size_t>(index)] = pid;
-    listsChanged_ = true;
-  });
+  GuardedVoid("TIncExcTransportStreamFilter.SetIncludeArray", [&] { include_.Set(index, pid); });
+  listsChanged_ = true;
 }
 
 void TIncExcTransportStreamFilter::SetIncludeCount(int32_t count) {
-  includeCount_ = std::clamp(count, 0, kMaxPIDs);
+  include_.SetCount(count);
   listsChanged_ = true;
 }
 
 void TIncExcTransportStreamFilter::SetExcludeArray(int32_t index, int32_t pid) {
-  if (index < 0 || index >= kMaxPIDs) return;
-  exclude_[static_cast<size_t>(index)] = pid;
+  exclude_.Set(index, pid);
   listsChanged_ = true;
 }
 
 void TIncExcTransportStreamFilter::SetExcludeCount(int32_t count) {
-  excludeCount_ = std::clamp(count, 0, kMaxPIDs);
+  exclude_.SetCount(count);
   listsChanged_ = true;
 }
 
 bool TIncExcTransportStreamFilter::IsPIDIncluded(int32_t pid) {
-  return Guarded("TIncExcTransportStreamFilter.IsPIDIncluded", false, [&] {
-    return std::find(include_.begin(), include_.begin() + includeCount_, pid) != include_.begin() + includeCount_;
-  });
+  return Guarded("TIncExcTransportStreamFilter.IsPIDIncluded", false, [&] { return include_.Contains(pid); });
 }
 
 bool TIncExcTransportStreamFilter::IsPIDExcluded(int32_t pid) {
-  return Guarded("TIncExcTransportStreamFilter.IsPIDExcluded", false, [&] {
-    return std::find(exclude_.begin(), exclude_.begin() + excludeCount_, pid) != exclude_.begin() + excludeCount_;
-  });
+  return Guarded("TIncExcTransportStreamFilter.IsPIDExcluded", false, [&] { return exclude_.Contains(pid); });
 }
 
 void TIncExcTransportStreamFilter::RebuildLists() {
@@ -99,10 +100,9 @@ void TIncExcTransportStreamFilter::RebuildLists() {
     return;
   }
   std::bitset<kMaxPIDs> listed;
-  const std::vector<int32_t>& list = filterType_ == 1 ? include_ : exclude_;
-  const int32_t count = filterType_ == 1 ? includeCount_ : excludeCount_;
-  for (int32_t i = 0; i < count; ++i) {
-    const int32_t pid = list[static_cast<size_t>(i)];
+  const TPIDList& list = filterType_ == 1 ? include_ : exclude_;
+  for (int32_t i = 0; i < list.count; ++i) {
+    const int32_t pid = list.entries[static_cast<size_t>(i)];
     if (pid >= 0 && pid < kMaxPIDs) listed.set(static_cast<size_t>(pid));
   }
   passes_ = filterType_ == 1 ? listed : ~listed;

@@ -64,6 +64,15 @@ class TIncExcTransportStreamFilter {
   void Pass(const uint8_t* slot);
   void RebuildLists();
 
+  // An include or exclude list: entries set by index, the first count of them in use.
+  struct TPIDList {
+    std::vector<int32_t> entries = std::vector<int32_t>(kMaxPIDs, 0);
+    int32_t count = 0;
+    void Set(int32_t index, int32_t pid);
+    void SetCount(int32_t n);
+    bool Contains(int32_t pid) const;
+  };
+
   TBuffer held_;  // bytes whose fate needs bytes of a later chunk
   int32_t packetType_ = 0;
   int32_t packetSize_ = 0;
@@ -71,10 +80,8 @@ class TIncExcTransportStreamFilter {
   bool aligned_ = false;  // the held data start at a slot of the chain
   TSendData sendData_;
   int32_t filterType_ = 0;
-  std::vector<int32_t> include_;
-  std::vector<int32_t> exclude_;
-  int32_t includeCount_ = 0;
-  int32_t excludeCount_ = 0;
+  TPIDList include_;
+  TPIDList exclude_;
   bool listsChanged_ = true;
   std::bitset<kMaxPIDs> passes_;  // the PIDs that pass, from the type and the lists
 };
