@@ -25,20 +25,9 @@ namespace fs = std::filesystem;
 
 class ExtractionTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("tessaro-extraction-" + std::to_string(::getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  std::string Out(const std::string& name) const { return (dir_ / name).string(); }
-  std::vector<std::string> Files() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir_)) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-  fs::path dir_;
+  std::string Out(const std::string& name) const { return dir_.Path(name); }
+  std::vector<std::string> Files() const { return dir_.Names(); }
+  test::TempDir dir_;
 };
 
 // A fixture's slots as its README describes them: size, offset of the first

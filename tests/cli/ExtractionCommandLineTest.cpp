@@ -20,21 +20,13 @@ std::string Quote(const std::string& path) { return "'" + path + "'"; }
 
 class ExtractionCli : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("tessaro-cli-extract-" + std::to_string(::getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  std::string Out(const std::string& name) const { return (dir_ / name).string(); }
-  size_t FileCount() const {
-    return static_cast<size_t>(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()));
-  }
+  std::string Out(const std::string& name) const { return dir_.Path(name); }
+  size_t FileCount() const { return dir_.Names().size(); }
   // tessaro-cli under bash with the given limits set first (ulimit syntax).
   test::CliResult RunLimited(const std::string& limits, const std::string& arguments) const {
     return test::RunCommand("bash -c " + Quote(limits + "; exec '" + std::string(TESSARO_CLI_PATH) + "' " + arguments));
   }
-  fs::path dir_;
+  test::TempDir dir_;
 };
 
 TEST_F(ExtractionCli, EachCommandWritesWhatTheWindowWrites) {

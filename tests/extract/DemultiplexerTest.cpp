@@ -22,20 +22,9 @@ namespace fs = std::filesystem;
 
 class DemuxTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("tessaro-demux-" + std::to_string(::getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  std::string Base(const std::string& name = "movie.ts") const { return (dir_ / name).string(); }
-  std::vector<std::string> Files() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir_)) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-  fs::path dir_;
+  std::string Base(const std::string& name = "movie.ts") const { return dir_.Path(name); }
+  std::vector<std::string> Files() const { return dir_.Names(); }
+  test::TempDir dir_;
 };
 
 // Feeds every slot of stream (whole 188-byte packets) and finishes.

@@ -102,6 +102,31 @@ TempFile::~TempFile() {
   std::filesystem::remove(path_, ec);
 }
 
+TempDir::TempDir() {
+  static std::atomic<int> counter{0};
+  path_ = (std::filesystem::temp_directory_path() /
+           ("tessaro-test-dir-" + std::to_string(::getpid()) + "-" + std::to_string(counter++)))
+              .string();
+  std::filesystem::remove_all(path_);
+  std::filesystem::create_directories(path_);
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  std::filesystem::remove_all(path_, ec);
+}
+
+std::string TempDir::Path(const std::string& name) const { return path_ + "/" + name; }
+
+std::vector<std::string> TempDir::Names() const {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(path_, ec))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 ReadOnlyFile::ReadOnlyFile(const std::string& path) : path_(path) {
   ::chmod(path.c_str(), 0444);
   // Root may write any file: an immutable one it may not.

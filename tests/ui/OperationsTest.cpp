@@ -30,21 +30,10 @@ constexpr const char* kPIDInput = "Extract PES from PID|Enter valid PID (0x0000-
 
 class OperationsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    test::IsolateSettings();
-    dir_ = fs::temp_directory_path() / ("tessaro-operations-" + std::to_string(::getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  std::string Out(const std::string& name) const { return (dir_ / name).string(); }
-  Strings Files() const {
-    Strings names;
-    for (const auto& entry : fs::directory_iterator(dir_)) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-  fs::path dir_;
+  void SetUp() override { test::IsolateSettings(); }
+  std::string Out(const std::string& name) const { return dir_.Path(name); }
+  Strings Files() const { return dir_.Names(); }
+  test::TempDir dir_;
 };
 
 TEST_F(OperationsTest, TheMenuStandsBetweenSearchAndHelp) {
@@ -168,12 +157,7 @@ TEST_F(OperationsTest, ACancelledRunRemovesItsOutputAndAFullDiskIsNoSuccess) {
   ASSERT_TRUE(w.form->LoadFile(big.Path()));
   w.form->SetProgressDelay(0);
   bool dialogSeen = false;
-  QTimer::singleShot(0, [&] {
-    for (QProgressDialog* dialog : w.form->findChildren<QProgressDialog*>()) {
-      dialogSeen = true;
-      dialog->cancel();
-    }
-  });
+  test::CancelProgressWhenShown(*w.form, dialogSeen);
   w.script.saveFiles = {Out("d.ts")};
   w.form->Demux1Click();
   EXPECT_TRUE(dialogSeen);

@@ -1,10 +1,13 @@
 // What the window tests share: prompts answered from a script that record
-// every text shown, settings kept apart from the user's, and a window.
+// every text shown, settings kept apart from the user's, a window, and a
+// cancel for its progress dialogs.
 #pragma once
 
 #include <QApplication>
+#include <QProgressDialog>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTimer>
 
 #include <deque>
 #include <memory>
@@ -23,7 +26,7 @@ class TScriptedPrompts : public TPrompts {
     std::deque<std::optional<std::string>> inputs;  // nullopt: Cancel
     std::deque<bool> confirms;
     std::deque<std::string> openFiles;
-    std::vector<std::string> messages;  // every message and information text, in order
+    std::vector<std::string> messages;    // every message and information text, in order
     std::vector<std::string> inputCalls;  // caption | prompt | initial text of each input box
     std::vector<std::string> filters;     // the filter of each open dialog
 
@@ -94,6 +97,17 @@ struct TWindow {
     QApplication::processEvents();
   }
 };
+
+// Once the event loop next runs (a long command pumps it), every progress
+// dialog of the window is cancelled; seen tells whether there was one.
+inline void CancelProgressWhenShown(TForm1& form, bool& seen) {
+  QTimer::singleShot(0, [&form, &seen] {
+    for (QProgressDialog* dialog : form.findChildren<QProgressDialog*>()) {
+      seen = true;
+      dialog->cancel();
+    }
+  });
+}
 
 // Settings go to a folder of the test's own, emptied before each test.
 inline void IsolateSettings() {
