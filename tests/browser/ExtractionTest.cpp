@@ -300,5 +300,41 @@ TEST_F(ExtractionTest, ACancelOrAReadThatEndsEarlyRemovesTheOutputs) {
   EXPECT_TRUE(Files().empty());
 }
 
+// ---- Real captures -------------------------------------------------------------------
+
+class CaptureDemultiplex : public ::testing::TestWithParam<std::string> {};
+
+// Each PID's file holds that PID's payloads, as a walk of the capture's
+// slots from its first sync byte reads them.
+TEST_P(CaptureDemultiplex, EachFileHoldsItsPIDsPayloads) {
+  TESSARO_REQUIRE_SHARED_STREAMS();
+  const std::string path = test::SharedStreamPath(GetParam() + ".ts");
+  TStreamBrowser browser;
+  ASSERT_TRUE(browser.LoadFile(path));
+  test::TempDir dir;
+  ASSERT_EQ(TExtractionCommands(browser).Demultiplex(dir.Path("c.ts"), false).status, TStatus::Done);
+  const Bytes file = test::ReadFileBytes(path);
+  const size_t slot = static_cast<size_t>(browser.PacketSize());
+  std::map<int, Bytes> expected;
+  TMPEGTSBasePacketParser parser;
+  for (size_t sync = static_cast<size_t>(browser.StartOffset()); sync + 188 <= file.size(); sync += slot) {
+    ASSERT_EQ(file[sync], 0x47) << "not a clean capture at " << sync;
+    if (slot == 192 && sync < 4) continue;  // a slot without its prefix
+    parser.ParseData(file.data() + sync, 188);
+    Bytes& out = expected[parser.Header.PID];
+    if (parser.PayloadLength > 0) out.insert(out.end(), parser.Payload, parser.Payload + parser.PayloadLength);
+  }
+  EXPECT_EQ(dir.Names().size(), expected.size());
+  for (const auto& [pid, bytes] : expected) {
+    char name[16];
+    std::snprintf(name, sizeof name, "c.$%04X", pid);
+    EXPECT_EQ(test::ReadFileBytes(dir.Path(name)), bytes) << name;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Captures, CaptureDemultiplex, ::testing::ValuesIn(test::SharedCaptureNames()),
+                         test::ParamName);
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(CaptureDemultiplex);
+
 }  // namespace
 }  // namespace tessaro
