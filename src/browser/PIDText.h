@@ -1,5 +1,5 @@
-// The check of a PID typed by the user ("0x" and four hex digits), shared by
-// the window's input boxes and the command line.
+// The checks of a PID ("0x" and four hex digits) and of a program number
+// typed by the user, shared by the window's input boxes and the command line.
 #pragma once
 
 #include <cstdint>
@@ -12,5 +12,9 @@ namespace tessaro {
 // "PID must be in 0xXXXX format.", text + " is invalid PID." or
 // text + " is out of range.".
 std::optional<std::string> CheckPIDText(const std::string& text, uint16_t& pid);
+
+// nullopt with number set when text is a decimal number from 1 to 65535;
+// otherwise text + " is invalid program number." or text + " is out of range.".
+std::optional<std::string> CheckProgramNumberText(const std::string& text, int32_t& number);
 
 }  // namespace tessaro

@@ -259,8 +259,21 @@ bool TStreamBrowser::ScanForward(int64_t start, int64_t& found, Hit&& hit) {
                                        found = at;
                                        return false;
                                      });
-  if (end == TScanEnd::Cancelled) FScanCancelled = true;
+  FScanCancelled = end == TScanEnd::Cancelled;
   return end == TScanEnd::Stopped;
+}
+
+TScanEnd TStreamBrowser::ReadFile(int64_t chunkSize, const std::function<bool(const uint8_t*, int64_t)>& chunk,
+                                  int64_t& bytesRead) {
+  bytesRead = 0;
+  FScanCancelled = false;
+  if (!FFileStream) return TScanEnd::Finished;
+  const TScanEnd end = FScanner.Blocks(*FFileStream, 0, chunkSize, [&](const uint8_t* data, int64_t n, int64_t) {
+    bytesRead += n;
+    return chunk(data, n);
+  });
+  FScanCancelled = end == TScanEnd::Cancelled;
+  return end;
 }
 
 // The hit conditions test the header bytes exactly as the header parser

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -128,6 +129,11 @@ class TStreamBrowser {
   // cancels them; a cancelled search reports so and changes nothing.
   void SetScanProgress(TPacketScanner::TProgress progress) { FScanner.SetProgress(std::move(progress)); }
   void SetScanCancel(const std::atomic<bool>* cancel) { FScanner.SetCancel(cancel); }
+  // Whether the last scan or ReadFile was cancelled.
+  bool ScanCancelled() const { return FScanCancelled; }
+  // The whole file from offset 0 in reads of chunkSize bytes, with the scans'
+  // progress and cancel; false from chunk stops. bytesRead: what was read.
+  TScanEnd ReadFile(int64_t chunkSize, const std::function<bool(const uint8_t*, int64_t)>& chunk, int64_t& bytesRead);
 
   // ---- Search menu commands, run with the row at selectedOffset selected; a
   // hit becomes the first row of a new page.

@@ -36,6 +36,7 @@ using TCommandRun = std::function<int()>;
 
 // Each family adds its subcommands to app.
 void AddInspectionCommands(CLI::App& app, TCommandRun& run);
+void AddExtractionCommands(CLI::App& app, TCommandRun& run);
 // Also --version on the program itself.
 void AddVersionCommands(CLI::App& app, TCommandRun& run);
 

@@ -17,6 +17,7 @@ int Main(int argc, char** argv) {
   app.require_subcommand(1);
   TCommandRun run;
   AddInspectionCommands(app, run);
+  AddExtractionCommands(app, run);
   AddVersionCommands(app, run);
   try {
     app.parse(argc, argv);

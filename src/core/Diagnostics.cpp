@@ -25,12 +25,12 @@ void DebugOutput(const std::string& text) {
   std::fprintf(stderr, "%s\n", text.c_str());
 }
 
-DebugSink SetDebugSink(DebugSink sink) {
-  return std::exchange(Sink(), std::move(sink));
-}
+DebugSink SetDebugSink(DebugSink sink) { return std::exchange(Sink(), std::move(sink)); }
 
-void ReportRoutineFailure(const char* routine) {
-  DebugOutput(std::string("zrk: Error in ") + routine + " call...");
+void ReportRoutineFailure(const char* routine) { DebugOutput(std::string("zrk: Error in ") + routine + " call..."); }
+
+void ReportRoutineFailure(const char* routine, const std::string& message) {
+  DebugOutput(std::string("zrk: Error in ") + routine + " call... " + message);
 }
 
 }  // namespace tessaro

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <string>
 
@@ -23,6 +24,8 @@ DebugSink SetDebugSink(DebugSink sink);
 
 // Writes "zrk: Error in <routine> call..." for a failure caught at a routine boundary.
 void ReportRoutineFailure(const char* routine);
+// The same line followed by a blank and the failure's message.
+void ReportRoutineFailure(const char* routine, const std::string& message);
 
 // Runs body; any exception it throws becomes the diagnostic line for routine and
 // the neutral result fallback is returned instead.
@@ -34,6 +37,19 @@ R Guarded(const char* routine, R fallback, Body&& body) noexcept {
     ReportRoutineFailure(routine);
     return fallback;
   }
+}
+
+// Same for the routines whose line names the failure's message.
+template <class R, class Body>
+R GuardedWithMessage(const char* routine, R fallback, Body&& body) noexcept {
+  try {
+    return body();
+  } catch (const std::exception& e) {
+    ReportRoutineFailure(routine, e.what());
+  } catch (...) {
+    ReportRoutineFailure(routine, "unknown failure");
+  }
+  return fallback;
 }
 
 // Same for routines without a result.

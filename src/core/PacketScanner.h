@@ -75,6 +75,14 @@ class TPacketScanner {
   TScanEnd Scan(const TFileStream& stream, int32_t packetSize, int64_t start, int64_t end, const TScanRule& rule,
                 Visitor&& visit);
 
+  // Hands the bytes from start to the end of the file to visit in reads of
+  // chunkSize bytes, as they are, without looking for packets:
+  // bool(const uint8_t* data, int64_t length, int64_t offset); false stops.
+  // The walk finishes at the first read that returns nothing; the caller
+  // tells a read error from the end by the bytes it was given.
+  template <class Visitor>
+  TScanEnd Blocks(const TFileStream& stream, int64_t start, int64_t chunkSize, Visitor&& visit);
+
  private:
   // Makes [offset, offset + count) resident, as far as the range and the file
   // hold it; returns the bytes available from offset (0 when none, or when
@@ -156,6 +164,24 @@ TScanEnd TPacketScanner::Scan(const TFileStream& stream, int32_t packetSize, int
       }
   }
   return TScanEnd::Finished;
+}
+
+template <class Visitor>
+TScanEnd TPacketScanner::Blocks(const TFileStream& stream, int64_t start, int64_t chunkSize, Visitor&& visit) {
+  chunkSize = std::max<int64_t>(chunkSize, 1);
+  start = std::max<int64_t>(start, 0);
+  // The block buffer is the packet walks' too: nothing of theirs stays valid.
+  bufferLength_ = 0;
+  if (static_cast<int64_t>(buffer_.size()) < chunkSize) buffer_.resize(static_cast<size_t>(chunkSize));
+  const int64_t total = std::max<int64_t>(stream.Size() - start, 0);
+  for (int64_t offset = start;;) {
+    if (Cancelled()) return TScanEnd::Cancelled;
+    const int64_t n = stream.ReadAt(offset, buffer_.data(), chunkSize);
+    if (n <= 0) return TScanEnd::Finished;
+    offset += n;
+    if (progress_) progress_(std::min(offset - start, total), total);
+    if (!visit(static_cast<const uint8_t*>(buffer_.data()), n, offset - n)) return TScanEnd::Stopped;
+  }
 }
 
 template <class Visitor>

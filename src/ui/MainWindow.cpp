@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QHBoxLayout>
@@ -13,7 +12,6 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QMimeData>
-#include <QProgressDialog>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
@@ -32,6 +30,7 @@
 #include "core/TextHelpers.h"
 #include "ui/HexEditForm.h"
 #include "ui/HexViewPanel.h"
+#include "ui/LongWork.h"
 #include "ui/PacketListModel.h"
 #include "ui/PlainTextDelegate.h"
 #include "ui/UpdateCheck.h"
@@ -49,15 +48,6 @@ constexpr std::array<const char*, kColumnCount> kColumnSamples{
     "EIT-ATSPF", "AF+PLD"};
 constexpr int kLeftPanelWidth = 700;
 constexpr int kBottomPanelHeight = 210;
-
-// The hourglass while alive, restored in every outcome.
-class TBusyCursor {
- public:
-  TBusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~TBusyCursor() { QApplication::restoreOverrideCursor(); }
-  TBusyCursor(const TBusyCursor&) = delete;
-  TBusyCursor& operator=(const TBusyCursor&) = delete;
-};
 
 QFont TreeFont() {
   QFont font("Courier New");
@@ -278,6 +268,8 @@ void TForm1::BuildMenus() {
     FFindNextActions.push_back(search->addAction(command.caption, QKeySequence(command.shortcut), this,
                                                  [this, &command] { FindNextClick(command); }));
   }
+
+  BuildOperationsMenu();
 
   QMenu* tools = menuBar()->addMenu("Tools");
   tools->addAction("Hex Edit", this, [this] { HexEdit1Click(); });
@@ -519,24 +511,8 @@ void TForm1::RunSearch(const std::function<TSearchOutcome()>& search) {
   TSearchOutcome outcome;
   {
     TBusyCursor busy;
-    FCancelSearch = false;
-    QElapsedTimer clock;
-    clock.start();
-    std::unique_ptr<QProgressDialog> progress;
-    FBrowser.SetScanProgress([&](int64_t done, int64_t total) {
-      if (!progress && clock.elapsed() >= FProgressDelayMs) {
-        progress = std::make_unique<QProgressDialog>("Searching...", "Cancel", 0, 1000, this);
-        progress->setWindowModality(Qt::WindowModal);
-        progress->setMinimumDuration(0);
-      }
-      if (progress) {
-        progress->setValue(total > 0 ? static_cast<int>(1000 * done / total) : 0);
-        QApplication::processEvents();
-        if (progress->wasCanceled()) FCancelSearch = true;
-      }
-    });
+    TScanProgress progress(FBrowser, FCancelSearch, this, "Searching...", FProgressDelayMs);
     outcome = search();
-    FBrowser.SetScanProgress(nullptr);
   }
   if (outcome.cancelled) {
     statusBar()->showMessage("Search cancelled.", 5000);
@@ -615,8 +591,7 @@ void TForm1::showEvent(QShowEvent* event) {
   // The settings hold the outer size; the frame's own size is known once shown.
   QTimer::singleShot(0, this, [this] {
     const QSize margins = frameGeometry().size() - size();
-    if (FSavedFrameSize.isValid() && (margins.width() > 0 || margins.height() > 0))
-      resize(FSavedFrameSize - margins);
+    if (FSavedFrameSize.isValid() && (margins.width() > 0 || margins.height() > 0)) resize(FSavedFrameSize - margins);
   });
 }
 

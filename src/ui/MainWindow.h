@@ -1,8 +1,8 @@
 // TForm1: the main window. It draws the browser's state and forwards every
 // command to it: the paged packet list with its navigation scroll bar, the
 // decode tree of the selected packet, the hex view's place, the lists of seen
-// PIDs and programs, the File, Search and Help menus, and the window
-// settings kept between runs.
+// PIDs and programs, the File, Search, Operations and Help menus, and the
+// window settings kept between runs.
 #pragma once
 
 #include <QMainWindow>
@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "browser/ExtractionCommands.h"
 #include "browser/StreamBrowser.h"
 #include "ui/Prompts.h"
 
@@ -176,6 +177,28 @@ class TForm1 : public QMainWindow {
   std::atomic<bool> FCancelSearch{false};
   size_t FShownSeenPIDs = 0;
   size_t FShownSeenPrograms = 0;
+
+  // ---- The Operations menu (OperationsCommands.cpp).
+ public:
+  void ExtractPIDs1Click();
+  void ExtractPES1Click();
+  void ExtractESfromPID1Click();
+  void Extractprogram1Click();
+  void DemultiplextoES1Click();
+  void Demux1Click();
+  const std::vector<QAction*>& OperationsActions() const { return FOperationsActions; }
+
+ private:
+  void BuildOperationsMenu();
+  void ExtractFromPID(bool es);
+  void Demultiplex(bool es);
+  // The save dialog and, for an existing file, the replace question (OK
+  // deletes the file). Empty when the user stops.
+  std::string AskOutputFile(bool askReplace);
+  // Runs a command with the busy cursor and the cancellable progress dialog,
+  // then shows its message.
+  void RunOperation(const std::function<TExtractionOutcome(TExtractionCommands&)>& command);
+  std::vector<QAction*> FOperationsActions;
 };
 
 }  // namespace tessaro

@@ -9,6 +9,8 @@
 #include <sstream>
 #include <vector>
 
+#include "ui/ExtractPIDsDialog.h"
+
 namespace tessaro {
 namespace {
 
@@ -72,6 +74,17 @@ std::string TQtPrompts::OpenFileName(const std::string& filter) {
   return QFileDialog::getOpenFileName(parent_, QString(), QString(), Q(QtNameFilters(filter)), nullptr,
                                       QFileDialog::HideNameFilterDetails)
       .toStdString();
+}
+
+std::string TQtPrompts::SaveFileName() {
+  // The replace question is the command's own.
+  return QFileDialog::getSaveFileName(parent_, QString(), QString(), QString(), nullptr,
+                                      QFileDialog::DontConfirmOverwrite)
+      .toStdString();
+}
+
+bool TQtPrompts::ExecuteExtractPIDs(const std::vector<int32_t>& seenPIDs, std::vector<uint16_t>& chosen) {
+  return tessaro::ExecuteExtractPIDs(parent_, *this, seenPIDs, chosen);
 }
 
 }  // namespace tessaro

@@ -1,10 +1,13 @@
 // Every modal interaction of the window goes through TPrompts: message and
-// input boxes, confirmations and file dialogs. The window shows Qt dialogs
-// (TQtPrompts); the tests answer from a script and read every text.
+// input boxes, confirmations, file dialogs and the PID picker. The window
+// shows Qt dialogs (TQtPrompts); the tests answer from a script and read
+// every text.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 class QDialog;
 class QWidget;
@@ -30,6 +33,12 @@ class TPrompts {
   // The open-file dialog. filter: "Name|patterns|Name|patterns", patterns
   // separated by ";". The chosen path, or "" when cancelled.
   virtual std::string OpenFileName(const std::string& filter) = 0;
+  // The save-file dialog, without a filter; the chosen path, or "" when
+  // cancelled. It does not ask about an existing file itself.
+  virtual std::string SaveFileName() = 0;
+  // The Extract PIDs dialog over the seen PIDs (discovery order): true with
+  // the chosen PIDs, in the dialog's list order, when it is closed with OK.
+  virtual bool ExecuteExtractPIDs(const std::vector<int32_t>& seenPIDs, std::vector<uint16_t>& chosen) = 0;
 };
 
 class TQtPrompts : public TPrompts {
@@ -43,6 +52,8 @@ class TQtPrompts : public TPrompts {
   bool AskYesNo(const std::string& text) override;
   int RunDialog(QDialog& dialog) override;
   std::string OpenFileName(const std::string& filter) override;
+  std::string SaveFileName() override;
+  bool ExecuteExtractPIDs(const std::vector<int32_t>& seenPIDs, std::vector<uint16_t>& chosen) override;
 
  private:
   QWidget* parent_;

@@ -1,11 +1,9 @@
 // Decoded texts reach a terminal without control bytes, and a pipe byte for byte.
 #include <gtest/gtest.h>
-#include <pty.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <string>
 
+#include "cli/TerminalRun.h"
 #include "cli/TerminalText.h"
 #include "support/TestSupport.h"
 
@@ -20,25 +18,6 @@ TEST(TerminalText, ControlBytesBecomeDotsAndLatin1BecomesUTF8) {
   EXPECT_EQ(TerminalText(std::string("\x14\x1F\x7F\x80\x9F", 5)), ".....");
   EXPECT_EQ(TerminalText("caf\xE9 \xA0\xFF"), "caf\xC3\xA9 \xC2\xA0\xC3\xBF");
   EXPECT_EQ(TerminalText(" ~0x47"), " ~0x47");
-}
-
-// What the command line writes to standard output when it is a terminal.
-std::string RunOnTerminal(const std::string& arguments) {
-  int master = -1;
-  const pid_t child = forkpty(&master, nullptr, nullptr, nullptr);
-  if (child < 0) return "forkpty failed";
-  if (child == 0) {
-    const std::string command = std::string(TESSARO_CLI_PATH) + " " + arguments + " 2>/dev/null";
-    execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  std::string out;
-  char chunk[4096];
-  for (ssize_t n; (n = read(master, chunk, sizeof chunk)) > 0;) out.append(chunk, static_cast<size_t>(n));
-  close(master);
-  int status = 0;
-  waitpid(child, &status, 0);
-  return out;
 }
 
 // An SDT whose service is named "A", ESC, "Z".
@@ -60,7 +39,7 @@ TEST(TerminalOutput, ServiceNameWithEscapeIsADotOnATerminalAndTheByteInAPipe) {
   ASSERT_NE(piped.out.find("service_name"), std::string::npos) << piped.out;
   EXPECT_NE(piped.out.find("A\x1BZ"), std::string::npos);
 
-  const std::string shown = RunOnTerminal(arguments);
+  const std::string shown = test::RunCliOnTerminal(arguments + " 2>/dev/null");
   ASSERT_NE(shown.find("service_name"), std::string::npos) << shown;
   EXPECT_EQ(shown.find('\x1B'), std::string::npos);
   EXPECT_NE(shown.find("A.Z"), std::string::npos);

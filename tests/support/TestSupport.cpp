@@ -102,6 +102,31 @@ TempFile::~TempFile() {
   std::filesystem::remove(path_, ec);
 }
 
+TempDir::TempDir() {
+  static std::atomic<int> counter{0};
+  path_ = (std::filesystem::temp_directory_path() /
+           ("tessaro-test-dir-" + std::to_string(::getpid()) + "-" + std::to_string(counter++)))
+              .string();
+  std::filesystem::remove_all(path_);
+  std::filesystem::create_directories(path_);
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  std::filesystem::remove_all(path_, ec);
+}
+
+std::string TempDir::Path(const std::string& name) const { return path_ + "/" + name; }
+
+std::vector<std::string> TempDir::Names() const {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(path_, ec))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 ReadOnlyFile::ReadOnlyFile(const std::string& path) : path_(path) {
   ::chmod(path.c_str(), 0444);
   // Root may write any file: an immutable one it may not.
@@ -158,9 +183,13 @@ std::vector<std::string> ExpectationNames(const std::string& suffix) {
 }
 
 CliResult RunCli(const std::string& arguments) {
+  return RunCommand(std::string("'") + TESSARO_CLI_PATH + "' " + arguments);
+}
+
+CliResult RunCommand(const std::string& shellCommand) {
   CliResult result;
   TempFile errors({}, ".err");
-  const std::string command = std::string("'") + TESSARO_CLI_PATH + "' " + arguments + " 2>'" + errors.Path() + "'";
+  const std::string command = shellCommand + " 2>'" + errors.Path() + "'";
   FILE* pipe = ::popen(command.c_str(), "r");
   if (pipe == nullptr) return result;
   char chunk[65536];

@@ -75,6 +75,23 @@ class TempFile {
   std::string path_;
 };
 
+// An empty folder under the test temporary folder, deleted with all it
+// holds when the object dies.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  // The path of name inside the folder.
+  std::string Path(const std::string& name) const;
+  // The names in the folder, sorted.
+  std::vector<std::string> Names() const;
+
+ private:
+  std::string path_;
+};
+
 // Makes a file read-only for this process while alive (even for root, through
 // the immutable attribute); Ok() is false when that cannot be done here.
 class ReadOnlyFile {
@@ -109,5 +126,7 @@ struct CliResult {
   std::string err;
 };
 CliResult RunCli(const std::string& arguments);
+// The same for any shell command line.
+CliResult RunCommand(const std::string& command);
 
 }  // namespace tessaro::test

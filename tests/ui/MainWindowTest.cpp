@@ -288,12 +288,7 @@ TEST_F(WindowTest, CancelledSearchChangesNothingAndSaysSo) {
   const int64_t top = w.form->Browser().TopOffset();
   w.form->SetProgressDelay(0);
   bool dialogSeen = false;
-  QTimer::singleShot(0, [&] {
-    for (QProgressDialog* dialog : w.form->findChildren<QProgressDialog*>()) {
-      dialogSeen = true;
-      dialog->cancel();
-    }
-  });
+  test::CancelProgressWhenShown(*w.form, dialogSeen);
   w.script.inputs = {"0x0100"};
   w.form->FindnextPID1Click();
   EXPECT_TRUE(dialogSeen);

@@ -1,12 +1,15 @@
 // What the window tests share: prompts answered from a script that record
-// every text shown, settings kept apart from the user's, and a window.
+// every text shown, settings kept apart from the user's, a window, and a
+// cancel for its progress dialogs.
 #pragma once
 
 #include <QApplication>
 #include <QDialog>
+#include <QProgressDialog>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <deque>
 #include <functional>
@@ -32,6 +35,12 @@ class TScriptedPrompts : public TPrompts {
     std::vector<std::string> messages;    // every message and information text, in order
     std::vector<std::string> inputCalls;  // caption | prompt | initial text of each input box
     std::vector<std::string> filters;     // the filter of each open dialog
+
+    std::deque<std::string> saveFiles;  // "": Cancel
+    int saveDialogs = 0;
+    // The PID picker: each answer (nullopt: Cancel) and the seen PIDs it was given.
+    std::deque<std::optional<std::vector<uint16_t>>> pidChoices;
+    std::vector<std::vector<int32_t>> pidDialogs;
   };
 
   explicit TScriptedPrompts(TScript& script) : script_(script) {}
@@ -74,6 +83,23 @@ class TScriptedPrompts : public TPrompts {
     script_.openFiles.pop_front();
     return file;
   }
+  std::string SaveFileName() override {
+    ++script_.saveDialogs;
+    if (script_.saveFiles.empty()) return {};
+    std::string file = script_.saveFiles.front();
+    script_.saveFiles.pop_front();
+    return file;
+  }
+  bool ExecuteExtractPIDs(const std::vector<int32_t>& seenPIDs, std::vector<uint16_t>& chosen) override {
+    script_.pidDialogs.push_back(seenPIDs);
+    if (script_.pidChoices.empty() || !script_.pidChoices.front()) {
+      if (!script_.pidChoices.empty()) script_.pidChoices.pop_front();
+      return false;
+    }
+    chosen = *script_.pidChoices.front();
+    script_.pidChoices.pop_front();
+    return true;
+  }
 
  private:
   TScript& script_;
@@ -90,6 +116,17 @@ struct TWindow {
     QApplication::processEvents();
   }
 };
+
+// Once the event loop next runs (a long command pumps it), every progress
+// dialog of the window is cancelled; seen tells whether there was one.
+inline void CancelProgressWhenShown(TForm1& form, bool& seen) {
+  QTimer::singleShot(0, [&form, &seen] {
+    for (QProgressDialog* dialog : form.findChildren<QProgressDialog*>()) {
+      seen = true;
+      dialog->cancel();
+    }
+  });
+}
 
 // Settings go to a folder of the test program's own, emptied before each
 // test: test programs that run side by side never see each other's.

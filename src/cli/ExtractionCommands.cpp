@@ -1,0 +1,201 @@
+// The extraction commands of tessaro-cli: extract-pids, extract-pes,
+// extract-es, extract-program, demux-pes and demux-es, running the window's
+// Operations commands. A one-line progress bar goes to standard error when it
+// is a terminal; Ctrl+C cancels, and the unfinished output is removed.
+#include <unistd.h>
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "browser/ExtractionCommands.h"
+#include "browser/PIDText.h"
+#include "browser/StreamBrowser.h"
+#include "cli/CliSupport.h"
+
+namespace tessaro {
+namespace {
+
+std::atomic<bool> gCancel{false};
+
+// Ctrl+C (or a termination request) cancels the running command once; a
+// second one ends the program at once.
+class TCancelOnSignal {
+ public:
+  explicit TCancelOnSignal(TStreamBrowser& browser) {
+    gCancel = false;
+    browser.SetScanCancel(&gCancel);
+    struct sigaction action {};
+    action.sa_handler = [](int) { gCancel = true; };
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, &previousInt_);
+    ::sigaction(SIGTERM, &action, &previousTerm_);
+  }
+  ~TCancelOnSignal() {
+    ::sigaction(SIGINT, &previousInt_, nullptr);
+    ::sigaction(SIGTERM, &previousTerm_, nullptr);
+  }
+  TCancelOnSignal(const TCancelOnSignal&) = delete;
+  TCancelOnSignal& operator=(const TCancelOnSignal&) = delete;
+
+ private:
+  struct sigaction previousInt_ {};
+  struct sigaction previousTerm_ {};
+};
+
+// "[#########...........]  45%" on standard error, redrawn when the percentage
+// changes and cleared at the end; nothing when standard error is not a terminal.
+class TProgressBar {
+ public:
+  explicit TProgressBar(TStreamBrowser& browser) : browser_(browser) {
+    if (::isatty(STDERR_FILENO) != 1) return;
+    browser.SetScanProgress([this](int64_t done, int64_t total) { Draw(done, total); });
+  }
+  ~TProgressBar() {
+    browser_.SetScanProgress(nullptr);
+    if (shown_) std::fprintf(stderr, "\r%*s\r", kWidth + 8, "");
+  }
+  TProgressBar(const TProgressBar&) = delete;
+  TProgressBar& operator=(const TProgressBar&) = delete;
+
+ private:
+  static constexpr int kWidth = 40;
+  void Draw(int64_t done, int64_t total) {
+    const int percent = total > 0 ? static_cast<int>(100 * done / total) : 100;
+    if (percent == percent_) return;
+    percent_ = percent;
+    shown_ = true;
+    const int filled = percent * kWidth / 100;
+    std::fprintf(stderr, "\r[%s%s] %3d%%", std::string(static_cast<size_t>(filled), '#').c_str(),
+                 std::string(static_cast<size_t>(kWidth - filled), '.').c_str(), percent);
+    std::fflush(stderr);
+  }
+  TStreamBrowser& browser_;
+  int percent_ = -1;
+  bool shown_ = false;
+};
+
+struct Options {
+  std::string file;
+  std::vector<std::string> pids;
+  std::string program;
+  std::string output;
+  bool force = false;
+};
+
+using TBody = std::function<TExtractionOutcome(TExtractionCommands&)>;
+
+int ExitStatus(const TExtractionOutcome& outcome) {
+  if (!outcome.message.empty()) std::cerr << outcome.message << '\n';
+  switch (outcome.status) {
+    case TExtractionOutcome::TStatus::Done:
+      return kExitOk;
+    case TExtractionOutcome::TStatus::NotFound:
+      return kExitNoResult;
+    default:
+      return kExitFailure;
+  }
+}
+
+// Opens the stream as the window does, makes way for the output (the
+// command line's answer to the replace question is --force) and runs body.
+int Run(const Options& o, bool oneOutputFile, const TBody& body) {
+  TStreamBrowser browser;
+  if (!OpenStream(browser, o.file)) return kExitFailure;
+  if (oneOutputFile && OutputExists(o.output)) {
+    if (!o.force) return Fail("The file " + o.output + " already exists; --force replaces it.");
+    RemoveReplacedOutput(o.output);
+  }
+  TExtractionOutcome outcome;
+  {
+    TCancelOnSignal cancel(browser);
+    TProgressBar progress(browser);
+    TExtractionCommands commands(browser);
+    outcome = body(commands);
+  }
+  return ExitStatus(outcome);
+}
+
+// The PIDs as typed, with the window's messages for a wrong one.
+bool ReadPIDs(const std::vector<std::string>& texts, std::vector<uint16_t>& pids) {
+  for (const std::string& text : texts) {
+    uint16_t pid = 0;
+    if (const std::optional<std::string> message = CheckPIDText(text, pid)) {
+      Fail(*message);
+      return false;
+    }
+    pids.push_back(pid);
+  }
+  return true;
+}
+
+int RunFromPIDs(const Options& o, bool es, bool payloads) {
+  std::vector<uint16_t> pids;
+  if (!ReadPIDs(o.pids, pids)) return kExitFailure;
+  return Run(o, true, [&](TExtractionCommands& commands) {
+    if (!payloads) return commands.ExtractPIDs(pids, o.output);
+    return es ? commands.ExtractES(pids[0], o.output) : commands.ExtractPES(pids[0], o.output);
+  });
+}
+
+int RunProgram(const Options& o) {
+  int32_t number = 0;
+  if (const std::optional<std::string> message = CheckProgramNumberText(o.program, number)) return Fail(*message);
+  return Run(o, true, [&](TExtractionCommands& commands) { return commands.ExtractProgram(number, o.output); });
+}
+
+CLI::App* AddCommand(CLI::App& app, const char* name, const char* help, Options& o, const char* outputHelp) {
+  CLI::App* command = app.add_subcommand(name, help);
+  command->add_option("FILE", o.file, "Transport stream file")->required();
+  command->add_option("-o,--output", o.output, outputHelp)->required();
+  return command;
+}
+
+}  // namespace
+
+void AddExtractionCommands(CLI::App& app, TCommandRun& run) {
+  auto o = std::make_shared<Options>();
+  constexpr const char* kOut = "Output file";
+  constexpr const char* kForce = "Replace an existing output file";
+
+  CLI::App* pids = AddCommand(app, "extract-pids", "Whole packets of the PIDs, in file order (Extract PIDs)", *o, kOut);
+  pids->add_option("--pid", o->pids, "PID as 0xXXXX; repeat for more")->required();
+  pids->add_flag("--force", o->force, kForce);
+  pids->callback([&run, o] { run = [o] { return RunFromPIDs(*o, false, false); }; });
+
+  CLI::App* pes = AddCommand(app, "extract-pes", "The payloads of one PID (Extract PES From PID)", *o, kOut);
+  pes->add_option("--pid", o->pids, "PID as 0xXXXX")->required()->expected(1);
+  pes->add_flag("--force", o->force, kForce);
+  pes->callback([&run, o] { run = [o] { return RunFromPIDs(*o, false, true); }; });
+
+  CLI::App* es =
+      AddCommand(app, "extract-es", "The payloads of one PID without PES headers (Extract ES From PID)", *o, kOut);
+  es->add_option("--pid", o->pids, "PID as 0xXXXX")->required()->expected(1);
+  es->add_flag("--force", o->force, kForce);
+  es->callback([&run, o] { run = [o] { return RunFromPIDs(*o, true, true); }; });
+
+  CLI::App* program = AddCommand(app, "extract-program", "One program with a rebuilt PAT (Extract Program)", *o, kOut);
+  program->add_option("--program", o->program, "Program number, 1 to 65535")->required();
+  program->add_flag("--force", o->force, kForce);
+  program->callback([&run, o] { run = [o] { return RunProgram(*o); }; });
+
+  constexpr const char* kBase = "Base name: one file per PID, its extension replaced by .$ and the PID in hex";
+  for (const bool toES : {false, true}) {
+    CLI::App* demux = AddCommand(app, toES ? "demux-es" : "demux-pes",
+                                 toES ? "Every PID into a file of its own, without PES headers (Demultiplex To ES)"
+                                      : "Every PID's payloads into a file of its own (Demultiplex To PES)",
+                                 *o, kBase);
+    demux->callback([&run, o, toES] {
+      run = [o, toES] {
+        return Run(*o, false, [&](TExtractionCommands& commands) { return commands.Demultiplex(o->output, toES); });
+      };
+    });
+  }
+}
+
+}  // namespace tessaro

@@ -1,0 +1,149 @@
+// The demultiplexer and its outputs: file names, PES and ES contents, the
+// buffer budget and the descriptor limit with thousands of PIDs, and outputs
+// that cannot be created or written.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <map>
+
+#include "core/PacketParser.h"
+#include "extract/Demultiplexer.h"
+#include "extract/Output.h"
+#include "support/TestSupport.h"
+
+namespace tessaro {
+namespace {
+
+using test::Bytes;
+using test::MakePacket;
+namespace fs = std::filesystem;
+
+class DemuxTest : public ::testing::Test {
+ protected:
+  std::string Base(const std::string& name = "movie.ts") const { return dir_.Path(name); }
+  std::vector<std::string> Files() const { return dir_.Names(); }
+  test::TempDir dir_;
+};
+
+// Feeds every slot of stream (whole 188-byte packets) and finishes.
+bool Demultiplex(TMPEGTSDemultiplexer& demux, const Bytes& stream) {
+  bool ok = true;
+  for (size_t at = 0; at + 188 <= stream.size(); at += 188) ok = demux.AddPacket(stream.data() + at, 188) && ok;
+  return demux.Finish() && ok;
+}
+
+TEST_F(DemuxTest, NamesAFilePerPIDBesideTheChosenName) {
+  EXPECT_EQ(TMPEGTSDemultiplexer::OutputFileName("/a/movie.ts", 0x100), "/a/movie.$0100");
+  EXPECT_EQ(TMPEGTSDemultiplexer::OutputFileName("/a.b/out", 0x1FFF), "/a.b/out.$1FFF");
+  TMPEGTSDemultiplexer demux;
+  demux.SetSettings(Base(), -1);
+  // A packet without payload still gets its PID's file; it just adds nothing.
+  const Bytes stream = test::Slots({MakePacket({.pid = 0x0000, .payload = {1}}), MakePacket({.pid = 0x0100}),
+                                    MakePacket({.pid = 0x1FFF, .afc = 2, .adaptationLength = 183})});
+  ASSERT_TRUE(Demultiplex(demux, stream));
+  EXPECT_EQ(Files(), (std::vector<std::string>{"movie.$0000", "movie.$0100", "movie.$1FFF"}));
+  EXPECT_EQ(fs::file_size(Base("movie.$1FFF")), 0u);
+  EXPECT_EQ(fs::file_size(Base("movie.$0000")), 184u);
+}
+
+TEST_F(DemuxTest, PESModeKeepsPayloadsAndESModeLeavesOutPESHeaders) {
+  const Bytes file = test::ReadFileBytes(test::TestDataPath("one-program.ts"));
+  for (int32_t mode : {-1, 0}) {
+    TMPEGTSDemultiplexer demux;
+    demux.SetSettings(Base("out"), mode);
+    ASSERT_TRUE(Demultiplex(demux, file));
+    // The same contents read with the header parser, packet by packet.
+    std::map<int32_t, Bytes> expected;
+    TMPEGTSBasePacketParser parser;
+    for (size_t at = 0; at < file.size(); at += 188) {
+      parser.ParseData(file.data() + at, 188);
+      Bytes& out = expected[parser.Header.PID];
+      if (parser.PayloadLength <= 0) continue;
+      int32_t skip = 0;
+      if (mode == 0 && parser.Header.payload_unit_start_indicator == 1)
+        skip = parser.PayloadLength >= 9 ? 9 + parser.Payload[8] : parser.PayloadLength;
+      if (skip < parser.PayloadLength)
+        out.insert(out.end(), parser.Payload + skip, parser.Payload + parser.PayloadLength);
+    }
+    ASSERT_EQ(demux.OutputCount(), static_cast<int32_t>(expected.size()));
+    for (const auto& [pid, bytes] : expected)
+      EXPECT_EQ(test::ReadFileBytes(TMPEGTSDemultiplexer::OutputFileName(Base("out"), pid)), bytes) << pid;
+  }
+  // A video PES header with PES_header_data_length 10: 19 bytes fewer at
+  // the start, nothing fewer in the middle; a PID met mid-PES starts with it.
+  Bytes pes{0x00, 0x00, 0x01, 0xE0, 0x00, 0x00, 0x80, 0xC0, 0x0A};
+  pes.resize(184, 0x33);
+  TMPEGTSDemultiplexer demux;
+  demux.SetSettings(Base("es"), 0);
+  ASSERT_TRUE(Demultiplex(demux, test::Slots({MakePacket({.pid = 0x200, .payload = Bytes(184, 0x11)}),
+                                              MakePacket({.pid = 0x200, .pusi = true, .payload = pes}),
+                                              MakePacket({.pid = 0x200, .payload = pes})})));
+  EXPECT_EQ(fs::file_size(Base("es.$0200")), 184u + 165u + 184u);
+}
+
+TEST_F(DemuxTest, ThousandsOfPIDsStayWithinTheBufferBudgetAndTheDescriptorLimit) {
+  std::vector<Bytes> packets;
+  for (int round = 0; round < 3; ++round)
+    for (int pid = 0; pid < 3000; ++pid)
+      packets.push_back(MakePacket({.pid = static_cast<uint16_t>(pid),
+                                    .cc = static_cast<uint8_t>(round),
+                                    .payload = Bytes(184, static_cast<uint8_t>(round + pid))}));
+  TMPEGTSDemultiplexer demux;
+  demux.SetOpenFileLimit(16);
+  demux.SetSettings(Base("many.ts"), -1);
+  const Bytes stream = test::Slots(packets);
+  for (size_t at = 0; at < stream.size(); at += 188) ASSERT_TRUE(demux.AddPacket(stream.data() + at, 188));
+  int64_t buffers = 0;
+  for (int32_t i = 0; i < demux.OutputCount(); ++i) buffers += demux.Output(i).Capacity();
+  EXPECT_LE(buffers, TMPEGTSDemultiplexer::kBufferBudget);
+  ASSERT_TRUE(demux.Finish());
+  EXPECT_EQ(Files().size(), 3000u);
+  for (int pid : {0, 1234, 2999}) {
+    Bytes expected;
+    for (int round = 0; round < 3; ++round) expected.insert(expected.end(), 184, static_cast<uint8_t>(round + pid));
+    EXPECT_EQ(test::ReadFileBytes(TMPEGTSDemultiplexer::OutputFileName(Base("many.ts"), pid)), expected) << pid;
+  }
+  demux.RemoveOutputs();
+  EXPECT_TRUE(Files().empty());
+}
+
+TEST_F(DemuxTest, AFileThatCannotBeMadeOrWrittenFailsTheRunWithItsName) {
+  fs::create_directory(Base("movie.$0101"));
+  TMPEGTSDemultiplexer demux;
+  demux.SetSettings(Base(), 0);
+  EXPECT_TRUE(demux.AddPacket(MakePacket({.pid = 0x100}).data(), 188));
+  EXPECT_FALSE(demux.AddPacket(MakePacket({.pid = 0x101}).data(), 188));
+  EXPECT_FALSE(demux.AddPacket(MakePacket({.pid = 0x100}).data(), 188));
+  EXPECT_EQ(demux.Error(), "Cannot create file " + Base("movie.$0101") + ": Is a directory");
+  EXPECT_FALSE(demux.Finish());
+  demux.RemoveOutputs();
+  EXPECT_EQ(Files(), std::vector<std::string>{"movie.$0101"});
+
+  // A full disk: the write fails, says so, and the device is never deleted.
+  TOutput full("/dev/full", TOutput::TCreate::Truncate);
+  ASSERT_TRUE(full.Create());
+  const Bytes block(100000, 0x47);
+  bool written = true;
+  for (int i = 0; i < 10 && written; ++i) written = full.AddData(block.data(), static_cast<int32_t>(block.size()));
+  EXPECT_FALSE(written && full.Close());
+  EXPECT_EQ(full.Error(), "Cannot write file /dev/full: No space left on device");
+  full.Remove();
+  struct stat info {};
+  EXPECT_EQ(::stat("/dev/full", &info), 0);
+
+  // Created anew: an existing regular file is refused; a device is written in place.
+  test::TempFile taken({1, 2, 3});
+  TOutput exists(taken.Path(), TOutput::TCreate::New);
+  EXPECT_FALSE(exists.Create());
+  EXPECT_EQ(exists.Error(), "Cannot create file " + taken.Path() + ": File exists");
+  exists.Remove();
+  EXPECT_EQ(test::ReadFileBytes(taken.Path()), (Bytes{1, 2, 3}));
+  TOutput device("/dev/null", TOutput::TCreate::New);
+  EXPECT_TRUE(device.Create());
+  EXPECT_TRUE(device.AddData(block.data(), 10) && device.Close());
+}
+
+}  // namespace
+}  // namespace tessaro

@@ -1,0 +1,150 @@
+// TMPTS2SPTS: its refusals, and what a single-program stream made from the
+// fixtures holds: the program's PIDs only, in file order, and the rebuilt PAT
+// in the place of every input PAT packet.
+#include <gtest/gtest.h>
+
+#include "core/Crc32.h"
+#include "extract/MPTS2SPTS.h"
+#include "support/TestSupport.h"
+
+namespace tessaro {
+namespace {
+
+using test::Bytes;
+using test::TestDataPath;
+
+TEST(ProgramConverter, RefusesWithOneLineEach) {
+  test::DebugCapture capture;
+  TMPTS2SPTS converter(1);
+  const uint8_t byte = 0x47;
+  EXPECT_FALSE(converter.AddData(&byte, 1));
+  EXPECT_FALSE(converter.SetPMTPID(0));
+  EXPECT_FALSE(converter.SetPMTPID(8191));
+  EXPECT_TRUE(converter.SetPMTPID(0x1000));
+  EXPECT_FALSE(converter.SetPMTPID(0x1000));
+  EXPECT_FALSE(converter.AddESPID(8191));
+  EXPECT_TRUE(converter.AddESPID(0x100));
+  EXPECT_FALSE(converter.AddESPID(0x100));
+  EXPECT_FALSE(converter.AddESPID(0x1000));
+  EXPECT_FALSE(converter.SetProgramNum(0));
+  EXPECT_FALSE(converter.SetProgramNum(65536));
+  EXPECT_TRUE(converter.SetProgramNum(65535));
+  EXPECT_TRUE(converter.Prepare());
+  EXPECT_FALSE(converter.Prepare());
+  EXPECT_FALSE(converter.SetPMTPID(0x1001));
+  EXPECT_FALSE(converter.AddESPID(0x101));
+  EXPECT_FALSE(converter.SetProgramNum(2));
+  EXPECT_EQ(capture.Lines(), (std::vector<std::string>{
+                                 "zrk: Error in TMPTS2SPTS.AddData - not prepared.",
+                                 "zrk: Error in TMPTS2SPTS.SetPMTPID - invalid PID.",
+                                 "zrk: Error in TMPTS2SPTS.SetPMTPID - invalid PID.",
+                                 "zrk: Error in TMPTS2SPTS.SetPMTPID - trying to add existing PID.",
+                                 "zrk: Error in TMPTS2SPTS.AddESPID  - invalid PID.",
+                                 "zrk: Error in TMPTS2SPTS.AddESPID - trying to add existing PID.",
+                                 "zrk: Error in TMPTS2SPTS.AddESPID - trying to add existing PID.",
+                                 "zrk: Error in TMPTS2SPTS.SetProgramNum - invalid Program Number.",
+                                 "zrk: Error in TMPTS2SPTS.SetProgramNum - invalid Program Number.",
+                                 "zrk: Error in TMPTS2SPTS.Prepare - already prepared.",
+                                 "zrk: Error in TMPTS2SPTS.SetPMTPID - prapared.",
+                                 "zrk: Error in TMPTS2SPTS.AddESPID - prapared.",
+                                 "zrk: Error in TMPTS2SPTS.SetProgramNum - prapared.",
+                             }));
+}
+
+struct TConverted {
+  std::vector<Bytes> slots;  // each slot passed on, in order
+};
+
+TConverted Convert(const Bytes& input, int32_t type, int32_t pmt, int32_t program, const std::vector<int32_t>& es) {
+  TMPTS2SPTS converter(type);
+  converter.SetPMTPID(pmt);
+  converter.SetProgramNum(program);
+  for (int32_t pid : es) converter.AddESPID(pid);
+  EXPECT_TRUE(converter.Prepare());
+  TConverted out;
+  converter.SetOnSendData([&](const uint8_t* slot, int32_t length) {
+    out.slots.emplace_back(slot, slot + length);
+    return 0;
+  });
+  for (size_t at = 0; at < input.size(); at += 102400)
+    converter.AddData(input.data() + at, static_cast<int32_t>(std::min<size_t>(102400, input.size() - at)));
+  converter.Flush();
+  return out;
+}
+
+// The rebuilt PAT of slot (sync byte at `at`): one program, counter cc, valid CRC.
+void ExpectOneProgramPAT(const Bytes& slot, size_t at, int program, int pmt, int cc) {
+  const uint8_t* p = slot.data() + at;
+  ASSERT_EQ(p[0], 0x47);
+  EXPECT_EQ(p[3], 0x10 | cc);
+  const Bytes body{0x00,
+                   0xB0,
+                   0x0D,
+                   0x00,
+                   0x01,
+                   0xC1,
+                   0x00,
+                   0x00,
+                   uint8_t(program >> 8),
+                   uint8_t(program),
+                   uint8_t(0xE0 | (pmt >> 8)),
+                   uint8_t(pmt)};
+  EXPECT_EQ(Bytes(p + 5, p + 17), body);
+  EXPECT_EQ(CalcCRC32(p + 5, 16), 0u);
+}
+
+TEST(ProgramConverter, KeepsTheProgramsPIDsAndReplacesEveryPAT) {
+  const Bytes file = test::ReadFileBytes(TestDataPath("two-programs.ts"));
+  const TConverted out = Convert(file, 1, 0x1001, 2, {0x102, 0x103});
+  std::vector<Bytes> expected;
+  for (size_t at = 0; at + 188 <= file.size(); at += 188) {
+    const int pid = ((file[at + 1] & 0x1F) << 8) | file[at + 2];
+    if (pid == 0 || pid == 0x1001 || pid == 0x102 || pid == 0x103)
+      expected.emplace_back(file.begin() + static_cast<long>(at), file.begin() + static_cast<long>(at + 188));
+  }
+  ASSERT_EQ(out.slots.size(), expected.size());
+  int pats = 0;
+  for (size_t i = 0; i < expected.size(); ++i) {
+    if (GetPacketPID(expected[i].data(), 188) != 0) {
+      EXPECT_EQ(out.slots[i], expected[i]) << i;
+      continue;
+    }
+    // Counters 2, 3, ... modulo 16.
+    ExpectOneProgramPAT(out.slots[i], 0, 2, 0x1001, (2 + pats++) % 16);
+  }
+  EXPECT_GE(pats, 10);
+}
+
+TEST(ProgramConverter, A192ByteStreamKeepsEachSlotsPrefix) {
+  const Bytes file = test::ReadFileBytes(TestDataPath("slots-192.ts"));
+  const TConverted out = Convert(file, 5, 0x1000, 1, {0x100, 0x101});
+  size_t i = 0;
+  int pats = 0;
+  for (size_t at = 0; at + 192 <= file.size(); at += 192) {
+    const int pid = ((file[at + 5] & 0x1F) << 8) | file[at + 6];
+    if (pid != 0 && pid != 0x1000 && pid != 0x100 && pid != 0x101) continue;
+    ASSERT_LT(i, out.slots.size());
+    const Bytes& slot = out.slots[i++];
+    ASSERT_EQ(slot.size(), 192u);
+    EXPECT_EQ(Bytes(slot.begin(), slot.begin() + 4), Bytes(file.begin() + long(at), file.begin() + long(at) + 4));
+    if (pid == 0) ExpectOneProgramPAT(slot, 4, 1, 0x1000, (2 + pats++) % 16);
+  }
+  EXPECT_EQ(i, out.slots.size());
+  EXPECT_GT(pats, 0);
+}
+
+TEST(ProgramConverter, APATOverTwoPacketsBecomesTwoCopiesAndCountersWrap) {
+  const Bytes pmt = test::MakePacket({.pid = 0x1000, .pusi = true});
+  std::vector<Bytes> packets{test::MakePacket({.pid = 0, .pusi = true}), test::MakePacket({.pid = 0}), pmt,
+                             test::MakePacket({.pid = 0x200}), test::MakePacket({.pid = 0x1FFF})};
+  for (int i = 0; i < 16; ++i) packets.push_back(test::MakePacket({.pid = 0, .pusi = true}));
+  const TConverted out = Convert(test::Slots(packets), 1, 0x1000, 65535, {});
+  ASSERT_EQ(out.slots.size(), 19u);
+  ExpectOneProgramPAT(out.slots[0], 0, 65535, 0x1000, 2);
+  ExpectOneProgramPAT(out.slots[1], 0, 65535, 0x1000, 3);
+  EXPECT_EQ(out.slots[2], pmt);
+  for (size_t i = 3; i < out.slots.size(); ++i) ExpectOneProgramPAT(out.slots[i], 0, 65535, 0x1000, (i + 1) % 16);
+}
+
+}  // namespace
+}  // namespace tessaro
