@@ -33,12 +33,22 @@ enum class TSyncRule : uint8_t {
   SyncOnceStopAtLoss,
   // Every slot from the start, sync byte or not, while 188 bytes are left.
   Stride,
+  // Synchronisation with hysteresis (ISO/IEC 13818-1 annex G, ETSI TR 101 290
+  // section 5.2.1): in sync at a 0x47 followed by acquire - 1 more at slot
+  // spacing (all the slots the range still holds, at least two, near its
+  // end); then every slot is visited, sync byte or not, until lose slots in a
+  // row lack it. The search for sync then starts again one byte after the
+  // first of those slots. The visitor tells a new synchronisation by an
+  // offset that does not follow the last one by a slot.
+  Hysteresis,
 };
 
 struct TScanRule {
   TSyncRule rule = TSyncRule::ByteResync;
   int32_t need = kTSPacketSize;  // ByteResync: bytes a packet needs from its sync byte
   int32_t windowSlots = 1024;    // WindowSync
+  int32_t acquire = 5;           // Hysteresis: sync bytes in a row that give sync
+  int32_t lose = 2;              // Hysteresis: slots in a row without one that lose it
 };
 
 enum class TScanEnd : uint8_t {
@@ -84,6 +94,10 @@ class TPacketScanner {
 
   template <class Visitor>
   TScanEnd WindowSync(int64_t start, const TScanRule& rule, Visitor& visit);
+  template <class Visitor>
+  TScanEnd Hysteresis(int64_t start, const TScanRule& rule, Visitor& visit);
+  // The first offset from pos on where sync is acquired, or -1 when the range ends first.
+  int64_t Acquire(int64_t pos, int32_t acquire);
 
   int64_t blockSize_;
   int64_t firstBlock_ = 0;
@@ -154,8 +168,26 @@ TScanEnd TPacketScanner::Scan(const TFileStream& stream, int32_t packetSize, int
         if (Ensure(pos, kTSPacketSize, b) < kTSPacketSize) return finish(false);
         if (!visit(b, pos)) return finish(true);
       }
+    case TSyncRule::Hysteresis:
+      return Hysteresis(start_, rule, visit);
   }
   return TScanEnd::Finished;
+}
+
+template <class Visitor>
+TScanEnd TPacketScanner::Hysteresis(int64_t start, const TScanRule& rule, Visitor& visit) {
+  const int32_t lose = std::max(rule.lose, 1);
+  const uint8_t* b = nullptr;
+  for (int64_t pos = start;;) {
+    pos = Acquire(pos, std::max(rule.acquire, 1));
+    if (pos < 0) return cancelled_ ? TScanEnd::Cancelled : TScanEnd::Finished;
+    for (int32_t missing = 0; missing < lose; pos += ps_) {
+      if (Ensure(pos, kTSPacketSize, b) < kTSPacketSize) return cancelled_ ? TScanEnd::Cancelled : TScanEnd::Finished;
+      if (!visit(b, pos)) return cancelled_ ? TScanEnd::Cancelled : TScanEnd::Stopped;
+      missing = b[0] == 0x47 ? 0 : missing + 1;
+    }
+    pos -= int64_t{lose} * ps_ - 1;
+  }
 }
 
 template <class Visitor>
