@@ -30,11 +30,15 @@ int Fail(const std::string& message);
 
 // Opens the file as the window does; prints the reason and returns false when it cannot.
 bool OpenStream(TStreamBrowser& browser, const std::string& path);
+// Whether the window would open the file as a stream (the same test and
+// messages as OpenStream), for commands that need no page of it.
+bool IsStreamFile(const std::string& path);
 
 // The command chosen on the command line sets run to its body.
 using TCommandRun = std::function<int()>;
 
 // Each family adds its subcommands to app.
 void AddInspectionCommands(CLI::App& app, TCommandRun& run);
+void AddValidationCommands(CLI::App& app, TCommandRun& run);
 
 }  // namespace tessaro

@@ -17,6 +17,7 @@ int Main(int argc, char** argv) {
   app.require_subcommand(1);
   TCommandRun run;
   AddInspectionCommands(app, run);
+  AddValidationCommands(app, run);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {

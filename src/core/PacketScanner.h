@@ -90,6 +90,8 @@ class TPacketScanner {
   // hold it; returns the bytes available from offset (0 when none, or when
   // cancelled) and points data at them.
   int64_t Ensure(int64_t offset, int64_t count, const uint8_t*& data);
+  // Bytes of the range the buffer holds from offset on (offset within the buffer).
+  int64_t HeldFrom(int64_t offset) const { return std::min(bufferOffset_ + bufferLength_, end_) - offset; }
   bool Cancelled() const { return cancel_ != nullptr && cancel_->load(std::memory_order_relaxed); }
 
   template <class Visitor>
@@ -181,10 +183,17 @@ TScanEnd TPacketScanner::Hysteresis(int64_t start, const TScanRule& rule, Visito
   for (int64_t pos = start;;) {
     pos = Acquire(pos, std::max(rule.acquire, 1));
     if (pos < 0) return cancelled_ ? TScanEnd::Cancelled : TScanEnd::Finished;
-    for (int32_t missing = 0; missing < lose; pos += ps_) {
+    // In sync: the slots the buffer holds whole, one after another, then the next read.
+    for (int32_t missing = 0; missing < lose;) {
       if (Ensure(pos, kTSPacketSize, b) < kTSPacketSize) return cancelled_ ? TScanEnd::Cancelled : TScanEnd::Finished;
-      if (!visit(b, pos)) return cancelled_ ? TScanEnd::Cancelled : TScanEnd::Stopped;
-      missing = b[0] == 0x47 ? 0 : missing + 1;
+      const int64_t held = HeldFrom(pos);
+      int64_t i = 0;
+      do {
+        if (!visit(b + i, pos + i)) return cancelled_ ? TScanEnd::Cancelled : TScanEnd::Stopped;
+        missing = b[i] == 0x47 ? 0 : missing + 1;
+        i += ps_;
+      } while (missing < lose && i + kTSPacketSize <= held);
+      pos += i;
     }
     pos -= int64_t{lose} * ps_ - 1;
   }
