@@ -41,7 +41,7 @@ constexpr std::array<int, kColumnCount> kColumnWidths{120, 60, 40, 75, 75, 75, 4
 // The widest text of each column: a column is never made narrower than that.
 constexpr std::array<const char*, kColumnCount> kColumnSamples{
     "0x0000000000000000", "0x0000", "0xE0", "00:00:00.00", "00:00:00.00", "00:00:00.00", "PLD", "AF", "CC",
-    "EIT-ATSPF", "AF+PLD"};
+    "EIT-ATSPF",          "AF+PLD"};
 constexpr int kLeftPanelWidth = 700;
 constexpr int kBottomPanelHeight = 210;
 
@@ -64,15 +64,15 @@ QFont TreeFont() {
 
 void AddNodes(QTreeWidgetItem* parent, const TTreeNode& node) {
   for (const auto& child : node.children) {
-    auto* item = new QTreeWidgetItem(parent, QStringList(QString::fromLatin1(child->text.data(),
-                                                                             static_cast<int>(child->text.size()))));
+    auto* item = new QTreeWidgetItem(
+        parent, QStringList(QString::fromLatin1(child->text.data(), static_cast<int>(child->text.size()))));
     AddNodes(item, *child);
   }
 }
 
 // Settings names in the order they are read and written.
 constexpr std::array<const char*, kColumnCount> kColumnSettings{
-    "OffsetColWidth",     "PIDColWidth",        "ESColWidth",         "PCRColWidth",  "PTSColWidth",  "DTSColWidth",
+    "OffsetColWidth",  "PIDColWidth",        "ESColWidth",         "PCRColWidth", "PTSColWidth", "DTSColWidth",
     "payloadColWidth", "adaptationColWidth", "continuityColWidth", "PSIColWidth", "InfoColWidth"};
 
 // A stored integer, or nothing when it is missing or not a number.
@@ -276,6 +276,9 @@ void TForm1::BuildMenus() {
     FFindNextActions.push_back(search->addAction(command.caption, QKeySequence(command.shortcut), this,
                                                  [this, &command] { FindNextClick(command); }));
   }
+
+  QMenu* tools = menuBar()->addMenu("Tools");
+  tools->addAction("Validation", this, [this] { Validation1Click(); });
 
   QMenu* help = menuBar()->addMenu("Help");
   help->addAction("About", this, [this] { About1Click(); });
@@ -560,11 +563,11 @@ void TForm1::showEvent(QShowEvent* event) {
   if (FShown) return;
   FShown = true;
   RefreshCaption();
+  FindValidatorPath();
   // The settings hold the outer size; the frame's own size is known once shown.
   QTimer::singleShot(0, this, [this] {
     const QSize margins = frameGeometry().size() - size();
-    if (FSavedFrameSize.isValid() && (margins.width() > 0 || margins.height() > 0))
-      resize(FSavedFrameSize - margins);
+    if (FSavedFrameSize.isValid() && (margins.width() > 0 || margins.height() > 0)) resize(FSavedFrameSize - margins);
   });
 }
 

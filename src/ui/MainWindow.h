@@ -1,7 +1,7 @@
 // TForm1: the main window. It draws the browser's state and forwards every
 // command to it: the paged packet list with its navigation scroll bar, the
 // decode tree of the selected packet, the hex view's place, the lists of seen
-// PIDs and programs, the File, Search and Help menus, and the window
+// PIDs and programs, the File, Search, Tools and Help menus, and the window
 // settings kept between runs.
 #pragma once
 
@@ -92,6 +92,12 @@ class TForm1 : public QMainWindow {
   void FindNextClick(const TFindNextCommand& command);
   void About1Click();
 
+  // Tools > Validation (MediaValidationCommand.cpp) with the module found when
+  // the window was first shown; tests may point it elsewhere.
+  void Validation1Click();
+  const std::string& ValidatorPath() const { return FValidatorPath; }
+  void SetValidatorPath(const std::string& path) { FValidatorPath = path; }
+
   // Window settings (QSettings "Quindel", "Tessaro").
   void LoadRegistrySettings();
   void SaveRegistrySettings();
@@ -136,6 +142,8 @@ class TForm1 : public QMainWindow {
   // dialog that can cancel it; shows the hit or the message.
   void RunSearch(const std::function<TSearchOutcome()>& search);
   void SetScrollPosition(int64_t position);
+  // Pelvanor.pvm beside the program, else in the installed module folder.
+  void FindValidatorPath();
 
   std::unique_ptr<TPrompts> FPrompts;
   TStreamBrowser FBrowser;
@@ -163,6 +171,7 @@ class TForm1 : public QMainWindow {
   std::atomic<bool> FCancelSearch{false};
   size_t FShownSeenPIDs = 0;
   size_t FShownSeenPrograms = 0;
+  std::string FValidatorPath;  // the validation module, or empty
 };
 
 }  // namespace tessaro

@@ -2,9 +2,7 @@
 
 namespace tessaro {
 
-int TPacketListModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : browser_.RowCount();
-}
+int TPacketListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : browser_.RowCount(); }
 
 int TPacketListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kColumnCount; }
 

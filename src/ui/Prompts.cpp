@@ -1,6 +1,7 @@
 #include "ui/Prompts.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -65,5 +66,13 @@ std::string TQtPrompts::OpenFileName(const std::string& filter) {
                                       QFileDialog::HideNameFilterDetails)
       .toStdString();
 }
+
+std::string TQtPrompts::SaveFileName(const std::string& filter) {
+  return QFileDialog::getSaveFileName(parent_, QString(), QString(), Q(QtNameFilters(filter)), nullptr,
+                                      QFileDialog::HideNameFilterDetails | QFileDialog::DontConfirmOverwrite)
+      .toStdString();
+}
+
+void TQtPrompts::ShowModal(QDialog& dialog) { dialog.exec(); }
 
 }  // namespace tessaro

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+class QDialog;
 class QWidget;
 
 namespace tessaro {
@@ -25,6 +26,11 @@ class TPrompts {
   // The open-file dialog. filter: "Name|patterns|Name|patterns", patterns
   // separated by ";". The chosen path, or "" when cancelled.
   virtual std::string OpenFileName(const std::string& filter) = 0;
+  // The save-file dialog (same filter form); it asks nothing about an
+  // existing file, the caller does. The chosen path, or "" when cancelled.
+  virtual std::string SaveFileName(const std::string& filter) = 0;
+  // Shows a window of the program's own modally until it is closed.
+  virtual void ShowModal(QDialog& dialog) = 0;
 };
 
 class TQtPrompts : public TPrompts {
@@ -36,6 +42,8 @@ class TQtPrompts : public TPrompts {
                                         const std::string& initial) override;
   bool Confirm(const std::string& text) override;
   std::string OpenFileName(const std::string& filter) override;
+  std::string SaveFileName(const std::string& filter) override;
+  void ShowModal(QDialog& dialog) override;
 
  private:
   QWidget* parent_;

@@ -3,10 +3,12 @@
 #pragma once
 
 #include <QApplication>
+#include <QDialog>
 #include <QSettings>
 #include <QStandardPaths>
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -23,9 +25,15 @@ class TScriptedPrompts : public TPrompts {
     std::deque<std::optional<std::string>> inputs;  // nullopt: Cancel
     std::deque<bool> confirms;
     std::deque<std::string> openFiles;
-    std::vector<std::string> messages;  // every message and information text, in order
-    std::vector<std::string> inputCalls;  // caption | prompt | initial text of each input box
-    std::vector<std::string> filters;     // the filter of each open dialog
+    std::vector<std::string> messages;     // every message and information text, in order
+    std::vector<std::string> inputCalls;   // caption | prompt | initial text of each input box
+    std::vector<std::string> filters;      // the filter of each open dialog
+    std::deque<std::string> saveFiles;     // "" : Cancel
+    std::vector<std::string> saveFilters;  // the filter of each save dialog
+    // Works a window shown modally (the test's user), then returns as its
+    // closing would; without one the window is only recorded.
+    std::function<void(QDialog&)> onModal;
+    std::vector<std::string> modalTitles;  // each modal window's caption when shown
   };
 
   explicit TScriptedPrompts(TScript& script) : script_(script) {}
@@ -54,6 +62,20 @@ class TScriptedPrompts : public TPrompts {
     std::string file = script_.openFiles.front();
     script_.openFiles.pop_front();
     return file;
+  }
+  std::string SaveFileName(const std::string& filter) override {
+    script_.saveFilters.push_back(filter);
+    if (script_.saveFiles.empty()) return {};
+    std::string file = script_.saveFiles.front();
+    script_.saveFiles.pop_front();
+    return file;
+  }
+  void ShowModal(QDialog& dialog) override {
+    dialog.show();
+    QApplication::processEvents();
+    script_.modalTitles.push_back(dialog.windowTitle().toStdString());
+    if (script_.onModal) script_.onModal(dialog);
+    dialog.close();
   }
 
  private:
