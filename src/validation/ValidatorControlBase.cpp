@@ -111,8 +111,8 @@ HRESULT TValidatorControlBase::SetReportSink(IMediaValidatorReportSink* sink) {
 
 void TValidatorControlBase::SetProgress(double percent) { progress_ = std::clamp(percent, 0.0, kRunningProgressLimit); }
 
-void TValidatorControlBase::Report(int32_t reportType, const std::string& message) const {
-  if (sink_ != nullptr) sink_->Report(moduleId_, reportType, WideFromLatin1(message).c_str());
+void TValidatorControlBase::Report(int32_t moduleId, int32_t reportType, const std::string& message) const {
+  if (sink_ != nullptr) sink_->Report(moduleId, reportType, WideFromLatin1(message).c_str());
 }
 
 void TValidatorControlBase::StopWorker() {

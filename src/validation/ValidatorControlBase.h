@@ -57,7 +57,9 @@ class TValidatorControlBase : public IMediaValidatorControl,
   // The progress of the run in percent (held below kRunningProgressLimit).
   void SetProgress(double percent);
   // Sends a finding to the sink, from any thread of the run.
-  void Report(int32_t reportType, const std::string& message) const;
+  void Report(int32_t reportType, const std::string& message) const { Report(moduleId_, reportType, message); }
+  // The same under another module id (a module may speak for several).
+  void Report(int32_t moduleId, int32_t reportType, const std::string& message) const;
   int32_t ModuleId() const { return moduleId_; }
 
  private:
