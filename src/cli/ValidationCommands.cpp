@@ -24,7 +24,7 @@ namespace tessaro {
 namespace {
 
 // The command line polls more often than the window: it has nothing else to do.
-constexpr auto kPollInterval = std::chrono::milliseconds(10);
+constexpr auto kPollInterval = std::chrono::milliseconds(2);
 
 struct Options {
   std::string file;
@@ -81,14 +81,21 @@ int RunValidate(const Options& o) {
   }
   if (!validation.StopValidation()) return Fail("Cannot stop the validation.");
 
-  const std::vector<TCustomReport> reports = validation.Reports().Items();
-  for (size_t i = 0; i < reports.size(); ++i) {
-    const TCustomReport& r = reports[i];
-    Print(std::to_string(i + 1) + '\t' + ModuleName(r.ModuleId) + '\t' + ReportTypeName(r.ReportType) + '\t' +
-          r.Message + '\n');
-  }
+  size_t number = 0;
+  std::string line;
+  validation.Reports().ForEach([&](const TCustomReport& r) {
+    line = std::to_string(++number);
+    line += '\t';
+    line += ModuleName(r.ModuleId);
+    line += '\t';
+    line += ReportTypeName(r.ReportType);
+    line += '\t';
+    line += r.Message;
+    line += '\n';
+    Print(line);
+  });
   if (o.report.empty()) return kExitOk;
-  if (reports.empty()) return Fail("Report list is empty.");
+  if (number == 0) return Fail("Report list is empty.");
   if (std::filesystem::exists(o.report, ec) && !std::filesystem::remove(o.report, ec))
     return Fail("Cannot delete destination file.");
   if (!validation.SaveReportXML(o.report)) return Fail("Error saving report.");

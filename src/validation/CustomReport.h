@@ -24,6 +24,12 @@ class TReportList {
   size_t Count() const;
   // A copy of every report, in arrival order.
   std::vector<TCustomReport> Items() const;
+  // visit(report) for each report in arrival order, the list held meanwhile.
+  template <class Visit>
+  void ForEach(Visit&& visit) const {
+    const std::lock_guard<std::mutex> hold(lock_);
+    for (const TCustomReport& report : items_) visit(report);
+  }
 
  private:
   mutable std::mutex lock_;

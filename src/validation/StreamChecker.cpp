@@ -1,11 +1,15 @@
 #include "validation/StreamChecker.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
+#include <new>
 #include <set>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -37,12 +41,25 @@ enum TTableRole : uint8_t {
   kRoleTOT = 64,  // TDT and TOT
 };
 
+// The sections of one PID, put together, and the last one whose CRC_32
+// held: tables repeat, and the same bytes need no second CRC.
+struct TSectionState {
+  TSectionAssembler assembler;
+  std::vector<uint8_t> verified;
+};
+
+// All zero is the state of a PID not met yet.
 struct TPIDState {
   uint8_t cc = 0;
   bool ccKnown = false;
   bool duplicated = false;  // the last packet repeated the one before
+  // 0x100 and the fourth header byte of a clear payload-only packet that
+  // continues the count, when such a packet needs no more than that; 0: any
+  // packet of the PID takes the full path.
+  uint16_t next = 0;
   uint8_t roles = 0;
   bool present = false;
+  bool met = false;  // listed in metPIDs_
   bool pcrKnown = false;
   bool ptsKnown = false;
   uint32_t references = 0;  // entries of current PMTs naming the PID
@@ -53,10 +70,27 @@ struct TPIDState {
   double pcrTime = 0;
   double ptsTime = 0;
   double pmtTime = 0;  // last PMT section, or when the PAT named the PID
-  std::unique_ptr<TSectionAssembler> sections;
-  // The last section of the PID whose CRC_32 held: tables repeat, and the
-  // same bytes need no second CRC.
-  std::vector<uint8_t> verified;
+  TSectionState* sections = nullptr;
+};
+
+// A zero-filled array whose untouched pages cost nothing: calloc takes large
+// blocks straight from the system, and their pages stay unmapped until written.
+template <class T>
+class TZeroedArray {
+  static_assert(std::is_trivially_destructible_v<T>);
+
+ public:
+  explicit TZeroedArray(size_t count) : data_(static_cast<T*>(std::calloc(count, sizeof(T)))) {
+    if (data_ == nullptr) throw std::bad_alloc();
+  }
+  ~TZeroedArray() { std::free(data_); }
+  TZeroedArray(const TZeroedArray&) = delete;
+  TZeroedArray& operator=(const TZeroedArray&) = delete;
+  T& operator[](size_t i) { return data_[i]; }
+  const T& operator[](size_t i) const { return data_[i]; }
+
+ private:
+  T* data_;
 };
 
 // A PMT of one program on one PID, as last parsed.
@@ -75,7 +109,17 @@ std::string Format(const char* format, ...) {
   return text;
 }
 
-std::string OffsetText(int64_t offset) { return Format("offset 0x%016llX", static_cast<unsigned long long>(offset)); }
+// Upper-case hex digits, zero-padded: findings can come by the thousand.
+void AppendHex(std::string& text, uint64_t value, int digits) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) text += kDigits[(value >> shift) & 0x0F];
+}
+
+std::string OffsetText(int64_t offset) {
+  std::string text = "offset 0x";
+  AppendHex(text, static_cast<uint64_t>(offset), 16);
+  return text;
+}
 
 double Milliseconds(double seconds) { return seconds * 1000.0; }
 
@@ -113,9 +157,8 @@ class TStreamChecker::TState {
   }
 
   // Every slot the scanner visits while in sync.
-  void Slot(const uint8_t* b, int64_t offset) {
-    if (offset != nextSlot_ || lostAt_ >= 0) Synchronised(offset);
-    if (firstOffset_ < 0) firstOffset_ = offset;
+  __attribute__((always_inline)) void Slot(const uint8_t* b, int64_t offset) {
+    if (offset != nextSlot_) Synchronised(offset);
     nextSlot_ = offset + packetSize_;
     lastOffset_ = offset;
     if (b[0] != 0x47) {
@@ -123,6 +166,7 @@ class TStreamChecker::TState {
       if (++missing_ == kLoseSync) {
         lostAt_ = offset - int64_t{kLoseSync - 1} * packetSize_;
         pending_ = false;
+        nextSlot_ = -1;  // whatever comes next is a new synchronisation
         return;
       }
       // In its place, it is a packet whose sync byte was hit, if the next slot
@@ -132,10 +176,12 @@ class TStreamChecker::TState {
       pending_ = true;
       return;
     }
-    missing_ = 0;
-    if (pending_) {
-      pending_ = false;
-      Packet(pendingPacket_.data(), pendingOffset_);
+    if (missing_ != 0) {
+      missing_ = 0;
+      if (pending_) {
+        pending_ = false;
+        Packet(pendingPacket_.data(), pendingOffset_);
+      }
     }
     Packet(b, offset);
   }
@@ -152,7 +198,12 @@ class TStreamChecker::TState {
       const auto indicator = static_cast<TIndicator>(i);
       if (i > 0) summary += ", ";
       summary += IndicatorName(indicator);
-      summary += settings_.Checks(indicator) ? " " + std::to_string(counts_[static_cast<size_t>(i)]) : " off";
+      if (settings_.Checks(indicator)) {
+        summary += ' ';
+        summary += std::to_string(counts_[static_cast<size_t>(i)]);
+      } else {
+        summary += " off";
+      }
     }
     const int64_t end = cancelled && lastOffset_ >= 0 ? lastOffset_ + packetSize_ : fileSize;
     summary +=
@@ -197,12 +248,22 @@ class TStreamChecker::TState {
     }
     ++reported;
     ++reportedInRun_;
-    report_(kReportError, Head(indicator, pid, offset) + ", " + detail());
+    std::string message = Head(indicator, pid, offset);
+    message += ", ";
+    message += detail();
+    report_(kReportError, message);
   }
 
   static std::string Head(TIndicator indicator, int32_t pid, int64_t offset) {
-    std::string head = std::string(IndicatorName(indicator)) + ": ";
-    if (pid >= 0) head += Format("PID 0x%04X, ", static_cast<unsigned>(pid));
+    std::string head;
+    head.reserve(96);
+    head += IndicatorName(indicator);
+    head += ": ";
+    if (pid >= 0) {
+      head += "PID 0x";
+      AppendHex(head, static_cast<uint64_t>(pid), 4);
+      head += ", ";
+    }
     return head + OffsetText(offset);
   }
 
@@ -210,6 +271,7 @@ class TStreamChecker::TState {
 
   // The first slot after the scanner found sync, at the start or after a loss.
   void Synchronised(int64_t offset) {
+    if (firstOffset_ < 0) firstOffset_ = offset;
     if (lostAt_ >= 0) {
       Finding(TIndicator::TS_sync_loss, kNoPID, lostAt_, [&] {
         return "sync regained at " + OffsetText(offset) + " after " + std::to_string(offset - lostAt_) + " bytes";
@@ -225,22 +287,18 @@ class TStreamChecker::TState {
   // The packets most of a stream is made of take the first path: clear
   // payload-only packets of a PID that carries no table, continuing its
   // counter; null packets have nothing to check.
-  void Packet(const uint8_t* b, int64_t offset) {
+  __attribute__((always_inline)) void Packet(const uint8_t* b, int64_t offset) {
     ++packets_;
     const uint32_t flags = b[1];
     const int32_t pid = static_cast<int32_t>(((flags & 0x1F) << 8) | b[2]);
-    if ((flags & 0x80) == 0) {
-      if (pid == kNullPID) return;
-      TPIDState& st = pids_[static_cast<size_t>(pid)];
-      const uint32_t control = b[3];
-      if ((flags & 0x40) == 0 && (control & 0xF0) == 0x10 && st.roles == 0 && st.ccKnown &&
-          (control & 0x0F) == ((st.cc + 1u) & 0x0F)) {
-        st.cc = control & 0x0F;
-        st.duplicated = false;
-        if (st.references > 0) Present(st, pid, offset, clock_.Time(offset));
-        return;
-      }
+    TPIDState& st = pids_[static_cast<size_t>(pid)];
+    if ((flags & 0xC0) == 0 && (0x100u | b[3]) == st.next) {
+      st.cc = b[3] & 0x0F;
+      st.next = static_cast<uint16_t>(0x110 | ((b[3] + 1) & 0x0F));
+      if (st.references > 0) Present(st, pid, offset, clock_.Time(offset));
+      return;
     }
+    if ((flags & 0x80) == 0 && pid == kNullPID) return;
     AnyPacket(b, offset, pid);
   }
 
@@ -261,6 +319,7 @@ class TStreamChecker::TState {
     }
     TPIDState& st = pids_[static_cast<size_t>(pid)];
     st.present = true;
+    Met(static_cast<uint16_t>(pid));
     const bool unitStart = (b[1] & 0x40) != 0;
     const int32_t scrambling = b[3] >> 6;
     const int32_t afc = (b[3] >> 4) & 3;
@@ -288,6 +347,7 @@ class TStreamChecker::TState {
         const uint8_t expected = (st.cc + 1) & 0x0F;
         if (cc == st.cc && !st.duplicated) {
           st.duplicated = true;
+          st.next = 0;
           return;  // the same packet again: nothing new in it
         }
         // A third copy is an error as much as a counter out of step.
@@ -295,13 +355,14 @@ class TStreamChecker::TState {
         if (cc != expected) {
           broken = true;
           Finding(TIndicator::Continuity_count_error, pid, offset,
-                  [&] { return Format("expected %u, found %u", expected, cc); });
+                  [&] { return "expected " + std::to_string(expected) + ", found " + std::to_string(cc); });
         }
       } else {
         st.duplicated = false;
       }
       st.cc = cc;
       st.ccKnown = true;
+      st.next = st.roles == 0 && !st.duplicated ? static_cast<uint16_t>(0x110 | ((cc + 1) & 0x0F)) : 0;
     }
 
     if (st.references > 0) Present(st, pid, offset, now);
@@ -310,11 +371,11 @@ class TStreamChecker::TState {
     if ((afc & 1) == 0 || payloadLength <= 0 || scrambling != 0) return;
     const uint8_t* payload = b + payloadStart;
     if (st.roles != 0) {
-      if (!st.sections) st.sections = std::make_unique<TSectionAssembler>();
-      st.sections->Feed(payload, payloadLength, unitStart, broken, offset,
-                        [&](const uint8_t* section, int32_t length, int64_t start) {
-                          Section(pid, st.roles, section, length, start, now);
-                        });
+      if (st.sections == nullptr) st.sections = sectionStates_.emplace_back(std::make_unique<TSectionState>()).get();
+      st.sections->assembler.Feed(payload, payloadLength, unitStart, broken, offset,
+                                  [&](const uint8_t* section, int32_t length, int64_t start) {
+                                    Section(pid, st.roles, section, length, start, now);
+                                  });
     } else if (unitStart) {
       PESStart(st, pid, payload, payloadLength, offset, now);
     }
@@ -357,7 +418,7 @@ class TStreamChecker::TState {
       // their values on the PID's own time base, or stream time across a
       // discontinuity.
       const bool continuous = !discontinuity && step >= 0 && step <= TStreamClock::kLongestStep;
-      const double interval = continuous         ? static_cast<double>(step) / kPCRTicksPerSecond
+      const double interval = continuous         ? static_cast<double>(step) * (1.0 / kPCRTicksPerSecond)
                               : clock_.Running() ? now - st.pcrTime
                                                  : 0.0;
       if (interval > settings_.pcrRepetitionLimit)
@@ -422,7 +483,7 @@ class TStreamChecker::TState {
       });
       return false;
     }
-    std::vector<uint8_t>& verified = pids_[static_cast<size_t>(pid)].verified;
+    std::vector<uint8_t>& verified = pids_[static_cast<size_t>(pid)].sections->verified;
     if (verified.size() == static_cast<size_t>(length) &&
         std::memcmp(verified.data(), section.Data(), verified.size()) == 0)
       return true;
@@ -485,11 +546,29 @@ class TStreamChecker::TState {
       for (const uint16_t es : it->second.pids) --pids_[es].references;
       it = programs_.erase(it);
     }
-    for (size_t pid = 0; pid < pids_.size(); ++pid) {
+    // Only the PIDs named now or before: the states of the others stay untouched.
+    std::vector<uint16_t> pids = namedPIDs_;
+    namedPIDs_.clear();
+    for (size_t pid = 0; pid < named.size(); ++pid) {
+      if (named[pid] == 0) continue;
+      namedPIDs_.push_back(static_cast<uint16_t>(pid));
+      pids.push_back(static_cast<uint16_t>(pid));
+    }
+    for (const uint16_t pid : pids) {
       TPIDState& st = pids_[pid];
       if ((named[pid] & kRolePMT) != 0 && (st.roles & kRolePMT) == 0) st.pmtTime = now;
       st.roles = static_cast<uint8_t>((st.roles & ~(kRolePMT | kRoleNIT)) | named[pid]);
+      if (st.roles != 0) st.next = 0;
+      Met(pid);
     }
+  }
+
+  // A PID whose state is more than all zero: the end of the stream looks at these only.
+  void Met(uint16_t pid) {
+    TPIDState& st = pids_[pid];
+    if (st.met) return;
+    st.met = true;
+    metPIDs_.push_back(pid);
   }
 
   static uint32_t ProgramKey(int32_t pid, uint32_t programNumber) {
@@ -528,6 +607,7 @@ class TStreamChecker::TState {
   void Reference(uint16_t es, int32_t pmtPID, int64_t offset, double now) {
     TPIDState& st = pids_[es];
     if (st.references++ > 0) return;
+    Met(es);
     st.referencedBy = static_cast<uint16_t>(pmtPID);
     st.referenceOffset = offset;
     st.since = now;
@@ -549,8 +629,9 @@ class TStreamChecker::TState {
         return Format("no PAT section for %.3f s until the end (limit %g s)", now - patTime_, tableLimit);
       });
     }
-    for (int32_t pid = 0; pid < kPIDCount; ++pid) {
-      const TPIDState& st = pids_[static_cast<size_t>(pid)];
+    std::sort(metPIDs_.begin(), metPIDs_.end());
+    for (const uint16_t pid : metPIDs_) {
+      const TPIDState& st = pids_[pid];
       if ((st.roles & kRolePMT) != 0 && timed && now - st.pmtTime > tableLimit)
         Finding(TIndicator::PMT_error, pid, lastOffset_, [&] {
           return Format("no PMT section for %.3f s until the end (limit %g s)", now - st.pmtTime, tableLimit);
@@ -576,9 +657,12 @@ class TStreamChecker::TState {
 
   const TCheckSettings settings_;
   const TReport report_;
-  std::vector<TPIDState> pids_;
+  TZeroedArray<TPIDState> pids_;
+  std::vector<std::unique_ptr<TSectionState>> sectionStates_;
+  std::vector<uint16_t> metPIDs_;    // every PID whose state is not all zero
+  std::vector<uint16_t> namedPIDs_;  // the PMT and network PIDs of the current PAT
   // Findings reported per PID (the last entry: those of no single PID) and indicator.
-  std::vector<std::array<uint32_t, kIndicatorCount>> reported_;
+  TZeroedArray<std::array<uint32_t, kIndicatorCount>> reported_;
   std::array<int64_t, kIndicatorCount> counts_{};
   int64_t reportedInRun_ = 0;
   bool runLimitWarned_ = false;
@@ -624,11 +708,12 @@ TScanEnd TStreamChecker::Check(const TFileStream& stream, int32_t packetSize, in
   rule.lose = kLoseSync;
   state_->SetPacketSize(packetSize);
   TState& state = *state_;
-  const TScanEnd end = scanner.Scan(stream, packetSize, start, TPacketScanner::kToEndOfFile, rule,
-                                    [&state](const uint8_t* slot, int64_t offset) {
-                                      state.Slot(slot, offset);
-                                      return true;
-                                    });
+  const TScanEnd end = scanner.Scan(
+      stream, packetSize, start, TPacketScanner::kToEndOfFile,
+      rule, [&state](const uint8_t* slot, int64_t offset) __attribute__((always_inline)) {
+        state.Slot(slot, offset);
+        return true;
+      });
   state.Finish(end == TScanEnd::Cancelled, stream.Size(), start);
   return end;
 }

@@ -13,9 +13,10 @@ namespace tessaro {
 inline constexpr int64_t kPCRTicksPerSecond = 27000000;
 inline constexpr int64_t kPCRWrap = (int64_t{1} << 33) * 300;
 
-// b - a modulo the PCR wrap, in [-wrap/2, wrap/2).
+// b - a modulo the PCR wrap, in [-wrap/2, wrap/2), for PCR values a and b
+// (each below the wrap).
 inline int64_t PCRDifference(int64_t a, int64_t b) {
-  int64_t d = (b - a) % kPCRWrap;
+  int64_t d = b - a;
   if (d < 0) d += kPCRWrap;
   return d >= kPCRWrap / 2 ? d - kPCRWrap : d;
 }
@@ -36,7 +37,7 @@ class TStreamClock {
       const int64_t bytes = offset - offset_;
       const int64_t ticks = PCRDifference(pcr_, pcr);
       if (!discontinuity && ticks > 0 && ticks <= kLongestStep && bytes > 0) {
-        const double seconds = static_cast<double>(ticks) / kPCRTicksPerSecond;
+        const double seconds = static_cast<double>(ticks) * (1.0 / kPCRTicksPerSecond);
         time_ += seconds;
         secondsPerByte_ = seconds / static_cast<double>(bytes);
       } else {
