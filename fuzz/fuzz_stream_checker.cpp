@@ -5,15 +5,13 @@
 #include <cstdint>
 
 #include "FuzzFile.h"
-#include "core/FileStream.h"
 #include "core/PacketScanner.h"
 #include "validation/StreamChecker.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   QuietDiagnostics();
-  FuzzFile file(data, size);
-  if (!file.Ok()) return 0;
-  auto stream = tessaro::TFileStream::Open(file.Path(), tessaro::TFileStream::Mode::Read);
+  const FuzzFile file(data, size);
+  const auto stream = file.Open();
   if (!stream) return 0;
   for (const int32_t packetSize : {188, 192, 204}) {
     tessaro::TCheckSettings settings;

@@ -91,13 +91,13 @@ TPacketScanner::TPacketScanner(int64_t blockSize) : blockSize_(std::max<int64_t>
 TPacketScanner::~TPacketScanner() = default;
 
 int64_t TPacketScanner::Read(int64_t offset, int64_t kept, int64_t readSize) {
-  const uint8_t* keptBytes = Held() + (offset - bufferOffset_);
+  const uint8_t* keptBytes = kept > 0 ? Held() + (offset - bufferOffset_) : nullptr;
   const int64_t from = offset + kept;
   // The read ahead is always waited for: spare_ is the scanner's again only then.
   int64_t n = ahead_ ? ahead_->Take(from, readSize) : -1;
   if (n >= 0 && kept <= TReadAhead::kReserve) {
     // The block read ahead, with the kept bytes put in front of it.
-    std::memcpy(spare_.data() + TReadAhead::kReserve - kept, keptBytes, static_cast<size_t>(kept));
+    if (kept > 0) std::memcpy(spare_.data() + TReadAhead::kReserve - kept, keptBytes, static_cast<size_t>(kept));
     buffer_.swap(spare_);
     dataStart_ = TReadAhead::kReserve - kept;
     n = std::min(n, end_ - from);
