@@ -63,7 +63,6 @@ void BenchValidate(TBenchContext& context) {
     checkTimes.push_back(TimeSeconds([&] {
       TStreamChecker checker(TCheckSettings{}, [](int32_t, const std::string&) {});
       TPacketScanner scanner(512 * 1024);  // as the module reads
-      scanner.SetReadAhead(true);
       checker.Check(*stream, 188, 0, scanner);
       packets = checker.Packets();
     }));

@@ -31,8 +31,8 @@ std::string SettingsLibraryPath() {
   return (std::filesystem::path(self.dli_fname).parent_path() / "PelvanorSettings.so").string();
 }
 
-// Reads of half a megabyte, each made while the block before is checked: a
-// block stays in the processor's cache while it is checked.
+// Reads of half a megabyte: a block stays in the processor's cache while it
+// is checked.
 constexpr int64_t kBlock = 512 * 1024;
 
 class TMPEGTSValidatorControl final : public TValidatorControlBase {
@@ -76,7 +76,6 @@ class TMPEGTSValidatorControl final : public TValidatorControlBase {
   void Validate(const std::atomic<bool>& cancel) override {
     if (!stream_) return;
     TPacketScanner scanner(kBlock);
-    scanner.SetReadAhead(true);
     scanner.SetCancel(&cancel);
     scanner.SetProgress([this](int64_t done, int64_t total) {
       SetProgress(total > 0 ? 100.0 * static_cast<double>(done) / static_cast<double>(total) : 0.0);

@@ -11,7 +11,6 @@
 #include <cstdint>
 #include <functional>
 #include <limits>
-#include <memory>
 #include <vector>
 
 #include "core/FileStream.h"
@@ -67,7 +66,7 @@ class TPacketScanner {
   // The packet's bytes stay valid during the call only.
   using TProgress = std::function<void(int64_t done, int64_t total)>;
 
-  explicit TPacketScanner(int64_t blockSize = kDefaultBlock);
+  explicit TPacketScanner(int64_t blockSize = kDefaultBlock) : blockSize_(std::max<int64_t>(blockSize, 1)) {}
 
   // firstBlock: the first read's size; later reads double it up to the block
   // size (walks that usually end after a few packets read little).
@@ -79,13 +78,6 @@ class TPacketScanner {
   void SetProgress(TProgress progress) { progress_ = std::move(progress); }
   // Checked before each read; a set flag ends the walk.
   void SetCancel(const std::atomic<bool>* cancel) { cancel_ = cancel; }
-  // For long forward walks: each block is read on a thread of its own while
-  // the one before is visited. The packets visited are the same.
-  void SetReadAhead(bool readAhead) { readAhead_ = readAhead; }
-
-  TPacketScanner(const TPacketScanner&) = delete;
-  TPacketScanner& operator=(const TPacketScanner&) = delete;
-  ~TPacketScanner();
 
   // Walks the packets of [start, end) (end clipped to the file; kToEndOfFile:
   // until a read comes back short) with slots of packetSize bytes.
@@ -100,17 +92,6 @@ class TPacketScanner {
   int64_t Ensure(int64_t offset, int64_t count, const uint8_t*& data);
   // Bytes of the range the buffer holds from offset on (offset within the buffer).
   int64_t HeldFrom(int64_t offset) const { return std::min(bufferOffset_ + bufferLength_, end_) - offset; }
-  const uint8_t* Held() const { return buffer_.data() + dataStart_; }
-  // Reads readSize bytes from offset + kept after the kept bytes, from the
-  // read-ahead when it has them; returns the bytes read.
-  int64_t Read(int64_t offset, int64_t kept, int64_t readSize);
-  // Starts the read-ahead, when asked for, for the scan beginning; ends it with the scan.
-  class TReadAhead;
-  struct TReadAheadScope {
-    explicit TReadAheadScope(TPacketScanner& scanner);
-    ~TReadAheadScope();
-    TPacketScanner& scanner;
-  };
   bool Cancelled() const { return cancel_ != nullptr && cancel_->load(std::memory_order_relaxed); }
 
   template <class Visitor>
@@ -135,13 +116,8 @@ class TPacketScanner {
   bool fileEnded_ = false;
 
   std::vector<uint8_t> buffer_;
-  int64_t dataStart_ = 0;     // where in buffer_ the held bytes start
-  int64_t bufferOffset_ = 0;  // file offset of the first byte held
+  int64_t bufferOffset_ = 0;  // file offset of buffer_[0]
   int64_t bufferLength_ = 0;  // bytes held
-
-  bool readAhead_ = false;
-  std::unique_ptr<TReadAhead> ahead_;
-  std::vector<uint8_t> spare_;  // the read-ahead's destination
 };
 
 template <class Visitor>
@@ -157,8 +133,6 @@ TScanEnd TPacketScanner::Scan(const TFileStream& stream, int32_t packetSize, int
   fileEnded_ = false;
   bufferOffset_ = 0;
   bufferLength_ = 0;
-  dataStart_ = 0;
-  const TReadAheadScope ahead(*this);
   auto finish = [this](bool stopped) {
     if (cancelled_) return TScanEnd::Cancelled;
     return stopped ? TScanEnd::Stopped : TScanEnd::Finished;

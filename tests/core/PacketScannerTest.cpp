@@ -101,13 +101,6 @@ struct TStreamFile {
   std::unique_ptr<TFileStream> stream;
 };
 
-std::vector<std::pair<int64_t, bool>> BlocksWithAndWithoutReadAhead(const std::vector<int64_t>& blocks) {
-  std::vector<std::pair<int64_t, bool>> runs;
-  for (const int64_t block : blocks)
-    for (const bool ahead : {false, true}) runs.emplace_back(block, ahead);
-  return runs;
-}
-
 // Garbage before and between packets, a cut last packet, and slots of 192
 // and 204 bytes; reads of one packet up to 8 MiB, and sizes that cut
 // packets anywhere.
@@ -127,10 +120,9 @@ TEST(PacketScanner, EveryRuleFindsTheWalksPacketsAtEveryBlockSize) {
     const std::vector<int64_t> hysteresis = HysteresisWalk(file.bytes, ps);
     ASSERT_GT(byteResync.size(), 400u) << name;
     ASSERT_GT(window.size(), 400u) << name;
-    for (const auto& [block, ahead] : BlocksWithAndWithoutReadAhead(blocks)) {
+    for (const int64_t block : blocks) {
       TPacketScanner scanner(block);
-      scanner.SetReadAhead(ahead);
-      const std::string what = name + ", block " + std::to_string(block) + (ahead ? ", read ahead" : "");
+      const std::string what = name + ", block " + std::to_string(block);
       EXPECT_EQ(Scan(scanner, *file.stream, ps, 0, seenEnd, {TSyncRule::ByteResync, ps}), byteResync) << what;
       EXPECT_EQ(Scan(scanner, *file.stream, ps, 0, TPacketScanner::kToEndOfFile, {TSyncRule::WindowSync}), window)
           << what;
@@ -193,22 +185,9 @@ TEST(PacketScanner, ProgressReachesTheTotalAndCancelStopsWithinABlock) {
   for (size_t i = 1; i < reports.size(); ++i) EXPECT_LE(reports[i - 1].first, reports[i].first);
 
   // Cancelled from the visitor in the middle of the file: no packet of a
-  // later block is visited, with or without reading ahead.
+  // later block is visited.
   std::atomic<bool> cancel{false};
   scanner.SetCancel(&cancel);
-  TPacketScanner ahead(kBlock);
-  ahead.SetReadAhead(true);
-  ahead.SetCancel(&cancel);
-  int64_t lastAhead = -1;
-  EXPECT_EQ(ahead.Scan(*file.stream, 188, 0, TPacketScanner::kToEndOfFile, {TSyncRule::Hysteresis},
-                       [&](const uint8_t*, int64_t at) {
-                         lastAhead = at;
-                         if (at >= size / 2) cancel = true;
-                         return true;
-                       }),
-            TScanEnd::Cancelled);
-  EXPECT_LT(lastAhead, size / 2 + kBlock);
-  cancel = false;
   int64_t last = -1;
   const TScanEnd end = scanner.Scan(*file.stream, 188, 0, TPacketScanner::kToEndOfFile, {TSyncRule::WindowSync},
                                     [&](const uint8_t*, int64_t at) {
