@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStandardPaths>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -84,8 +85,11 @@ std::vector<std::string> ParsedMessages(const std::string& path, std::string& fi
 
 class ValidationWindowTest : public ::testing::Test {
  protected:
+  // The window's own settings are neither read nor written here (clearing
+  // them would race the settings tests that run beside these); the module's
+  // go to a folder of this program's own.
   void SetUp() override {
-    test::IsolateSettings();
+    QStandardPaths::setTestModeEnabled(true);
     settingsFile_ = test::IsolateValidatorSettings();
   }
   std::string settingsFile_;
