@@ -40,7 +40,7 @@ struct TCheckSettings {
   // PAT_error and PMT_error: their sections at least this often.
   double tableRepetitionLimit = 0.5;
   // PID_error: a PID a PMT refers to is missing for longer than this (the
-  // "user specified period"); one never present at all is missing anyway.
+  // period TR 101 290 leaves to the user); one never present at all is missing anyway.
   double pidPeriod = 5.0;
   // Findings reported of one indicator on one PID, and of the whole run;
   // further ones are only counted.
