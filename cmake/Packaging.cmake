@@ -19,11 +19,6 @@ endforeach()
 add_custom_target(manual_pages ALL DEPENDS ${manual_pages})
 install(FILES ${manual_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
-# Built with the window (it has a settings dialog of its own).
-if(TARGET validator_module)
-  install(TARGETS validator_module LIBRARY DESTINATION lib/tessaro)
-endif()
-
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tessaro)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})

@@ -6,9 +6,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "core/Diagnostics.h"
+#include "core/FileStream.h"
 
 // Diagnostic lines are expected by the thousand while fuzzing: drop them.
 inline void QuietDiagnostics() {
@@ -36,6 +38,10 @@ class FuzzFile {
   FuzzFile& operator=(const FuzzFile&) = delete;
   bool Ok() const { return fd_ >= 0; }
   std::string Path() const { return "/proc/self/fd/" + std::to_string(fd_); }
+  // The file opened for reading; null when it could not be made or opened.
+  std::unique_ptr<tessaro::TFileStream> Open() const {
+    return Ok() ? tessaro::TFileStream::Open(Path(), tessaro::TFileStream::Mode::Read) : nullptr;
+  }
 
  private:
   int fd_;

@@ -23,9 +23,8 @@ void CheckInside(const tessaro::TTreeNode& node, int64_t size) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   QuietDiagnostics();
-  FuzzFile file(data, size);
-  if (!file.Ok()) return 0;
-  auto stream = tessaro::TFileStream::Open(file.Path(), tessaro::TFileStream::Mode::Read);
+  const FuzzFile file(data, size);
+  const auto stream = file.Open();
   if (!stream) return 0;
   tessaro::TSectionDecoders decoders;
   tessaro::TPacketDecoder decoder(decoders);

@@ -59,7 +59,10 @@ if [ -f "$source_dir/modules/validator/CMakeLists.txt" ]; then
   [ ! -e "$scratch/usr/bin/Pelvanor.pvm" ] || fail "a module beside the programs would hide the installed one"
   [ "$(realpath "$scratch/usr/bin/../lib/tessaro/Pelvanor.pvm")" = "$(realpath "$scratch/$module")" ] ||
     fail "../lib/tessaro/ from /usr/bin is not where the module is"
-  "$cli" version "$scratch/$module" || true
+  for file in "$module" usr/lib/tessaro/PelvanorSettings.so; do
+    block=$("$cli" version "$scratch/$file" | head -n 1) || fail "/$file has no version block"
+    [ "$block" = "$version" ] || fail "/$file is version $block, the package $version"
+  done
   "$cli" validate "$stream" >/dev/null || fail "the unpacked tessaro-cli cannot run the installed module"
   echo "validation module: /$module, run by the unpacked tessaro-cli"
 else

@@ -8,15 +8,25 @@
 # as long as the same ffmpeg build is used. Tests never run this script: they
 # read the committed files.
 #
-# Usage: scripts/make_fixtures.sh [output folder]   (default: tests/data)
+# The fault streams for the validation checks (fault-*.ts) are rewritten from
+# one-program.ts too, each with one kind of fault at a known place.
+#
+# Usage: scripts/make_fixtures.sh [--no-encode] [output folder]   (default: tests/data)
+#   --no-encode: keep the committed ffmpeg encodes and remake only what is
+#   rewritten from them (no ffmpeg needed).
 set -euo pipefail
 
+encode=1
+if [[ "${1:-}" == "--no-encode" ]]; then
+  encode=0
+  shift
+fi
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 out="${1:-$here/../tests/data}"
 mkdir -p "$out"
 out="$(cd "$out" && pwd)"
 
-command -v ffmpeg >/dev/null || { echo "ffmpeg is required" >&2; exit 2; }
+((encode == 0)) || command -v ffmpeg >/dev/null || { echo "ffmpeg is required" >&2; exit 2; }
 command -v python3 >/dev/null || { echo "python3 is required" >&2; exit 2; }
 
 # Options shared by every encode: one thread and bit-exact output so the bytes
@@ -27,6 +37,7 @@ exact=(-threads 1 -fflags +bitexact -flags +bitexact -map_metadata -1)
 video=(-c:v mpeg2video -b:v 700k -maxrate 900k -bufsize 400k -g 12 -bf 2)
 audio=(-c:a mp2 -b:a 128k)
 
+if ((encode == 1)); then
 # one-program.ts: one service (video 0x0100, audio 0x0101, PMT 0x1000), 1.2 s.
 # A constant mux rate makes ffmpeg add null packets and PCR-only adaptation
 # field packets, so the stream shows every adaptation_field_control value the
@@ -51,6 +62,7 @@ ffmpeg "${common[@]}" \
   -program program_num=1:title="Fixture One":st=0:st=1 \
   -program program_num=2:title="Fixture Two":st=2:st=3 \
   -f mpegts "$out/two-programs.ts"
+fi
 
 python3 - "$out" <<'PYTHON'
 import os
@@ -157,6 +169,121 @@ for _ in range(2):  # a fix-up can change the bytes seen by an earlier check
 if lead.count(SYNC) < 2:
     sys.exit("garbage.ts lost its lone sync bytes")
 write("garbage.ts", bytes(lead) + body, (188, LEAD))
+PYTHON
+
+# The fault streams: one-program.ts (clean: no finding at all) with one kind
+# of ETSI TR 101 290 fault each, at packets counted from 0 in one-program.ts.
+python3 - "$out" <<'PYTHON'
+import os
+import sys
+
+out = sys.argv[1]
+with open(os.path.join(out, "one-program.ts"), "rb") as f:
+    base = f.read()
+packets = [bytearray(base[i:i + 188]) for i in range(0, len(base), 188)]
+
+
+def pid(p):
+    return ((p[1] & 0x1F) << 8) | p[2]
+
+
+def null_packet():
+    return bytearray(b"\x47\x1F\xFF\x10" + b"\xFF" * 184)
+
+
+def crc32(data):
+    # CRC-32/MPEG-2: polynomial 0x04C11DB7, MSB first, no final XOR.
+    crc = 0xFFFFFFFF
+    for byte in data:
+        crc ^= byte << 24
+        for _ in range(8):
+            crc = ((crc << 1) ^ 0x04C11DB7 if crc & 0x80000000 else crc << 1) & 0xFFFFFFFF
+    return crc
+
+
+def expect(condition, text):
+    if not condition:
+        sys.exit("fault streams: " + text)
+
+
+def write(name, stream):
+    with open(os.path.join(out, name), "wb") as f:
+        f.write(b"".join(stream))
+
+
+PAT_PACKETS = [i for i, p in enumerate(packets) if pid(p) == 0x0000]
+PMT_PACKETS = [i for i, p in enumerate(packets) if pid(p) == 0x1000]
+expect(PAT_PACKETS[:8] == [1, 51, 102, 153, 200, 251, 302, 353], "PAT packets moved")
+expect(PMT_PACKETS[0] == 2, "first PMT moved")
+
+# fault-cc-gap.ts: audio packet 301 (PID 0x0101, counter 10) lost, a null packet in its place.
+s = [bytearray(p) for p in packets]
+expect(pid(s[301]) == 0x0101 and s[301][3] & 0x0F == 10 and pid(s[305]) == 0x0101, "audio packets moved")
+s[301] = null_packet()
+write("fault-cc-gap.ts", s)
+
+# fault-duplicate.ts: video packet 5 (PID 0x0100, counter 2) sent twice; the
+# null packet 113 goes, so the later packets keep their places.
+s = [bytearray(p) for p in packets]
+expect(pid(s[5]) == 0x0100 and pid(s[113]) == 0x1FFF, "packets 5 and 113 moved")
+del s[113]
+s.insert(6, bytearray(s[5]))
+write("fault-duplicate.ts", s)
+
+# fault-pat-crc.ts: the CRC_32 of the PAT section in packet 153 is wrong.
+s = [bytearray(p) for p in packets]
+p = s[153]
+length = 3 + (((p[6] & 0x0F) << 8) | p[7])
+p[5 + length - 1] ^= 0x01
+write("fault-pat-crc.ts", s)
+
+# fault-pat-gap.ts: the PATs of packets 102 to 302 lost (null packets in their
+# place, the later PATs' counters renumbered so that PID 0x0000 stays
+# continuous): 0.6 s of stream time from packet 51 to packet 353 without one.
+s = [bytearray(p) for p in packets]
+cc = s[51][3] & 0x0F
+for i in PAT_PACKETS:
+    if 102 <= i <= 302:
+        s[i] = null_packet()
+    elif i > 302:
+        cc = (cc + 1) & 0x0F
+        s[i][3] = (s[i][3] & 0xF0) | cc
+write("fault-pat-gap.ts", s)
+
+# fault-pid-missing.ts: every PMT names one more stream, PID 0x0102
+# (stream_type 0x06, no descriptors), that never appears.
+s = [bytearray(p) for p in packets]
+for i in PMT_PACKETS:
+    p = s[i]
+    expect(p[1] & 0x40 and p[4] == 0, "PMT packet %d does not start its section" % i)
+    length = 3 + (((p[6] & 0x0F) << 8) | p[7])
+    section = p[5:5 + length - 4] + bytes([0x06, 0xE1, 0x02, 0xF0, 0x00])
+    section[1] = (section[1] & 0xF0) | ((len(section) + 4 - 3) >> 8)
+    section[2] = (len(section) + 4 - 3) & 0xFF
+    section += crc32(section).to_bytes(4, "big")
+    expect(5 + len(section) <= 188, "PMT section does not fit its packet")
+    p[5:5 + len(section)] = section
+write("fault-pid-missing.ts", s)
+
+# fault-sync.ts: the sync byte of packet 7 (video) destroyed, which keeps
+# sync, and those of the null packets 114, 115 and 116, which lose it until
+# packet 117.
+s = [bytearray(p) for p in packets]
+expect(all(pid(s[i]) == 0x1FFF for i in range(113, 122)) and pid(s[7]) == 0x0100, "null packets moved")
+for i in (7, 114, 115, 116):
+    s[i][0] = 0x00
+write("fault-sync.ts", s)
+
+# fault-pcr-gap.ts: the PCRs of packets 21 and 31 (PID 0x0100) removed, the
+# adaptation fields kept as stuffing: 59.4 ms from the PCR of packet 11 to
+# that of packet 41.
+s = [bytearray(p) for p in packets]
+for i in (21, 31):
+    p = s[i]
+    expect(pid(p) == 0x0100 and p[4] == 7 and p[5] == 0x10, "PCR packet %d moved" % i)
+    p[5] = 0x00
+    p[6:12] = b"\xFF" * 6
+write("fault-pcr-gap.ts", s)
 PYTHON
 
 ls -l "$out"/*.ts

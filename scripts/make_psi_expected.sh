@@ -35,21 +35,8 @@
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-root="$(cd "$here/.." && pwd)"
-captures="${1:-$root/../shared/streams}"
-out="$root/tests/data/expected"
-
-command -v tshark >/dev/null || { echo "tshark is required" >&2; exit 2; }
-command -v python3 >/dev/null || { echo "python3 is required" >&2; exit 2; }
+source "$here/tshark-setup.sh" "$@"
 [[ -d "$captures" ]] || { echo "capture folder $captures not found" >&2; exit 2; }
-mkdir -p "$out"
-
-# A private, empty configuration folder: preferences of whoever runs the
-# script must not change how tshark dissects the files.
-scratch="$(mktemp -d)"
-trap 'rm -rf "$scratch"' EXIT
-export WIRESHARK_CONFIG_DIR="$scratch/config"
-mkdir -p "$WIRESHARK_CONFIG_DIR"
 
 for stream in "$captures"/*.ts; do
   [[ -e "$stream" ]] || continue

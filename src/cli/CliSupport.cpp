@@ -8,6 +8,7 @@
 
 #include "browser/StreamBrowser.h"
 #include "cli/TerminalText.h"
+#include "core/StreamType.h"
 
 namespace tessaro {
 
@@ -33,17 +34,33 @@ int Fail(const std::string& message) {
   return kExitFailure;
 }
 
-bool OpenStream(TStreamBrowser& browser, const std::string& path) {
+namespace {
+
+bool IsFile(const std::string& path) {
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) {
-    std::cerr << "File not found: " << path << '\n';
-    return false;
-  }
-  if (!browser.LoadFile(path)) {
-    std::cerr << "Not valid transport stream\n";
-    return false;
-  }
-  return true;
+  if (std::filesystem::is_regular_file(path, ec)) return true;
+  std::cerr << "File not found: " << path << '\n';
+  return false;
+}
+
+bool NotValid() {
+  std::cerr << "Not valid transport stream\n";
+  return false;
+}
+
+}  // namespace
+
+bool OpenStream(TStreamBrowser& browser, const std::string& path) {
+  if (!IsFile(path)) return false;
+  return browser.LoadFile(path) || NotValid();
+}
+
+bool IsStreamFile(const std::string& path) {
+  if (!IsFile(path)) return false;
+  int32_t packetSize = 0;
+  int32_t offset = 0;
+  // LoadFile's own test; a stream it accepts always shows a first page.
+  return IsTS(path, packetSize, offset) || NotValid();
 }
 
 }  // namespace tessaro

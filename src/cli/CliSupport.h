@@ -30,6 +30,9 @@ int Fail(const std::string& message);
 
 // Opens the file as the window does; prints the reason and returns false when it cannot.
 bool OpenStream(TStreamBrowser& browser, const std::string& path);
+// Whether the window would open the file as a stream (the same test and
+// messages as OpenStream), for commands that need no page of it.
+bool IsStreamFile(const std::string& path);
 
 // The command chosen on the command line sets run to its body.
 using TCommandRun = std::function<int()>;
@@ -39,5 +42,6 @@ void AddInspectionCommands(CLI::App& app, TCommandRun& run);
 void AddExtractionCommands(CLI::App& app, TCommandRun& run);
 // Also --version on the program itself.
 void AddVersionCommands(CLI::App& app, TCommandRun& run);
+void AddValidationCommands(CLI::App& app, TCommandRun& run);
 
 }  // namespace tessaro

@@ -19,6 +19,7 @@ int Main(int argc, char** argv) {
   AddInspectionCommands(app, run);
   AddExtractionCommands(app, run);
   AddVersionCommands(app, run);
+  AddValidationCommands(app, run);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {

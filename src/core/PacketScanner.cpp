@@ -34,4 +34,19 @@ int64_t TPacketScanner::Ensure(int64_t offset, int64_t count, const uint8_t*& da
   return std::min(bufferLength_, wanted);
 }
 
+int64_t TPacketScanner::Acquire(int64_t pos, int32_t acquire) {
+  const int64_t span = int64_t{acquire - 1} * ps_ + kTSPacketSize;
+  const uint8_t* b = nullptr;
+  for (;; ++pos) {
+    const int64_t available = Ensure(pos, span, b);
+    if (available < kTSPacketSize) return -1;
+    // Fewer bytes than the span only where the range ends: the slots it still holds.
+    const int64_t slots = std::min<int64_t>(acquire, (available - kTSPacketSize) / ps_ + 1);
+    if (slots < std::min(acquire, 2)) return -1;
+    int64_t slot = 0;
+    while (slot < slots && b[slot * ps_] == 0x47) ++slot;
+    if (slot == slots) return pos;
+  }
+}
+
 }  // namespace tessaro

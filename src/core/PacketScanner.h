@@ -33,12 +33,22 @@ enum class TSyncRule : uint8_t {
   SyncOnceStopAtLoss,
   // Every slot from the start, sync byte or not, while 188 bytes are left.
   Stride,
+  // Synchronisation with hysteresis (ISO/IEC 13818-1 annex G, ETSI TR 101 290
+  // section 5.2.1): in sync at a 0x47 followed by acquire - 1 more at slot
+  // spacing (all the slots the range still holds, at least two, near its
+  // end); then every slot is visited, sync byte or not, until lose slots in a
+  // row lack it. The search for sync then starts again one byte after the
+  // first of those slots. The visitor tells a new synchronisation by an
+  // offset that does not follow the last one by a slot.
+  Hysteresis,
 };
 
 struct TScanRule {
   TSyncRule rule = TSyncRule::ByteResync;
   int32_t need = kTSPacketSize;  // ByteResync: bytes a packet needs from its sync byte
   int32_t windowSlots = 1024;    // WindowSync
+  int32_t acquire = 5;           // Hysteresis: sync bytes in a row that give sync
+  int32_t lose = 2;              // Hysteresis: slots in a row without one that lose it
 };
 
 enum class TScanEnd : uint8_t {
@@ -88,10 +98,16 @@ class TPacketScanner {
   // hold it; returns the bytes available from offset (0 when none, or when
   // cancelled) and points data at them.
   int64_t Ensure(int64_t offset, int64_t count, const uint8_t*& data);
+  // Bytes of the range the buffer holds from offset on (offset within the buffer).
+  int64_t HeldFrom(int64_t offset) const { return std::min(bufferOffset_ + bufferLength_, end_) - offset; }
   bool Cancelled() const { return cancel_ != nullptr && cancel_->load(std::memory_order_relaxed); }
 
   template <class Visitor>
   TScanEnd WindowSync(int64_t start, const TScanRule& rule, Visitor& visit);
+  template <class Visitor>
+  TScanEnd Hysteresis(int64_t start, const TScanRule& rule, Visitor& visit);
+  // The first offset from pos on where sync is acquired, or -1 when the range ends first.
+  int64_t Acquire(int64_t pos, int32_t acquire);
 
   int64_t blockSize_;
   int64_t firstBlock_ = 0;
@@ -162,6 +178,8 @@ TScanEnd TPacketScanner::Scan(const TFileStream& stream, int32_t packetSize, int
         if (Ensure(pos, kTSPacketSize, b) < kTSPacketSize) return finish(false);
         if (!visit(b, pos)) return finish(true);
       }
+    case TSyncRule::Hysteresis:
+      return Hysteresis(start_, rule, visit);
   }
   return TScanEnd::Finished;
 }
@@ -181,6 +199,29 @@ TScanEnd TPacketScanner::Blocks(const TFileStream& stream, int64_t start, int64_
     offset += n;
     if (progress_) progress_(std::min(offset - start, total), total);
     if (!visit(static_cast<const uint8_t*>(buffer_.data()), n, offset - n)) return TScanEnd::Stopped;
+  }
+}
+
+template <class Visitor>
+TScanEnd TPacketScanner::Hysteresis(int64_t start, const TScanRule& rule, Visitor& visit) {
+  const int32_t lose = std::max(rule.lose, 1);
+  const uint8_t* b = nullptr;
+  for (int64_t pos = start;;) {
+    pos = Acquire(pos, std::max(rule.acquire, 1));
+    if (pos < 0) return cancelled_ ? TScanEnd::Cancelled : TScanEnd::Finished;
+    // In sync: the slots the buffer holds whole, one after another, then the next read.
+    for (int32_t missing = 0; missing < lose;) {
+      if (Ensure(pos, kTSPacketSize, b) < kTSPacketSize) return cancelled_ ? TScanEnd::Cancelled : TScanEnd::Finished;
+      const int64_t held = HeldFrom(pos);
+      int64_t i = 0;
+      do {
+        if (!visit(b + i, pos + i)) return cancelled_ ? TScanEnd::Cancelled : TScanEnd::Stopped;
+        missing = b[i] == 0x47 ? 0 : missing + 1;
+        i += ps_;
+      } while (missing < lose && i + kTSPacketSize <= held);
+      pos += i;
+    }
+    pos -= int64_t{lose} * ps_ - 1;
   }
 }
 

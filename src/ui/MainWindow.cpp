@@ -45,7 +45,7 @@ constexpr std::array<int, kColumnCount> kColumnWidths{120, 60, 40, 75, 75, 75, 4
 // The widest text of each column: a column is never made narrower than that.
 constexpr std::array<const char*, kColumnCount> kColumnSamples{
     "0x0000000000000000", "0x0000", "0xE0", "00:00:00.00", "00:00:00.00", "00:00:00.00", "PLD", "AF", "CC",
-    "EIT-ATSPF", "AF+PLD"};
+    "EIT-ATSPF",          "AF+PLD"};
 constexpr int kLeftPanelWidth = 700;
 constexpr int kBottomPanelHeight = 210;
 
@@ -69,7 +69,7 @@ QTreeWidgetItem* MakeItem(const TTreeNode& node) {
 
 // Settings names in the order they are read and written.
 constexpr std::array<const char*, kColumnCount> kColumnSettings{
-    "OffsetColWidth",     "PIDColWidth",        "ESColWidth",         "PCRColWidth",  "PTSColWidth",  "DTSColWidth",
+    "OffsetColWidth",  "PIDColWidth",        "ESColWidth",         "PCRColWidth", "PTSColWidth", "DTSColWidth",
     "payloadColWidth", "adaptationColWidth", "continuityColWidth", "PSIColWidth", "InfoColWidth"};
 
 // A stored integer, or nothing when it is missing or not a number.
@@ -273,6 +273,8 @@ void TForm1::BuildMenus() {
 
   QMenu* tools = menuBar()->addMenu("Tools");
   tools->addAction("Hex Edit", this, [this] { HexEdit1Click(); });
+  tools->addSeparator();
+  tools->addAction("Validation", this, [this] { Validation1Click(); });
 
   QMenu* help = menuBar()->addMenu("Help");
   CheckForUpdates1 = help->addAction("Check For Updates");
@@ -588,6 +590,7 @@ void TForm1::showEvent(QShowEvent* event) {
   RefreshCaption();
   CheckForUpdates1->setChecked(FCheckForUpdates);
   if (FCheckForUpdates) FUpdateCheck->Start();
+  FindValidatorPath();
   // The settings hold the outer size; the frame's own size is known once shown.
   QTimer::singleShot(0, this, [this] {
     const QSize margins = frameGeometry().size() - size();

@@ -1,8 +1,8 @@
 // TForm1: the main window. It draws the browser's state and forwards every
 // command to it: the paged packet list with its navigation scroll bar, the
 // decode tree of the selected packet, the hex view's place, the lists of seen
-// PIDs and programs, the File, Search, Operations and Help menus, and the
-// window settings kept between runs.
+// PIDs and programs, the File, Search, Operations, Tools and Help menus, and
+// the window settings kept between runs.
 #pragma once
 
 #include <QMainWindow>
@@ -96,6 +96,12 @@ class TForm1 : public QMainWindow {
   void About1Click();
   void HexEdit1Click();
 
+  // Tools > Validation (MediaValidationCommand.cpp) with the module found when
+  // the window was first shown; tests may point it elsewhere.
+  void Validation1Click();
+  const std::string& ValidatorPath() const { return FValidatorPath; }
+  void SetValidatorPath(const std::string& path) { FValidatorPath = path; }
+
   // Window settings (QSettings "Quindel", "Tessaro").
   void LoadRegistrySettings();
   void SaveRegistrySettings();
@@ -149,6 +155,8 @@ class TForm1 : public QMainWindow {
   // dialog that can cancel it; shows the hit or the message.
   void RunSearch(const std::function<TSearchOutcome()>& search);
   void SetScrollPosition(int64_t position);
+  // Pelvanor.pvm beside the program, else in the installed module folder.
+  void FindValidatorPath();
 
   std::unique_ptr<TPrompts> FPrompts;
   TStreamBrowser FBrowser;
@@ -199,6 +207,7 @@ class TForm1 : public QMainWindow {
   // then shows its message.
   void RunOperation(const std::function<TExtractionOutcome(TExtractionCommands&)>& command);
   std::vector<QAction*> FOperationsActions;
+  std::string FValidatorPath;  // the validation module, or empty
 };
 
 }  // namespace tessaro

@@ -34,7 +34,7 @@ void TForm1::BuildOperationsMenu() {
 }
 
 std::string TForm1::AskOutputFile(bool askReplace) {
-  const std::string file = FPrompts->SaveFileName();
+  const std::string file = FPrompts->SaveFileName("");
   if (file.empty() || !askReplace || !OutputExists(file)) return file;
   if (!FPrompts->Confirm(ReplaceQuestion(file))) return {};
   // A deletion that fails is not reported: creating the file then fails and says so.

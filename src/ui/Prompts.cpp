@@ -76,10 +76,10 @@ std::string TQtPrompts::OpenFileName(const std::string& filter) {
       .toStdString();
 }
 
-std::string TQtPrompts::SaveFileName() {
-  // The replace question is the command's own.
-  return QFileDialog::getSaveFileName(parent_, QString(), QString(), QString(), nullptr,
-                                      QFileDialog::DontConfirmOverwrite)
+std::string TQtPrompts::SaveFileName(const std::string& filter) {
+  // The replace question is the caller's own.
+  return QFileDialog::getSaveFileName(parent_, QString(), QString(), Q(QtNameFilters(filter)), nullptr,
+                                      QFileDialog::HideNameFilterDetails | QFileDialog::DontConfirmOverwrite)
       .toStdString();
 }
 

@@ -33,9 +33,10 @@ class TPrompts {
   // The open-file dialog. filter: "Name|patterns|Name|patterns", patterns
   // separated by ";". The chosen path, or "" when cancelled.
   virtual std::string OpenFileName(const std::string& filter) = 0;
-  // The save-file dialog, without a filter; the chosen path, or "" when
-  // cancelled. It does not ask about an existing file itself.
-  virtual std::string SaveFileName() = 0;
+  // The save-file dialog (same filter form, "" for none); it asks nothing
+  // about an existing file, the caller does. The chosen path, or "" when
+  // cancelled.
+  virtual std::string SaveFileName(const std::string& filter) = 0;
   // The Extract PIDs dialog over the seen PIDs (discovery order): true with
   // the chosen PIDs, in the dialog's list order, when it is closed with OK.
   virtual bool ExecuteExtractPIDs(const std::vector<int32_t>& seenPIDs, std::vector<uint16_t>& chosen) = 0;
@@ -52,7 +53,7 @@ class TQtPrompts : public TPrompts {
   bool AskYesNo(const std::string& text) override;
   int RunDialog(QDialog& dialog) override;
   std::string OpenFileName(const std::string& filter) override;
-  std::string SaveFileName() override;
+  std::string SaveFileName(const std::string& filter) override;
   bool ExecuteExtractPIDs(const std::vector<int32_t>& seenPIDs, std::vector<uint16_t>& chosen) override;
 
  private:

@@ -59,6 +59,30 @@ std::vector<int64_t> StopAtLossWalk(const Bytes& b, int64_t start, int64_t end, 
   return visited;
 }
 
+// TR 101 290 synchronisation: five sync bytes (or every slot left, at least
+// two) give sync; two slots in a row without one lose it, and the search
+// starts again a byte after the first of them.
+std::vector<int64_t> HysteresisWalk(const Bytes& b, int ps) {
+  std::vector<int64_t> visited;
+  const auto size = static_cast<int64_t>(b.size());
+  for (int64_t pos = 0;;) {
+    for (;; ++pos) {
+      if (pos + 188 > size) return visited;
+      const int64_t slots = std::min<int64_t>(5, (size - pos - 188) / ps + 1);
+      if (slots < 2) return visited;
+      int64_t j = 0;
+      while (j < slots && b[static_cast<size_t>(pos + j * ps)] == 0x47) ++j;
+      if (j == slots) break;
+    }
+    for (int missing = 0; missing < 2; pos += ps) {
+      if (pos + 188 > size) return visited;
+      visited.push_back(pos);
+      missing = b[static_cast<size_t>(pos)] == 0x47 ? 0 : missing + 1;
+    }
+    pos -= 2 * ps - 1;
+  }
+}
+
 std::vector<int64_t> Scan(TPacketScanner& scanner, const TFileStream& stream, int ps, int64_t start, int64_t end,
                           const TScanRule& rule) {
   std::vector<int64_t> visited;
@@ -71,7 +95,8 @@ std::vector<int64_t> Scan(TPacketScanner& scanner, const TFileStream& stream, in
 
 struct TStreamFile {
   explicit TStreamFile(const std::string& name)
-      : bytes(test::ReadFileBytes(test::TestDataPath(name))), stream(TFileStream::Open(test::TestDataPath(name), TFileStream::Mode::Read)) {}
+      : bytes(test::ReadFileBytes(test::TestDataPath(name))),
+        stream(TFileStream::Open(test::TestDataPath(name), TFileStream::Mode::Read)) {}
   Bytes bytes;
   std::unique_ptr<TFileStream> stream;
 };
@@ -92,6 +117,7 @@ TEST(PacketScanner, EveryRuleFindsTheWalksPacketsAtEveryBlockSize) {
     const std::vector<int64_t> window77 = WindowWalk(file.bytes, 77, ps);
     const int64_t pageEnd = std::min<int64_t>(size, 47000 + 37600);
     const std::vector<int64_t> stopAtLoss = StopAtLossWalk(file.bytes, 47000, pageEnd, ps);
+    const std::vector<int64_t> hysteresis = HysteresisWalk(file.bytes, ps);
     ASSERT_GT(byteResync.size(), 400u) << name;
     ASSERT_GT(window.size(), 400u) << name;
     for (const int64_t block : blocks) {
@@ -103,12 +129,45 @@ TEST(PacketScanner, EveryRuleFindsTheWalksPacketsAtEveryBlockSize) {
       EXPECT_EQ(Scan(scanner, *file.stream, ps, 77, TPacketScanner::kToEndOfFile, {TSyncRule::WindowSync}), window77)
           << what;
       EXPECT_EQ(Scan(scanner, *file.stream, ps, 47000, pageEnd, {TSyncRule::SyncOnceStopAtLoss}), stopAtLoss) << what;
+      EXPECT_EQ(Scan(scanner, *file.stream, ps, 0, TPacketScanner::kToEndOfFile, {TSyncRule::Hysteresis}), hysteresis)
+          << what;
       const std::vector<int64_t> strides = Scan(scanner, *file.stream, ps, 5, size, {TSyncRule::Stride});
       ASSERT_FALSE(strides.empty()) << what;
       EXPECT_EQ(strides.front(), 5);
       EXPECT_EQ(strides.back(), 5 + (size - 5 - 188) / ps * ps) << what;
     }
   }
+}
+
+// One destroyed sync byte keeps sync; three in a row lose it after the second,
+// and sync comes back at the next five good ones. Near the end, the slots left
+// are enough, but one alone is not.
+TEST(PacketScanner, HysteresisKeepsSyncOverOneBadSyncByteAndLosesItOverTwo) {
+  Bytes bytes;
+  for (int i = 0; i < 20; ++i) {
+    Bytes packet = test::MakePacket({.pid = 0x100, .cc = static_cast<uint8_t>(i & 15)});
+    if (i == 5 || (i >= 10 && i <= 12)) packet[0] = 0x00;
+    bytes.insert(bytes.end(), packet.begin(), packet.end());
+  }
+  bytes.push_back(0x47);  // a lone sync byte in a cut last slot
+  bytes.resize(bytes.size() + 150, 0xFF);
+  test::TempFile file(bytes);
+  auto stream = TFileStream::Open(file.Path(), TFileStream::Mode::Read);
+  ASSERT_TRUE(stream);
+  std::vector<int64_t> expected;
+  for (int i = 0; i < 20; ++i)
+    if (i < 12 || i > 12) expected.push_back(int64_t{i} * 188);
+  for (const int64_t block : {188, 1000, 1 << 20}) {
+    TPacketScanner scanner(block);
+    EXPECT_EQ(Scan(scanner, *stream, 188, 0, TPacketScanner::kToEndOfFile, {TSyncRule::Hysteresis}), expected);
+  }
+  EXPECT_EQ(HysteresisWalk(bytes, 188), expected);
+
+  // Two packets after garbage are enough to synchronise on at the end of the range.
+  TPacketScanner scanner;
+  EXPECT_EQ(Scan(scanner, *stream, 188, 15 * 188 + 3, 20 * 188, {TSyncRule::Hysteresis}),
+            (std::vector<int64_t>{16 * 188, 17 * 188, 18 * 188, 19 * 188}));
+  EXPECT_EQ(Scan(scanner, *stream, 188, 18 * 188 + 1, 20 * 188, {TSyncRule::Hysteresis}), std::vector<int64_t>{});
 }
 
 TEST(PacketScanner, ProgressReachesTheTotalAndCancelStopsWithinABlock) {
@@ -143,8 +202,9 @@ TEST(PacketScanner, ProgressReachesTheTotalAndCancelStopsWithinABlock) {
 
   // A stop asked by the visitor is not a cancel.
   cancel = false;
-  EXPECT_EQ(scanner.Scan(*file.stream, 188, 0, size, {TSyncRule::Stride}, [](const uint8_t*, int64_t) { return false; }),
-            TScanEnd::Stopped);
+  EXPECT_EQ(
+      scanner.Scan(*file.stream, 188, 0, size, {TSyncRule::Stride}, [](const uint8_t*, int64_t) { return false; }),
+      TScanEnd::Stopped);
 }
 
 }  // namespace

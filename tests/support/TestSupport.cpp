@@ -30,9 +30,7 @@ bool DebugCapture::Contains(const std::string& line) const {
 
 std::string TestDataPath(const std::string& name) { return std::string(TESSARO_TEST_DATA) + "/" + name; }
 
-std::string SharedStreamPath(const std::string& name) {
-  return std::string(TESSARO_SHARED_STREAMS) + "/" + name;
-}
+std::string SharedStreamPath(const std::string& name) { return std::string(TESSARO_SHARED_STREAMS) + "/" + name; }
 
 bool HaveSharedStreams() {
   std::error_code ec;
@@ -180,6 +178,33 @@ std::vector<std::string> ExpectationNames(const std::string& suffix) {
   }
   std::sort(names.begin(), names.end());
   return names;
+}
+
+std::string ValidatorModulePath() {
+#ifdef TESSARO_VALIDATOR_MODULE
+  return TESSARO_VALIDATOR_MODULE;
+#else
+  return {};
+#endif
+}
+
+std::string TestModulePath(const std::string& name) { return std::string(TESSARO_TEST_MODULES) + "/" + name + ".pvm"; }
+
+std::string IsolateValidatorSettings() {
+  // Removed when the test program ends.
+  static const struct TFolder {
+    std::string path = std::filesystem::temp_directory_path() / ("tessaro-config-" + std::to_string(::getpid()));
+    ~TFolder() {
+      std::error_code ec;
+      std::filesystem::remove_all(path, ec);
+    }
+  } config;
+  const std::string& folder = config.path;
+  std::error_code ec;
+  std::filesystem::remove_all(folder, ec);
+  std::filesystem::create_directories(folder + "/Quindel", ec);
+  ::setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
+  return folder + "/Quindel/Pelvanor.conf";
 }
 
 CliResult RunCli(const std::string& arguments) {

@@ -31,10 +31,10 @@ std::string TestDataPath(const std::string& name);
 std::string SharedStreamPath(const std::string& name);
 bool HaveSharedStreams();
 
-#define TESSARO_REQUIRE_SHARED_STREAMS()                                                   \
-  do {                                                                                     \
-    if (!::tessaro::test::HaveSharedStreams())                                             \
-      GTEST_SKIP() << "real captures not present (../shared/streams is missing)";          \
+#define TESSARO_REQUIRE_SHARED_STREAMS()                                          \
+  do {                                                                            \
+    if (!::tessaro::test::HaveSharedStreams())                                    \
+      GTEST_SKIP() << "real captures not present (../shared/streams is missing)"; \
   } while (0)
 
 using Bytes = std::vector<uint8_t>;
@@ -117,6 +117,21 @@ inline std::string ParamName(const ::testing::TestParamInfo<std::string>& info) 
 std::vector<std::string> SharedCaptureNames();
 // Sorted names of the files in tests/data/expected ending in suffix, without it.
 std::vector<std::string> ExpectationNames(const std::string& suffix);
+
+// The validation modules built for the tests: Pelvanor.pvm (empty when the
+// window, and so the module, is not built) and those of
+// tests/validation/modules by name ("Scripted", "Failing", "NoExport").
+std::string ValidatorModulePath();
+std::string TestModulePath(const std::string& name);
+#define TESSARO_REQUIRE_VALIDATOR_MODULE()                                          \
+  do {                                                                              \
+    if (::tessaro::test::ValidatorModulePath().empty())                             \
+      GTEST_SKIP() << "Pelvanor.pvm is built with the window (TESSARO_GUI is off)"; \
+  } while (0)
+// Points the validator module's settings (and those of anything else that
+// follows XDG_CONFIG_HOME) at an empty folder of this test program's own, so
+// the user's choices never change a test. Returns the settings file's path.
+std::string IsolateValidatorSettings();
 
 // Runs tessaro-cli with the given arguments (already quoted for the shell);
 // standard error is kept apart from standard output.

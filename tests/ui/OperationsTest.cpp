@@ -52,7 +52,7 @@ TEST_F(OperationsTest, TheMenuStandsBetweenSearchAndHelp) {
   // With no file open: the message, or for the demultiplexer nothing at all.
   for (QAction* action : w.form->OperationsActions()) action->trigger();
   EXPECT_EQ(w.script.messages, Strings(4, "No file loaded."));
-  EXPECT_EQ(w.script.saveDialogs, 0);
+  EXPECT_TRUE(w.script.saveFilters.empty());
 }
 
 TEST_F(OperationsTest, ExtractPIDsAsksForPIDsAndAFile) {
@@ -63,7 +63,7 @@ TEST_F(OperationsTest, ExtractPIDsAsksForPIDsAndAFile) {
   w.form->ExtractPIDs1Click();
   w.form->ExtractPIDs1Click();
   EXPECT_EQ(w.script.messages, Strings{"You must select at least one PID."});
-  EXPECT_EQ(w.script.saveDialogs, 0);
+  EXPECT_TRUE(w.script.saveFilters.empty());
   // The dialog is given the seen PIDs in the order they were met.
   ASSERT_EQ(w.script.pidDialogs.size(), 2u);
   EXPECT_EQ(w.script.pidDialogs[0], w.form->Browser().Seen().SeenPIDs());
@@ -103,7 +103,7 @@ TEST_F(OperationsTest, ExtractPESAndESCheckTheTypedPID) {
   EXPECT_EQ(w.script.inputCalls, Strings(4, kPIDInput));
   EXPECT_EQ(w.script.messages,
             (Strings{"PID must be in 0xXXXX format.", "0x01g0 is invalid PID.", "0x2000 is out of range."}));
-  EXPECT_EQ(w.script.saveDialogs, 0);
+  EXPECT_TRUE(w.script.saveFilters.empty());
   w.script.messages.clear();
   // Lower-case hex digits are fine; PES ends without a message, ES with "Done".
   w.script.inputs = {"0x1fff", "0x0101", "0x0101"};

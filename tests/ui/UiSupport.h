@@ -29,15 +29,18 @@ class TScriptedPrompts : public TPrompts {
     std::deque<std::optional<std::string>> inputs;  // nullopt: Cancel
     std::deque<bool> confirms;
     std::deque<bool> yesNo;
-    // The program's own dialogs, in the order they open; each returns the dialog's result.
+    // The test's user of each of the program's own dialogs, in the order they
+    // open: called while the dialog is shown, it returns the dialog's result.
+    // A dialog without one is only recorded and closed (Rejected).
     std::deque<std::function<int(QDialog&)>> dialogs;
+    std::vector<std::string> dialogTitles;  // each dialog's caption when shown
     std::deque<std::string> openFiles;
     std::vector<std::string> messages;    // every message and information text, in order
     std::vector<std::string> inputCalls;  // caption | prompt | initial text of each input box
     std::vector<std::string> filters;     // the filter of each open dialog
 
-    std::deque<std::string> saveFiles;  // "": Cancel
-    int saveDialogs = 0;
+    std::deque<std::string> saveFiles;     // "": Cancel
+    std::vector<std::string> saveFilters;  // the filter of each save dialog
     // The PID picker: each answer (nullopt: Cancel) and the seen PIDs it was given.
     std::deque<std::optional<std::vector<uint16_t>>> pidChoices;
     std::vector<std::vector<int32_t>> pidDialogs;
@@ -71,10 +74,17 @@ class TScriptedPrompts : public TPrompts {
     return answer;
   }
   int RunDialog(QDialog& dialog) override {
-    if (script_.dialogs.empty()) return QDialog::Rejected;
-    auto answer = std::move(script_.dialogs.front());
-    script_.dialogs.pop_front();
-    return answer(dialog);
+    dialog.show();
+    QApplication::processEvents();
+    script_.dialogTitles.push_back(dialog.windowTitle().toStdString());
+    int result = QDialog::Rejected;
+    if (!script_.dialogs.empty()) {
+      auto answer = std::move(script_.dialogs.front());
+      script_.dialogs.pop_front();
+      result = answer(dialog);
+    }
+    dialog.close();
+    return result;
   }
   std::string OpenFileName(const std::string& filter) override {
     script_.filters.push_back(filter);
@@ -83,8 +93,8 @@ class TScriptedPrompts : public TPrompts {
     script_.openFiles.pop_front();
     return file;
   }
-  std::string SaveFileName() override {
-    ++script_.saveDialogs;
+  std::string SaveFileName(const std::string& filter) override {
+    script_.saveFilters.push_back(filter);
     if (script_.saveFiles.empty()) return {};
     std::string file = script_.saveFiles.front();
     script_.saveFiles.pop_front();
@@ -104,6 +114,14 @@ class TScriptedPrompts : public TPrompts {
  private:
   TScript& script_;
 };
+
+// A dialog's test user that works it and then leaves it to be closed.
+inline std::function<int(QDialog&)> ClosedAfter(std::function<void(QDialog&)> work) {
+  return [work = std::move(work)](QDialog& dialog) {
+    work(dialog);
+    return static_cast<int>(QDialog::Rejected);
+  };
+}
 
 // A window with scripted prompts, shown offscreen at its designed size.
 struct TWindow {

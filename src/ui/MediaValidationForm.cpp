@@ -1,0 +1,196 @@
+#include "ui/MediaValidationForm.h"
+
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTableView>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <filesystem>
+
+#include "core/Diagnostics.h"
+#include "ui/Prompts.h"
+#include "ui/ReportListModel.h"
+
+namespace tessaro {
+namespace {
+
+constexpr const char* kCaption = "Media Validation";
+constexpr const char* kStart = "Start Validation";
+constexpr const char* kStop = "Stop Validation";
+constexpr const char* kSaveFilter = "Report XML File (*.xml)|*.xml|All Files (*.*)|*.*";
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+}  // namespace
+
+TMediaValidationForm::TMediaValidationForm(TPrompts& prompts, const std::string& mediaFileName, QWidget* parent)
+    : QDialog(parent), FPrompts(prompts), FMediaFileName(mediaFileName) {
+  setWindowTitle(kCaption);
+  auto* layout = new QVBoxLayout(this);
+  GroupBox1 = new QGroupBox("Report", this);
+  auto* group = new QVBoxLayout(GroupBox1);
+  lvReport = new QTableView(GroupBox1);
+  FModel = new TReportListModel(this);
+  lvReport->setModel(FModel);
+  lvReport->setSelectionBehavior(QAbstractItemView::SelectRows);
+  lvReport->setSelectionMode(QAbstractItemView::SingleSelection);
+  lvReport->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  lvReport->setShowGrid(true);
+  lvReport->setWordWrap(false);
+  lvReport->verticalHeader()->hide();
+  lvReport->horizontalHeader()->setHighlightSections(false);
+  lvReport->setColumnWidth(1, 160);
+  lvReport->setColumnWidth(2, 60);
+  lvReport->setColumnWidth(3, 680);
+  group->addWidget(lvReport);
+  layout->addWidget(GroupBox1, 1);
+
+  auto* bottom = new QHBoxLayout;
+  edProgress = new QLineEdit("Progress:", this);
+  edProgress->setEnabled(false);
+  bottom->addWidget(edProgress, 1);
+  btnValidation = new QPushButton(kStart, this);
+  btnSettings = new QPushButton("Settings", this);
+  btnSaveReport = new QPushButton("Save Report", this);
+  btnClose = new QPushButton("Close", this);
+  for (QPushButton* button : {btnValidation, btnSettings, btnSaveReport, btnClose}) {
+    button->setAutoDefault(false);
+    bottom->addWidget(button);
+  }
+  layout->addLayout(bottom);
+  resize(1000, 520);
+
+  Timer1 = new QTimer(this);
+  Timer1->setInterval(kTimerInterval);
+  connect(Timer1, &QTimer::timeout, this, &TMediaValidationForm::Timer1Timer);
+  connect(btnValidation, &QPushButton::clicked, this, &TMediaValidationForm::btnValidationClick);
+  connect(btnSettings, &QPushButton::clicked, this, &TMediaValidationForm::btnSettingsClick);
+  connect(btnSaveReport, &QPushButton::clicked, this, &TMediaValidationForm::btnSaveReportClick);
+  connect(btnClose, &QPushButton::clicked, this, &QDialog::close);
+}
+
+TMediaValidationForm::~TMediaValidationForm() {
+  Timer1->stop();
+  UnloadPlugin();
+}
+
+bool TMediaValidationForm::LoadPlugin(const std::string& modulePath) { return FValidation.LoadPlugin(modulePath); }
+
+void TMediaValidationForm::UnloadPlugin() { FValidation.UnloadPlugin(); }
+
+bool TMediaValidationForm::Running() const { return btnValidation->text() != kStart; }
+
+void TMediaValidationForm::showEvent(QShowEvent* event) {
+  GuardedVoid("TMediaValidationForm.FormShow", [&] {
+    setWindowTitle(Q(std::string(kCaption) + " - " + FMediaFileName + " [" + FValidation.ModuleName() + "]"));
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+      move(screen->availableGeometry().center() - rect().center());
+  });
+  QDialog::showEvent(event);
+}
+
+void TMediaValidationForm::closeEvent(QCloseEvent* event) {
+  if (Running()) {
+    event->ignore();
+    return;
+  }
+  GuardedVoid("TMediaValidationForm.FormClose", [&] {
+    FValidation.ClearReports();
+    FValidation.UnloadPlugin();
+    FModel->SetReports({});
+  });
+  QDialog::closeEvent(event);
+}
+
+void TMediaValidationForm::reject() {
+  if (!Running()) QDialog::reject();
+}
+
+void TMediaValidationForm::btnValidationClick() {
+  GuardedVoid("TMediaValidationForm.btnValidationClick", [&] { Running() ? StopClick() : StartClick(); });
+}
+
+void TMediaValidationForm::StartClick() {
+  btnSettings->setEnabled(false);
+  btnClose->setEnabled(false);
+  btnValidation->setText(kStop);
+  FModel->SetReports({});
+  if (!FValidation.StartValidation(FMediaFileName)) {
+    btnSettings->setEnabled(true);
+    btnClose->setEnabled(true);
+    btnValidation->setText(kStart);
+    FPrompts.ShowMessage("Cannot validate file.");
+    return;
+  }
+  Timer1->start();
+}
+
+void TMediaValidationForm::StopClick() {
+  Timer1->stop();
+  FValidation.StopValidation();
+  btnSettings->setEnabled(true);
+  btnClose->setEnabled(true);
+  btnValidation->setText(kStart);
+}
+
+void TMediaValidationForm::Timer1Timer() {
+  GuardedVoid("TMediaValidationForm.Timer1Timer", [&] {
+    const std::optional<double> progress = FValidation.Progress();
+    if (!progress) return;
+    edProgress->setText(Q(TMediaValidation::ProgressText(*progress)));
+    if (!TMediaValidation::IsFinished(*progress)) return;
+    btnValidationClick();
+    VisualizeReports();
+    FPrompts.ShowMessage("Done");
+  });
+}
+
+void TMediaValidationForm::VisualizeReports() {
+  GuardedVoid("TMediaValidationForm.VisualizeReports", [&] { FModel->SetReports(FValidation.Reports().Items()); });
+}
+
+void TMediaValidationForm::btnSettingsClick() {
+  GuardedVoid("TMediaValidationForm.btnSettingsClick", [&] {
+    if (FValidation.IsLoaded()) FValidation.ShowSettings();
+  });
+}
+
+void TMediaValidationForm::btnSaveReportClick() {
+  GuardedVoid("TMediaValidationForm.btnSaveReportClick", [&] {
+    if (FValidation.Reports().Count() == 0) {
+      FPrompts.ShowMessage("Report list is empty.");
+      return;
+    }
+    const std::string fileName = FPrompts.SaveFileName(kSaveFilter);
+    if (fileName.empty()) return;
+    std::error_code ec;
+    if (std::filesystem::exists(fileName, ec)) {
+      if (!FPrompts.Confirm("The file " + fileName + " already exists. Do you want to raplace it?")) return;
+      if (!std::filesystem::remove(fileName, ec)) {
+        FPrompts.ShowMessage("Cannot delete destination file.");
+        return;
+      }
+    }
+    FPrompts.ShowMessage(FValidation.SaveReportXML(fileName) ? "Done" : "Error saving report.");
+  });
+}
+
+bool ShowMediaValidation(const std::string& modulePath, const std::string& mediaFileName, TPrompts& prompts,
+                         QWidget* parent) {
+  return Guarded("TMediaValidationForm.ShowMediaValidation", false, [&] {
+    TMediaValidationForm form(prompts, mediaFileName, parent);
+    if (!form.LoadPlugin(modulePath)) return false;
+    prompts.RunDialog(form);
+    form.UnloadPlugin();
+    return true;
+  });
+}
+
+}  // namespace tessaro

@@ -1,0 +1,725 @@
+#include "validation/StreamChecker.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <new>
+#include <set>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "core/ByteView.h"
+#include "core/Crc32.h"
+#include "core/FileStream.h"
+#include "validation/ReportNames.h"
+#include "validation/SectionAssembler.h"
+#include "validation/StreamClock.h"
+
+namespace tessaro {
+namespace {
+
+constexpr int32_t kPIDCount = 0x2000;
+constexpr int32_t kNullPID = 0x1FFF;
+constexpr int32_t kNoPID = -1;
+// TR 101 290, 5.2.1 (1.1): five sync bytes in a row give sync, two missing lose it.
+constexpr int32_t kAcquireSync = 5;
+constexpr int32_t kLoseSync = 2;
+
+// The PSI/SI tables a PID carries, for section gathering and CRC checks.
+enum TTableRole : uint8_t {
+  kRolePAT = 1,
+  kRoleCAT = 2,
+  kRolePMT = 4,
+  kRoleNIT = 8,
+  kRoleSDT = 16,  // SDT and BAT
+  kRoleEIT = 32,
+  kRoleTOT = 64,  // TDT and TOT
+};
+
+// The sections of one PID, put together, and the last one whose CRC_32
+// held: tables repeat, and the same bytes need no second CRC.
+struct TSectionState {
+  TSectionAssembler assembler;
+  std::vector<uint8_t> verified;
+};
+
+// All zero is the state of a PID not met yet.
+struct TPIDState {
+  uint8_t cc = 0;
+  bool ccKnown = false;
+  bool duplicated = false;  // the last packet repeated the one before
+  // 0x100 and the fourth header byte of a clear payload-only packet that
+  // continues the count, when such a packet needs no more than that; 0: any
+  // packet of the PID takes the full path.
+  uint16_t next = 0;
+  uint8_t roles = 0;
+  bool present = false;
+  bool met = false;  // listed in metPIDs_
+  bool pcrKnown = false;
+  bool ptsKnown = false;
+  uint32_t references = 0;  // entries of current PMTs naming the PID
+  uint16_t referencedBy = 0;
+  int64_t referenceOffset = 0;
+  double since = 0;  // last packet, or when a PMT first named it
+  int64_t pcr = 0;
+  double pcrTime = 0;
+  double ptsTime = 0;
+  double pmtTime = 0;  // last PMT section, or when the PAT named the PID
+  TSectionState* sections = nullptr;
+};
+
+// A zero-filled array whose untouched pages cost nothing: calloc takes large
+// blocks straight from the system, and their pages stay unmapped until written.
+template <class T>
+class TZeroedArray {
+  static_assert(std::is_trivially_destructible_v<T>);
+
+ public:
+  explicit TZeroedArray(size_t count) : data_(static_cast<T*>(std::calloc(count, sizeof(T)))) {
+    if (data_ == nullptr) throw std::bad_alloc();
+  }
+  ~TZeroedArray() { std::free(data_); }
+  TZeroedArray(const TZeroedArray&) = delete;
+  TZeroedArray& operator=(const TZeroedArray&) = delete;
+  T& operator[](size_t i) { return data_[i]; }
+  const T& operator[](size_t i) const { return data_[i]; }
+
+ private:
+  T* data_;
+};
+
+// A PMT of one program on one PID, as last parsed.
+struct TProgramStreams {
+  uint32_t crc = 0;
+  std::vector<uint16_t> pids;
+};
+
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string Format(const char* format, ...) {
+  char text[256];
+  va_list arguments;
+  va_start(arguments, format);
+  std::vsnprintf(text, sizeof text, format, arguments);
+  va_end(arguments);
+  return text;
+}
+
+// Upper-case hex digits, zero-padded: findings can come by the thousand.
+void AppendHex(std::string& text, uint64_t value, int digits) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) text += kDigits[(value >> shift) & 0x0F];
+}
+
+std::string OffsetText(int64_t offset) {
+  std::string text = "offset 0x";
+  AppendHex(text, static_cast<uint64_t>(offset), 16);
+  return text;
+}
+
+double Milliseconds(double seconds) { return seconds * 1000.0; }
+
+// Streams whose PES packets have no optional header, so no PTS (ISO/IEC
+// 13818-1, Table 2-21: program_stream_map, padding, private_stream_2, ECM,
+// EMM, DSMCC, H.222.1 type E, program_stream_directory).
+bool HasPESHeader(uint8_t streamId) {
+  switch (streamId) {
+    case 0xBC:
+    case 0xBE:
+    case 0xBF:
+    case 0xF0:
+    case 0xF1:
+    case 0xF2:
+    case 0xF8:
+    case 0xFF:
+      return false;
+    default:
+      return true;
+  }
+}
+
+}  // namespace
+
+class TStreamChecker::TState {
+ public:
+  TState(const TCheckSettings& settings, TReport report)
+      : settings_(settings), report_(std::move(report)), pids_(kPIDCount), reported_(kPIDCount + 1) {
+    SetRoles(0x0000, kRolePAT);
+    SetRoles(0x0001, kRoleCAT);
+    SetRoles(0x0010, kRoleNIT);
+    SetRoles(0x0011, kRoleSDT);
+    SetRoles(0x0012, kRoleEIT);
+    SetRoles(0x0014, kRoleTOT);
+  }
+
+  // Every slot the scanner visits while in sync.
+  __attribute__((always_inline)) void Slot(const uint8_t* b, int64_t offset) {
+    if (offset != nextSlot_) Synchronised(offset);
+    nextSlot_ = offset + packetSize_;
+    lastOffset_ = offset;
+    if (b[0] != 0x47) {
+      Finding(TIndicator::Sync_byte_error, kNoPID, offset, [&] { return Format("sync_byte 0x%02X", b[0]); });
+      if (++missing_ == kLoseSync) {
+        lostAt_ = offset - int64_t{kLoseSync - 1} * packetSize_;
+        pending_ = false;
+        nextSlot_ = -1;  // whatever comes next is a new synchronisation
+        return;
+      }
+      // In its place, it is a packet whose sync byte was hit, if the next slot
+      // shows sync held; otherwise it was not a packet at all.
+      std::memcpy(pendingPacket_.data(), b, pendingPacket_.size());
+      pendingOffset_ = offset;
+      pending_ = true;
+      return;
+    }
+    if (missing_ != 0) {
+      missing_ = 0;
+      if (pending_) {
+        pending_ = false;
+        Packet(pendingPacket_.data(), pendingOffset_);
+      }
+    }
+    Packet(b, offset);
+  }
+
+  void Finish(bool cancelled, int64_t fileSize, int64_t start) {
+    if (lostAt_ >= 0)
+      Finding(TIndicator::TS_sync_loss, kNoPID, lostAt_,
+              [] { return std::string("sync not regained before the end"); });
+    if (!cancelled) EndOfStream();
+    if (!clock_.Running())
+      report_(kReportWarning, "No PCR in the stream: PAT, PMT, PID and PTS intervals were not measured.");
+    std::string summary = cancelled ? "Summary (stopped before the end): " : "Summary: ";
+    for (int i = 0; i < kIndicatorCount; ++i) {
+      const auto indicator = static_cast<TIndicator>(i);
+      if (i > 0) summary += ", ";
+      summary += IndicatorName(indicator);
+      if (settings_.Checks(indicator)) {
+        summary += ' ';
+        summary += std::to_string(counts_[static_cast<size_t>(i)]);
+      } else {
+        summary += " off";
+      }
+    }
+    const int64_t end = cancelled && lastOffset_ >= 0 ? lastOffset_ + packetSize_ : fileSize;
+    summary +=
+        "; " + std::to_string(packets_) + " packets in " + std::to_string(std::max<int64_t>(end - start, 0)) + " bytes";
+    if (errorPackets_ > 0)
+      summary +=
+          "; " + std::to_string(errorPackets_) + " packets with transport_error_indicator set not checked further";
+    report_(kReportInfo, summary);
+  }
+
+  void SetPacketSize(int32_t packetSize) { packetSize_ = packetSize; }
+  int64_t Count(TIndicator indicator) const { return counts_[static_cast<size_t>(indicator)]; }
+  int64_t Packets() const { return packets_; }
+
+ private:
+  // ---- Findings ---------------------------------------------------------------
+
+  // Counts a finding; true when it is to be reported, detail() giving its text.
+  template <class Detail>
+  void Finding(TIndicator indicator, int32_t pid, int64_t offset, Detail&& detail) {
+    if (!settings_.Checks(indicator)) return;
+    const auto i = static_cast<size_t>(indicator);
+    ++counts_[i];
+    uint32_t& reported = reported_[pid < 0 ? kPIDCount : static_cast<size_t>(pid)][i];
+    const auto perPID = static_cast<uint32_t>(std::max(settings_.findingsPerPID, 0));
+    if (reported >= perPID) {
+      // The first one past the limit says so; the rest are counted only.
+      if (reported == perPID) {
+        ++reported;
+        report_(kReportWarning, Head(indicator, pid, offset) + ", " + std::to_string(perPID) +
+                                    " findings reported; further ones are only counted");
+      }
+      return;
+    }
+    if (reportedInRun_ >= settings_.findingsPerRun) {
+      if (!runLimitWarned_) {
+        runLimitWarned_ = true;
+        report_(kReportWarning, Head(indicator, pid, offset) + ", " + std::to_string(reportedInRun_) +
+                                    " findings reported in this run; further ones of every indicator are only counted");
+      }
+      return;
+    }
+    ++reported;
+    ++reportedInRun_;
+    std::string message = Head(indicator, pid, offset);
+    message += ", ";
+    message += detail();
+    report_(kReportError, message);
+  }
+
+  static std::string Head(TIndicator indicator, int32_t pid, int64_t offset) {
+    std::string head;
+    head.reserve(96);
+    head += IndicatorName(indicator);
+    head += ": ";
+    if (pid >= 0) {
+      head += "PID 0x";
+      AppendHex(head, static_cast<uint64_t>(pid), 4);
+      head += ", ";
+    }
+    return head + OffsetText(offset);
+  }
+
+  // ---- Synchronisation -------------------------------------------------------------
+
+  // The first slot after the scanner found sync, at the start or after a loss.
+  void Synchronised(int64_t offset) {
+    if (firstOffset_ < 0) firstOffset_ = offset;
+    if (lostAt_ >= 0) {
+      Finding(TIndicator::TS_sync_loss, kNoPID, lostAt_, [&] {
+        return "sync regained at " + OffsetText(offset) + " after " + std::to_string(offset - lostAt_) + " bytes";
+      });
+      lostAt_ = -1;
+    }
+    missing_ = 0;
+    pending_ = false;
+  }
+
+  // ---- Packets -----------------------------------------------------------------------
+
+  // The packets most of a stream is made of take the first path: clear
+  // payload-only packets of a PID that carries no table, continuing its
+  // counter; null packets have nothing to check.
+  __attribute__((always_inline)) void Packet(const uint8_t* b, int64_t offset) {
+    ++packets_;
+    const uint32_t flags = b[1];
+    const int32_t pid = static_cast<int32_t>(((flags & 0x1F) << 8) | b[2]);
+    TPIDState& st = pids_[static_cast<size_t>(pid)];
+    if ((flags & 0xC0) == 0 && (0x100u | b[3]) == st.next) {
+      st.cc = b[3] & 0x0F;
+      st.next = static_cast<uint16_t>(0x110 | ((b[3] + 1) & 0x0F));
+      if (st.references > 0) Present(st, pid, offset, clock_.Time(offset));
+      return;
+    }
+    if ((flags & 0x80) == 0 && pid == kNullPID) return;
+    AnyPacket(b, offset, pid);
+  }
+
+  // A packet of a PID a PMT names: TR 101 290, 5.2.1 (1.6).
+  void Present(TPIDState& st, int32_t pid, int64_t offset, double now) {
+    if (now - st.since > settings_.pidPeriod && clock_.Running())
+      Finding(TIndicator::PID_error, pid, offset,
+              [&] { return Format("not present for %.3f s (limit %g s)", now - st.since, settings_.pidPeriod); });
+    st.since = now;
+  }
+
+  __attribute__((noinline)) void AnyPacket(const uint8_t* b, int64_t offset, int32_t pid) {
+    if ((b[1] & 0x80) != 0) {
+      // transport_error_indicator: the header itself cannot be trusted.
+      ++errorPackets_;
+      Finding(TIndicator::Transport_error, pid, offset, [] { return std::string("transport_error_indicator set"); });
+      return;
+    }
+    TPIDState& st = pids_[static_cast<size_t>(pid)];
+    st.present = true;
+    Met(static_cast<uint16_t>(pid));
+    const bool unitStart = (b[1] & 0x40) != 0;
+    const int32_t scrambling = b[3] >> 6;
+    const int32_t afc = (b[3] >> 4) & 3;
+    const uint8_t cc = b[3] & 0x0F;
+
+    int32_t payloadStart = 4;
+    bool discontinuity = false;
+    if ((afc & 2) != 0) {
+      const int32_t length = b[4];
+      payloadStart = 5 + length;
+      if (length > 0) {
+        discontinuity = (b[5] & 0x80) != 0;
+        if ((b[5] & 0x10) != 0 && length >= 7) PCR(st, pid, b + 6, offset, discontinuity);
+      }
+    }
+    const double now = clock_.Time(offset);
+
+    if (scrambling != 0) Scrambled(st, pid, offset, scrambling);
+
+    // ISO/IEC 13818-1, 2.4.3.3: the counter steps with each packet that has a
+    // payload; a packet may be sent twice in a row, once.
+    bool broken = false;
+    if ((afc & 1) != 0) {
+      if (st.ccKnown && !discontinuity) {
+        const uint8_t expected = (st.cc + 1) & 0x0F;
+        if (cc == st.cc && !st.duplicated) {
+          st.duplicated = true;
+          st.next = 0;
+          return;  // the same packet again: nothing new in it
+        }
+        // A third copy is an error as much as a counter out of step.
+        st.duplicated = cc == st.cc;
+        if (cc != expected) {
+          broken = true;
+          Finding(TIndicator::Continuity_count_error, pid, offset,
+                  [&] { return "expected " + std::to_string(expected) + ", found " + std::to_string(cc); });
+        }
+      } else {
+        st.duplicated = false;
+      }
+      st.cc = cc;
+      st.ccKnown = true;
+      st.next = st.roles == 0 && !st.duplicated ? static_cast<uint16_t>(0x110 | ((cc + 1) & 0x0F)) : 0;
+    }
+
+    if (st.references > 0) Present(st, pid, offset, now);
+
+    const int32_t payloadLength = kTSPacketSize - payloadStart;
+    if ((afc & 1) == 0 || payloadLength <= 0 || scrambling != 0) return;
+    const uint8_t* payload = b + payloadStart;
+    if (st.roles != 0) {
+      if (st.sections == nullptr) st.sections = sectionStates_.emplace_back(std::make_unique<TSectionState>()).get();
+      st.sections->assembler.Feed(payload, payloadLength, unitStart, broken, offset,
+                                  [&](const uint8_t* section, int32_t length, int64_t start) {
+                                    Section(pid, st.roles, section, length, start, now);
+                                  });
+    } else if (unitStart) {
+      PESStart(st, pid, payload, payloadLength, offset, now);
+    }
+  }
+
+  void Scrambled(TPIDState& st, int32_t pid, int64_t offset, int32_t scrambling) {
+    if (!scrambled_) {
+      scrambled_ = true;
+      scrambledOffset_ = offset;
+      scrambledPID_ = pid;
+    }
+    if ((st.roles & kRolePAT) != 0)
+      Finding(TIndicator::PAT_error, pid, offset,
+              [&] { return Format("transport_scrambling_control %d on PID 0x0000", scrambling); });
+    if ((st.roles & kRolePMT) != 0)
+      Finding(TIndicator::PMT_error, pid, offset,
+              [&] { return Format("transport_scrambling_control %d on a PMT PID", scrambling); });
+  }
+
+  // ---- Clocks -------------------------------------------------------------------------
+
+  void PCR(TPIDState& st, int32_t pid, const uint8_t* p, int64_t offset, bool discontinuity) {
+    const int64_t base =
+        (int64_t{p[0]} << 25) | (int64_t{p[1]} << 17) | (int64_t{p[2]} << 9) | (int64_t{p[3]} << 1) | (p[4] >> 7);
+    const int64_t value = base * 300 + (((p[4] & 1) << 8) | p[5]);
+    // The first PID met with a PCR sets the stream time.
+    if (clockPID_ < 0) clockPID_ = pid;
+    if (pid == clockPID_) clock_.Reference(offset, value, discontinuity);
+    const double now = clock_.Time(offset);
+    if (st.pcrKnown) {
+      // TR 101 290, 5.2.2 (2.3b): consecutive PCRs 0 to 100 ms apart unless a
+      // discontinuity is signalled.
+      const int64_t step = PCRDifference(st.pcr, value);
+      if (!discontinuity && (step < 0 || step > kPCRTicksPerSecond / 10))
+        Finding(TIndicator::PCR_discontinuity_indicator_error, pid, offset, [&] {
+          return Format("PCR moves by %.3f ms (0 to 100 ms) without discontinuity_indicator",
+                        Milliseconds(static_cast<double>(step) / kPCRTicksPerSecond));
+        });
+      // 2.3a: at most 40 ms (the set limit) between PCRs: the time between
+      // their values on the PID's own time base, or stream time across a
+      // discontinuity.
+      const bool continuous = !discontinuity && step >= 0 && step <= TStreamClock::kLongestStep;
+      const double interval = continuous         ? static_cast<double>(step) * (1.0 / kPCRTicksPerSecond)
+                              : clock_.Running() ? now - st.pcrTime
+                                                 : 0.0;
+      if (interval > settings_.pcrRepetitionLimit)
+        Finding(TIndicator::PCR_repetition_error, pid, offset, [&] {
+          return Format("%.3f ms since the last PCR (limit %g ms)", Milliseconds(interval),
+                        Milliseconds(settings_.pcrRepetitionLimit));
+        });
+    }
+    st.pcr = value;
+    st.pcrTime = now;
+    st.pcrKnown = true;
+  }
+
+  void PESStart(TPIDState& st, int32_t pid, const uint8_t* p, int32_t length, int64_t offset, double now) {
+    // packet_start_code_prefix, stream_id, PES_packet_length, flags, PTS_DTS_flags and the PTS.
+    if (length < 14 || p[0] != 0 || p[1] != 0 || p[2] != 1 || !HasPESHeader(p[3]) || (p[7] & 0x80) == 0) return;
+    // TR 101 290, 5.2.2 (2.5): a PTS at least every 700 ms (the set limit).
+    if (st.ptsKnown && clock_.Running() && now - st.ptsTime > settings_.ptsRepetitionLimit)
+      Finding(TIndicator::PTS_error, pid, offset, [&] {
+        return Format("%.1f ms since the last PTS (limit %g ms)", Milliseconds(now - st.ptsTime),
+                      Milliseconds(settings_.ptsRepetitionLimit));
+      });
+    st.ptsTime = now;
+    st.ptsKnown = true;
+  }
+
+  // ---- Sections ------------------------------------------------------------------------
+
+  void Section(int32_t pid, uint8_t roles, const uint8_t* s, int32_t length, int64_t offset, double now) {
+    const TByteView section(s, length);
+    const uint32_t tableId = section.U8(0);
+    if ((roles & kRolePAT) != 0) {
+      if (tableId == 0x00) return PAT(section, offset, now);
+      return Finding(TIndicator::PAT_error, pid, offset,
+                     [&] { return Format("table_id 0x%02X on PID 0x0000", tableId); });
+    }
+    if ((roles & kRoleCAT) != 0) {
+      if (tableId != 0x01)
+        return Finding(TIndicator::CAT_error, pid, offset,
+                       [&] { return Format("table_id 0x%02X on PID 0x0001", tableId); });
+      catSeen_ = true;
+      CRCHolds(pid, section, offset, "CAT");
+      return;
+    }
+    if ((roles & kRolePMT) != 0 && tableId == 0x02) return PMT(pid, section, offset, now);
+    const char* name = nullptr;
+    if ((roles & kRoleNIT) != 0 && (tableId == 0x40 || tableId == 0x41)) name = "NIT";
+    if ((roles & kRoleSDT) != 0 && (tableId == 0x42 || tableId == 0x46)) name = "SDT";
+    if ((roles & kRoleSDT) != 0 && tableId == 0x4A) name = "BAT";
+    if ((roles & kRoleEIT) != 0 && tableId >= 0x4E && tableId <= 0x6F) name = "EIT";
+    if ((roles & kRoleTOT) != 0 && tableId == 0x73) name = "TOT";
+    if (name != nullptr) CRCHolds(pid, section, offset, name);
+  }
+
+  // Checks the section's CRC_32 (CRC_error when it is wrong); false for a wrong one.
+  bool CRCHolds(int32_t pid, const TByteView& section, int64_t offset, const char* table) {
+    const int32_t length = section.Size();
+    if (length < 8) {
+      Finding(TIndicator::CRC_error, pid, offset, [&] {
+        return Format("%s section (table_id 0x%02X) of %d bytes, too short for its CRC_32", table, section.U8(0),
+                      length);
+      });
+      return false;
+    }
+    std::vector<uint8_t>& verified = pids_[static_cast<size_t>(pid)].sections->verified;
+    if (verified.size() == static_cast<size_t>(length) &&
+        std::memcmp(verified.data(), section.Data(), verified.size()) == 0)
+      return true;
+    if (CalcCRC32(section.Data(), length) == 0) {
+      verified.assign(section.Data(), section.Data() + length);
+      return true;
+    }
+    Finding(TIndicator::CRC_error, pid, offset, [&] {
+      return Format("%s section (table_id 0x%02X): CRC_32 0x%08X, computed 0x%08X", table, section.U8(0),
+                    section.U32(length - 4), CalcCRC32(section.Data(), length - 4));
+    });
+    return false;
+  }
+
+  // ISO/IEC 13818-1, Table 2-30 (program_association_section).
+  void PAT(const TByteView& s, int64_t offset, double now) {
+    if (clock_.Running() && now - patTime_ > settings_.tableRepetitionLimit)
+      Finding(TIndicator::PAT_error, 0, offset, [&] {
+        return Format("no PAT section for %.3f s (limit %g s)", now - patTime_, settings_.tableRepetitionLimit);
+      });
+    patTime_ = now;
+    patSeen_ = true;
+    if (!CRCHolds(0, s, offset, "PAT") || (s.U8(1) & 0x80) == 0 || (s.U8(5) & 0x01) == 0) return;
+    const uint32_t crc = s.U32(s.Size() - 4);
+    const uint32_t version = (s.U8(5) >> 1) & 0x1F;
+    const uint32_t sectionNumber = s.U8(6);
+    if (version != patVersion_) patSections_.clear();
+    patVersion_ = version;
+    auto [known, added] = patSections_.try_emplace(sectionNumber);
+    if (!added && known->second.crc == crc) return;
+    known->second.crc = crc;
+    known->second.pids.clear();
+    // program_number and PID pairs: the PMT PIDs, and the network PID of program 0.
+    for (int32_t i = 8; i + 4 <= s.Size() - 4; i += 4) {
+      known->second.pids.push_back(static_cast<uint16_t>(s.U16(i)));
+      known->second.pids.push_back(static_cast<uint16_t>(s.U16(i + 2) & 0x1FFF));
+    }
+    ProgramsChanged(now);
+  }
+
+  // The PMT and network PIDs of the current PAT. Programs it no longer
+  // lists name no streams any more.
+  void ProgramsChanged(double now) {
+    std::vector<uint8_t> named(kPIDCount, 0);
+    named[0x0010] = kRoleNIT;
+    patPrograms_.clear();
+    for (const auto& [number, section] : patSections_) {
+      for (size_t i = 0; i + 1 < section.pids.size(); i += 2) {
+        const uint16_t program = section.pids[i];
+        const uint16_t pid = section.pids[i + 1];
+        named[pid] |= program == 0 ? kRoleNIT : kRolePMT;
+        if (program != 0) patPrograms_.insert(ProgramKey(pid, program));
+      }
+    }
+    for (auto it = programs_.begin(); it != programs_.end();) {
+      if (patPrograms_.count(it->first) != 0) {
+        ++it;
+        continue;
+      }
+      for (const uint16_t es : it->second.pids) --pids_[es].references;
+      it = programs_.erase(it);
+    }
+    // Only the PIDs named now or before: the states of the others stay untouched.
+    std::vector<uint16_t> pids = namedPIDs_;
+    namedPIDs_.clear();
+    for (size_t pid = 0; pid < named.size(); ++pid) {
+      if (named[pid] == 0) continue;
+      namedPIDs_.push_back(static_cast<uint16_t>(pid));
+      pids.push_back(static_cast<uint16_t>(pid));
+    }
+    for (const uint16_t pid : pids) {
+      TPIDState& st = pids_[pid];
+      if ((named[pid] & kRolePMT) != 0 && (st.roles & kRolePMT) == 0) st.pmtTime = now;
+      st.roles = static_cast<uint8_t>((st.roles & ~(kRolePMT | kRoleNIT)) | named[pid]);
+      if (st.roles != 0) st.next = 0;
+      Met(pid);
+    }
+  }
+
+  // A PID whose state is more than all zero: the end of the stream looks at these only.
+  void Met(uint16_t pid) {
+    TPIDState& st = pids_[pid];
+    if (st.met) return;
+    st.met = true;
+    metPIDs_.push_back(pid);
+  }
+
+  static uint32_t ProgramKey(int32_t pid, uint32_t programNumber) {
+    return (static_cast<uint32_t>(pid) << 16) | programNumber;
+  }
+
+  // ISO/IEC 13818-1, Table 2-33 (TS_program_map_section).
+  void PMT(int32_t pid, const TByteView& s, int64_t offset, double now) {
+    TPIDState& st = pids_[static_cast<size_t>(pid)];
+    if (clock_.Running() && now - st.pmtTime > settings_.tableRepetitionLimit)
+      Finding(TIndicator::PMT_error, pid, offset, [&] {
+        return Format("no PMT section for %.3f s (limit %g s)", now - st.pmtTime, settings_.tableRepetitionLimit);
+      });
+    st.pmtTime = now;
+    if (!CRCHolds(pid, s, offset, "PMT") || (s.U8(1) & 0x80) == 0 || (s.U8(5) & 0x01) == 0) return;
+    // Only the PMT of a program the PAT puts on this PID names its streams.
+    const uint32_t key = ProgramKey(pid, s.U16(3));
+    if (patPrograms_.count(key) == 0) return;
+    const uint32_t crc = s.U32(s.Size() - 4);
+    auto [program, added] = programs_.try_emplace(key);
+    if (!added && program->second.crc == crc) return;
+    program->second.crc = crc;
+    // The elementary streams: stream_type, elementary_PID, ES_info_length.
+    std::vector<uint16_t> streams;
+    const int32_t end = s.Size() - 4;
+    for (int32_t i = 12 + static_cast<int32_t>(s.U16(10) & 0x0FFF); i + 5 <= end;
+         i += 5 + static_cast<int32_t>(s.U16(i + 3) & 0x0FFF))
+      streams.push_back(static_cast<uint16_t>(s.U16(i + 1) & 0x1FFF));
+    // Named again before the old names go, so that a PID a new version keeps
+    // stays named all along.
+    for (const uint16_t es : streams) Reference(es, pid, offset, now);
+    for (const uint16_t es : program->second.pids) --pids_[es].references;
+    program->second.pids = std::move(streams);
+  }
+
+  void Reference(uint16_t es, int32_t pmtPID, int64_t offset, double now) {
+    TPIDState& st = pids_[es];
+    if (st.references++ > 0) return;
+    Met(es);
+    st.referencedBy = static_cast<uint16_t>(pmtPID);
+    st.referenceOffset = offset;
+    st.since = now;
+  }
+
+  void SetRoles(int32_t pid, uint8_t roles) { pids_[static_cast<size_t>(pid)].roles |= roles; }
+
+  // ---- End of the stream -----------------------------------------------------------
+
+  void EndOfStream() {
+    const double now = clock_.Time(lastOffset_);
+    const bool timed = clock_.Running();
+    const double tableLimit = settings_.tableRepetitionLimit;
+    if (!patSeen_) {
+      Finding(TIndicator::PAT_error, 0, std::max<int64_t>(firstOffset_, 0),
+              [] { return std::string("no PAT section in the stream"); });
+    } else if (timed && now - patTime_ > tableLimit) {
+      Finding(TIndicator::PAT_error, 0, lastOffset_, [&] {
+        return Format("no PAT section for %.3f s until the end (limit %g s)", now - patTime_, tableLimit);
+      });
+    }
+    std::sort(metPIDs_.begin(), metPIDs_.end());
+    for (const uint16_t pid : metPIDs_) {
+      const TPIDState& st = pids_[pid];
+      if ((st.roles & kRolePMT) != 0 && timed && now - st.pmtTime > tableLimit)
+        Finding(TIndicator::PMT_error, pid, lastOffset_, [&] {
+          return Format("no PMT section for %.3f s until the end (limit %g s)", now - st.pmtTime, tableLimit);
+        });
+      if (st.references == 0) continue;
+      if (!st.present) {
+        Finding(TIndicator::PID_error, pid, st.referenceOffset, [&] {
+          return Format("named by the PMT on PID 0x%04X and never present", static_cast<unsigned>(st.referencedBy));
+        });
+      } else if (timed && now - st.since > settings_.pidPeriod) {
+        Finding(TIndicator::PID_error, pid, lastOffset_, [&] {
+          return Format("not present for %.3f s until the end (limit %g s)", now - st.since, settings_.pidPeriod);
+        });
+      }
+    }
+    // TR 101 290, 5.2.2 (2.6): scrambled packets call for a CAT.
+    if (scrambled_ && !catSeen_)
+      Finding(TIndicator::CAT_error, kNoPID, scrambledOffset_, [&] {
+        return Format("scrambled packets (the first on PID 0x%04X) and no CAT section",
+                      static_cast<unsigned>(scrambledPID_));
+      });
+  }
+
+  const TCheckSettings settings_;
+  const TReport report_;
+  TZeroedArray<TPIDState> pids_;
+  std::vector<std::unique_ptr<TSectionState>> sectionStates_;
+  std::vector<uint16_t> metPIDs_;    // every PID whose state is not all zero
+  std::vector<uint16_t> namedPIDs_;  // the PMT and network PIDs of the current PAT
+  // Findings reported per PID (the last entry: those of no single PID) and indicator.
+  TZeroedArray<std::array<uint32_t, kIndicatorCount>> reported_;
+  std::array<int64_t, kIndicatorCount> counts_{};
+  int64_t reportedInRun_ = 0;
+  bool runLimitWarned_ = false;
+
+  int32_t packetSize_ = kTSPacketSize;
+  int64_t packets_ = 0;
+  int64_t errorPackets_ = 0;
+  int64_t firstOffset_ = -1;
+  int64_t lastOffset_ = -1;
+
+  // Synchronisation.
+  int64_t nextSlot_ = -1;
+  int32_t missing_ = 0;   // slots in a row without a sync byte
+  int64_t lostAt_ = -1;   // where sync was lost, until it is found again
+  bool pending_ = false;  // a slot whose sync byte is wrong, waiting for the next
+  int64_t pendingOffset_ = 0;
+  std::array<uint8_t, kTSPacketSize> pendingPacket_{};
+
+  TStreamClock clock_;
+  int32_t clockPID_ = -1;
+
+  // Tables.
+  bool patSeen_ = false;
+  double patTime_ = 0;
+  uint32_t patVersion_ = 0xFFFFFFFF;
+  std::map<uint32_t, TProgramStreams> patSections_;  // by section_number: program_number and PID pairs
+  std::set<uint32_t> patPrograms_;                   // PMT PID and program_number of each program
+  std::map<uint32_t, TProgramStreams> programs_;     // by PMT PID and program_number: the streams
+  bool catSeen_ = false;
+  bool scrambled_ = false;
+  int64_t scrambledOffset_ = 0;
+  int32_t scrambledPID_ = 0;
+};
+
+TStreamChecker::TStreamChecker(const TCheckSettings& settings, TReport report)
+    : state_(std::make_unique<TState>(settings, std::move(report))) {}
+
+TStreamChecker::~TStreamChecker() = default;
+
+TScanEnd TStreamChecker::Check(const TFileStream& stream, int32_t packetSize, int64_t start, TPacketScanner& scanner) {
+  TScanRule rule{TSyncRule::Hysteresis};
+  rule.acquire = kAcquireSync;
+  rule.lose = kLoseSync;
+  state_->SetPacketSize(packetSize);
+  TState& state = *state_;
+  const TScanEnd end = scanner.Scan(
+      stream, packetSize, start, TPacketScanner::kToEndOfFile,
+      rule, [&state](const uint8_t* slot, int64_t offset) __attribute__((always_inline)) {
+        state.Slot(slot, offset);
+        return true;
+      });
+  state.Finish(end == TScanEnd::Cancelled, stream.Size(), start);
+  return end;
+}
+
+int64_t TStreamChecker::Count(TIndicator indicator) const { return state_->Count(indicator); }
+
+int64_t TStreamChecker::Packets() const { return state_->Packets(); }
+
+}  // namespace tessaro

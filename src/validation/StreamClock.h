@@ -1,0 +1,61 @@
+// TStreamClock: stream time from the PCRs of one PID, so that every interval
+// the checks measure is one of the recording, however fast it is read. Between
+// two PCRs the time of a byte follows the rate the last two PCRs give (the
+// transport rate of ISO/IEC 13818-1, 2.4.2.2); across a discontinuity of the
+// time base it runs on at that rate.
+#pragma once
+
+#include <cstdint>
+
+namespace tessaro {
+
+// The PCR counts 27 MHz ticks modulo 2^33 * 300.
+inline constexpr int64_t kPCRTicksPerSecond = 27000000;
+inline constexpr int64_t kPCRWrap = (int64_t{1} << 33) * 300;
+
+// b - a modulo the PCR wrap, in [-wrap/2, wrap/2), for PCR values a and b
+// (each below the wrap).
+inline int64_t PCRDifference(int64_t a, int64_t b) {
+  int64_t d = b - a;
+  if (d < 0) d += kPCRWrap;
+  return d >= kPCRWrap / 2 ? d - kPCRWrap : d;
+}
+
+class TStreamClock {
+ public:
+  // A step between two PCRs of the clock's PID longer than this is taken for
+  // a new time base, not for time that passed.
+  static constexpr int64_t kLongestStep = kPCRTicksPerSecond;
+
+  bool Running() const { return running_; }
+  // A PCR of the clock's PID (27 MHz value) in the packet at offset;
+  // discontinuity: the packet starts a new time base.
+  void Reference(int64_t offset, int64_t pcr, bool discontinuity) {
+    if (!running_) {
+      running_ = true;
+    } else {
+      const int64_t bytes = offset - offset_;
+      const int64_t ticks = PCRDifference(pcr_, pcr);
+      if (!discontinuity && ticks > 0 && ticks <= kLongestStep && bytes > 0) {
+        const double seconds = static_cast<double>(ticks) * (1.0 / kPCRTicksPerSecond);
+        time_ += seconds;
+        secondsPerByte_ = seconds / static_cast<double>(bytes);
+      } else {
+        time_ += static_cast<double>(bytes) * secondsPerByte_;
+      }
+    }
+    offset_ = offset;
+    pcr_ = pcr;
+  }
+  // Seconds from the first PCR to the byte at offset (0 before the clock runs).
+  double Time(int64_t offset) const { return time_ + static_cast<double>(offset - offset_) * secondsPerByte_; }
+
+ private:
+  bool running_ = false;
+  int64_t offset_ = 0;
+  int64_t pcr_ = 0;
+  double time_ = 0;
+  double secondsPerByte_ = 0;
+};
+
+}  // namespace tessaro

@@ -1,0 +1,100 @@
+// tessaro-cli validate: the module's findings one per line, the XML report
+// as Save Report writes it, an existing report kept unless --force, and a
+// module that cannot be used or a file that is not a stream refused with
+// exit status 2 and the reason.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "support/TestSupport.h"
+#include "validation/ReportNames.h"
+#include "validation/ReportXML.h"
+
+namespace tessaro {
+namespace {
+
+using test::RunCli;
+using test::TestDataPath;
+
+std::string Quote(const std::string& path) { return "'" + path + "'"; }
+
+std::vector<std::string> Lines(const std::string& text, char end = '\n') {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line, end);) lines.push_back(line);
+  return lines;
+}
+
+class ValidateCommand : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    TESSARO_REQUIRE_VALIDATOR_MODULE();
+    test::IsolateValidatorSettings();
+  }
+};
+
+TEST_F(ValidateCommand, PrintsEachFindingAndWritesTheReport) {
+  const std::string stream = TestDataPath("fault-cc-gap.ts");
+  test::TempFile report({}, ".xml");
+  std::filesystem::remove(report.Path());
+  const auto r = RunCli("validate " + Quote(stream) + " -o " + Quote(report.Path()));
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const std::vector<std::string> lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(
+      lines[0],
+      "1\tMPEG-2 TS Validator\tError\tContinuity_count_error: PID 0x0101, offset 0x000000000000DFFC, expected 10, "
+      "found 11");
+  EXPECT_EQ(lines[1].rfind("2\tMPEG-2 TS Validator\tInfo\tSummary: TS_sync_loss 0, ", 0), 0u);
+
+  // The report of the same findings, for the file by its full name, CR LF after every line.
+  std::vector<TCustomReport> reports;
+  for (const std::string& line : lines) {
+    const std::vector<std::string> fields = Lines(line, '\t');
+    ASSERT_EQ(fields.size(), 4u);
+    reports.push_back({kMPEG2TSValidatorId, fields[2] == "Error" ? kReportError : kReportInfo, fields[3]});
+  }
+  const test::Bytes bytes = test::ReadFileBytes(report.Path());
+  const std::string text(bytes.begin(), bytes.end());
+  std::vector<std::string> written = Lines(text);
+  for (std::string& line : written) {
+    ASSERT_FALSE(line.empty());
+    EXPECT_EQ(line.back(), '\r');
+    line.pop_back();
+  }
+  EXPECT_EQ(written, ReportXMLLines(std::filesystem::absolute(stream).string(), reports));
+
+  // An existing report stays unless --force.
+  const auto refused = RunCli("validate " + Quote(stream) + " -o " + Quote(report.Path()));
+  EXPECT_EQ(refused.exitCode, 2);
+  EXPECT_EQ(refused.err, "The file " + report.Path() + " already exists. Use --force to replace it.\n");
+  EXPECT_EQ(refused.out, "");
+  const auto forced =
+      RunCli("validate " + Quote(TestDataPath("one-program.ts")) + " -o " + Quote(report.Path()) + " --force");
+  EXPECT_EQ(forced.exitCode, 0) << forced.err;
+  EXPECT_EQ(Lines(forced.out).size(), 1u);
+  EXPECT_NE(test::ReadFileBytes(report.Path()), bytes);
+}
+
+TEST_F(ValidateCommand, AModuleThatCannotBeUsedOrAFileThatIsNotAStreamIsRefused) {
+  const std::string stream = Quote(TestDataPath("one-program.ts"));
+  for (const auto& [module, reason] : std::vector<std::pair<std::string, std::string>>{
+           {"/nonexistent/Pelvanor.pvm", "module file not found: /nonexistent/Pelvanor.pvm"},
+           {test::TestModulePath("NoExport"), "does not export GetMediaValidatorControl"},
+           {test::TestModulePath("Failing"), "failed (status 0x80004005, no interface)"}}) {
+    const auto r = RunCli("validate " + stream + " --module " + Quote(module));
+    EXPECT_EQ(r.exitCode, 2) << module;
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("Cannot load the validation module: "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(reason), std::string::npos) << r.err;
+  }
+  test::TempFile notStream(test::Bytes(5000, 0x00));
+  const auto r = RunCli("validate " + Quote(notStream.Path()));
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_EQ(r.err, "Not valid transport stream\n");
+  EXPECT_EQ(RunCli("validate /nonexistent.ts").exitCode, 2);
+}
+
+}  // namespace
+}  // namespace tessaro

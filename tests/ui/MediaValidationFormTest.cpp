@@ -1,0 +1,291 @@
+// The Media Validation window offscreen, worked through the prompts as a user
+// works it: Tools > Validation over the open file, start, progress, the end
+// with "Done", the rows and their colours, Save Report to a new and to an
+// existing file (the XML compared line by line and read by a real XML
+// parser), the module's own settings dialog, and modules that do not load.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QStandardPaths>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+#include <QXmlStreamReader>
+
+#include <filesystem>
+#include <fstream>
+
+#include "support/TestSupport.h"
+#include "ui/MediaValidationForm.h"
+#include "ui/UiSupport.h"
+#include "validation/ReportNames.h"
+#include "validation/ReportXML.h"
+
+namespace tessaro {
+namespace {
+
+using test::TestDataPath;
+using test::TWindow;
+
+constexpr const char* kSaveFilter = "Report XML File (*.xml)|*.xml|All Files (*.*)|*.*";
+
+TMediaValidationForm& Form(QDialog& dialog) { return static_cast<TMediaValidationForm&>(dialog); }
+
+std::string Cell(const TMediaValidationForm& form, int row, int column, int role = Qt::DisplayRole) {
+  return form.ReportView()->model()->index(row, column).data(role).toString().toStdString();
+}
+QVariant Background(const TMediaValidationForm& form, int row) {
+  return form.ReportView()->model()->index(row, 0).data(Qt::BackgroundRole);
+}
+
+void Click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+
+// Clicks Start Validation and waits for "Done".
+bool RunToDone(TMediaValidationForm& form, TWindow& w) {
+  const size_t before = w.script.messages.size();
+  Click(form.ValidationButton());
+  return QTest::qWaitFor([&] { return w.script.messages.size() > before && w.script.messages.back() == "Done"; },
+                         20000);
+}
+
+// The lines of a file written with CR LF ends, without them.
+std::vector<std::string> CRLFLines(const std::string& path) {
+  const test::Bytes bytes = test::ReadFileBytes(path);
+  const std::string text(bytes.begin(), bytes.end());
+  std::vector<std::string> lines;
+  for (size_t start = 0; start < text.size();) {
+    const size_t end = text.find("\r\n", start);
+    if (end == std::string::npos) {
+      lines.push_back("unended: " + text.substr(start));
+      break;
+    }
+    lines.push_back(text.substr(start, end - start));
+    start = end + 2;
+  }
+  return lines;
+}
+
+// What a real XML parser reads from the report: the messages, in order.
+std::vector<std::string> ParsedMessages(const std::string& path, std::string& fileName) {
+  const test::Bytes bytes = test::ReadFileBytes(path);
+  QXmlStreamReader xml(QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size())));
+  std::vector<std::string> messages;
+  while (!xml.atEnd()) {
+    if (xml.readNext() != QXmlStreamReader::StartElement) continue;
+    if (xml.name() == QLatin1String("REPORT_MESSAGE")) messages.push_back(xml.readElementText().toStdString());
+    if (xml.name() == QLatin1String("FILE_NAME")) fileName = xml.readElementText().toStdString();
+  }
+  EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+  return messages;
+}
+
+class ValidationWindowTest : public ::testing::Test {
+ protected:
+  // The window's own settings are neither read nor written here (clearing
+  // them would race the settings tests that run beside these); the module's
+  // go to a folder of this program's own.
+  void SetUp() override {
+    QStandardPaths::setTestModeEnabled(true);
+    settingsFile_ = test::IsolateValidatorSettings();
+  }
+  std::string settingsFile_;
+};
+
+TEST_F(ValidationWindowTest, ARunGoesFromStartToDoneAndTheReportIsSaved) {
+  TESSARO_REQUIRE_VALIDATOR_MODULE();
+  TWindow w;
+  EXPECT_EQ(w.form->ValidatorPath(), QCoreApplication::applicationDirPath().toStdString() + "/Pelvanor.pvm");
+  const std::string stream = TestDataPath("fault-cc-gap.ts");
+  ASSERT_TRUE(w.form->LoadFile(stream));
+  test::TempFile report({}, ".xml");
+  std::filesystem::remove(report.Path());
+  bool worked = false;
+  w.script.dialogs.push_back(test::ClosedAfter([&](QDialog& dialog) {
+    TMediaValidationForm& form = Form(dialog);
+    EXPECT_EQ(form.windowTitle().toStdString(), "Media Validation - " + stream + " [MPEG-2 TS Validator]");
+    EXPECT_EQ(form.ProgressEdit()->text().toStdString(), "Progress:");
+    EXPECT_FALSE(form.ProgressEdit()->isEnabled());
+    EXPECT_EQ(form.Timer()->interval(), 100);
+    // Nothing to save before a run.
+    Click(form.SaveReportButton());
+    EXPECT_EQ(w.script.messages.back(), "Report list is empty.");
+
+    ASSERT_TRUE(RunToDone(form, w));
+    EXPECT_EQ(form.ProgressEdit()->text().toStdString(), "Progress: 100.00%");
+    EXPECT_EQ(form.ValidationButton()->text().toStdString(), "Start Validation");
+    EXPECT_TRUE(form.SettingsButton()->isEnabled());
+    EXPECT_TRUE(form.CloseButton()->isEnabled());
+    EXPECT_FALSE(form.Timer()->isActive());
+    ASSERT_EQ(form.ReportView()->model()->rowCount(), 2);
+    EXPECT_EQ(Cell(form, 0, 0), "1");
+    EXPECT_EQ(Cell(form, 0, 1), "MPEG-2 TS Validator");
+    EXPECT_EQ(Cell(form, 0, 2), "Error");
+    EXPECT_EQ(Cell(form, 0, 3), "Continuity_count_error: PID 0x0101, offset 0x000000000000DFFC, expected 10, found 11");
+    EXPECT_EQ(Background(form, 0).value<QColor>(), QColor(0xFF, 0xCC, 0xCC));
+    EXPECT_EQ(Cell(form, 1, 0), "2");
+    EXPECT_EQ(Cell(form, 1, 2), "Info");
+    EXPECT_EQ(Background(form, 1).value<QColor>(), QColor(0xEE, 0xEE, 0xFF));
+
+    // A new file: written at once.
+    w.script.saveFiles = {report.Path()};
+    Click(form.SaveReportButton());
+    EXPECT_EQ(w.script.saveFilters.back(), kSaveFilter);
+    EXPECT_EQ(w.script.messages.back(), "Done");
+    const std::vector<TCustomReport> reports = form.Validation().Reports().Items();
+    EXPECT_EQ(CRLFLines(report.Path()), ReportXMLLines(stream, reports));
+    std::string fileName;
+    EXPECT_EQ(ParsedMessages(report.Path(), fileName),
+              (std::vector<std::string>{reports[0].Message, reports[1].Message}));
+    EXPECT_EQ(fileName, stream);
+
+    // An existing file: the replace question; No keeps it, Yes replaces it.
+    std::ofstream(report.Path()) << "old";
+    const std::string question = "The file " + report.Path() + " already exists. Do you want to raplace it?";
+    w.script.saveFiles = {report.Path(), report.Path()};
+    w.script.confirms = {false, true};
+    Click(form.SaveReportButton());
+    EXPECT_EQ(w.script.messages.back(), question);
+    EXPECT_EQ(test::ReadFileBytes(report.Path()), (test::Bytes{'o', 'l', 'd'}));
+    Click(form.SaveReportButton());
+    EXPECT_EQ(w.script.messages.back(), "Done");
+    EXPECT_EQ(w.script.messages[w.script.messages.size() - 2], question);
+    EXPECT_EQ(CRLFLines(report.Path()), ReportXMLLines(stream, reports));
+    worked = true;
+  }));
+  w.form->Validation1Click();
+  EXPECT_TRUE(worked);
+  EXPECT_EQ(w.script.dialogTitles.size(), 1u);
+}
+
+// The scripted test module: progress while the run holds, the user's stop,
+// every report type's row and colour, texts the XML must escape, and a start
+// that fails.
+TEST_F(ValidationWindowTest, ProgressStopRowColoursAndEscapedTexts) {
+  TWindow w;
+  test::TempFile script(test::Bytes{}, ".txt");
+  const auto writeScript = [&](const std::string& text) { std::ofstream(script.Path(), std::ios::binary) << text; };
+  const std::string special = "a <b> & \"c\" 'd' \xE9";
+  writeScript("report\t6\t1\tinfo\nreport\t4\t2\twarning\nreport\t4\t3\t" + special +
+              "\nreport\t4\t0\tnone\nreport\t4\t7\tseven\nhold\n");
+  bool worked = false;
+  w.script.dialogs.push_back(test::ClosedAfter([&](QDialog& dialog) {
+    TMediaValidationForm& form = Form(dialog);
+    EXPECT_EQ(form.windowTitle().toStdString(), "Media Validation - " + script.Path() + " [Scripted Validator]");
+    Click(form.ValidationButton());
+    EXPECT_EQ(form.ValidationButton()->text().toStdString(), "Stop Validation");
+    EXPECT_FALSE(form.SettingsButton()->isEnabled());
+    EXPECT_FALSE(form.CloseButton()->isEnabled());
+    // Five of six lines done, then the script holds: 83.33 %.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form.ProgressEdit()->text() == "Progress: 83.33%"; }, 5000))
+        << form.ProgressEdit()->text().toStdString();
+    // The window cannot be closed while running, and the list stays empty.
+    form.close();
+    QTest::keyClick(&form, Qt::Key_Escape);
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(form.ReportView()->model()->rowCount(), 0);
+    Click(form.ValidationButton());  // Stop
+    EXPECT_EQ(form.ValidationButton()->text().toStdString(), "Start Validation");
+    EXPECT_TRUE(form.CloseButton()->isEnabled());
+    EXPECT_FALSE(form.Timer()->isActive());
+    EXPECT_EQ(form.ReportView()->model()->rowCount(), 0);
+
+    writeScript("report\t6\t1\tinfo\nreport\t4\t2\twarning\nreport\t4\t3\t" + special +
+                "\nreport\t4\t0\tnone\nreport\t4\t7\tseven\n");
+    ASSERT_TRUE(RunToDone(form, w));
+    ASSERT_EQ(form.ReportView()->model()->rowCount(), 5);
+    const std::vector<std::string> types{"Info", "Warning", "Error", "None", "Unknown"};
+    for (int row = 0; row < 5; ++row) {
+      EXPECT_EQ(Cell(form, row, 0), std::to_string(row + 1));
+      EXPECT_EQ(Cell(form, row, 2), types[static_cast<size_t>(row)]);
+    }
+    EXPECT_EQ(Cell(form, 0, 1), "QuickTime/MP4 Validator");
+    EXPECT_EQ(Background(form, 1).value<QColor>(), QColor(0xFF, 0xFF, 0xCC));
+    EXPECT_FALSE(Background(form, 3).isValid());
+    EXPECT_FALSE(Background(form, 4).isValid());
+    EXPECT_EQ(form.ReportView()->model()->index(2, 3).data().toString(), QString::fromLatin1(special.c_str()));
+
+    test::TempFile report({}, ".xml");
+    std::filesystem::remove(report.Path());
+    w.script.saveFiles = {report.Path()};
+    Click(form.SaveReportButton());
+    const std::vector<std::string> lines = CRLFLines(report.Path());
+    ASSERT_GT(lines.size(), 20u);
+    EXPECT_EQ(lines[5], "    <MODULE_NAME>QuickTime/MP4 Validator</MODULE_NAME>");
+    EXPECT_EQ(lines[8], "  <REPORT INDEX=\"0\">");
+    EXPECT_EQ(lines[21], "    <REPORT_MESSAGE>a &lt;b&gt; &amp; &quot;c&quot; &apos;d&apos; \xC3\xA9</REPORT_MESSAGE>");
+    std::string fileName;
+    const std::vector<std::string> messages = ParsedMessages(report.Path(), fileName);
+    ASSERT_EQ(messages.size(), 5u);
+    EXPECT_EQ(messages[2], "a <b> & \"c\" 'd' \xC3\xA9");
+
+    // A file the module cannot open: the start fails and says so.
+    std::filesystem::remove(script.Path());
+    Click(form.ValidationButton());
+    EXPECT_EQ(w.script.messages.back(), "Cannot validate file.");
+    EXPECT_EQ(form.ValidationButton()->text().toStdString(), "Start Validation");
+    EXPECT_TRUE(form.SettingsButton()->isEnabled());
+    worked = true;
+  }));
+  test::TScriptedPrompts prompts(w.script);
+  EXPECT_TRUE(ShowMediaValidation(test::TestModulePath("Scripted"), script.Path(), prompts, w.form.get()));
+  EXPECT_TRUE(worked);
+}
+
+TEST_F(ValidationWindowTest, TheModulesSettingsDialogKeepsTheChoice) {
+  TESSARO_REQUIRE_VALIDATOR_MODULE();
+  TWindow w;
+  ASSERT_TRUE(w.form->LoadFile(TestDataPath("fault-pcr-gap.ts")));
+  bool answered = false;
+  w.script.dialogs.push_back(test::ClosedAfter([&](QDialog& dialog) {
+    TMediaValidationForm& form = Form(dialog);
+    // The dialog is the module's own, not the program's: it is answered where it appears.
+    QTimer::singleShot(0, [&] {
+      QWidget* settings = QApplication::activeModalWidget();
+      ASSERT_NE(settings, nullptr);
+      EXPECT_EQ(settings->windowTitle().toStdString(), "MPEG-2 TS Validator Settings");
+      auto* pcr = settings->findChild<QCheckBox*>("PCR_repetition_error");
+      auto* pts = settings->findChild<QSpinBox*>("PTSRepetitionLimit");
+      ASSERT_TRUE(pcr != nullptr && pts != nullptr);
+      EXPECT_TRUE(pcr->isChecked());
+      EXPECT_EQ(pts->value(), 700);
+      pcr->setChecked(false);
+      pts->setValue(650);
+      static_cast<QDialog*>(settings)->accept();
+      answered = true;
+    });
+    Click(form.SettingsButton());
+    ASSERT_TRUE(answered);
+    ASSERT_TRUE(RunToDone(form, w));
+    ASSERT_EQ(form.ReportView()->model()->rowCount(), 1);
+    EXPECT_NE(Cell(form, 0, 3).find("PCR_repetition_error off"), std::string::npos) << Cell(form, 0, 3);
+  }));
+  w.form->Validation1Click();
+  std::ifstream in(settingsFile_);
+  const std::string stored((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(stored.find("PCR_repetition_error=false\n"), std::string::npos) << stored;
+  EXPECT_NE(stored.find("PTSRepetitionLimitMs=650\n"), std::string::npos) << stored;
+}
+
+TEST_F(ValidationWindowTest, AModuleThatDoesNotLoadShowsNothing) {
+  TWindow w;
+  w.form->Validation1Click();
+  EXPECT_EQ(w.script.messages, std::vector<std::string>{"No file loaded."});
+  ASSERT_TRUE(w.form->LoadFile(TestDataPath("one-program.ts")));
+  for (const std::string& module : {std::string(), std::string("/nonexistent/Pelvanor.pvm"),
+                                    test::TestModulePath("NoExport"), test::TestModulePath("Failing")}) {
+    test::DebugCapture capture;
+    w.form->SetValidatorPath(module);
+    w.form->Validation1Click();
+    ASSERT_EQ(capture.Lines().size(), 1u) << module;
+    EXPECT_EQ(capture.Lines()[0].rfind("zrk: Error in TMediaValidationForm.LoadPlugin - ", 0), 0u);
+  }
+  EXPECT_TRUE(w.script.dialogTitles.empty());
+  EXPECT_EQ(w.script.messages.size(), 1u);
+}
+
+}  // namespace
+}  // namespace tessaro

@@ -1,0 +1,77 @@
+// The XML report: its lines in order, texts escaped and in UTF-8, CR LF line
+// ends, and a file that is never written over.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/TestSupport.h"
+#include "validation/ReportNames.h"
+#include "validation/ReportXML.h"
+
+namespace tessaro {
+namespace {
+
+TEST(ReportXML, LinesInOrderWithTheFirstReportsModuleAndIndexFromZero) {
+  const std::vector<TCustomReport> reports{{6, kReportInfo, "one"}, {4, kReportError, "two"}};
+  const std::vector<std::string> expected{
+      R"(<?xml version="1.0" encoding="utf-8"?>)",
+      "<MEDIA_VALIDATION_REPORT>",
+      "  <MEDIA_VALIDATION_REPORT_HEADER_SECTION>",
+      "    <FILE_NAME>/streams/a.ts</FILE_NAME>",
+      "    <LIST_ITEMS_COUNT>2</LIST_ITEMS_COUNT>",
+      "    <MODULE_NAME>QuickTime/MP4 Validator</MODULE_NAME>",
+      "  </MEDIA_VALIDATION_REPORT_HEADER_SECTION>",
+      "  <REPORT_SECTION>",
+      "  <REPORT INDEX=\"0\">",
+      "    <MODULE_ID>6</MODULE_ID>",
+      "    <REPORT_TYPE>Info</REPORT_TYPE>",
+      "    <REPORT_MESSAGE>one</REPORT_MESSAGE>",
+      "  </REPORT>",
+      "  <REPORT INDEX=\"1\">",
+      "    <MODULE_ID>4</MODULE_ID>",
+      "    <REPORT_TYPE>Error</REPORT_TYPE>",
+      "    <REPORT_MESSAGE>two</REPORT_MESSAGE>",
+      "  </REPORT>",
+      "  </REPORT_SECTION>",
+      "</MEDIA_VALIDATION_REPORT>",
+  };
+  EXPECT_EQ(ReportXMLLines("/streams/a.ts", reports), expected);
+}
+
+TEST(ReportXML, TextsAreEscapedAndWrittenAsUTF8) {
+  // Report texts are Latin-1: 0xE9 is "é". Controls XML cannot hold become U+FFFD;
+  // line ends become references, so an element stays on its line.
+  EXPECT_EQ(XMLTextFromLatin1("a<b & c>\"d\" 'e' \xE9\x01\r\n\t"),
+            "a&lt;b &amp; c&gt;&quot;d&quot; &apos;e&apos; \xC3\xA9\xEF\xBF\xBD&#13;&#10;\t");
+  // A file name is this system's UTF-8; a byte that is not UTF-8 is Latin-1.
+  EXPECT_EQ(XMLTextFromFileName("/m\xC3\xBCsic/<a>\xE9.ts"), "/m\xC3\xBCsic/&lt;a&gt;\xC3\xA9.ts");
+  EXPECT_EQ(XMLTextFromFileName("\xED\xA0\x80\xC0\xAF"),
+            "\xC3\xAD\xC2\xA0\xC2\x80\xC3\x80\xC2\xAF");  // no surrogates, no overlong forms
+
+  test::TempFile target({}, ".xml");
+  std::filesystem::remove(target.Path());
+  ASSERT_TRUE(SaveReportXML(target.Path(), "/s.ts", {{4, kReportError, "x<y"}}));
+  const test::Bytes bytes = test::ReadFileBytes(target.Path());
+  const std::string text(bytes.begin(), bytes.end());
+  std::string expected;
+  for (const std::string& line : ReportXMLLines("/s.ts", {{4, kReportError, "x<y"}})) expected += line + "\r\n";
+  EXPECT_EQ(text, expected);
+  EXPECT_NE(text.find("<REPORT_MESSAGE>x&lt;y</REPORT_MESSAGE>\r\n"), std::string::npos);
+}
+
+TEST(ReportXML, NothingIsWrittenWithoutReportsOrOverAFile) {
+  test::TempFile existing(test::Bytes{'o', 'l', 'd'}, ".xml");
+  test::DebugCapture capture;
+  EXPECT_FALSE(SaveReportXML(existing.Path(), "/s.ts", {{4, kReportInfo, "m"}}));
+  EXPECT_EQ(capture.Lines(),
+            std::vector<std::string>{"zrk: Error in TMediaValidationForm.SaveReportXML - XML file already exists."});
+  EXPECT_EQ(test::ReadFileBytes(existing.Path()), (test::Bytes{'o', 'l', 'd'}));
+  std::filesystem::remove(existing.Path());
+  EXPECT_FALSE(SaveReportXML(existing.Path(), "/s.ts", {}));
+  EXPECT_FALSE(std::filesystem::exists(existing.Path()));
+  // A folder that cannot take the file.
+  EXPECT_FALSE(SaveReportXML("/nonexistent/folder/r.xml", "/s.ts", {{4, kReportInfo, "m"}}));
+}
+
+}  // namespace
+}  // namespace tessaro

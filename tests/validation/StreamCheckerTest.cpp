@@ -1,0 +1,335 @@
+// The TR 101 290 checks: the fault streams of the fixture script each yield
+// exactly their findings and a clean stream none; the continuity, table,
+// scrambling, clock and limit rules on crafted packets; the cap on repeated
+// findings; switched-off checks; a cancelled run; and the module running the
+// same checks through the contract with its stored settings.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <thread>
+
+#include "core/Crc32.h"
+#include "core/FileStream.h"
+#include "support/TestSupport.h"
+#include "validation/MediaValidation.h"
+#include "validation/ReportNames.h"
+#include "validation/StreamChecker.h"
+
+namespace tessaro {
+namespace {
+
+using test::Bytes;
+using test::MakePacket;
+
+struct TRun {
+  std::vector<std::string> findings;  // "Error: ..." and "Warning: ...", in order
+  std::string summary;
+  TScanEnd end = TScanEnd::Finished;
+  std::array<int64_t, kIndicatorCount> counts{};
+  int64_t Count(TIndicator indicator) const { return counts[static_cast<size_t>(indicator)]; }
+  // The findings of one indicator.
+  std::vector<std::string> Of(TIndicator indicator) const {
+    std::vector<std::string> of;
+    for (const std::string& f : findings)
+      if (f.find(std::string(": ") + IndicatorName(indicator) + ":") != std::string::npos) of.push_back(f);
+    return of;
+  }
+};
+
+TRun Check(const std::string& path, const TCheckSettings& settings = {}, int32_t packetSize = 188,
+           const std::atomic<bool>* cancel = nullptr) {
+  TRun run;
+  auto stream = TFileStream::Open(path, TFileStream::Mode::Read);
+  EXPECT_TRUE(stream) << path;
+  if (!stream) return run;
+  TStreamChecker checker(settings, [&](int32_t type, const std::string& message) {
+    if (type == kReportInfo) {
+      EXPECT_TRUE(run.summary.empty()) << "a second Info report: " << message;
+      run.summary = message;
+    } else {
+      EXPECT_TRUE(run.summary.empty()) << "a finding after the summary: " << message;
+      run.findings.push_back(ReportTypeName(type) + ": " + message);
+    }
+  });
+  TPacketScanner scanner(64 * 1024);
+  scanner.SetCancel(cancel);
+  run.end = checker.Check(*stream, packetSize, 0, scanner);
+  for (int i = 0; i < kIndicatorCount; ++i)
+    run.counts[static_cast<size_t>(i)] = checker.Count(static_cast<TIndicator>(i));
+  return run;
+}
+
+TRun Check(const Bytes& bytes, const TCheckSettings& settings = {}) {
+  const test::TempFile file(bytes);
+  return Check(file.Path(), settings);
+}
+
+// "offset 0x..." of packet k of a 188-byte stream.
+std::string At(int64_t k) {
+  char text[40];
+  std::snprintf(text, sizeof text, "offset 0x%016llX", static_cast<unsigned long long>(k * 188));
+  return text;
+}
+
+Bytes Concatenate(const std::vector<Bytes>& packets) { return test::Slots(packets); }
+
+Bytes Section(Bytes head, const Bytes& body) {
+  head.insert(head.end(), body.begin(), body.end());
+  return test::WithSectionLengthAndCrc(std::move(head));
+}
+
+TEST(StreamChecker, FaultStreamsYieldExactlyTheirFindings) {
+  const std::vector<std::pair<std::string, std::vector<std::string>>> cases{
+      {"fault-cc-gap.ts", {"Error: Continuity_count_error: PID 0x0101, " + At(305) + ", expected 10, found 11"}},
+      {"fault-duplicate.ts", {}},
+      {"fault-pat-crc.ts",
+       {"Error: CRC_error: PID 0x0000, " + At(153) +
+        ", PAT section (table_id 0x00): CRC_32 0x2AB104B3, computed 0x2AB104B2"}},
+      {"fault-pat-gap.ts", {"Error: PAT_error: PID 0x0000, " + At(353) + ", no PAT section for 0.598 s (limit 0.5 s)"}},
+      {"fault-pid-missing.ts",
+       {"Error: PID_error: PID 0x0102, " + At(2) + ", named by the PMT on PID 0x1000 and never present"}},
+      {"fault-sync.ts",
+       {"Error: Sync_byte_error: " + At(7) + ", sync_byte 0x00",
+        "Error: Sync_byte_error: " + At(114) + ", sync_byte 0x00",
+        "Error: Sync_byte_error: " + At(115) + ", sync_byte 0x00",
+        "Error: TS_sync_loss: " + At(114) + ", sync regained at " + At(117) + " after 564 bytes"}},
+      // 59.368 ms: the PCRs of packets 11 and 41, 19490874 and 21093821 ticks of 27 MHz.
+      {"fault-pcr-gap.ts",
+       {"Error: PCR_repetition_error: PID 0x0100, " + At(41) + ", 59.368 ms since the last PCR (limit 40 ms)"}},
+  };
+  for (const auto& [name, expected] : cases) {
+    const TRun run = Check(test::TestDataPath(name));
+    EXPECT_EQ(run.findings, expected) << name;
+    EXPECT_EQ(run.summary.rfind("Summary: TS_sync_loss ", 0), 0u) << name;
+  }
+  EXPECT_EQ(Check(test::TestDataPath("fault-cc-gap.ts")).summary,
+            "Summary: TS_sync_loss 0, Sync_byte_error 0, PAT_error 0, Continuity_count_error 1, PMT_error 0, "
+            "PID_error 0, Transport_error 0, CRC_error 0, PCR_repetition_error 0, "
+            "PCR_discontinuity_indicator_error 0, PTS_error 0, CAT_error 0; 613 packets in 115244 bytes");
+}
+
+TEST(StreamChecker, CleanStreamsYieldNoFinding) {
+  for (const auto& [name, slot] : std::vector<std::pair<std::string, int>>{
+           {"one-program.ts", 188}, {"slots-192.ts", 192}, {"slots-204.ts", 204}}) {
+    const TRun run = Check(test::TestDataPath(name), {}, slot);
+    EXPECT_EQ(run.findings, std::vector<std::string>{}) << name;
+    EXPECT_NE(run.summary.find("Continuity_count_error 0,"), std::string::npos) << name;
+  }
+}
+
+// One duplicate is allowed, a third copy is not; packets without payload,
+// null packets and a signalled discontinuity do not count; a packet flagged
+// with transport_error_indicator is passed over.
+TEST(StreamChecker, ContinuityCounterRules) {
+  const auto video = [](uint8_t cc) { return MakePacket({.pid = 0x100, .cc = cc}); };
+  Bytes flagged = video(0);
+  flagged[1] |= 0x80;
+  const std::vector<Bytes> packets{
+      video(0),
+      video(1),
+      video(1),
+      video(2),
+      video(2),
+      video(2),
+      video(3),
+      MakePacket({.pid = 0x100, .cc = 9, .afc = 2, .adaptation = {0x00}, .adaptationLength = 183}),
+      MakePacket({.pid = 0x1FFF, .cc = 5}),
+      video(4),
+      MakePacket({.pid = 0x100, .cc = 12, .afc = 3, .adaptation = {0x80}}),
+      video(13),
+      MakePacket({.pid = 0x1FFF, .cc = 9}),
+      video(15),
+      flagged,
+      video(0),
+  };
+  const TRun run = Check(Concatenate(packets));
+  EXPECT_EQ(
+      run.Of(TIndicator::Continuity_count_error),
+      (std::vector<std::string>{"Error: Continuity_count_error: PID 0x0100, " + At(5) + ", expected 3, found 2",
+                                "Error: Continuity_count_error: PID 0x0100, " + At(13) + ", expected 14, found 15"}));
+  EXPECT_EQ(run.Of(TIndicator::Transport_error), std::vector<std::string>{"Error: Transport_error: PID 0x0100, " +
+                                                                          At(14) + ", transport_error_indicator set"});
+  // No PCR, no PAT.
+  EXPECT_EQ(run.Of(TIndicator::PAT_error),
+            std::vector<std::string>{"Error: PAT_error: PID 0x0000, " + At(0) + ", no PAT section in the stream"});
+  EXPECT_EQ(run.findings.back(), "Warning: No PCR in the stream: PAT, PMT, PID and PTS intervals were not measured.");
+  EXPECT_NE(run.summary.find("; 16 packets in 3008 bytes; 1 packets with transport_error_indicator set"),
+            std::string::npos);
+}
+
+TEST(StreamChecker, TablesOnTheirPIDsCRCsAndScrambling) {
+  const Bytes pat = Section({0x00, 0xB0, 0, 0x00, 0x01, 0xC1, 0, 0}, {0x00, 0x01, 0xF0, 0x00});
+  const Bytes pmt =
+      Section({0x02, 0xB0, 0, 0x00, 0x01, 0xC1, 0, 0}, {0xE1, 0x00, 0xF0, 0x00, 0x02, 0xE1, 0x00, 0xF0, 0x00});
+  Bytes badCat = Section({0x01, 0xB0, 0, 0xFF, 0xFF, 0xC1, 0, 0}, {});
+  badCat.back() ^= 0xFF;
+  // An SDT longer than a packet, whole across two of them, and one whose second packet is lost.
+  const Bytes sdt = Section({0x42, 0xF0, 0, 0x00, 0x01, 0xC1, 0, 0, 0x00, 0x01, 0xFF}, Bytes(300, 0x20));
+  const Bytes sdtPayload = test::SectionPayload(sdt);
+  const Bytes first(sdtPayload.begin(), sdtPayload.begin() + 184);
+  const Bytes rest(sdtPayload.begin() + 184, sdtPayload.end());
+  Bytes scrambledPAT = MakePacket({.pid = 0, .pusi = true, .cc = 2, .payload = test::SectionPayload(pat)});
+  scrambledPAT[3] |= 0x80;
+  const std::vector<Bytes> packets{
+      MakePacket({.pid = 0, .pusi = true, .cc = 0, .payload = test::SectionPayload(pat)}),
+      MakePacket({.pid = 0x1000, .pusi = true, .cc = 0, .payload = test::SectionPayload(pmt)}),
+      MakePacket({.pid = 0, .pusi = true, .cc = 1, .payload = test::SectionPayload(pmt)}),
+      MakePacket({.pid = 1, .pusi = true, .cc = 0, .payload = test::SectionPayload(pat)}),
+      MakePacket({.pid = 1, .pusi = true, .cc = 1, .payload = test::SectionPayload(badCat)}),
+      MakePacket({.pid = 0x11, .pusi = true, .cc = 0, .payload = first}),
+      MakePacket({.pid = 0x11, .cc = 1, .payload = rest}),
+      MakePacket({.pid = 0x11, .pusi = true, .cc = 2, .payload = first}),
+      MakePacket({.pid = 0x11, .cc = 4, .payload = rest}),
+      scrambledPAT,
+      MakePacket({.pid = 0x100, .cc = 0}),
+  };
+  const TRun run = Check(Concatenate(packets));
+  EXPECT_EQ(run.Of(TIndicator::PAT_error),
+            (std::vector<std::string>{
+                "Error: PAT_error: PID 0x0000, " + At(2) + ", table_id 0x02 on PID 0x0000",
+                "Error: PAT_error: PID 0x0000, " + At(9) + ", transport_scrambling_control 2 on PID 0x0000"}));
+  EXPECT_EQ(run.Of(TIndicator::CAT_error),
+            std::vector<std::string>{"Error: CAT_error: PID 0x0001, " + At(3) + ", table_id 0x00 on PID 0x0001"});
+  const std::vector<std::string> crc = run.Of(TIndicator::CRC_error);
+  ASSERT_EQ(crc.size(), 1u);
+  EXPECT_EQ(crc[0].rfind("Error: CRC_error: PID 0x0001, " + At(4) + ", CAT section (table_id 0x01): CRC_32 0x", 0), 0u);
+  EXPECT_EQ(run.Of(TIndicator::Continuity_count_error),
+            std::vector<std::string>{"Error: Continuity_count_error: PID 0x0011, " + At(8) + ", expected 3, found 4"});
+  // A CAT with a wrong CRC_32 is still a CAT, so scrambling here wants none;
+  // without one, it does.
+  EXPECT_EQ(run.Count(TIndicator::CAT_error), 1);
+  const TRun noCAT = Check(Concatenate({packets[0], packets[1], scrambledPAT}));
+  EXPECT_EQ(noCAT.Of(TIndicator::CAT_error),
+            std::vector<std::string>{"Error: CAT_error: " + At(2) +
+                                     ", scrambled packets (the first on PID 0x0000) and no CAT section"});
+  // The PMT names PID 0x0100, which is present.
+  EXPECT_EQ(run.Count(TIndicator::PID_error), 0);
+  EXPECT_EQ(noCAT.Of(TIndicator::PID_error),
+            std::vector<std::string>{"Error: PID_error: PID 0x0100, " + At(1) +
+                                     ", named by the PMT on PID 0x1000 and never present"});
+}
+
+// The stream twice: the PCR goes back where the copies meet, which only a
+// discontinuity_indicator allows (and then the counter may jump too).
+TEST(StreamChecker, PCRDiscontinuityAndPTSLimit) {
+  const Bytes one = test::ReadFileBytes(test::TestDataPath("one-program.ts"));
+  Bytes twice = one;
+  twice.insert(twice.end(), one.begin(), one.end());
+  const TRun joined = Check(twice);
+  const std::vector<std::string> jumps = joined.Of(TIndicator::PCR_discontinuity_indicator_error);
+  ASSERT_EQ(jumps.size(), 1u);
+  EXPECT_EQ(jumps[0].rfind(
+                "Error: PCR_discontinuity_indicator_error: PID 0x0100, " + At(613 + 3) + ", PCR moves by -1195.", 0),
+            0u)
+      << jumps[0];
+  EXPECT_EQ(joined.Count(TIndicator::PCR_repetition_error), 0);
+  EXPECT_EQ(joined.Count(TIndicator::PTS_error), 0);
+
+  twice[(613 + 3) * 188 + 5] |= 0x80;  // discontinuity_indicator in the first PCR packet of the second copy
+  const TRun signalled = Check(twice);
+  EXPECT_EQ(signalled.Count(TIndicator::PCR_discontinuity_indicator_error), 0);
+  for (const std::string& f : signalled.Of(TIndicator::Continuity_count_error))
+    EXPECT_EQ(f.find("PID 0x0100"), std::string::npos) << f;
+
+  // Video and audio carry a PTS every 24 to 40 ms: a 20 ms limit finds gaps on both.
+  TCheckSettings tight;
+  tight.ptsRepetitionLimit = 0.020;
+  const TRun pts = Check(test::TestDataPath("one-program.ts"), tight);
+  ASSERT_GT(pts.Count(TIndicator::PTS_error), 10);
+  bool video = false;
+  bool audio = false;
+  for (const std::string& f : pts.Of(TIndicator::PTS_error)) {
+    video = video || f.find("PID 0x0100") != std::string::npos;
+    audio = audio || f.find("PID 0x0101") != std::string::npos;
+    EXPECT_NE(f.find("since the last PTS (limit 20 ms)"), std::string::npos) << f;
+  }
+  EXPECT_TRUE(video && audio);
+}
+
+// Every packet a counter error: 1,000 reported, one Warning, every one counted.
+TEST(StreamChecker, AFaultAllTheWayThroughIsReportedAThousandTimesAndCounted) {
+  std::vector<Bytes> packets;
+  for (int i = 0; i < 2500; ++i)
+    packets.push_back(MakePacket({.pid = 0x200, .cc = static_cast<uint8_t>((2 * i) & 15)}));
+  const TRun run = Check(Concatenate(packets));
+  const std::vector<std::string> cc = run.Of(TIndicator::Continuity_count_error);
+  ASSERT_EQ(cc.size(), 1001u);
+  EXPECT_EQ(cc[999], "Error: Continuity_count_error: PID 0x0200, " + At(1000) + ", expected 15, found 0");
+  EXPECT_EQ(cc[1000], "Warning: Continuity_count_error: PID 0x0200, " + At(1001) +
+                          ", 1000 findings reported; further ones are only counted");
+  EXPECT_EQ(run.Count(TIndicator::Continuity_count_error), 2499);
+  EXPECT_NE(run.summary.find("Continuity_count_error 2499,"), std::string::npos);
+
+  // The limit of the whole run holds across PIDs and indicators.
+  TCheckSettings few;
+  few.findingsPerRun = 3;
+  packets.insert(packets.begin() + 1, MakePacket({.pid = 0x300, .cc = 0}));
+  packets.insert(packets.begin() + 2, MakePacket({.pid = 0x300, .cc = 5}));
+  const TRun capped = Check(Concatenate(packets), few);
+  ASSERT_EQ(capped.findings.size(), 5u);  // three, the Warning, and the one about the PCR
+  EXPECT_EQ(capped.findings[3],
+            "Warning: Continuity_count_error: PID 0x0200, " + At(5) +
+                ", 3 findings reported in this run; further ones of every indicator are only counted");
+  EXPECT_EQ(capped.Count(TIndicator::Continuity_count_error), 2500);
+}
+
+TEST(StreamChecker, SecondPriorityChecksCanBeSwitchedOffOrGivenOtherLimits) {
+  const std::string gap = test::TestDataPath("fault-pcr-gap.ts");
+  TCheckSettings off;
+  off.enabled[static_cast<size_t>(TIndicator::PCR_repetition_error)] = false;
+  // First-priority checks cannot be switched off.
+  off.enabled[static_cast<size_t>(TIndicator::Sync_byte_error)] = false;
+  const TRun run = Check(gap, off);
+  EXPECT_EQ(run.findings, std::vector<std::string>{});
+  EXPECT_NE(run.summary.find("PCR_repetition_error off,"), std::string::npos);
+  EXPECT_NE(run.summary.find("Sync_byte_error 0,"), std::string::npos);
+  TCheckSettings wider;
+  wider.pcrRepetitionLimit = 0.060;
+  EXPECT_EQ(Check(gap, wider).findings, std::vector<std::string>{});
+  EXPECT_EQ(Check(test::TestDataPath("fault-sync.ts"), off).Count(TIndicator::Sync_byte_error), 3);
+}
+
+TEST(StreamChecker, ACancelledRunSaysSo) {
+  const std::atomic<bool> cancel{true};
+  const TRun run = Check(test::TestDataPath("one-program.ts"), {}, 188, &cancel);
+  EXPECT_EQ(run.end, TScanEnd::Cancelled);
+  EXPECT_EQ(run.summary.rfind("Summary (stopped before the end): ", 0), 0u) << run.summary;
+}
+
+// The module runs the same checks through the contract, with the settings its
+// dialog stored.
+TEST(ValidatorModule, ReportsTheCheckerFindingsWithItsStoredSettings) {
+  TESSARO_REQUIRE_VALIDATOR_MODULE();
+  const std::string settings = test::IsolateValidatorSettings();
+  const auto run = [](const std::string& name) {
+    TMediaValidation validation;
+    EXPECT_TRUE(validation.LoadPlugin(test::ValidatorModulePath()));
+    EXPECT_EQ(validation.ModuleName(), "MPEG-2 TS Validator");
+    EXPECT_TRUE(validation.StartValidation(test::TestDataPath(name)));
+    for (int i = 0; i < 2000 && !TMediaValidation::IsFinished(validation.Progress().value_or(0)); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_TRUE(validation.StopValidation());
+    std::vector<std::string> texts;
+    for (const TCustomReport& r : validation.Reports().Items()) {
+      EXPECT_EQ(r.ModuleId, kMPEG2TSValidatorId);
+      texts.push_back(ReportTypeName(r.ReportType) + ": " + r.Message);
+    }
+    return texts;
+  };
+  const TRun direct = Check(test::TestDataPath("fault-cc-gap.ts"));
+  std::vector<std::string> expected = direct.findings;
+  expected.push_back("Info: " + direct.summary);
+  EXPECT_EQ(run("fault-cc-gap.ts"), expected);
+
+  std::ofstream(settings) << "[Checks]\nPCR_repetition_error=false\n\n[Limits]\nPTSRepetitionLimitMs=20\n";
+  const std::vector<std::string> off = run("fault-pcr-gap.ts");
+  ASSERT_FALSE(off.empty());
+  EXPECT_NE(off.back().find("PCR_repetition_error off"), std::string::npos) << off.back();
+  EXPECT_EQ(off.front().find("PTS_error"), 7u) << off.front();
+}
+
+}  // namespace
+}  // namespace tessaro
