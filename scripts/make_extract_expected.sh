@@ -30,21 +30,13 @@ for c in "${cases[@]}"; do
   "$cli" extract-program "$data/$name.ts" --program "$program" -o "$stream" 2>/dev/null
   ffprobe -v error -show_entries format=format_name:program=program_num,pmt_pid,pcr_pid:stream=id,codec_type,codec_name \
     -of json "$stream" >"$scratch/probe.json"
-  python3 - "$stream" "$scratch/probe.json" "$out/$name.program-$program.ffprobe.txt" <<'PYTHON'
+  PYTHONPATH="$here" python3 - "$stream" "$scratch/probe.json" "$out/$name.program-$program.ffprobe.txt" <<'PYTHON'
 import json
 import sys
 
+from mpegcrc import crc32_mpeg2
+
 stream, probe, target = sys.argv[1:]
-
-
-def crc32_mpeg2(data):
-    crc = 0xFFFFFFFF
-    for byte in data:
-        crc ^= byte << 24
-        for _ in range(8):
-            crc = ((crc << 1) ^ 0x04C11DB7 if crc & 0x80000000 else crc << 1) & 0xFFFFFFFF
-    return crc
-
 
 data = open(stream, "rb").read()
 info = json.load(open(probe))

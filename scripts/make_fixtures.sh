@@ -173,9 +173,11 @@ PYTHON
 
 # The fault streams: one-program.ts (clean: no finding at all) with one kind
 # of ETSI TR 101 290 fault each, at packets counted from 0 in one-program.ts.
-python3 - "$out" <<'PYTHON'
+PYTHONPATH="$here" python3 - "$out" <<'PYTHON'
 import os
 import sys
+
+from mpegcrc import crc32_mpeg2
 
 out = sys.argv[1]
 with open(os.path.join(out, "one-program.ts"), "rb") as f:
@@ -191,14 +193,6 @@ def null_packet():
     return bytearray(b"\x47\x1F\xFF\x10" + b"\xFF" * 184)
 
 
-def crc32(data):
-    # CRC-32/MPEG-2: polynomial 0x04C11DB7, MSB first, no final XOR.
-    crc = 0xFFFFFFFF
-    for byte in data:
-        crc ^= byte << 24
-        for _ in range(8):
-            crc = ((crc << 1) ^ 0x04C11DB7 if crc & 0x80000000 else crc << 1) & 0xFFFFFFFF
-    return crc
 
 
 def expect(condition, text):
@@ -260,7 +254,7 @@ for i in PMT_PACKETS:
     section = p[5:5 + length - 4] + bytes([0x06, 0xE1, 0x02, 0xF0, 0x00])
     section[1] = (section[1] & 0xF0) | ((len(section) + 4 - 3) >> 8)
     section[2] = (len(section) + 4 - 3) & 0xFF
-    section += crc32(section).to_bytes(4, "big")
+    section += crc32_mpeg2(section).to_bytes(4, "big")
     expect(5 + len(section) <= 188, "PMT section does not fit its packet")
     p[5:5 + len(section)] = section
 write("fault-pid-missing.ts", s)
