@@ -1,7 +1,7 @@
 // Extraction on a 1 GiB page-cached stream, each command run as a whole
 // tessaro-cli process. The floor is the cost of moving the bytes at all: dd
 // reading the input plus dd writing an output of the input's size to a file
-// on the same disk (each command's ratio to the read plus a write of just the
+// on the same disk, timed in turn with the command (each command's ratio to the read plus a write of just the
 // bytes it wrote is shown beside it). Targets: the single-PID and single-program commands
 // at most 1.2 times the floor, the demultiplexers at most 1.5 times; extract-es
 // at most 0.8 times the faster of ts2es (tstools) and ffmpeg doing the same
@@ -56,28 +56,41 @@ struct TTimed {
   std::string failure;
 };
 
-TTimed Time(const std::vector<std::string>& argv, const fs::path& folder, int expectedExit = 0) {
-  TTimed best;
-  std::vector<double> times;
+std::vector<std::string> WriteCommand(int64_t bytes, const fs::path& folder) {
+  return {"dd", "if=/dev/zero", "of=" + (folder / "floor").string(), "bs=1M", "count=" + std::to_string(bytes),
+          "iflag=count_bytes"};
+}
+
+// Best of kRounds of each command, run in turn within every round into an
+// emptied folder, so that each sees the same machine (the writeback of the
+// rounds before, the page cache) as the others.
+std::vector<TTimed> TimeInTurn(const std::vector<std::vector<std::string>>& commands, const fs::path& folder) {
+  std::vector<TTimed> best(commands.size());
+  std::vector<std::vector<double>> times(commands.size());
   for (int round = 0; round < kRounds; ++round) {
-    Empty(folder);
-    const TProcessResult r = RunMeasured(argv);
-    if (!r.ExitedWith(expectedExit)) {
-      best.failure = argv[0] + " " + (argv.size() > 1 ? argv[1] : "") + ": " + r.Describe();
-      return best;
+    for (size_t i = 0; i < commands.size(); ++i) {
+      if (!best[i].failure.empty()) continue;
+      Empty(folder);
+      const std::vector<std::string>& argv = commands[i];
+      const TProcessResult r = RunMeasured(argv);
+      if (!r.ExitedWith(0)) {
+        best[i].failure = argv[0] + " " + (argv.size() > 1 ? argv[1] : "") + ": " + r.Describe();
+        continue;
+      }
+      times[i].push_back(r.seconds);
+      best[i].peakKiB = std::max(best[i].peakKiB, r.maxRssKiB);
+      best[i].written = BytesIn(folder);
     }
-    times.push_back(r.seconds);
-    best.peakKiB = std::max(best.peakKiB, r.maxRssKiB);
-    best.written = BytesIn(folder);
   }
-  best.seconds = Best(times);
+  for (size_t i = 0; i < commands.size(); ++i)
+    if (best[i].failure.empty()) best[i].seconds = Best(times[i]);
   return best;
 }
 
+TTimed Time(const std::vector<std::string>& argv, const fs::path& folder) { return TimeInTurn({argv}, folder)[0]; }
+
 double WriteFloor(int64_t bytes, const fs::path& folder) {
-  const TTimed d = Time({"dd", "if=/dev/zero", "of=" + (folder / "floor").string(), "bs=1M",
-                         "count=" + std::to_string(bytes), "iflag=count_bytes"},
-                        folder);
+  const TTimed d = Time(WriteCommand(bytes, folder), folder);
   return d.failure.empty() ? d.seconds : -1;
 }
 
@@ -103,14 +116,6 @@ void BenchExtraction(TBenchContext& context) {
     for (const TCommand& c : commands) context.Skip(c.name + " vs floor", "dd: " + read.failure);
     return;
   }
-  const double writeInput = WriteFloor(kStreamBytes, folder);
-  if (writeInput < 0) {
-    for (const TCommand& c : commands) context.Skip(c.name + " vs floor", "dd could not write the floor's file");
-    return;
-  }
-  const double floor = read.seconds + writeInput;
-  context.Note("floor: dd read " + Secs(read.seconds) + " + dd write of " + Bytes(kStreamBytes) + " " +
-               Secs(writeInput) + " = " + Secs(floor));
   int64_t peakKiB = 0;
   std::string peakOf;
   TTimed es;
@@ -119,11 +124,18 @@ void BenchExtraction(TBenchContext& context) {
     std::vector<std::string> argv{context.CliPath(), c.args[0], file};
     argv.insert(argv.end(), c.args.begin() + 1, c.args.end());
     argv.insert(argv.end(), {"-o", (folder / "out.ts").string()});
-    const TTimed t = Time(argv, folder);
+    // The floor's write is timed in turn with the command.
+    const std::vector<TTimed> timed = TimeInTurn({WriteCommand(kStreamBytes, folder), argv}, folder);
+    const TTimed& t = timed[1];
+    if (!timed[0].failure.empty()) {
+      context.Skip(target, "dd could not write the floor's file: " + timed[0].failure);
+      continue;
+    }
     if (!t.failure.empty()) {
       context.Fail(target, t.failure);
       continue;
     }
+    const double floor = read.seconds + timed[0].seconds;
     const double ratio = t.seconds / floor;
     const double written = WriteFloor(t.written, folder);
     const std::string own = written > 0 ? "; to read + write of its own " + Bytes(t.written) + " (" +
@@ -131,7 +143,8 @@ void BenchExtraction(TBenchContext& context) {
                                               "): " + Fixed(t.seconds / (read.seconds + written), 2)
                                         : "";
     context.Check(ratio <= c.limit, target,
-                  "ratio " + Fixed(ratio, 2) + " (limit " + Fixed(c.limit, 1) + "); " + Secs(t.seconds) + ", " +
+                  "ratio " + Fixed(ratio, 2) + " (limit " + Fixed(c.limit, 1) + "); " + Secs(t.seconds) +
+                      " against dd read " + Secs(read.seconds) + " + write " + Secs(timed[0].seconds) + ", " +
                       Fixed(static_cast<double>(kStreamBytes) / kMiB / t.seconds, 0) + " MiB/s" + own);
     if (t.peakKiB > peakKiB) {
       peakKiB = t.peakKiB;
