@@ -1,7 +1,7 @@
 # The Debian package: `cpack -G DEB` in a build folder (or `make package`).
-# tessaro and tessaro-cli go to /usr/bin, the validation module to
-# /usr/lib/tessaro/ (the programs look for it beside themselves, then in
-# ../lib/tessaro/ from their folder), with the desktop entry, icon, MIME type
+# tessaro and tessaro-cli go to /usr/bin, the validation and update check
+# modules to /usr/lib/tessaro/ (the programs look for them beside themselves,
+# then in ../lib/tessaro/ from their folder), with the desktop entry, icon, MIME type
 # and a manual page for each program. Depends is computed from the shared
 # libraries the files need (dpkg-shlibdeps, from dpkg-dev).
 

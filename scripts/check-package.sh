@@ -2,9 +2,9 @@
 # Checks the Debian package that `make package` made in a build folder: its
 # files and Depends, that apt could install it here, and the programs run from
 # a scratch root the package is unpacked into, as after installing it:
-# tessaro-cli probe on a stream, both version blocks, and the validation module
-# found where the programs look for it (beside themselves, then
-# ../lib/tessaro/ from their folder).
+# tessaro-cli probe on a stream, both version blocks, and the update check and
+# validation modules found where the programs look for them (beside
+# themselves, then ../lib/tessaro/ from their folder).
 set -euo pipefail
 build=${1:-build}
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
@@ -51,6 +51,15 @@ for program in tessaro tessaro-cli; do
 done
 echo "version blocks: $version"
 "$cli" --version
+# The update check module: carried, versioned and found by the unpacked
+# tessaro-cli (nothing listens on the discard port, so no newer version: 1).
+update=usr/lib/tessaro/TessaroUpdate.so
+block=$("$cli" version "$scratch/$update" | head -n 1) || fail "/$update is missing or has no version block"
+[ "$block" = "$version" ] || fail "/$update is version $block, the package $version"
+status=0
+TESSARO_UPDATE_URL=http://127.0.0.1:9/ver.txt "$cli" version --check-update || status=$?
+[ "$status" -eq 1 ] || fail "the unpacked tessaro-cli version --check-update exited $status, not 1"
+echo "update check module: /$update, run by the unpacked tessaro-cli"
 env -u DISPLAY -u WAYLAND_DISPLAY "$scratch/usr/bin/tessaro" --version
 
 module=usr/lib/tessaro/Pelvanor.pvm

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "cli/CliSupport.h"
+#include "core/ModuleFiles.h"
 #include "validation/MediaValidation.h"
 #include "validation/ReportNames.h"
 #include "validation/ValidatorModule.h"

@@ -1,8 +1,8 @@
 // The version command of tessaro-cli and --version: the version block of a
 // file (this program by default), and the update check the window makes,
-// against the same published list with the same code.
-#include <QCoreApplication>
-#include <QEventLoop>
+// against the same published list with the same code (the update check
+// module, loaded only for this command).
+#include <dlfcn.h>
 
 #include <cstdio>
 #include <exception>
@@ -11,7 +11,8 @@
 #include <string>
 
 #include "cli/CliSupport.h"
-#include "update/PublishedVersionFetch.h"
+#include "core/ModuleFiles.h"
+#include "update/UpdateCheckModule.h"
 #include "version/VersionInfo.h"
 
 namespace tessaro {
@@ -35,22 +36,22 @@ int RunVersion(const Options& o) {
 }
 
 // The published version when it is newer than this program; nothing and 1 otherwise.
+// A module that cannot be used is a broken installation, told as a failure.
 int RunCheckUpdate() {
-  // Qt Network answers from an event loop; the fetch's time-out ends it.
-  static int argc = 1;
-  static char name[] = "tessaro-cli";
-  static char* argv[] = {name, nullptr};
-  const QCoreApplication application(argc, argv);
-  TPublishedVersionFetch fetch;
-  std::optional<TVersionNumber> newer;
-  QEventLoop loop;
-  fetch.IsNewVersionAvailable(OwnExecutablePath(), [&](std::optional<TVersionNumber> published) {
-    newer = published;
-    loop.quit();
-  });
-  loop.exec();
-  if (!newer) return kExitNoResult;
-  std::printf("%s\n", VersionText(*newer).c_str());
+  const std::string path = FindModuleFile(ExecutableFolder(), kUpdateModuleFile);
+  if (path.empty())
+    return Fail(std::string("The update check module ") + kUpdateModuleFile +
+                " is neither beside tessaro-cli nor in ../lib/tessaro/.");
+  // Kept loaded until the program ends: the toolkit it brings is not made to be unloaded.
+  void* library = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (library == nullptr) return Fail("Cannot load " + path + ": " + ::dlerror());
+  const auto check = reinterpret_cast<TNewerPublishedVersion>(::dlsym(library, kUpdateModuleEntry));
+  if (check == nullptr) return Fail(path + " has no " + kUpdateModuleEntry + ".");
+  char version[64] = {};
+  const int answer = check(OwnExecutablePath().c_str(), version, static_cast<int>(sizeof version));
+  if (answer < 0) return Fail("The update check could not be run.");
+  if (answer == 0) return kExitNoResult;
+  std::printf("%s\n", version);
   return kExitOk;
 }
 

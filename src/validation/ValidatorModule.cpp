@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "core/ModuleFiles.h"
 #include "validation/ReportNames.h"
 
 namespace tessaro {
@@ -30,19 +31,7 @@ void ReleaseInterface(Interface*& object) {
 }  // namespace
 
 std::string FindValidatorModule(const std::string& executableFolder) {
-  if (executableFolder.empty()) return {};
-  const std::filesystem::path folder(executableFolder);
-  for (const std::filesystem::path& candidate :
-       {folder / kValidatorModuleFile, folder / ".." / "lib" / "tessaro" / kValidatorModuleFile}) {
-    if (IsFile(candidate)) return candidate.lexically_normal().string();
-  }
-  return {};
-}
-
-std::string ExecutableFolder() {
-  std::error_code ec;
-  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
-  return ec ? std::string() : self.parent_path().string();
+  return FindModuleFile(executableFolder, kValidatorModuleFile);
 }
 
 bool TValidatorModule::Load(const std::string& path, IMediaValidatorReportSink* sink, std::string& reason) {

@@ -16,8 +16,6 @@ inline constexpr const char* kValidatorModuleFile = "Pelvanor.pvm";
 // The module beside the executable, else in the installed module folder
 // (../lib/tessaro/ from the executable's folder); empty when neither exists.
 std::string FindValidatorModule(const std::string& executableFolder);
-// The folder of the running executable.
-std::string ExecutableFolder();
 
 class TValidatorModule {
  public:

@@ -1,6 +1,8 @@
 // tessaro-cli version and --version on both programs.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "support/TestSupport.h"
 
 namespace tessaro {
@@ -25,6 +27,28 @@ TEST(VersionCommand, PrintsTheVersionBlockOrSaysThereIsNone) {
   EXPECT_EQ(RunCli("version /nonexistent").exitCode, 2);
   // The update check is about this program only.
   EXPECT_EQ(RunCli("version --check-update /bin/sh").exitCode, 2);
+}
+
+// The update check is a module the command line loads for that command
+// alone: without it the check fails aloud, and no other command needs it.
+TEST(VersionCommand, CheckUpdateWithoutItsModuleFails) {
+  test::TempDir folder;
+  const std::string cli = folder.Path("tessaro-cli");
+  std::filesystem::copy_file(TESSARO_CLI_PATH, cli);
+  const std::string env = "env TESSARO_UPDATE_URL=http://127.0.0.1:9/ver.txt '" + cli + "' ";
+  auto r = test::RunCommand(env + "version --check-update");
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "The update check module TessaroUpdate.so is neither beside tessaro-cli nor in ../lib/tessaro/.\n");
+  r = test::RunCommand(env + "probe '" + test::TestDataPath("one-program.ts") + "'");
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(test::RunCommand("ldd '" + cli + "'").out.find("libQt"), std::string::npos);
+  // Found beside it, the module answers: nothing listens there, so no newer version.
+  std::filesystem::copy_file(std::filesystem::path(TESSARO_CLI_PATH).parent_path() / "TessaroUpdate.so",
+                             folder.Path("TessaroUpdate.so"));
+  r = test::RunCommand(env + "version --check-update");
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.out, "");
 }
 
 TEST(VersionCommand, BothProgramsAnswerVersion) {
