@@ -5,6 +5,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <type_traits>
 
 #include "update/PublishedVersionFetch.h"
 #include "update/UpdateCheckModule.h"

@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <exception>
 #include <memory>
-#include <optional>
 #include <string>
 
 #include "cli/CliSupport.h"
