@@ -1,6 +1,7 @@
 #include "ui/HexViewPanel.h"
 
 #include "ui/PlainTextDelegate.h"
+#include "ui/SteadyScrollBar.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -90,7 +91,7 @@ THexViewPanel::THexViewPanel(QWidget* parent) : QWidget(parent) {
   layout->setSpacing(0);
   ListBox1 = new THexLineList(this);
   ListBox1->setItemDelegate(new THexLineDelegate(view_, ListBox1));
-  ScrollBar2 = new QScrollBar(Qt::Vertical, this);
+  ScrollBar2 = new TSteadyScrollBar(Qt::Vertical, this);
   ScrollBar2->setRange(0, THexView::kScrollRange);
   ScrollBar2->setPageStep(0);
   layout->addWidget(ListBox1);
@@ -129,12 +130,11 @@ void THexViewPanel::SetHighlight(const TSpans& spans, bool reveal) {
 }
 
 void THexViewPanel::ShowLines(int selectLine) {
-  ListBox1->setUpdatesEnabled(false);
+  // Refilled as it stands (see TForm1::ShowTree): only the lines are repainted.
   ListBox1->clear();
   for (const std::string& line : view_.Lines())
     ListBox1->addItem(QString::fromLatin1(line.data(), static_cast<int>(line.size())));
   if (selectLine >= 0 && selectLine < ListBox1->count()) ListBox1->setCurrentRow(selectLine);
-  ListBox1->setUpdatesEnabled(true);
   if (!guard_) {
     guard_ = true;
     ScrollBar2->setValue(view_.ScrollPosition());

@@ -33,6 +33,7 @@
 #include "ui/LongWork.h"
 #include "ui/PacketListModel.h"
 #include "ui/PlainTextDelegate.h"
+#include "ui/SteadyScrollBar.h"
 #include "ui/UpdateCheck.h"
 
 namespace tessaro {
@@ -181,7 +182,7 @@ void TForm1::BuildPanels() {
   FModel = new TPacketListModel(FBrowser, this);
   ListView1->setModel(FModel);
   for (int c = 0; c < kColumnCount; ++c) ListView1->setColumnWidth(c, DefaultColumnWidth(c));
-  ScrollBar1 = new QScrollBar(Qt::Vertical, Panel2);
+  ScrollBar1 = new TSteadyScrollBar(Qt::Vertical, Panel2);
   ScrollBar1->setFixedWidth(16);
   ScrollBar1->setRange(0, 0);
   left->addWidget(ListView1);
@@ -192,6 +193,8 @@ void TForm1::BuildPanels() {
   right->setContentsMargins(0, 0, 0, 0);
   TreeView1 = new QTreeWidget(Panel3);
   TreeView1->setHeaderHidden(true);
+  TreeView1->setVerticalScrollBar(new TSteadyScrollBar(Qt::Vertical));
+  TreeView1->setHorizontalScrollBar(new TSteadyScrollBar(Qt::Horizontal));
   TreeView1->setFont(TreeFont());
   TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
   TreeView1->setUniformRowHeights(true);
@@ -451,7 +454,9 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 // ---- Decode tree and seen lists ------------------------------------------------------
 
 void TForm1::ShowTree() {
-  TreeView1->setUpdatesEnabled(false);
+  // Refilled as it stands, nothing is painted before the event loop runs.
+  // (Switching updates off and on again would repaint the whole widget, its
+  // frame and every panel beneath it, on every key.)
   TreeView1->clear();
   for (const auto& node : FBrowser.Tree().children) TreeView1->addTopLevelItem(MakeItem(*node));
   TreeView1->expandAll();
@@ -465,7 +470,6 @@ void TForm1::ShowTree() {
   };
   for (const auto& node : FBrowser.Tree().children) measure(*node, 0);
   TreeView1->header()->resizeSection(0, widest + 2 * charWidth);
-  TreeView1->setUpdatesEnabled(true);
   ShowSeenLists();
 }
 
