@@ -46,15 +46,20 @@ void TPlainTextDelegate::PaintText(QPainter* painter, const QStyleOptionViewItem
   bool latin1 = glyphs != nullptr;
   for (const QChar c : text) latin1 = latin1 && c.unicode() < 256;
   if (latin1) {
-    QList<quint32> indexes(text.size());
-    QList<QPointF> positions(text.size());
+    QList<quint32> indexes;
+    QList<QPointF> positions;
+    indexes.reserve(text.size());
+    positions.reserve(text.size());
     const qreal baseline =
         option.rect.top() + (option.rect.height() + glyphs->raw.ascent() - glyphs->raw.descent()) / 2;
     qreal x = option.rect.left() + kTextMargin;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-      const auto c = static_cast<size_t>(text[i].unicode());
-      indexes[i] = glyphs->index[c];
-      positions[i] = QPointF(x, baseline);
+    for (const QChar ch : text) {
+      const auto c = static_cast<size_t>(ch.unicode());
+      // A blank has no ink: it only moves the pen (a third of a hex line is blanks).
+      if (c != ' ') {
+        indexes.append(glyphs->index[c]);
+        positions.append(QPointF(x, baseline));
+      }
       x += glyphs->advance[c];
     }
     QGlyphRun run;
