@@ -135,6 +135,7 @@ void THexViewPanel::ShowLines(int selectLine) {
   for (const std::string& line : view_.Lines())
     ListBox1->addItem(QString::fromLatin1(line.data(), static_cast<int>(line.size())));
   if (selectLine >= 0 && selectLine < ListBox1->count()) ListBox1->setCurrentRow(selectLine);
+  ListBox1->LayOutNow();
   if (!guard_) {
     guard_ = true;
     ScrollBar2->setValue(view_.ScrollPosition());

@@ -23,6 +23,9 @@ class THexLineList : public QListWidget {
   explicit THexLineList(QWidget* parent = nullptr);
   // Lines the list shows whole (at least 1).
   int VisibleLineCount() const;
+  // Lays the lines out now instead of from the view's timer, so that the next
+  // paint is the only one and shows them (not an empty list first).
+  void LayOutNow() { executeDelayedItemsLayout(); }
   std::function<void(int key)> onKeyDown;
   std::function<void()> onResized;
 

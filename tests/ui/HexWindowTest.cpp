@@ -125,6 +125,24 @@ TEST_F(HexWindowTest, HexViewKeysAndThumbMoveThroughTheFile) {
   EXPECT_EQ(hex.ScrollBar()->value(), 50000);
 }
 
+TEST_F(HexWindowTest, EachRefreshIsOnePaintOfItsLines) {
+  TWindow w;
+  ASSERT_TRUE(w.form->LoadFile(test::TestDataPath("one-program.ts")));
+  w.form->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(w.form.get()));
+  w.form->SelectRow(0);
+  QApplication::processEvents();
+  test::TPaintCount paints;
+  w.form->HexView()->List()->viewport()->installEventFilter(&paints);
+  // Each press shows another packet: its lines are laid out before the view
+  // paints, so it paints once, never an empty list first.
+  for (int press = 1; press <= 5; ++press) {
+    QTest::keyClick(w.form->PacketList(), Qt::Key_Down);
+    for (int i = 0; i < 3; ++i) QApplication::processEvents();
+    EXPECT_EQ(paints.count, press);
+  }
+}
+
 // Types text into a byte cell as the user does: the cell's editor opens, the
 // keys go into it, and the edit ends as Enter ends it (the delegate commits).
 void Type(THexEditForm& form, int row, int column, const QString& keys) {

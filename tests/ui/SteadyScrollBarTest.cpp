@@ -7,20 +7,10 @@
 #include <QTest>
 
 #include "ui/SteadyScrollBar.h"
+#include "ui/UiSupport.h"
 
 namespace tessaro {
 namespace {
-
-class TPaints : public QObject {
- public:
-  int count = 0;
-
- protected:
-  bool eventFilter(QObject*, QEvent* event) override {
-    if (event->type() == QEvent::Paint) ++count;
-    return false;
-  }
-};
 
 TEST(SteadyScrollBar, PaintsOnlyWhenTheHandleOrAnEndChanges) {
   // A file of millions of slots: a pixel of the track is thousands of them.
@@ -33,7 +23,7 @@ TEST(SteadyScrollBar, PaintsOnlyWhenTheHandleOrAnEndChanges) {
   bar.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&bar));
   QApplication::processEvents();
-  TPaints paints;
+  test::TPaintCount paints;
   bar.installEventFilter(&paints);
 
   bar.setValue(kRange / 2 + 23);

@@ -155,4 +155,16 @@ inline void IsolateSettings() {
   QSettings("Quindel", "Tessaro").clear();
 }
 
+// Counts the paint events of the widgets it is installed on.
+class TPaintCount : public QObject {
+ public:
+  int count = 0;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++count;
+    return false;
+  }
+};
+
 }  // namespace tessaro::test
