@@ -1,11 +1,12 @@
 #include "browser/ExtractionCommands.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <array>
+#include <optional>
 
 #include "core/Diagnostics.h"
+#include "core/TextHelpers.h"
 #include "decode/PSIParsers.h"
 #include "extract/Demultiplexer.h"
 #include "extract/MPTS2SPTS.h"
@@ -30,6 +31,13 @@ void Remove(TMPEGTSDemultiplexer& demux) { demux.RemoveOutputs(); }
 
 TExtractionOutcome Failure(std::string message) { return {TStatus::Failed, std::move(message)}; }
 
+// The end of the input for a filter or converter: what it holds goes out, and the command finishes.
+template <class Filter>
+std::optional<TExtractionOutcome> Ended(Filter& filter) {
+  filter.Flush();
+  return std::nullopt;
+}
+
 }  // namespace
 
 bool OutputExists(const std::string& path) {
@@ -37,11 +45,9 @@ bool OutputExists(const std::string& path) {
   return ::lstat(path.c_str(), &info) == 0;
 }
 
-void RemoveReplacedOutput(const std::string& path) {
-  struct stat info {};
-  // A link to a device is a device: stat follows it.
-  if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) return;
-  ::unlink(path.c_str());
+bool IsOpenStream(const TStreamBrowser& browser, const std::string& path) {
+  const std::optional<TFileIdentity> input = browser.IsLoaded() ? browser.Stream()->Identity() : std::nullopt;
+  return input && FileIdentityOf(path) == input;
 }
 
 // ---- The callbacks -----------------------------------------------------------------
@@ -49,6 +55,7 @@ void RemoveReplacedOutput(const std::string& path) {
 int32_t TExtractionCommands::SendDataExtractPIDs(const uint8_t* packet, int32_t length) {
   return Guarded("TForm1.SendDataExtractPIDs", 0, [&] {
     FOutputStream->AddData(packet, length);
+    ++packetsSent_;
     return 0;
   });
 }
@@ -64,6 +71,7 @@ int32_t TExtractionCommands::SendDataExtractPESPID(const uint8_t* packet, int32_
   return Guarded("TForm1.SendDataExtractPESPID", 0, [&] {
     const TPayload payload = PacketPayload(packet + SlotSyncOffset(length));
     FOutputStream->AddData(payload.data, payload.length);
+    ++packetsSent_;
     return 0;
   });
 }
@@ -72,6 +80,7 @@ int32_t TExtractionCommands::SendDataExtractESPID(const uint8_t* packet, int32_t
   return Guarded("TForm1.SendDataExtractESPID", 0, [&] {
     const TPayload payload = ElementaryPayload(packet + SlotSyncOffset(length));
     FOutputStream->AddData(payload.data, payload.length);
+    ++packetsSent_;
     return 0;
   });
 }
@@ -100,14 +109,18 @@ TExtractionOutcome TExtractionCommands::ReadAll(Outputs& outputs, Feed&& feed, E
     Remove(outputs);
     return {TStatus::Cancelled, kExtractionCancelled};
   }
-  if (!outputs.Failed() && read >= size) end();
-  const bool closed = Close(outputs);
+  if (!outputs.Failed() && read >= size) {
+    if (std::optional<TExtractionOutcome> ended = end()) {
+      Remove(outputs);
+      return *std::move(ended);
+    }
+  }
   if (!outputs.Failed() && read < size) {
     Remove(outputs);
     return Failure("Cannot read file " + browser_.FileName() + ": only " + std::to_string(read) + " of " +
                    std::to_string(size) + " bytes could be read.");
   }
-  if (!closed) {
+  if (!Close(outputs)) {
     Remove(outputs);
     return Failure(outputs.Error());
   }
@@ -118,7 +131,8 @@ TExtractionOutcome TExtractionCommands::FromPIDs(const std::vector<uint16_t>& pi
                                                  const char* done,
                                                  int32_t (TExtractionCommands::*send)(const uint8_t*, int32_t)) {
   if (!browser_.IsLoaded()) return Failure(kNoFile);
-  TOutput output(fileName, TOutput::TCreate::New);
+  TOutput output(fileName);
+  output.SetInput(browser_.Stream()->Identity());
   if (!output.Create()) return Failure(output.Error());
   TIncExcTransportStreamFilter filter;
   filter.SetPacketType(PacketTypeOfSize(browser_.PacketSize()));
@@ -127,8 +141,20 @@ TExtractionOutcome TExtractionCommands::FromPIDs(const std::vector<uint16_t>& pi
   for (size_t i = 0; i < pids.size(); ++i) filter.SetIncludeArray(static_cast<int32_t>(i), pids[i]);
   filter.SetOnSendData([this, send](const uint8_t* packet, int32_t length) { return (this->*send)(packet, length); });
   FOutputStream = &output;
+  packetsSent_ = 0;
   TExtractionOutcome outcome = ReadAll(
-      output, [&](const uint8_t* data, int32_t n) { filter.AddData(data, n); }, [&] { filter.Flush(); }, done);
+      output, [&](const uint8_t* data, int32_t n) { filter.AddData(data, n); },
+      [&]() -> std::optional<TExtractionOutcome> {
+        filter.Flush();
+        if (packetsSent_ > 0 || keepEmpty_) return std::nullopt;
+        TExtractionOutcome none{TStatus::NotFound, {}};
+        for (const uint16_t pid : pids) {
+          if (!none.message.empty()) none.message += '\n';
+          none.message += "No packet of PID 0x" + HexDigits(pid, 4) + " in " + browser_.FileName();
+        }
+        return none;
+      },
+      done);
   FOutputStream = nullptr;
   return outcome;
 }
@@ -171,7 +197,8 @@ TExtractionOutcome TExtractionCommands::FindPMT(int32_t programNumber, int64_t& 
 
 TExtractionOutcome TExtractionCommands::ExtractProgram(int32_t programNumber, const std::string& fileName) {
   if (!browser_.IsLoaded()) return Failure(kNoFile);
-  TOutput output(fileName, TOutput::TCreate::New);
+  TOutput output(fileName);
+  output.SetInput(browser_.Stream()->Identity());
   if (!output.Create()) return Failure(output.Error());
   int64_t pmtOffset = -1;
   std::vector<int32_t> pids;
@@ -193,7 +220,8 @@ TExtractionOutcome TExtractionCommands::ExtractProgram(int32_t programNumber, co
       [this](const uint8_t* packet, int32_t length) { return SendDataExtractProgram(packet, length); });
   FOutputStream = &output;
   TExtractionOutcome outcome = ReadAll(
-      output, [&](const uint8_t* data, int32_t n) { converter.AddData(data, n); }, [&] { converter.Flush(); }, kDone);
+      output, [&](const uint8_t* data, int32_t n) { converter.AddData(data, n); }, [&] { return Ended(converter); },
+      kDone);
   FOutputStream = nullptr;
   return outcome;
 }
@@ -204,13 +232,14 @@ TExtractionOutcome TExtractionCommands::Demultiplex(const std::string& baseFileN
   if (!browser_.IsLoaded()) return Failure(kNoFile);
   TMPEGTSDemultiplexer demux;
   demux.SetSettings(baseFileName, es ? 0 : -1);
+  demux.SetInput(browser_.Stream()->Identity());
   TIncExcTransportStreamFilter filter;
   filter.SetPacketType(PacketTypeOfSize(browser_.PacketSize()));
   filter.SetTSFilterType(2);
   filter.SetOnSendData([this](const uint8_t* packet, int32_t length) { return SendDataExtractPES(packet, length); });
   FDemultiplexer = &demux;
   TExtractionOutcome outcome = ReadAll(
-      demux, [&](const uint8_t* data, int32_t n) { filter.AddData(data, n); }, [&] { filter.Flush(); }, kDone);
+      demux, [&](const uint8_t* data, int32_t n) { filter.AddData(data, n); }, [&] { return Ended(filter); }, kDone);
   FDemultiplexer = nullptr;
   return outcome;
 }

@@ -20,7 +20,7 @@ class TMPEGTSDemultiplexer;
 struct TExtractionOutcome {
   enum class TStatus : uint8_t {
     Done,
-    NotFound,  // "PMT not found."
+    NotFound,  // "PMT not found.", or no packet of the PIDs when empty outputs are not kept
     Failed,
     Cancelled,
   };
@@ -32,15 +32,19 @@ inline constexpr const char* kExtractionCancelled = "Cancelled. The unfinished o
 
 // Whether something stands at path (a file, a link, a device).
 bool OutputExists(const std::string& path);
-// Makes way for a new output at path: a file or a link is deleted; a device
-// or a pipe stays and is written as it is.
-void RemoveReplacedOutput(const std::string& path);
+// Whether path names the browser's open stream (the same file by any name):
+// no command writes over its own input.
+bool IsOpenStream(const TStreamBrowser& browser, const std::string& path);
 
 class TExtractionCommands {
  public:
   static constexpr int64_t kChunkSize = 102400;
 
   explicit TExtractionCommands(TStreamBrowser& browser) : browser_(browser) {}
+
+  // The window writes the file of a PID without packets, empty; the command
+  // line says "No packet of PID 0xXXXX in FILE" instead and leaves no file.
+  void SetKeepEmptyOutput(bool keep) { keepEmpty_ = keep; }
 
   // Whole packets of the PIDs, in file order. No message when done.
   TExtractionOutcome ExtractPIDs(const std::vector<uint16_t>& pids, const std::string& fileName);
@@ -62,14 +66,16 @@ class TExtractionCommands {
   // Filter type 1 with the PIDs, into the one output file.
   TExtractionOutcome FromPIDs(const std::vector<uint16_t>& pids, const std::string& fileName, const char* done,
                               int32_t (TExtractionCommands::*send)(const uint8_t*, int32_t));
-  // The read loop into feed, then the end of the input; finishes, or
-  // removes, the outputs by the outcome.
+  // The read loop into feed, then the end of the input (which may end the
+  // command with an outcome of its own); finishes, or removes, the outputs.
   template <class Outputs, class Feed, class End>
   TExtractionOutcome ReadAll(Outputs& outputs, Feed&& feed, End&& end, const char* done);
   // The packet of the program's PMT, searched from offset 0.
   TExtractionOutcome FindPMT(int32_t programNumber, int64_t& offset, std::vector<int32_t>& pids);
 
   TStreamBrowser& browser_;
+  bool keepEmpty_ = true;
+  int64_t packetsSent_ = 0;
   TOutput* FOutputStream = nullptr;
   TMPEGTSDemultiplexer* FDemultiplexer = nullptr;
 };

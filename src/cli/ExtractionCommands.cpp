@@ -4,9 +4,11 @@
 // is a terminal; Ctrl+C cancels, and the unfinished output is removed.
 #include <unistd.h>
 
+#include <array>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -16,36 +18,37 @@
 #include "browser/PIDText.h"
 #include "browser/StreamBrowser.h"
 #include "cli/CliSupport.h"
+#include "core/SafeReplace.h"
+#include "extract/Demultiplexer.h"
 
 namespace tessaro {
 namespace {
 
 std::atomic<bool> gCancel{false};
 
-// Ctrl+C (or a termination request) cancels the running command once; a
-// second one ends the program at once.
+// Every way a run is ended from outside (Ctrl+C, a termination request, a
+// closed terminal, the quit key) cancels it: the unfinished output is removed
+// and the command ends with the cancel message. Later signals only cancel too.
 class TCancelOnSignal {
  public:
+  static constexpr std::array<int, 4> kSignals{SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
   explicit TCancelOnSignal(TStreamBrowser& browser) {
     gCancel = false;
     browser.SetScanCancel(&gCancel);
     struct sigaction action {};
     action.sa_handler = [](int) { gCancel = true; };
-    action.sa_flags = SA_RESETHAND;
     sigemptyset(&action.sa_mask);
-    ::sigaction(SIGINT, &action, &previousInt_);
-    ::sigaction(SIGTERM, &action, &previousTerm_);
+    for (size_t i = 0; i < kSignals.size(); ++i) ::sigaction(kSignals[i], &action, &previous_[i]);
   }
   ~TCancelOnSignal() {
-    ::sigaction(SIGINT, &previousInt_, nullptr);
-    ::sigaction(SIGTERM, &previousTerm_, nullptr);
+    for (size_t i = 0; i < kSignals.size(); ++i) ::sigaction(kSignals[i], &previous_[i], nullptr);
   }
   TCancelOnSignal(const TCancelOnSignal&) = delete;
   TCancelOnSignal& operator=(const TCancelOnSignal&) = delete;
 
  private:
-  struct sigaction previousInt_ {};
-  struct sigaction previousTerm_ {};
+  std::array<struct sigaction, kSignals.size()> previous_{};
 };
 
 // "[#########...........]  45%" on standard error, redrawn when the percentage
@@ -102,20 +105,43 @@ int ExitStatus(const TExtractionOutcome& outcome) {
   }
 }
 
-// Opens the stream as the window does, makes way for the output (the
-// command line's answer to the replace question is --force) and runs body.
+// The first per-PID file of a demultiplex that would replace one already there.
+std::optional<std::string> ExistingDemuxFile(const std::string& base) {
+  const std::filesystem::path first(TMPEGTSDemultiplexer::OutputFileName(base, 0));
+  const std::string prefix = first.filename().string().substr(0, first.filename().string().size() - 4);
+  std::error_code ec;
+  const std::filesystem::path folder = first.has_parent_path() ? first.parent_path() : ".";
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+    const std::string name = entry.path().filename().string();
+    if (name.size() != prefix.size() + 4 || name.compare(0, prefix.size(), prefix) != 0) continue;
+    const std::string digits = name.substr(prefix.size());
+    const bool hex = digits.find_first_not_of("0123456789ABCDEF") == std::string::npos;
+    if (hex && std::stoi(digits, nullptr, 16) <= 0x1FFF) return entry.path().string();
+  }
+  return std::nullopt;
+}
+
+std::string Exists(const std::string& file) { return "The file " + file + " already exists; --force replaces it."; }
+
+// Opens the stream as the window does, checks where the output goes (never
+// over the input; an existing file only with --force, the command line's
+// answer to the replace question) and runs body.
 int Run(const Options& o, bool oneOutputFile, const TBody& body) {
   TStreamBrowser browser;
   if (!OpenStream(browser, o.file)) return kExitFailure;
-  if (oneOutputFile && OutputExists(o.output)) {
-    if (!o.force) return Fail("The file " + o.output + " already exists; --force replaces it.");
-    RemoveReplacedOutput(o.output);
+  if (oneOutputFile) {
+    if (IsOpenStream(browser, o.output)) return Fail(kOutputIsInput);
+    if (OutputTargetOf(o.output) == TOutputTarget::Folder) return Fail(o.output + " is a folder");
+    if (OutputExists(o.output) && !o.force) return Fail(Exists(o.output));
+  } else if (!o.force) {
+    if (const std::optional<std::string> taken = ExistingDemuxFile(o.output)) return Fail(Exists(*taken));
   }
   TExtractionOutcome outcome;
   {
     TCancelOnSignal cancel(browser);
     TProgressBar progress(browser);
     TExtractionCommands commands(browser);
+    commands.SetKeepEmptyOutput(false);
     outcome = body(commands);
   }
   return ExitStatus(outcome);
@@ -190,6 +216,7 @@ void AddExtractionCommands(CLI::App& app, TCommandRun& run) {
                                  toES ? "Every PID into a file of its own, without PES headers (Demultiplex To ES)"
                                       : "Every PID's payloads into a file of its own (Demultiplex To PES)",
                                  *o, kBase);
+    demux->add_flag("--force", o->force, "Replace existing per-PID files");
     demux->callback([&run, o, toES] {
       run = [o, toES] {
         return Run(*o, false, [&](TExtractionCommands& commands) { return commands.Demultiplex(o->output, toES); });

@@ -5,7 +5,10 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+
+#include "core/SafeReplace.h"
 
 namespace tessaro {
 
@@ -29,6 +32,8 @@ class TFileStream {
   // Makes what was written reach the disk; false when it cannot.
   bool Flush();
 
+  // The open file's device and inode, which outputs compare theirs with.
+  std::optional<TFileIdentity> Identity() const { return FileIdentityOf(fd_); }
   bool IsWritable() const { return mode_ == Mode::ReadWrite; }
   const std::string& Path() const { return path_; }
 

@@ -14,9 +14,8 @@ namespace tessaro {
 
 TMPEGTSDemultiplexer::TMPEGTSDemultiplexer() { index_.fill(-1); }
 
-TMPEGTSDemultiplexer::~TMPEGTSDemultiplexer() {
-  GuardedVoid("TMPEGTSDemultiplexer.Destroy", [&] { Finish(); });
-}
+// Outputs that were not finished are dropped with their outputs.
+TMPEGTSDemultiplexer::~TMPEGTSDemultiplexer() = default;
 
 std::string TMPEGTSDemultiplexer::OutputFileName(const std::string& baseFileName, int32_t pid) {
   std::filesystem::path name(baseFileName);
@@ -51,8 +50,8 @@ TOutput* TMPEGTSDemultiplexer::NewOutput(int32_t pid) {
     capacity_ = capacity;
     for (auto& output : outputs_) output->SetCapacity(capacity_);
   }
-  auto output =
-      std::make_unique<TOutput>(OutputFileName(baseFileName_, pid), TOutput::TCreate::Truncate, &files_, capacity_);
+  auto output = std::make_unique<TOutput>(OutputFileName(baseFileName_, pid), &files_, capacity_);
+  output->SetInput(input_);
   if (!output->Create()) Fail(output->Error());
   index_[static_cast<size_t>(pid)] = static_cast<int16_t>(outputs_.size());
   pids_.push_back(static_cast<uint16_t>(pid));
@@ -76,9 +75,14 @@ bool TMPEGTSDemultiplexer::AddPacket(const uint8_t* packet, int32_t length) {
   });
 }
 
+// Every file is written out before any replaces what stands at its name, so
+// a run that fails to finish one replaces none.
 bool TMPEGTSDemultiplexer::Finish() {
   for (auto& output : outputs_)
-    if (!output->Close()) Fail(output->Error());
+    if (!output->Complete()) Fail(output->Error());
+  if (Failed()) return false;
+  for (auto& output : outputs_)
+    if (!output->Commit()) Fail(output->Error());
   return !Failed();
 }
 

@@ -12,6 +12,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,21 +27,23 @@ class TMPEGTSDemultiplexer {
   static constexpr int32_t kMinCapacity = 4096;
 
   TMPEGTSDemultiplexer();
-  // Writes out and closes every file, as Finish does.
+  // Drops the files of a run that was not finished.
   ~TMPEGTSDemultiplexer();
   TMPEGTSDemultiplexer(const TMPEGTSDemultiplexer&) = delete;
   TMPEGTSDemultiplexer& operator=(const TMPEGTSDemultiplexer&) = delete;
 
   // mode: 0 = ES, anything else = PES. Before the first packet.
   bool SetSettings(const std::string& baseFileName, int32_t mode);
+  // The open input, which no output may replace (a PID's name can be the input's own).
+  void SetInput(std::optional<TFileIdentity> input) { input_ = input; }
   // One slot as the filter passes it on (a 192-byte slot's sync byte at 4).
   // False once an output has failed.
   bool AddPacket(const uint8_t* packet, int32_t length);
   bool FindOutput(int32_t pid, int32_t& index) const;
 
-  // Writes out and closes every file; false when one failed.
+  // Writes out every file, then puts each in its name's place; false when one failed.
   bool Finish();
-  // Deletes every file made so far.
+  // Deletes every unfinished file; files already in place stay.
   void RemoveOutputs();
   bool Failed() const { return !error_.empty(); }
   const std::string& Error() const { return error_; }
@@ -58,6 +61,7 @@ class TMPEGTSDemultiplexer {
 
   std::string baseFileName_;
   int32_t mode_ = -1;
+  std::optional<TFileIdentity> input_;
   TOpenFiles files_;
   std::vector<std::unique_ptr<TOutput>> outputs_;
   std::vector<uint16_t> pids_;              // the PID of each output

@@ -26,11 +26,6 @@ int32_t ProcessLimit() {
   return static_cast<int32_t>(std::clamp<rlim_t>(usable, 1, kMostOpen));
 }
 
-bool IsRegular(int fd) {
-  struct stat info {};
-  return ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-}
-
 }  // namespace
 
 // ---- TOpenFiles ---------------------------------------------------------------------
@@ -61,11 +56,12 @@ bool TOpenFiles::CloseOldest() {
 
 // ---- TOutput ---------------------------------------------------------------------------
 
-TOutput::TOutput(std::string fileName, TCreate mode, TOpenFiles* files, int32_t capacity)
-    : fileName_(std::move(fileName)), mode_(mode), files_(files), capacity_(std::max(capacity, 1)) {}
+TOutput::TOutput(std::string fileName, TOpenFiles* files, int32_t capacity)
+    : fileName_(std::move(fileName)), replacement_(fileName_), files_(files), capacity_(std::max(capacity, 1)) {}
 
+// An output neither committed nor removed was not finished: it is dropped.
 TOutput::~TOutput() {
-  GuardedWithMessage("TOutput.Destroy", false, [&] { return Close(); });
+  GuardedVoid("TOutput.Destroy", [&] { Remove(); });
 }
 
 void TOutput::SetError(const char* what, int error) {
@@ -76,7 +72,7 @@ void TOutput::SetError(const char* what, int error) {
 int TOutput::OpenFile(int flags) {
   if (files_ != nullptr && static_cast<int32_t>(files_->open_.size()) >= files_->Limit()) files_->CloseOldest();
   for (;;) {
-    const int fd = ::open(fileName_.c_str(), flags | O_WRONLY | O_CLOEXEC, 0666);
+    const int fd = ::open(replacement_.WritePath().c_str(), flags | O_WRONLY | O_CLOEXEC, 0666);
     if (fd >= 0) return fd;
     if (errno == EINTR) continue;
     // Out of descriptors: another output gives its own back, while one is open.
@@ -91,23 +87,22 @@ bool TOutput::Create() {
   static const bool sizeLimitIsAnError = std::signal(SIGXFSZ, SIG_IGN) != SIG_ERR;
   static_cast<void>(sizeLimitIsAnError);
   return GuardedWithMessage("TOutput.Create", false, [&] {
-    if (fd_ >= 0 || Failed()) return !Failed();
-    int fd = OpenFile(mode_ == TCreate::New ? O_CREAT | O_EXCL : O_CREAT | O_TRUNC);
-    if (fd < 0 && mode_ == TCreate::New && errno == EEXIST) {
-      // Left in place on purpose (a device or a pipe): written as it is.
-      struct stat info {};
-      if (::stat(fileName_.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) {
-        fd = OpenFile(0);
-      } else {
-        errno = EEXIST;
-      }
+    if (fd_ >= 0 || Failed() || closed_) return !Failed() && !closed_;
+    if (input_ && FileIdentityOf(fileName_) == input_) {
+      error_ = kOutputIsInput;
+      flushAt_ = 0;
+      return false;
     }
+    if (files_ != nullptr && static_cast<int32_t>(files_->open_.size()) >= files_->Limit()) files_->CloseOldest();
+    int fd = replacement_.Create();
+    // Out of descriptors: other outputs give theirs back, while one is open.
+    while (fd < 0 && (errno == EMFILE || errno == ENFILE) && files_ != nullptr && files_->CloseOldest())
+      fd = replacement_.Create();
     if (fd < 0) {
       SetError("Cannot create file ", errno);
       return false;
     }
     fd_ = fd;
-    created_ = IsRegular(fd);
     if (files_ != nullptr) files_->Opened(this);
     return true;
   });
@@ -191,7 +186,7 @@ void TOutput::SetCapacity(int32_t capacity) {
   if (!Failed()) flushAt_ = static_cast<int32_t>(static_cast<int64_t>(capacity_) * kFlushSize / kCapacity);
 }
 
-bool TOutput::Close() {
+bool TOutput::Complete() {
   if (closed_) return !Failed();
   Flush();
   flushAt_ = 0;
@@ -201,15 +196,24 @@ bool TOutput::Close() {
   return !Failed();
 }
 
+bool TOutput::Commit() {
+  if (committed_) return true;
+  if (!closed_ || Failed()) return false;
+  if (!replacement_.Commit()) {
+    SetError("Cannot write file ", errno);
+    return false;
+  }
+  committed_ = true;
+  return true;
+}
+
 void TOutput::Remove() {
-  const bool ours = created_;
   flushAt_ = 0;
   held_ = 0;
   buffer_.reset();
   CloseDescriptor();
   closed_ = true;
-  if (ours) ::unlink(fileName_.c_str());
-  created_ = false;
+  if (!committed_) replacement_.Discard();
 }
 
 }  // namespace tessaro

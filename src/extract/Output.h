@@ -1,7 +1,9 @@
 // TOutput: one output file of an extraction, written through a buffer in
 // blocks of about half a mebibyte; adding bytes is a copy and nothing more. A file that cannot be created or written
 // is not a silent loss: the output fails, keeps the reason (naming the file)
-// and drops what it is given from then on.
+// and drops what it is given from then on. The bytes go to a temporary file
+// beside the target, which takes the target's place only when the output is
+// committed: until then an existing file at the target stays as it was.
 //
 // TOpenFiles keeps the number of descriptors a set of outputs holds below a
 // limit: the output used least recently gives its descriptor back and opens
@@ -11,8 +13,11 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "core/SafeReplace.h"
 
 namespace tessaro {
 
@@ -42,17 +47,15 @@ class TOutput {
   static constexpr int32_t kCapacity = 524288;
   static constexpr int32_t kFlushSize = 512000;
 
-  enum class TCreate : uint8_t {
-    Truncate,  // created, or an existing file emptied
-    New,       // created anew; a device or pipe already there is written as it is
-  };
-
   // files: the descriptor limit shared with other outputs (none: no limit).
-  TOutput(std::string fileName, TCreate mode, TOpenFiles* files = nullptr, int32_t capacity = kCapacity);
+  explicit TOutput(std::string fileName, TOpenFiles* files = nullptr, int32_t capacity = kCapacity);
   ~TOutput();
   TOutput(const TOutput&) = delete;
   TOutput& operator=(const TOutput&) = delete;
 
+  // The open input: Create refuses a target that is this file (kOutputIsInput).
+  void SetInput(std::optional<TFileIdentity> input) { input_ = input; }
+  // Opens the temporary file (a device or a pipe at the target is written as it is).
   bool Create();
   // Buffers the bytes; the buffer is written once it holds 125/128 of its
   // capacity (512,000 of 524,288 bytes). False once the output has failed.
@@ -66,14 +69,19 @@ class TOutput {
     return AddDataAndFlush(bytes, length);
   }
   // Writes what is buffered and closes the file; false when anything failed.
-  bool Close();
-  // Deletes the file when this output made it (after a failure or a cancel).
+  bool Complete();
+  // Puts the complete file in the target's place; false when it cannot.
+  bool Commit();
+  // Complete, then Commit.
+  bool Close() { return Complete() && Commit(); }
+  // Deletes the unfinished temporary file (after a failure or a cancel);
+  // never the target, nor an output already committed.
   void Remove();
   // A smaller (or larger) buffer; what is held is written first when it does not fit.
   void SetCapacity(int32_t capacity);
 
   bool Failed() const { return !error_.empty(); }
-  // "Cannot create file NAME: reason" or "Cannot write file NAME: reason".
+  // "Cannot create file NAME: reason", "Cannot write file NAME: reason" or kOutputIsInput.
   const std::string& Error() const { return error_; }
   const std::string& FileName() const { return fileName_; }
   int32_t Capacity() const { return capacity_; }
@@ -94,15 +102,16 @@ class TOutput {
   void SetError(const char* what, int error);
 
   std::string fileName_;
-  TCreate mode_;
+  TReplacement replacement_;
+  std::optional<TFileIdentity> input_;
   TOpenFiles* files_;
   int32_t capacity_;
   std::unique_ptr<uint8_t[]> buffer_;  // capacity_ bytes once data came
   int32_t held_ = 0;
   int32_t flushAt_ = 0;  // 0 while there is no buffer, and once failed or closed
   int fd_ = -1;
-  bool created_ = false;  // a regular file this output made or emptied
   bool closed_ = false;
+  bool committed_ = false;
   uint64_t lastUse_ = 0;
   std::string error_;
 };

@@ -35,11 +35,14 @@ void TForm1::BuildOperationsMenu() {
 
 std::string TForm1::AskOutputFile(bool askReplace) {
   const std::string file = FPrompts->SaveFileName("");
-  if (file.empty() || !askReplace || !OutputExists(file)) return file;
-  if (!FPrompts->Confirm(ReplaceQuestion(file))) return {};
-  // A deletion that fails is not reported: creating the file then fails and says so.
-  RemoveReplacedOutput(file);
-  return file;
+  if (file.empty() || !askReplace) return file;
+  if (IsOpenStream(FBrowser, file)) {
+    FPrompts->ShowMessage(kOutputIsInput);
+    return {};
+  }
+  if (!OutputExists(file)) return file;
+  // The old file stays until the new one is complete, then the new one takes its place.
+  return FPrompts->Confirm(ReplaceQuestion(file)) ? file : std::string();
 }
 
 void TForm1::RunOperation(const std::function<TExtractionOutcome(TExtractionCommands&)>& command) {

@@ -1,6 +1,6 @@
 // The demultiplexer and its outputs: file names, PES and ES contents, the
-// buffer budget and the descriptor limit with thousands of PIDs, and outputs
-// that cannot be created or written.
+// buffer budget and the descriptor limit with thousands of PIDs, outputs
+// that cannot be created or written, and files replaced only when complete.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -106,7 +106,7 @@ TEST_F(DemuxTest, ThousandsOfPIDsStayWithinTheBufferBudgetAndTheDescriptorLimit)
     EXPECT_EQ(test::ReadFileBytes(TMPEGTSDemultiplexer::OutputFileName(Base("many.ts"), pid)), expected) << pid;
   }
   demux.RemoveOutputs();
-  EXPECT_TRUE(Files().empty());
+  EXPECT_EQ(Files().size(), 3000u) << "files in place are the user's";
 }
 
 TEST_F(DemuxTest, AFileThatCannotBeMadeOrWrittenFailsTheRunWithItsName) {
@@ -122,7 +122,7 @@ TEST_F(DemuxTest, AFileThatCannotBeMadeOrWrittenFailsTheRunWithItsName) {
   EXPECT_EQ(Files(), std::vector<std::string>{"movie.$0101"});
 
   // A full disk: the write fails, says so, and the device is never deleted.
-  TOutput full("/dev/full", TOutput::TCreate::Truncate);
+  TOutput full("/dev/full");
   ASSERT_TRUE(full.Create());
   const Bytes block(100000, 0x47);
   bool written = true;
@@ -133,16 +133,58 @@ TEST_F(DemuxTest, AFileThatCannotBeMadeOrWrittenFailsTheRunWithItsName) {
   struct stat info {};
   EXPECT_EQ(::stat("/dev/full", &info), 0);
 
-  // Created anew: an existing regular file is refused; a device is written in place.
-  test::TempFile taken({1, 2, 3});
-  TOutput exists(taken.Path(), TOutput::TCreate::New);
-  EXPECT_FALSE(exists.Create());
-  EXPECT_EQ(exists.Error(), "Cannot create file " + taken.Path() + ": File exists");
-  exists.Remove();
-  EXPECT_EQ(test::ReadFileBytes(taken.Path()), (Bytes{1, 2, 3}));
-  TOutput device("/dev/null", TOutput::TCreate::New);
+  TOutput device("/dev/null");
   EXPECT_TRUE(device.Create());
   EXPECT_TRUE(device.AddData(block.data(), 10) && device.Close());
+}
+
+TEST_F(DemuxTest, ExistingFilesAreReplacedOnlyByACompleteRun) {
+  const Bytes old{1, 2, 3};
+  const auto write = [&](const std::string& name) {
+    FILE* f = std::fopen(Base(name).c_str(), "wb");
+    std::fwrite(old.data(), 1, old.size(), f);
+    std::fclose(f);
+  };
+  write("movie.$0100");
+  ::chmod(Base("movie.$0100").c_str(), 0600);
+  fs::create_symlink(Base("movie.$0100"), Base("movie.$0101"));
+  const Bytes stream = test::Slots({MakePacket({.pid = 0x100}), MakePacket({.pid = 0x101})});
+  {
+    // Dropped before it finishes: as good as a failure.
+    TMPEGTSDemultiplexer demux;
+    demux.SetSettings(Base(), -1);
+    for (size_t at = 0; at < stream.size(); at += 188) EXPECT_TRUE(demux.AddPacket(stream.data() + at, 188));
+    EXPECT_EQ(Files().size(), 4u) << "two unfinished files beside the old ones";
+  }
+  EXPECT_EQ(Files(), (std::vector<std::string>{"movie.$0100", "movie.$0101"}));
+  EXPECT_EQ(test::ReadFileBytes(Base("movie.$0100")), old);
+
+  // One file that cannot be made fails the run: none is replaced.
+  fs::create_directory(Base("movie.$0102"));
+  TMPEGTSDemultiplexer failing;
+  failing.SetSettings(Base(), -1);
+  const Bytes three = test::Slots({MakePacket({.pid = 0x100}), MakePacket({.pid = 0x102})});
+  EXPECT_FALSE(Demultiplex(failing, three));
+  failing.RemoveOutputs();
+  EXPECT_EQ(test::ReadFileBytes(Base("movie.$0100")), old);
+  fs::remove(Base("movie.$0102"));
+
+  // Complete: each takes its file's place, the file behind a link included,
+  // keeping its permissions, and the link stays a link.
+  TMPEGTSDemultiplexer demux;
+  demux.SetSettings(Base(), -1);
+  ASSERT_TRUE(Demultiplex(demux, stream));
+  EXPECT_EQ(Files(), (std::vector<std::string>{"movie.$0100", "movie.$0101"}));
+  EXPECT_TRUE(fs::is_symlink(Base("movie.$0101")));
+  EXPECT_EQ(test::ReadFileBytes(Base("movie.$0100")).size(), 184u) << "PID 0x101 wrote through the link last";
+  EXPECT_EQ(fs::status(Base("movie.$0100")).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
+
+  // The open input by another name is never written.
+  TOutput input(Base("movie.$0101"));
+  input.SetInput(FileIdentityOf(Base("movie.$0100")));
+  EXPECT_FALSE(input.Create());
+  EXPECT_EQ(input.Error(), kOutputIsInput);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <filesystem>
 
 #include "browser/ExtractionCommands.h"
+#include "core/SafeReplace.h"
 #include "support/TestSupport.h"
 #include "ui/ExtractPIDsDialog.h"
 #include "ui/UiSupport.h"
@@ -89,10 +90,31 @@ TEST_F(OperationsTest, TheReplaceQuestionAnsweredCancelLeavesTheFileAlone) {
   const std::string question = "The file " + existing.Path() + " already exists. Do you want to raplace it?";
   EXPECT_EQ(w.script.messages, Strings{question});
   EXPECT_EQ(test::ReadFileBytes(existing.Path()), (Bytes{9, 9, 9}));
-  // OK deletes it and the command writes it anew.
+  // OK: the command writes it anew.
   w.form->ExtractESfromPID1Click();
   EXPECT_EQ(w.script.messages, (Strings{question, question, "Done"}));
   EXPECT_GT(fs::file_size(existing.Path()), 3u);
+}
+
+TEST_F(OperationsTest, TheOpenStreamIsNeverAnOutputByAnyName) {
+  const std::string input = Out("input.ts");
+  fs::copy_file(TestDataPath("one-program.ts"), input);
+  const Bytes original = test::ReadFileBytes(input);
+  fs::create_hard_link(input, Out("hard.ts"));
+  fs::create_symlink(input, Out("soft.ts"));
+  TWindow w;
+  ASSERT_TRUE(w.form->LoadFile(input));
+  w.script.inputs = {"0x0100", "0x0100", "1"};
+  w.script.saveFiles = {input, Out("hard.ts"), Out("soft.ts")};
+  w.script.confirms = {true, true, true};
+  w.form->ExtractESfromPID1Click();
+  w.form->ExtractPES1Click();
+  w.form->Extractprogram1Click();
+  // Refused before the replace question is asked.
+  EXPECT_EQ(w.script.messages, Strings(3, kOutputIsInput));
+  EXPECT_EQ(w.script.confirms.size(), 3u) << "no question was asked";
+  EXPECT_EQ(test::ReadFileBytes(input), original);
+  EXPECT_EQ(Files(), (Strings{"hard.ts", "input.ts", "soft.ts"}));
 }
 
 TEST_F(OperationsTest, ExtractPESAndESCheckTheTypedPID) {
