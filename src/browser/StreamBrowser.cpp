@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/Diagnostics.h"
+#include "core/PacketHeaderView.h"
 #include "core/StreamType.h"
 #include "decode/PacketTree.h"
 
@@ -280,15 +281,23 @@ TScanEnd TStreamBrowser::ReadFile(int64_t chunkSize, const std::function<bool(co
 // would read them, without a full parse per packet.
 namespace {
 
-int32_t PacketPID(const uint8_t* p) { return ((p[1] & 0x1F) << 8) | p[2]; }
-bool PacketStartsUnit(const uint8_t* p) { return p[0] == 0x47 && (p[1] & 0x40) != 0; }
-bool PacketHasPCR(const uint8_t* p) { return p[0] == 0x47 && (p[3] & 0x20) != 0 && p[4] > 0 && (p[5] & 0x10) != 0; }
+bool PacketStartsUnit(const uint8_t* p) {
+  const TPacketHeaderView header(p);
+  return header.Synced() && header.PayloadUnitStart();
+}
+bool PacketHasPCR(const uint8_t* p) {
+  const TPacketHeaderView header(p);
+  return header.Synced() && header.HasPCR();
+}
 
 }  // namespace
 
 bool TStreamBrowser::SearchPIDFromPos(uint16_t pid, int64_t start, int64_t& found) {
   return Guarded("TForm1.SearchPIDFromPos", false, [&] {
-    return ScanForward(start, found, [pid](const uint8_t* p) { return p[0] == 0x47 && PacketPID(p) == pid; });
+    return ScanForward(start, found, [pid](const uint8_t* p) {
+      const TPacketHeaderView header(p);
+      return header.Synced() && header.PID() == pid;
+    });
   });
 }
 
@@ -303,7 +312,8 @@ bool TStreamBrowser::SearchPCRFromPos(int64_t start, int64_t& found) {
 
 bool TStreamBrowser::SearchPMTFromPos(int64_t start, int64_t& found) {
   return Guarded("TForm1.SearchPMTFromPos", false, [&] {
-    return ScanForward(start, found, [this](const uint8_t* p) { return PacketStartsUnit(p) && IsPMT(PacketPID(p)); });
+    return ScanForward(start, found,
+                       [this](const uint8_t* p) { return PacketStartsUnit(p) && IsPMT(TPacketHeaderView(p).PID()); });
   });
 }
 
@@ -357,8 +367,12 @@ TSearchOutcome TStreamBrowser::FindNext(const TFindNextCommand& command, int64_t
   int64_t found = -1;
   bool hit = false;
   switch (command.scan) {
-    case TFindNextCommand::TScan::PayloadStart: hit = SearchPayloadStartFromPos(start, found); break;
-    case TFindNextCommand::TScan::PCR: hit = SearchPCRFromPos(start, found); break;
+    case TFindNextCommand::TScan::PayloadStart:
+      hit = SearchPayloadStartFromPos(start, found);
+      break;
+    case TFindNextCommand::TScan::PCR:
+      hit = SearchPCRFromPos(start, found);
+      break;
     case TFindNextCommand::TScan::Table: {
       // A table that its PID alone tells is found by PID, a PMT through the
       // current PAT, the others by PID and then the table_id of the section.
@@ -421,9 +435,9 @@ bool TStreamBrowser::SearchLastPATAndPMT(int64_t offset) {
     // Forward phase: the first PAT within 37600 bytes from the page.
     const int64_t m = std::min<int64_t>(FileSize() - offset, kNearestPATSlots * int64_t{kTSPacketSize});
     if (m <= 0) return false;
-    const TScanEnd end = FQuietScanner.Scan(*FFileStream, FPacketSize, offset, offset + m,
-                                            {TSyncRule::SyncOnceStopAtLoss},
-                                            [&](const uint8_t* packet, int64_t at) { return !SeenPacket(packet, at); });
+    const TScanEnd end =
+        FQuietScanner.Scan(*FFileStream, FPacketSize, offset, offset + m, {TSyncRule::SyncOnceStopAtLoss},
+                           [&](const uint8_t* packet, int64_t at) { return !SeenPacket(packet, at); });
     return end == TScanEnd::Stopped;
   });
 }

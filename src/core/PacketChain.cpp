@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/Diagnostics.h"
+#include "core/PacketHeaderView.h"
 #include "core/PacketScanner.h"
 
 namespace tessaro {
@@ -18,15 +19,13 @@ class HeaderWindow {
  public:
   explicit HeaderWindow(const TFileStream& stream) : stream_(stream) {}
 
-  // The 4 bytes at offset as a big-endian word; false when fewer than 4 exist.
-  // backward says which side of offset the next reads will be on.
-  bool Read(int64_t offset, bool backward, uint32_t& word) {
+  // The 4 header bytes at offset; null when fewer than 4 exist. backward
+  // says which side of offset the next reads will be on.
+  const uint8_t* Read(int64_t offset, bool backward) {
     if (offset < start_ || offset + 4 > start_ + length_) {
-      if (!Fill(offset, backward)) return false;
+      if (!Fill(offset, backward)) return nullptr;
     }
-    const uint8_t* b = block_.data() + (offset - start_);
-    word = (uint32_t{b[0]} << 24) | (uint32_t{b[1]} << 16) | (uint32_t{b[2]} << 8) | b[3];
-    return true;
+    return block_.data() + (offset - start_);
   }
 
  private:
@@ -45,14 +44,10 @@ class HeaderWindow {
   int64_t length_ = 0;
 };
 
-int32_t PIDOf(uint32_t header) { return static_cast<int32_t>((header >> 8) & 0x1FFF); }
-int32_t CounterOf(uint32_t header) { return static_cast<int32_t>(header & 0x0F); }
-
 }  // namespace
 
 int64_t FindNextPIDOffset188WithNextContinuityCounter(const TFileStream& stream, uint16_t pid,
-                                                      int32_t continuityCounter, int64_t offset,
-                                                      int32_t packetSize) {
+                                                      int32_t continuityCounter, int64_t offset, int32_t packetSize) {
   return Guarded("FindNextPIDOffset188WithNextContinuityCounter", int64_t{-1}, [&]() -> int64_t {
     if (packetSize <= 0 || offset < 0) return -1;
     const int32_t wanted = (continuityCounter + 1) & 0x0F;
@@ -62,8 +57,8 @@ int64_t FindNextPIDOffset188WithNextContinuityCounter(const TFileStream& stream,
     int64_t found = -1;
     scanner.Scan(stream, packetSize, offset + packetSize, stream.Size(), {TSyncRule::Stride},
                  [&](const uint8_t* p, int64_t at) {
-                   const uint32_t header = (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
-                   if (PIDOf(header) != pid || CounterOf(header) != wanted) return true;
+                   const TPacketHeaderView header(p);
+                   if (header.PID() != pid || header.ContinuityCounter() != wanted) return true;
                    found = at;
                    return false;
                  });
@@ -71,19 +66,19 @@ int64_t FindNextPIDOffset188WithNextContinuityCounter(const TFileStream& stream,
   });
 }
 
-int64_t FindPreviousPIDOffset188WithPayloadStartFlag(const TFileStream& stream, uint16_t pid,
-                                                     int32_t continuityCounter, int64_t offset,
-                                                     int32_t packetSize) {
+int64_t FindPreviousPIDOffset188WithPayloadStartFlag(const TFileStream& stream, uint16_t pid, int32_t continuityCounter,
+                                                     int64_t offset, int32_t packetSize) {
   return Guarded("FindPreviousPIDOffset188WithPayloadStartFlag", int64_t{-1}, [&]() -> int64_t {
     if (packetSize <= 0) return -1;
     int32_t expected = continuityCounter & 0x0F;
     HeaderWindow window(stream);
     for (int64_t candidate = offset - packetSize; candidate >= 0; candidate -= packetSize) {
-      uint32_t header = 0;
-      if (!window.Read(candidate, true, header)) return -1;
-      if (PIDOf(header) != pid || ((CounterOf(header) + 1) & 0x0F) != expected) continue;
-      if ((header >> 22) & 1) return candidate;
-      expected = CounterOf(header);
+      const uint8_t* bytes = window.Read(candidate, true);
+      if (bytes == nullptr) return -1;
+      const TPacketHeaderView header(bytes);
+      if (header.PID() != pid || ((header.ContinuityCounter() + 1) & 0x0F) != expected) continue;
+      if (header.PayloadUnitStart()) return candidate;
+      expected = header.ContinuityCounter();
     }
     return -1;
   });

@@ -7,6 +7,7 @@
 #include "core/ByteView.h"
 #include "core/Crc32.h"
 #include "core/Diagnostics.h"
+#include "core/PacketHeaderView.h"
 #include "core/PacketParser.h"
 
 namespace tessaro {
@@ -75,7 +76,7 @@ int32_t PacketTypeOfSize(int32_t size) {
 
 int32_t GetPacketPID(const uint8_t* buffer, int32_t length) {
   if (buffer == nullptr || length < 4) return -1;
-  return ((buffer[1] & 0x1F) << 8) | buffer[2];
+  return TPacketHeaderView(buffer).PID();
 }
 
 // ---- Ttransport_packet_class ---------------------------------------------------

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/Diagnostics.h"
+#include "core/PacketHeaderView.h"
 #include "core/StreamType.h"
 #include "extract/TransportPacket.h"
 
@@ -119,7 +120,7 @@ bool TIncExcTransportStreamFilter::SetPacketType(int32_t code) {
 
 void TIncExcTransportStreamFilter::Pass(const uint8_t* slot) {
   const uint8_t* packet = slot + syncOffset_;
-  const size_t pid = static_cast<size_t>(((packet[1] & 0x1F) << 8) | packet[2]);
+  const auto pid = static_cast<size_t>(TPacketHeaderView(packet).PID());
   if (passes_[pid] && sendData_) sendData_(slot, packetSize_);
 }
 

@@ -16,6 +16,7 @@
 #include "core/ByteView.h"
 #include "core/Crc32.h"
 #include "core/FileStream.h"
+#include "core/PacketHeaderView.h"
 #include "validation/ReportNames.h"
 #include "validation/SectionAssembler.h"
 #include "validation/StreamClock.h"
@@ -290,7 +291,7 @@ class TStreamChecker::TState {
   __attribute__((always_inline)) void Packet(const uint8_t* b, int64_t offset) {
     ++packets_;
     const uint32_t flags = b[1];
-    const int32_t pid = static_cast<int32_t>(((flags & 0x1F) << 8) | b[2]);
+    const int32_t pid = TPacketHeaderView(b).PID();
     TPIDState& st = pids_[static_cast<size_t>(pid)];
     if ((flags & 0xC0) == 0 && (0x100u | b[3]) == st.next) {
       st.cc = b[3] & 0x0F;
@@ -311,7 +312,8 @@ class TStreamChecker::TState {
   }
 
   __attribute__((noinline)) void AnyPacket(const uint8_t* b, int64_t offset, int32_t pid) {
-    if ((b[1] & 0x80) != 0) {
+    const TPacketHeaderView header(b);
+    if (header.TransportError()) {
       // transport_error_indicator: the header itself cannot be trusted.
       ++errorPackets_;
       Finding(TIndicator::Transport_error, pid, offset, [] { return std::string("transport_error_indicator set"); });
@@ -320,10 +322,10 @@ class TStreamChecker::TState {
     TPIDState& st = pids_[static_cast<size_t>(pid)];
     st.present = true;
     Met(static_cast<uint16_t>(pid));
-    const bool unitStart = (b[1] & 0x40) != 0;
-    const int32_t scrambling = b[3] >> 6;
-    const int32_t afc = (b[3] >> 4) & 3;
-    const uint8_t cc = b[3] & 0x0F;
+    const bool unitStart = header.PayloadUnitStart();
+    const int32_t scrambling = header.ScramblingControl();
+    const int32_t afc = header.AdaptationFieldControl();
+    const auto cc = static_cast<uint8_t>(header.ContinuityCounter());
 
     int32_t payloadStart = 4;
     bool discontinuity = false;

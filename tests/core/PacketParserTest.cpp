@@ -1,6 +1,10 @@
-// Transport header and adaptation field parsing.
+// Transport header and adaptation field parsing, and the header view the
+// whole-file walks use, which must read every packet as the parser does.
 #include <gtest/gtest.h>
 
+#include <random>
+
+#include "core/PacketHeaderView.h"
 #include "core/PacketParser.h"
 #include "support/TestSupport.h"
 
@@ -53,8 +57,9 @@ TEST(PacketParser, AdaptationFieldEdgeCases) {
 
 TEST(PacketParser, ClockReferencesAndExtension) {
   TMPEGTSBasePacketParser parser;
-  Bytes pcr = MakePacket({.afc = 2, .adaptation = {0x18, 0xFF, 0xFF, 0xFF, 0xFF, 0xFE, 0xFF,  // PCR
-                                                   0x00, 0x00, 0x00, 0x00, 0x7E, 0x05}});     // OPCR
+  Bytes pcr = MakePacket({.afc = 2,
+                          .adaptation = {0x18, 0xFF, 0xFF, 0xFF, 0xFF, 0xFE, 0xFF,  // PCR
+                                         0x00, 0x00, 0x00, 0x00, 0x7E, 0x05}});     // OPCR
   ASSERT_EQ(parser.ParseData(pcr.data(), 188), S_OK);
   EXPECT_EQ(parser.Header.program_clock_reference_base, (int64_t{1} << 33) - 1);
   // Bit 0 of the fifth byte is the extension's top bit: 0xFE leaves it clear.
@@ -66,8 +71,9 @@ TEST(PacketParser, ClockReferencesAndExtension) {
   EXPECT_EQ(parser.Header.program_clock_reference_extension, 0x1FF);
 
   // Splice countdown, private data, extension with ltw, piecewise rate and seamless splice.
-  Bytes ext = MakePacket({.afc = 2, .adaptation = {0x07, 0xFD, 3, 0xAA, 0xBB, 0xCC, 12, 0xE0, 0x80, 0x05, 0x3F,
-                                                   0xFF, 0xFF, 0x5F, 0xFF, 0xFF, 0xFF, 0xFF}});
+  Bytes ext = MakePacket({.afc = 2,
+                          .adaptation = {0x07, 0xFD, 3, 0xAA, 0xBB, 0xCC, 12, 0xE0, 0x80, 0x05, 0x3F, 0xFF, 0xFF, 0x5F,
+                                         0xFF, 0xFF, 0xFF, 0xFF}});
   ASSERT_EQ(parser.ParseData(ext.data(), 188), S_OK);
   const TTSHeader& h = parser.Header;
   EXPECT_EQ(h.splice_countdown, 0xFD);
@@ -91,6 +97,42 @@ TEST(PacketParser, RejectsMissingSyncByteAndKeepsFields) {
   EXPECT_EQ(parser.ParseData(bad.data(), 188), E_FAIL);
   EXPECT_EQ(parser.Header.PID, 0x42);
   EXPECT_TRUE(capture.Contains("zrk: Invalid TS packed."));
+}
+
+// Every header byte pattern, and adaptation_field_length from 0 to 255 (a
+// length past the packet leaves no payload), from fixtures and random bytes.
+TEST(PacketHeaderView, ReadsEveryPacketAsTheParserDoes) {
+  std::vector<Bytes> packets;
+  for (const char* name : {"one-program.ts", "two-programs.ts", "garbage.ts", "fault-pcr-gap.ts"}) {
+    const Bytes file = test::ReadFileBytes(test::TestDataPath(name));
+    for (size_t at = 0; at + 188 <= file.size(); at += 188)
+      packets.emplace_back(file.begin() + at, file.begin() + at + 188);
+  }
+  std::mt19937 random(7);
+  for (int i = 0; i < 20000; ++i) {
+    Bytes p(188);
+    for (uint8_t& b : p) b = static_cast<uint8_t>(random());
+    p[0] = 0x47;
+    packets.push_back(p);
+  }
+  TMPEGTSBasePacketParser parser;
+  for (const Bytes& p : packets) {
+    if (p[0] != 0x47) continue;
+    ASSERT_EQ(parser.ParseData(p.data(), 188), S_OK);
+    const TTSHeader& h = parser.Header;
+    const TPacketHeaderView view(p.data());
+    ASSERT_EQ(view.PID(), h.PID);
+    ASSERT_EQ(view.PayloadUnitStart(), h.payload_unit_start_indicator == 1);
+    ASSERT_EQ(view.TransportError(), h.transport_error_indicator == 1);
+    ASSERT_EQ(view.ScramblingControl(), h.transport_scrambling_control);
+    ASSERT_EQ(view.AdaptationFieldControl(), h.adaptation_field_control);
+    ASSERT_EQ(view.ContinuityCounter(), h.continuity_counter);
+    ASSERT_EQ(view.HasPCR(), h.HasPCR() && h.adaptation_field_length > 0);
+    const TPayload payload = view.Payload();
+    const bool parserHasPayload = h.HasPayloadFlag() && parser.PayloadLength > 0;
+    ASSERT_EQ(payload.length, parserHasPayload ? parser.PayloadLength : 0);
+    if (parserHasPayload) ASSERT_EQ(payload.data, parser.Payload);
+  }
 }
 
 }  // namespace

@@ -1,0 +1,54 @@
+// TPacketHeaderView: the transport_packet header of one packet (ISO/IEC
+// 13818-1, Table 2-2) read where it lies, without a parse: the PID, the
+// flags, the counter, whether a PCR is present and where the payload is.
+// The walks over whole files (searches, filters, checks, packet chains) take
+// their packets apart through it; the decode tree keeps the full parser.
+//
+// The view points at a sync byte. The header fields read bytes 0 to 3 only;
+// HasPCR reads bytes 4 and 5 when an adaptation field is announced; the
+// payload span needs the whole 188 bytes and never reaches past them.
+#pragma once
+
+#include <cstdint>
+
+#include "core/PacketParser.h"
+
+namespace tessaro {
+
+struct TPayload {
+  const uint8_t* data = nullptr;
+  int32_t length = 0;  // 0: nothing to take
+};
+
+class TPacketHeaderView {
+ public:
+  static constexpr uint8_t kSyncByte = 0x47;
+
+  explicit constexpr TPacketHeaderView(const uint8_t* packet) noexcept : p_(packet) {}
+
+  bool Synced() const { return p_[0] == kSyncByte; }
+  bool TransportError() const { return (p_[1] & 0x80) != 0; }
+  bool PayloadUnitStart() const { return (p_[1] & 0x40) != 0; }
+  int32_t PID() const { return ((p_[1] & 0x1F) << 8) | p_[2]; }
+  int32_t ScramblingControl() const { return p_[3] >> 6; }
+  int32_t AdaptationFieldControl() const { return (p_[3] >> 4) & 3; }
+  int32_t ContinuityCounter() const { return p_[3] & 0x0F; }
+  bool HasAdaptationField() const { return (p_[3] & 0x20) != 0; }
+  bool HasPayload() const { return (p_[3] & 0x10) != 0; }
+  // An adaptation field of at least one byte whose PCR_flag is set.
+  bool HasPCR() const { return HasAdaptationField() && p_[4] > 0 && (p_[5] & 0x10) != 0; }
+
+  // After the 4 header bytes and the adaptation field the control bits
+  // announce, to the end of the packet; nothing when no byte is left.
+  TPayload Payload() const {
+    if (!HasPayload()) return {};
+    const int32_t start = HasAdaptationField() ? 5 + p_[4] : 4;
+    if (start >= kTSPacketSize) return {};
+    return {p_ + start, kTSPacketSize - start};
+  }
+
+ private:
+  const uint8_t* p_;
+};
+
+}  // namespace tessaro
