@@ -22,7 +22,7 @@
 #include "core/PacketScanner.h"
 #include "core/TreeNode.h"
 #include "decode/PacketDecoder.h"
-#include "decode/SectionDecoders.h"
+#include "decode/DecoderSet.h"
 #include "decode/TableRegistry.h"
 
 namespace tessaro {

@@ -14,7 +14,7 @@
 #include "core/PacketParser.h"
 #include "core/TreeNode.h"
 #include "decode/PES.h"
-#include "decode/SectionDecoders.h"
+#include "decode/DecoderSet.h"
 
 namespace tessaro {
 

@@ -1,7 +1,7 @@
 #include "decode/TableRegistry.h"
 
 #include "core/PacketChain.h"
-#include "decode/SectionDecoders.h"
+#include "decode/DecoderSet.h"
 
 namespace tessaro {
 namespace {

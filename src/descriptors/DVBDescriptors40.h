@@ -1,7 +1,7 @@
 // The plainly shaped DVB descriptors of tags 0x40 to 0x5F (ETSI EN 300 468):
 // runs of fields, byte runs and simple loops, each written as a field table.
 // The irregular ones of the range (linkage, mosaic, VBI data, extended event,
-// telephone) are in DVBSpecialDescriptors40.h.
+// telephone) are in DVBIrregularDescriptors40.h.
 //
 // Parse routines take the bit reader standing at the descriptor_tag, over the
 // rest of the descriptor loop, and accept every descriptor. Values are kept

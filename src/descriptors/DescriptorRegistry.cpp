@@ -6,7 +6,7 @@
 #include "descriptors/DVBDescriptors40.h"
 #include "descriptors/DVBDescriptors60.h"
 #include "descriptors/DVBIrregularDescriptors60.h"
-#include "descriptors/DVBSpecialDescriptors40.h"
+#include "descriptors/DVBIrregularDescriptors40.h"
 #include "descriptors/SystemsDescriptors.h"
 #include "descriptors/UserDefinedDescriptor.h"
 
@@ -22,7 +22,7 @@ const std::array<const TDescriptorEntry*, 256>& RowsByTag() {
     std::array<const TDescriptorEntry*, 256> table{};
     table.fill(&kNoDescriptor);
     for (std::span<const TDescriptorEntry> module :
-         {SystemsDescriptorEntries(), DVBDescriptors40Entries(), DVBSpecialDescriptors40Entries(),
+         {SystemsDescriptorEntries(), DVBDescriptors40Entries(), DVBIrregularDescriptors40Entries(),
           DVBDescriptors60Entries(), DVBIrregularDescriptors60Entries(), UserDefinedDescriptorEntries()}) {
       for (const TDescriptorEntry& row : module) table[row.tag] = &row;
     }

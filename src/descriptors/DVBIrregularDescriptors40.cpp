@@ -1,4 +1,4 @@
-#include "descriptors/DVBSpecialDescriptors40.h"
+#include "descriptors/DVBIrregularDescriptors40.h"
 
 #include "core/Diagnostics.h"
 #include "descriptors/DescriptorForm.h"
@@ -293,7 +293,7 @@ bool TreeView_Update_telephone_descriptor(TTreeNode& parent, const Ttelephone_de
   });
 }
 
-std::span<const TDescriptorEntry> DVBSpecialDescriptors40Entries() {
+std::span<const TDescriptorEntry> DVBIrregularDescriptors40Entries() {
   static constexpr TDescriptorEntry kEntries[] = {TESSARO_DVB_SPECIAL_DESCRIPTORS_40(TESSARO_DVB_ENTRY)};
   return kEntries;
 }

@@ -6,7 +6,7 @@
 
 #include "core/TextHelpers.h"
 #include "core/TreeNode.h"
-#include "descriptors/DVBSpecialDescriptors40.h"
+#include "descriptors/DVBIrregularDescriptors40.h"
 #include "descriptors/Descriptors.h"
 #include "support/TestSupport.h"
 #include "support/TreeText.h"
@@ -42,7 +42,7 @@ std::string Shown(const Bytes& loop) {
   return parsed.text;
 }
 
-TEST(DVBSpecialDescriptors40, LinkagePrivateBytesFollowTheLinkageType) {
+TEST(DVBIrregularDescriptors40, LinkagePrivateBytesFollowTheLinkageType) {
   const std::string ids =
       F(1, "transport_stream_id", 1, 16) + F(1, "original_network_id", 2, 16) + F(1, "service_id", 3, 16);
   EXPECT_EQ(Shown({0x4A, 0x09, 0x00, 0x01, 0x00, 0x02, 0x00, 0x03, 0x01, 0xAA, 0xBB}),
@@ -70,7 +70,7 @@ TEST(DVBSpecialDescriptors40, LinkagePrivateBytesFollowTheLinkageType) {
                 Line(1, "private_data_byte") + kPrivateDataSpecifier7);
 }
 
-TEST(DVBSpecialDescriptors40, MosaicCellsWithTheirElementaryCellsAndLinkage) {
+TEST(DVBIrregularDescriptors40, MosaicCellsWithTheirElementaryCellsAndLinkage) {
   EXPECT_EQ(Shown({0x51, 0x15, 0xAB,
                    // cell 5 with elementary cells 1 and 2, linked to event 4 of service 1/2/3
                    0x17, 0xFA, 0x02, 0xC1, 0xC2, 0x04, 0x00, 0x01, 0x00, 0x02, 0x00, 0x03, 0x00, 0x04,
@@ -101,7 +101,7 @@ TEST(DVBSpecialDescriptors40, MosaicCellsWithTheirElementaryCellsAndLinkage) {
                 kPrivateDataSpecifier7);
 }
 
-TEST(DVBSpecialDescriptors40, VBIDataServiceFieldsStandUnderTheDescriptorNode) {
+TEST(DVBIrregularDescriptors40, VBIDataServiceFieldsStandUnderTheDescriptorNode) {
   // Two services of data_service_id 2 with one line each.
   EXPECT_EQ(Shown({0x45, 0x06, 0x02, 0x01, 0xE7, 0x02, 0x01, 0xC8, 0x5F, 0x04, 0x00, 0x00, 0x00, 0x07}),
             Header("VBI_data_descriptor", "0x45", 6) + Line(1, "VBI_data_descriptors") +
@@ -121,7 +121,7 @@ TEST(DVBSpecialDescriptors40, VBIDataServiceFieldsStandUnderTheDescriptorNode) {
                 Dump(2, "AA BB CC ", "\xAA\xBB\xCC"));
 }
 
-TEST(DVBSpecialDescriptors40, ExtendedEventItemsThenText) {
+TEST(DVBIrregularDescriptors40, ExtendedEventItemsThenText) {
   EXPECT_EQ(Shown({0x4E, 0x14, 0x12, 'e', 'n', 'g',  0x0C,            // 12 bytes of items:
                    0x04, 'C',  'a',  's', 't', 0x03, 'B',  'o', 'b',  // "Cast" "Bob"
                    0x00, 0x01, 'X',                                   // "" "X"
@@ -137,7 +137,7 @@ TEST(DVBSpecialDescriptors40, ExtendedEventItemsThenText) {
                 Dump(4, "58 ", "X") + F(1, "text_length", 2, 8) + Line(1, "text_char") + Dump(2, "48 69 ", "Hi"));
 }
 
-TEST(DVBSpecialDescriptors40, TelephoneNumberParts) {
+TEST(DVBIrregularDescriptors40, TelephoneNumberParts) {
   EXPECT_EQ(Shown({0x57, 0x0C, 0xE2, 0xC5, 0xA3, '4', '4', '0', '7', '2', '0', '1', '2', '3'}),
             Header("telephone_descriptor", "0x57", 12) + F(1, "reserved_future_use", 3, 2) +
                 F(1, "foreign_availability", 1, 1) + F(1, "connection_type", 2, 5) + F(1, "reserved_future_use", 1, 1) +
@@ -149,7 +149,7 @@ TEST(DVBSpecialDescriptors40, TelephoneNumberParts) {
                 Dump(2, "32 30 ", "20") + Line(1, "core_number") + Dump(2, "31 32 33 ", "123"));
 }
 
-TEST(DVBSpecialDescriptors40, InnerLoopsAndRunsEndWithTheDescriptorLoop) {
+TEST(DVBIrregularDescriptors40, InnerLoopsAndRunsEndWithTheDescriptorLoop) {
   // 200 elementary cells claimed, one present.
   Parsed mosaic;
   ParseAndShow({0x51, 0x10, 0xAB, 0x17, 0xFA, 0xC8, 0xC1}, mosaic);

@@ -124,6 +124,6 @@ struct Ttelephone_descriptor_class : TDescriptorRecord {
 TESSARO_DVB_SPECIAL_DESCRIPTORS_40(TESSARO_DECLARE_DVB_ROUTINES)
 
 // The rows of the dispatch table for these descriptors.
-std::span<const TDescriptorEntry> DVBSpecialDescriptors40Entries();
+std::span<const TDescriptorEntry> DVBIrregularDescriptors40Entries();
 
 }  // namespace tessaro
