@@ -31,6 +31,7 @@
 #include "browser/StreamBrowser.h"
 #include "descriptors/DescriptorRegistry.h"
 #include "support/TestSupport.h"
+#include "support/TreeText.h"
 
 namespace tessaro {
 namespace {
@@ -45,22 +46,8 @@ enum Column { kOffset, kPid, kTable, kSectionLength, kId, kVersion, kPcrPid, kPr
 const char* const kColumnNames[] = {"offset",  "pid",     "table",        "section_length", "id",
                                     "version", "pcr_pid", "program_info", "entries"};
 
-std::vector<std::string> Split(const std::string& text, char separator) {
-  std::vector<std::string> parts;
-  size_t start = 0;
-  for (;;) {
-    const size_t end = text.find(separator, start);
-    parts.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
-    if (end == std::string::npos) return parts;
-    start = end + 1;
-  }
-}
-
-std::string Join(const std::vector<std::string>& parts, char separator) {
-  std::string text;
-  for (size_t i = 0; i < parts.size(); ++i) text += (i == 0 ? "" : std::string(1, separator)) + parts[i];
-  return text;
-}
+using test::Join;
+using test::Split;
 
 using test::ReadLines;
 
@@ -253,8 +240,7 @@ TEST_P(CapturePSITest, EveryDecodedSectionStartIsExpected) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Captures, CapturePSITest, ::testing::ValuesIn(CaptureNames()),
-                         test::ParamName);
+INSTANTIATE_TEST_SUITE_P(Captures, CapturePSITest, ::testing::ValuesIn(CaptureNames()), test::ParamName);
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(CapturePSITest);
 
 // Every capture has its expectation file, and the files hold what they should.

@@ -45,6 +45,7 @@
 #include "descriptors/DescriptorRegistry.h"
 #include "descriptors/FieldTable.h"
 #include "support/TestSupport.h"
+#include "support/TreeText.h"
 
 namespace tessaro {
 namespace {
@@ -72,22 +73,8 @@ struct TExpectedSection {
   bool Unfinished() const { return table == "-"; }
 };
 
-std::vector<std::string> Split(const std::string& text, char separator) {
-  std::vector<std::string> parts;
-  size_t start = 0;
-  for (;;) {
-    const size_t end = text.find(separator, start);
-    parts.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
-    if (end == std::string::npos) return parts;
-    start = end + 1;
-  }
-}
-
-std::string Join(const std::vector<std::string>& parts, char separator) {
-  std::string text;
-  for (size_t i = 0; i < parts.size(); ++i) text += (i == 0 ? "" : std::string(1, separator)) + parts[i];
-  return text;
-}
+using test::Join;
+using test::Split;
 
 std::string Hex(uint64_t value, int digits) {
   char text[32];
@@ -524,8 +511,7 @@ TEST_P(CaptureSITest, EveryDecodedSectionStartIsExpected) {
   EXPECT_EQ(starts.empty(), expected.empty()) << capture;
 }
 
-INSTANTIATE_TEST_SUITE_P(Captures, CaptureSITest, ::testing::ValuesIn(CaptureNames()),
-                         test::ParamName);
+INSTANTIATE_TEST_SUITE_P(Captures, CaptureSITest, ::testing::ValuesIn(CaptureNames()), test::ParamName);
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(CaptureSITest);
 
 // Every capture has its expectation file, one that holds lines wherever the

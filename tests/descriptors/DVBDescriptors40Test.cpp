@@ -33,12 +33,7 @@ std::string Dump(int depth, const char* hex, const char* chars) { return Line(de
 // The tree texts of the descriptors of an SI loop, which must be walked to its end.
 std::string Shown(const Bytes& loop) {
   TDVBdescriptors list;
-  EXPECT_TRUE(list.ParseDescriptors(loop.data(), static_cast<int32_t>(loop.size())));
-  TTreeNode root;
-  list.TreeViewUpdateDescriptors(root);
-  std::string text;
-  for (const auto& child : root.children) text += TreeToText(*child);
-  return text;
+  return test::Shown(list, loop);
 }
 
 TEST(DVBDescriptors40, EveryTagIsDecodedAndALoneTagEndsTheLoop) {

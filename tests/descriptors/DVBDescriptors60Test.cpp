@@ -37,10 +37,7 @@ std::string Dump(int depth, const Bytes& bytes) {
 // The tree text of descriptor index of an SI loop, which must parse to its end.
 std::string Shown(const Bytes& loop, size_t index = 0) {
   TDVBdescriptors list;
-  EXPECT_TRUE(Parse(list, loop));
-  TTreeNode root;
-  list.TreeViewUpdateDescriptors(root);
-  return root.children.size() > index ? TreeToText(*root.children[index]) : std::string();
+  return test::Shown(list, loop, index);
 }
 
 TEST(DVBDescriptors60, EveryTagIsDecodedByBothLists) {

@@ -30,16 +30,10 @@ struct Parsed {
   std::string text;
 };
 // Parses an SI loop, which must be walked to its end, and shows it.
-void ParseAndShow(const Bytes& loop, Parsed& out) {
-  EXPECT_TRUE(out.list.ParseDescriptors(loop.data(), static_cast<int32_t>(loop.size())));
-  TTreeNode root;
-  out.list.TreeViewUpdateDescriptors(root);
-  for (const auto& child : root.children) out.text += TreeToText(*child);
-}
+void ParseAndShow(const Bytes& loop, Parsed& out) { out.text = test::Shown(out.list, loop); }
 std::string Shown(const Bytes& loop) {
-  Parsed parsed;
-  ParseAndShow(loop, parsed);
-  return parsed.text;
+  TDVBdescriptors list;
+  return test::Shown(list, loop);
 }
 
 TEST(DVBIrregularDescriptors40, LinkagePrivateBytesFollowTheLinkageType) {

@@ -187,14 +187,13 @@ TEST(DescriptorList, ShowsEveryRecordInLoopOrder) {
   ASSERT_TRUE(Parse(list, {0x1E, 0x02, 0x01, 0x02, 0x09, 0x06, 0x0B, 0x00, 0xE1, 0x00, 0xAB, 0xCD}));
   TTreeNode root("descriptors");
   EXPECT_TRUE(list.TreeViewUpdateDescriptors(root));
-  const std::string expected = Line(0, "descriptors") + Line(1, "SL_descriptor") +
-                               Field(2, "descriptor_tag", "0x1E", " (8 bits)") +
-                               Field(2, "descriptor_length", "2", " (8 bits)") + Field(2, "ES_ID", "258", " (16 bits)") +
-                               Line(1, "CA_descriptor") + Field(2, "descriptor_tag", "0x09", " (8 bits)") +
-                               Field(2, "descriptor_length", "6", " (8 bits)") +
-                               Field(2, "CA_system_ID", "2816", " (16 bits)") + Field(2, "reserved", "7", " (3 bits)") +
-                               Field(2, "CA_PID", "256", " (13 bits)") + Line(2, "private_data_byte") +
-                               Line(3, PadRightStr("AB CD ", 60) + "\xAB\xCD");
+  const std::string expected =
+      Line(0, "descriptors") + Line(1, "SL_descriptor") + Field(2, "descriptor_tag", "0x1E", " (8 bits)") +
+      Field(2, "descriptor_length", "2", " (8 bits)") + Field(2, "ES_ID", "258", " (16 bits)") +
+      Line(1, "CA_descriptor") + Field(2, "descriptor_tag", "0x09", " (8 bits)") +
+      Field(2, "descriptor_length", "6", " (8 bits)") + Field(2, "CA_system_ID", "2816", " (16 bits)") +
+      Field(2, "reserved", "7", " (3 bits)") + Field(2, "CA_PID", "256", " (13 bits)") + Line(2, "private_data_byte") +
+      Line(3, PadRightStr("AB CD ", 60) + "\xAB\xCD");
   EXPECT_EQ(TreeToText(root), expected);
   // The display changes nothing: a second run adds the same subtrees again.
   TTreeNode again("descriptors");
@@ -221,8 +220,8 @@ TEST(FieldTable, DVBLoopsReadWholeEntriesAndRunsStopAtTheEndOfTheData) {
   // 3-byte entries, so the second entry takes two bytes from beyond the
   // descriptor. Then a loop of 2 bytes whose one name claims 9 bytes, of
   // which only 1 is left in the data.
-  const Bytes data{0x41, 0x0A, 0x0A, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x01, 0x07,
-                   0x00, 0x02, 0x02, 0x02, 0x09, 0x41};
+  const Bytes data{0x41, 0x0A, 0x0A, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00,
+                   0x01, 0x07, 0x00, 0x02, 0x02, 0x02, 0x09, 0x41};
   TBitStream4 reader;
   reader.SetData(data.data(), static_cast<int32_t>(data.size()));
   TFieldRecord record;
@@ -235,9 +234,8 @@ TEST(FieldTable, DVBLoopsReadWholeEntriesAndRunsStopAtTheEndOfTheData) {
       Field(2, "time_of_change", "1099511627775", " (40 bits)") + Line(2, "services") + Line(3, "service #0") +
       Field(4, "service_id", "1", " (16 bits)") + Field(4, "service_type", "7", " (8 bits)") + Line(3, "service #1") +
       Field(4, "service_id", "2", " (16 bits)") + Field(4, "service_type", "2", " (8 bits)") +
-      Field(2, "names_length", "2", " (8 bits)") + Line(2, "names") +
-      Line(3, "name #0") + Field(4, "name_length", "9", " (8 bits)") + Line(4, "name") +
-      Line(5, PadRightStr("41 ", 60) + "A");
+      Field(2, "names_length", "2", " (8 bits)") + Line(2, "names") + Line(3, "name #0") +
+      Field(4, "name_length", "9", " (8 bits)") + Line(4, "name") + Line(5, PadRightStr("41 ", 60) + "A");
   EXPECT_EQ(TreeToText(root), expected);
 }
 

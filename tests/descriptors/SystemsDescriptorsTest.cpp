@@ -24,10 +24,7 @@ using test::Parse;
 // The tree text of the first descriptor of the loop, which must parse.
 std::string Shown(const Bytes& loop) {
   Tdescriptors list;
-  EXPECT_TRUE(Parse(list, loop));
-  TTreeNode root;
-  list.TreeViewUpdateDescriptors(root);
-  return root.children.empty() ? std::string() : TreeToText(*root.children[0]);
+  return test::Shown(list, loop, 0);
 }
 
 struct Acceptance {
@@ -79,8 +76,8 @@ TEST(SystemsDescriptors, EachAcceptsWhatItsFieldsNeed) {
     list.TreeViewUpdateDescriptors(root);
     ASSERT_EQ(root.children.size(), 1u);
     EXPECT_EQ(root.children[0]->text, a.name);
-    EXPECT_EQ(root.children[0]->children.at(0)->text, PadRightStr("descriptor_tag", 36) + " : 0x" +
-                                                          ByteToHexStr(a.tag) + " (8 bits)");
+    EXPECT_EQ(root.children[0]->children.at(0)->text,
+              PadRightStr("descriptor_tag", 36) + " : 0x" + ByteToHexStr(a.tag) + " (8 bits)");
 
     Bytes shortLoop = exact;
     shortLoop.pop_back();
@@ -128,14 +125,13 @@ TEST(SystemsDescriptors, CADescriptorAsTheCATReadsIt) {
 }
 
 TEST(SystemsDescriptors, RegistrationAdditionalInfo) {
-  EXPECT_EQ(Shown({0x05, 0x04, 'H', 'D', 'M', 'V'}),
-            Header("registration_descriptor", "0x05", 4) +
-                Field(1, "format_identifier", "1212435798", " (32 bits)") + Line(1, "additional_identification_info"));
+  EXPECT_EQ(Shown({0x05, 0x04, 'H', 'D', 'M', 'V'}), Header("registration_descriptor", "0x05", 4) +
+                                                         Field(1, "format_identifier", "1212435798", " (32 bits)") +
+                                                         Line(1, "additional_identification_info"));
   // The extra node shows the first four info bytes as one number; bytes the
   // descriptor does not have count as 0.
   EXPECT_EQ(Shown({0x05, 0x06, 'H', 'D', 'M', 'V', 0xFF, 0x1B}),
-            Header("registration_descriptor", "0x05", 6) +
-                Field(1, "format_identifier", "1212435798", " (32 bits)") +
+            Header("registration_descriptor", "0x05", 6) + Field(1, "format_identifier", "1212435798", " (32 bits)") +
                 Field(1, "additional_identification_info", "4279959552", " (32 bits)") +
                 Line(1, "additional_identification_info") + Line(2, PadRightStr("FF 1B ", 60) + "\xFF\x1B"));
 }
@@ -143,27 +139,31 @@ TEST(SystemsDescriptors, RegistrationAdditionalInfo) {
 TEST(SystemsDescriptors, ISO639LanguageEntries) {
   EXPECT_EQ(Shown({0x0A, 0x08, 'e', 'n', 'g', 0x00, 'd', 'e', 'u', 0x01}),
             Header("ISO_639_language_descriptor", "0x0A", 8) + Line(1, "0") +
-                Field(2, "ISO_639_language_code", "6647399 [eng]", " (24 bits)") + Field(2, "audio_type", "0", " (8 bits)") +
-                Line(1, "1") + Field(2, "ISO_639_language_code", "6579573 [deu]", " (24 bits)") +
+                Field(2, "ISO_639_language_code", "6647399 [eng]", " (24 bits)") +
+                Field(2, "audio_type", "0", " (8 bits)") + Line(1, "1") +
+                Field(2, "ISO_639_language_code", "6579573 [deu]", " (24 bits)") +
                 Field(2, "audio_type", "1", " (8 bits)"));
   // Only whole entries within descriptor_length are shown; code bytes below
   // 0x14 show as dots.
   EXPECT_EQ(Shown({0x0A, 0x05, 0x01, 'n', 'g', 0x03, 0x41, 0x03, 0x01, 0x40}),
             Header("ISO_639_language_descriptor", "0x0A", 5) + Line(1, "0") +
-                Field(2, "ISO_639_language_code", "93799 [.ng]", " (24 bits)") + Field(2, "audio_type", "3", " (8 bits)"));
+                Field(2, "ISO_639_language_code", "93799 [.ng]", " (24 bits)") +
+                Field(2, "audio_type", "3", " (8 bits)"));
 }
 
 TEST(SystemsDescriptors, VideoStreamMPEG1OnlyFlag) {
   EXPECT_EQ(Shown({0x02, 0x01, 0x9D}),
             Header("video_stream_descriptor", "0x02", 1) + Field(1, "multiple_frame_rate_flag", "1", " (1 bit)") +
                 Field(1, "frame_rate_code", "3", " (4 bits)") + Field(1, "MPEG_1_only_flag", "1", " (1 bit)") +
-                Field(1, "constrained_parameter_flag", "0", " (1 bit)") + Field(1, "still_picture_flag", "1", " (1 bit)"));
-  EXPECT_EQ(Shown({0x02, 0x03, 0x99, 0x48, 0xA0}),
-            Header("video_stream_descriptor", "0x02", 3) + Field(1, "multiple_frame_rate_flag", "1", " (1 bit)") +
-                Field(1, "frame_rate_code", "3", " (4 bits)") + Field(1, "MPEG_1_only_flag", "0", " (1 bit)") +
-                Field(1, "constrained_parameter_flag", "0", " (1 bit)") + Field(1, "still_picture_flag", "1", " (1 bit)") +
-                Field(1, "profile_and_level_indication", "72", " (8 bits)") + Field(1, "chroma_format", "2", " (2 bits)") +
-                Field(1, "frame_rate_extension_flag", "1", " (1 bit)") + Field(1, "reserved", "0", " (5 bits)"));
+                Field(1, "constrained_parameter_flag", "0", " (1 bit)") +
+                Field(1, "still_picture_flag", "1", " (1 bit)"));
+  EXPECT_EQ(
+      Shown({0x02, 0x03, 0x99, 0x48, 0xA0}),
+      Header("video_stream_descriptor", "0x02", 3) + Field(1, "multiple_frame_rate_flag", "1", " (1 bit)") +
+          Field(1, "frame_rate_code", "3", " (4 bits)") + Field(1, "MPEG_1_only_flag", "0", " (1 bit)") +
+          Field(1, "constrained_parameter_flag", "0", " (1 bit)") + Field(1, "still_picture_flag", "1", " (1 bit)") +
+          Field(1, "profile_and_level_indication", "72", " (8 bits)") + Field(1, "chroma_format", "2", " (2 bits)") +
+          Field(1, "frame_rate_extension_flag", "1", " (1 bit)") + Field(1, "reserved", "0", " (5 bits)"));
   // MPEG_1_only_flag 0 in the last 3 bytes of the loop is refused.
   Tdescriptors list;
   EXPECT_FALSE(Parse(list, {0x03, 0x01, 0x40, 0x02, 0x01, 0x99}));
@@ -196,9 +196,9 @@ TEST(SystemsDescriptors, LoopsAndRunsOfFMCAndCopyright) {
   // descriptor_length below 4: the identifier is still read from bytes 2-5,
   // here reaching into the Muxcode_descriptor that follows, and the info run
   // is empty.
-  EXPECT_EQ(Shown({0x0D, 0x02, 0x00, 0x00, 0x21, 0x00}),
-            Header("copyright_descriptor", "0x0D", 2) + Field(1, "copyright_identifier", "8448", " (32 bits)") +
-                Line(1, "additional_copyright_info"));
+  EXPECT_EQ(Shown({0x0D, 0x02, 0x00, 0x00, 0x21, 0x00}), Header("copyright_descriptor", "0x0D", 2) +
+                                                             Field(1, "copyright_identifier", "8448", " (32 bits)") +
+                                                             Line(1, "additional_copyright_info"));
 }
 
 }  // namespace
