@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDragEnterEvent>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QHBoxLayout>
@@ -11,10 +10,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
-#include <QMimeData>
-#include <QScreen>
 #include <QScrollBar>
-#include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
@@ -62,90 +58,14 @@ QFont TreeFont() {
 constexpr int kNodeRole = Qt::UserRole;
 
 QTreeWidgetItem* MakeItem(const TTreeNode& node) {
-  auto* item = new QTreeWidgetItem(QStringList(QString::fromLatin1(node.text.data(), static_cast<int>(node.text.size()))));
+  auto* item =
+      new QTreeWidgetItem(QStringList(QString::fromLatin1(node.text.data(), static_cast<int>(node.text.size()))));
   item->setData(0, kNodeRole, QVariant::fromValue(reinterpret_cast<quintptr>(&node)));
   for (const auto& child : node.children) item->addChild(MakeItem(*child));
   return item;
 }
 
-// Settings names in the order they are read and written.
-constexpr std::array<const char*, kColumnCount> kColumnSettings{
-    "OffsetColWidth",  "PIDColWidth",        "ESColWidth",         "PCRColWidth", "PTSColWidth", "DTSColWidth",
-    "payloadColWidth", "adaptationColWidth", "continuityColWidth", "PSIColWidth", "InfoColWidth"};
-
-// A stored integer, or nothing when it is missing or not a number.
-std::optional<int> ReadInteger(const QSettings& settings, const char* name) {
-  const QVariant value = settings.value(name);
-  if (!value.isValid()) return std::nullopt;
-  bool ok = false;
-  const int number = value.toInt(&ok);
-  if (!ok) return std::nullopt;
-  return number;
-}
-
 }  // namespace
-
-// ---- The packet list view --------------------------------------------------------
-
-TPacketListView::TPacketListView(QWidget* parent) : QTableView(parent) {
-  QFont compact = font();
-  compact.setPointSizeF(std::max(compact.pointSizeF() - 1, 7.0));
-  setFont(compact);
-  setSelectionBehavior(QAbstractItemView::SelectRows);
-  setSelectionMode(QAbstractItemView::SingleSelection);
-  setEditTriggers(QAbstractItemView::NoEditTriggers);
-  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  setShowGrid(true);
-  setWordWrap(false);
-  setAcceptDrops(true);
-  verticalHeader()->hide();
-  verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-  verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
-  horizontalHeader()->setHighlightSections(false);
-  horizontalHeader()->setStretchLastSection(false);
-  setItemDelegate(new TPlainTextDelegate(this));
-}
-
-int TPacketListView::VisibleRowCount() const {
-  const int rowHeight = std::max(verticalHeader()->defaultSectionSize(), 1);
-  return std::max(viewport()->height() / rowHeight, 1);
-}
-
-void TPacketListView::keyPressEvent(QKeyEvent* event) {
-  if (onKeyDown) onKeyDown(event->key());
-  QTableView::keyPressEvent(event);
-}
-
-void TPacketListView::keyReleaseEvent(QKeyEvent* event) {
-  QTableView::keyReleaseEvent(event);
-  if (!event->isAutoRepeat() && onKeyUp) onKeyUp();
-}
-
-void TPacketListView::mousePressEvent(QMouseEvent* event) {
-  QTableView::mousePressEvent(event);
-  if (onMouseDown) onMouseDown();
-}
-
-void TPacketListView::resizeEvent(QResizeEvent* event) {
-  QTableView::resizeEvent(event);
-  if (onResized) onResized();
-}
-
-void TPacketListView::dragEnterEvent(QDragEnterEvent* event) {
-  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
-}
-
-void TPacketListView::dragMoveEvent(QDragMoveEvent* event) {
-  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
-}
-
-void TPacketListView::dropEvent(QDropEvent* event) {
-  std::vector<std::string> files;
-  for (const QUrl& url : event->mimeData()->urls())
-    if (url.isLocalFile()) files.push_back(url.toLocalFile().toStdString());
-  event->acceptProposedAction();
-  if (onDropFiles) onDropFiles(files);
-}
 
 // ---- The window ---------------------------------------------------------------------
 
@@ -239,11 +159,15 @@ void TForm1::BuildPanels() {
   layout->addWidget(Panel1);
   setCentralWidget(central);
 
-  ListView1->onKeyDown = [this](int key) { ListView1KeyDown(key); };
-  ListView1->onKeyUp = [this] { RefreshSelectedPacket(); };
-  ListView1->onMouseDown = [this] { RefreshSelectedPacket(); };
-  ListView1->onDropFiles = [this](const std::vector<std::string>& files) { DropFiles(files); };
-  ListView1->onResized = [this] { RefreshPosition(FBrowser.TopOffset()); };
+  connect(ListView1, &TPacketListView::keyPressing, this, [this](int key) { ListView1KeyDown(key); });
+  connect(ListView1, &TPacketListView::keyReleased, this, [this] { RefreshSelectedPacket(); });
+  connect(ListView1, &TPacketListView::mousePressed, this, [this] { RefreshSelectedPacket(); });
+  connect(ListView1, &TPacketListView::filesDropped, this, [this](const QStringList& files) {
+    std::vector<std::string> names;
+    for (const QString& file : files) names.push_back(file.toStdString());
+    DropFiles(names);
+  });
+  connect(ListView1, &TPacketListView::resized, this, [this] { RefreshPosition(FBrowser.TopOffset()); });
   connect(ScrollBar1, &QScrollBar::sliderReleased, this, &TForm1::MyScrollMouseDown);
   connect(ScrollBar1, &QScrollBar::valueChanged, this, [this] {
     if (!ScrollBar1->isSliderDown()) MyScrollMouseDown();
@@ -605,60 +529,6 @@ void TForm1::showEvent(QShowEvent* event) {
 void TForm1::closeEvent(QCloseEvent* event) {
   SaveRegistrySettings();
   QMainWindow::closeEvent(event);
-}
-
-void TForm1::LoadRegistrySettings() {
-  QSettings settings("Quindel", "Tessaro");
-  // The stored size is the outer one; without it the client area has the designed size.
-  const QSize margins = isVisible() ? frameGeometry().size() - size() : QSize(0, 0);
-  QRect frame(430, 164, kClientWidth + margins.width(), kClientHeight + margins.height());
-  if (auto v = ReadInteger(settings, "FormTop")) frame.moveTop(*v);
-  if (auto v = ReadInteger(settings, "FormLeft")) frame.moveLeft(*v);
-  const std::optional<int> storedHeight = ReadInteger(settings, "FormHeight");
-  const std::optional<int> storedWidth = ReadInteger(settings, "FormWidth");
-  if (storedHeight) frame.setHeight(std::max(*storedHeight, 100));
-  if (storedWidth) frame.setWidth(std::max(*storedWidth, 100));
-  // A position saved on a screen that is gone is moved onto one that is there.
-  bool visible = false;
-  for (const QScreen* screen : QGuiApplication::screens())
-    visible = visible || screen->availableGeometry().intersects(frame.adjusted(0, 0, 0, -frame.height() + 40));
-  if (!visible && QGuiApplication::primaryScreen() != nullptr) {
-    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
-    frame.moveTopLeft(area.topLeft());
-    frame.setSize(frame.size().boundedTo(area.size()));
-  }
-  move(frame.topLeft());
-  resize(frame.size() - margins);
-  // Before the window is shown its frame is not known: the size is set again then.
-  if (!isVisible() && (storedHeight || storedWidth)) FSavedFrameSize = frame.size();
-  for (int c = 0; c < kColumnCount; ++c)
-    if (auto v = ReadInteger(settings, kColumnSettings[static_cast<size_t>(c)])) ListView1->setColumnWidth(c, *v);
-  if (auto v = ReadInteger(settings, "Panel2Width")) {
-    const int total = std::max(Splitter1->width(), width());
-    Splitter1->setSizes({*v, std::max(total - *v, 1)});
-  }
-  if (auto v = ReadInteger(settings, "WindowState")) {
-    if (*v == 1) setWindowState(Qt::WindowMinimized);
-    if (*v == 2) setWindowState(Qt::WindowMaximized);
-  }
-  if (auto v = ReadInteger(settings, "CheckForUpdates")) FCheckForUpdates = *v != 0;
-  CheckForUpdates1->setChecked(FCheckForUpdates);
-}
-
-void TForm1::SaveRegistrySettings() {
-  QSettings settings("Quindel", "Tessaro");
-  const QRect frame = frameGeometry();
-  settings.setValue("FormTop", frame.top());
-  settings.setValue("FormLeft", frame.left());
-  settings.setValue("FormHeight", frame.height());
-  settings.setValue("FormWidth", frame.width());
-  for (int c = 0; c < kColumnCount; ++c)
-    settings.setValue(kColumnSettings[static_cast<size_t>(c)], ListView1->columnWidth(c));
-  settings.setValue("Panel2Width", Panel2->width());
-  const int state = isMinimized() ? 1 : isMaximized() ? 2 : 0;
-  settings.setValue("WindowState", state);
-  settings.setValue("CheckForUpdates", FCheckForUpdates ? 1 : 0);
-  settings.sync();
 }
 
 }  // namespace tessaro

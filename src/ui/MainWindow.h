@@ -7,7 +7,6 @@
 
 #include <QMainWindow>
 #include <QSize>
-#include <QTableView>
 
 #include <atomic>
 #include <cstdint>
@@ -18,6 +17,7 @@
 
 #include "browser/ExtractionCommands.h"
 #include "browser/StreamBrowser.h"
+#include "ui/PacketListView.h"
 #include "ui/Prompts.h"
 
 class QAction;
@@ -32,32 +32,6 @@ namespace tessaro {
 class TPacketListModel;
 class THexViewPanel;
 class TUpdateCheck;
-
-// The packet list: a table view over the page of rows, without a scroll bar of
-// its own. Keys, mouse presses and dropped files go to the window first.
-class TPacketListView : public QTableView {
-  Q_OBJECT
-
- public:
-  explicit TPacketListView(QWidget* parent = nullptr);
-  // Rows the view shows whole (at least 1).
-  int VisibleRowCount() const;
-
-  std::function<void(int key)> onKeyDown;  // before the view moves its selection
-  std::function<void()> onKeyUp;
-  std::function<void()> onMouseDown;  // after the view moved its selection
-  std::function<void(const std::vector<std::string>& files)> onDropFiles;
-  std::function<void()> onResized;
-
- protected:
-  void keyPressEvent(QKeyEvent* event) override;
-  void keyReleaseEvent(QKeyEvent* event) override;
-  void mousePressEvent(QMouseEvent* event) override;
-  void resizeEvent(QResizeEvent* event) override;
-  void dragEnterEvent(QDragEnterEvent* event) override;
-  void dragMoveEvent(QDragMoveEvent* event) override;
-  void dropEvent(QDropEvent* event) override;
-};
 
 class TForm1 : public QMainWindow {
   Q_OBJECT
