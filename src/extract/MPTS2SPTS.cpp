@@ -59,7 +59,7 @@ bool TMPTS2SPTS::Prepare() {
     if (prepared_) return Refuse("zrk: Error in TMPTS2SPTS.Prepare - already prepared.");
     // The one-program PAT: a single packet, no adaptation field, pointer_field 0.
     pat_ = std::make_unique<Tprogram_association_section_class>(packetType_);
-    Ttransport_packet_fields& h = pat_->HeaderFields();
+    TTSHeader& h = pat_->HeaderFields();
     h.sync_byte = 0x47;
     h.payload_unit_start_indicator = 1;
     h.PID = 0;

@@ -35,31 +35,17 @@ class TPacketWriter {
   int32_t pos_;
 };
 
-uint32_t Bit(uint8_t flag) { return flag & 1u; }
+uint32_t Bit(int32_t flag) { return static_cast<uint32_t>(flag) & 1u; }
+uint32_t Bits(int64_t value, int shift, uint32_t mask) { return static_cast<uint32_t>(value >> shift) & mask; }
 
 // program_clock_reference_base 33, reserved 6 (written as 1s), extension 9.
-void PutClockReference(TPacketWriter& w, uint64_t base, uint16_t extension) {
+void PutClockReference(TPacketWriter& w, int64_t base, int32_t extension) {
   w.Put(static_cast<uint32_t>((base >> 25) & 0xFF));
   w.Put(static_cast<uint32_t>((base >> 17) & 0xFF));
   w.Put(static_cast<uint32_t>((base >> 9) & 0xFF));
   w.Put(static_cast<uint32_t>((base >> 1) & 0xFF));
   w.Put(static_cast<uint32_t>((base & 1) << 7) | 0x7E | ((extension >> 8) & 1u));
   w.Put(extension & 0xFFu);
-}
-
-void ReadClockReference(TBitStream4& bits, uint64_t& base, uint8_t& reserved, uint16_t& extension) {
-  base = (uint64_t{bits.GetBits(1)} << 32) | bits.GetBits(32);
-  reserved = static_cast<uint8_t>(bits.GetBits(6));
-  extension = static_cast<uint16_t>(bits.GetBits(9));
-}
-
-// Copies up to the array's size of the next count bytes, as far as the
-// packet holds them, and moves past all count.
-template <size_t N>
-void ReadBytes(TBitStream4& bits, std::array<uint8_t, N>& into, int32_t count) {
-  const int32_t stored = std::min({count, static_cast<int32_t>(N), bits.BytesRemaining()});
-  if (stored > 0) std::memcpy(into.data(), bits.GetCurrentPointer(), static_cast<size_t>(stored));
-  bits.SkipBytes(std::min(count, bits.BytesRemaining()));
 }
 
 }  // namespace
@@ -105,21 +91,24 @@ void Ttransport_packet_class::SetSlotPrefix(const uint8_t* prefix) {
 
 bool Ttransport_packet_class::BuildPacket() {
   return Guarded("Ttransport_packet_class.BuildPacket", false, [&] {
-    const Ttransport_packet_fields& f = fields_;
+    const TTSHeader& f = fields_;
     std::fill_n(buffer_.data(), packetSize_, uint8_t{0xFF});
     TPacketWriter w(Packet(), 0);
     // transport_packet(): the 4 header bytes.
-    w.Put(f.sync_byte);
+    w.Put(Bits(f.sync_byte, 0, 0xFF));
     w.Put(Bit(f.transport_error_indicator) << 7 | Bit(f.payload_unit_start_indicator) << 6 |
-          Bit(f.transport_priority) << 5 | ((f.PID >> 8) & 0x1Fu));
-    w.Put(f.PID & 0xFFu);
-    w.Put((f.transport_scrambling_control & 3u) << 6 | (f.adaptation_field_control & 3u) << 4 |
-          (f.continuity_counter & 0x0Fu));
+          Bit(f.transport_priority) << 5 | Bits(f.PID, 8, 0x1F));
+    w.Put(Bits(f.PID, 0, 0xFF));
+    w.Put(Bits(f.transport_scrambling_control, 0, 3) << 6 | Bits(f.adaptation_field_control, 0, 3) << 4 |
+          Bits(f.continuity_counter, 0, 0x0F));
+    const bool privateFits = f.transport_private_data_length >= 0 &&
+                             f.transport_private_data_length <= static_cast<int32_t>(f.private_data.size());
     if ((f.adaptation_field_control & 2) != 0) {
       // adaptation_field(): every optional part its flag announces, then stuffing.
-      w.Put(f.adaptation_field_length);
-      const int32_t end = w.Pos() + f.adaptation_field_length;
-      if (f.adaptation_field_length != 0) {
+      const int32_t length = f.adaptation_field_length & 0xFF;
+      w.Put(static_cast<uint32_t>(length));
+      const int32_t end = w.Pos() + length;
+      if (length != 0) {
         w.Put(Bit(f.discontinuity_indicator) << 7 | Bit(f.random_access_indicator) << 6 |
               Bit(f.elementary_stream_priority_indicator) << 5 | Bit(f.PCR_flag) << 4 | Bit(f.OPCR_flag) << 3 |
               Bit(f.splicing_point_flag) << 2 | Bit(f.transport_private_data_flag) << 1 |
@@ -127,30 +116,31 @@ bool Ttransport_packet_class::BuildPacket() {
         if (f.PCR_flag) PutClockReference(w, f.program_clock_reference_base, f.program_clock_reference_extension);
         if (f.OPCR_flag)
           PutClockReference(w, f.original_program_clock_reference_base, f.original_program_clock_reference_extension);
-        if (f.splicing_point_flag) w.Put(f.splice_countdown);
-        if (f.transport_private_data_flag) {
-          w.Put(f.transport_private_data_length);
-          for (int i = 0; i < f.transport_private_data_length; ++i) w.Put(f.private_data_byte[static_cast<size_t>(i)]);
+        if (f.splicing_point_flag) w.Put(Bits(f.splice_countdown, 0, 0xFF));
+        if (f.transport_private_data_flag && privateFits) {
+          w.Put(static_cast<uint32_t>(f.transport_private_data_length));
+          for (int i = 0; i < f.transport_private_data_length; ++i) w.Put(f.private_data[static_cast<size_t>(i)]);
         }
         if (f.adaptation_field_extension_flag) {
-          w.Put(f.adaptation_field_extension_length);
-          const int32_t extensionEnd = w.Pos() + f.adaptation_field_extension_length;
+          w.Put(Bits(f.adaptation_field_extension_length, 0, 0xFF));
+          const int32_t extensionEnd = w.Pos() + (f.adaptation_field_extension_length & 0xFF);
           w.Put(Bit(f.ltw_flag) << 7 | Bit(f.piecewise_rate_flag) << 6 | Bit(f.seamless_splice_flag) << 5 | 0x1F);
           if (f.ltw_flag) {
-            w.Put(Bit(f.ltw_valid_flag) << 7 | ((f.ltw_offset >> 8) & 0x7Fu));
-            w.Put(f.ltw_offset & 0xFFu);
+            w.Put(Bit(f.ltw_valid_flag) << 7 | Bits(f.ltw_offset, 8, 0x7F));
+            w.Put(Bits(f.ltw_offset, 0, 0xFF));
           }
           if (f.piecewise_rate_flag) {
-            w.Put(0xC0);
-            w.Put(f.piecewise_rate >> 8);
-            w.Put(f.piecewise_rate & 0xFFu);
+            w.Put(0xC0 | Bits(f.piecewise_rate, 16, 0x3F));
+            w.Put(Bits(f.piecewise_rate, 8, 0xFF));
+            w.Put(Bits(f.piecewise_rate, 0, 0xFF));
           }
           if (f.seamless_splice_flag) {
-            w.Put((f.splice_type & 0x0Fu) << 4 | (f.DTS_next_AU_32_30 & 7u) << 1 | 1);
-            w.Put(f.DTS_next_AU_29_15 >> 7);
-            w.Put((f.DTS_next_AU_29_15 & 0x7Fu) << 1 | 1);
-            w.Put(f.DTS_next_AU_14_0 >> 7);
-            w.Put((f.DTS_next_AU_14_0 & 0x7Fu) << 1 | 1);
+            // splice_type, DTS_next_AU[32..30], [29..15] and [14..0], each part closed by a marker bit.
+            w.Put(Bits(f.splice_type, 0, 0x0F) << 4 | Bits(f.DTS_next_AU, 30, 7) << 1 | 1);
+            w.Put(Bits(f.DTS_next_AU, 22, 0xFF));
+            w.Put(Bits(f.DTS_next_AU, 15, 0x7F) << 1 | 1);
+            w.Put(Bits(f.DTS_next_AU, 7, 0xFF));
+            w.Put(Bits(f.DTS_next_AU, 0, 0x7F) << 1 | 1);
           }
           w.PadTo(extensionEnd);
         }
@@ -158,7 +148,7 @@ bool Ttransport_packet_class::BuildPacket() {
       }
     }
     headerLength_ = w.Pos();
-    if (!w.Fits()) {
+    if (!w.Fits() || !privateFits) {
       DebugOutput("zrk: Error in Ttransport_packet_class.BuildPacket - fields do not fit in a packet.");
       return false;
     }
@@ -166,84 +156,25 @@ bool Ttransport_packet_class::BuildPacket() {
   });
 }
 
+// The one header parser reads the fields; the payload starts after the
+// adaptation field its length announces.
 bool Ttransport_packet_class::ParsePacket() {
   return Guarded("Ttransport_packet_class.ParsePacket", false, [&] {
-    Ttransport_packet_fields& f = fields_;
-    f = Ttransport_packet_fields{};
-    TBitStream4 bits;
-    bits.SetData(Packet(), kTSPacketSize);
-    auto u8 = [&bits](int n) { return static_cast<uint8_t>(bits.GetBits(n)); };
-    f.sync_byte = u8(8);
-    f.transport_error_indicator = u8(1);
-    f.payload_unit_start_indicator = u8(1);
-    f.transport_priority = u8(1);
-    f.PID = static_cast<uint16_t>(bits.GetBits(13));
-    f.transport_scrambling_control = u8(2);
-    f.adaptation_field_control = u8(2);
-    f.continuity_counter = u8(4);
-    headerLength_ = 4;
-    if ((f.adaptation_field_control & 2) == 0) return true;
-
-    f.adaptation_field_length = u8(8);
-    const int32_t end = 5 + f.adaptation_field_length;
-    headerLength_ = end;
-    if (f.adaptation_field_length == 0) return true;
-    f.discontinuity_indicator = u8(1);
-    f.random_access_indicator = u8(1);
-    f.elementary_stream_priority_indicator = u8(1);
-    f.PCR_flag = u8(1);
-    f.OPCR_flag = u8(1);
-    f.splicing_point_flag = u8(1);
-    f.transport_private_data_flag = u8(1);
-    f.adaptation_field_extension_flag = u8(1);
-    if (f.PCR_flag)
-      ReadClockReference(bits, f.program_clock_reference_base, f.program_clock_reference_reserved,
-                         f.program_clock_reference_extension);
-    if (f.OPCR_flag)
-      ReadClockReference(bits, f.original_program_clock_reference_base, f.original_program_clock_reference_reserved,
-                         f.original_program_clock_reference_extension);
-    if (f.splicing_point_flag) f.splice_countdown = u8(8);
-    if (f.transport_private_data_flag) {
-      f.transport_private_data_length = u8(8);
-      ReadBytes(bits, f.private_data_byte, f.transport_private_data_length);
-    }
-    if (f.adaptation_field_extension_flag) {
-      f.adaptation_field_extension_length = u8(8);
-      const int32_t extensionEnd = bits.BytePos + f.adaptation_field_extension_length;
-      f.ltw_flag = u8(1);
-      f.piecewise_rate_flag = u8(1);
-      f.seamless_splice_flag = u8(1);
-      f.adaptation_field_extension_reserved = u8(5);
-      if (f.ltw_flag) {
-        f.ltw_valid_flag = u8(1);
-        f.ltw_offset = static_cast<uint16_t>(bits.GetBits(15));
-      }
-      if (f.piecewise_rate_flag) {
-        f.piecewise_rate_reserved = u8(2);
-        f.piecewise_rate = static_cast<uint16_t>(bits.GetBits(22) & 0xFFFF);
-      }
-      if (f.seamless_splice_flag) {
-        f.splice_type = u8(4);
-        f.DTS_next_AU_32_30 = u8(3);
-        f.marker_bit_1 = u8(1);
-        f.DTS_next_AU_29_15 = static_cast<uint16_t>(bits.GetBits(15));
-        f.marker_bit_2 = u8(1);
-        f.DTS_next_AU_14_0 = static_cast<uint16_t>(bits.GetBits(15));
-        f.marker_bit_3 = u8(1);
-      }
-      ReadBytes(bits, f.adaptation_field_extension_reserved_byte, extensionEnd - bits.BytePos);
-    }
-    ReadBytes(bits, f.stuffing_byte, end - bits.BytePos);
+    TMPEGTSBasePacketParser parser;
+    if (parser.ParseData(Packet(), kTSPacketSize) != S_OK) return false;
+    fields_ = parser.Header;
+    headerLength_ = fields_.HasAdaptationField() ? 5 + fields_.adaptation_field_length : 4;
     return true;
   });
 }
 
 bool Ttransport_packet_class::Increment_continuity_counter() {
   return Guarded("Ttransport_packet_class.Increment_continuity_counter", false, [&] {
-    Ttransport_packet_fields& f = fields_;
-    f.continuity_counter = static_cast<uint8_t>((f.continuity_counter + 1) % 16);
-    Packet()[3] = static_cast<uint8_t>((f.transport_scrambling_control & 3u) << 6 |
-                                       (f.adaptation_field_control & 3u) << 4 | f.continuity_counter);
+    TTSHeader& f = fields_;
+    f.continuity_counter = (f.continuity_counter + 1) & 0x0F;
+    Packet()[3] =
+        static_cast<uint8_t>(Bits(f.transport_scrambling_control, 0, 3) << 6 |
+                             Bits(f.adaptation_field_control, 0, 3) << 4 | Bits(f.continuity_counter, 0, 0x0F));
     return true;
   });
 }

@@ -13,6 +13,8 @@
 #include <array>
 #include <cstdint>
 
+#include "core/PacketParser.h"
+
 namespace tessaro {
 
 // 1 = 188, 2 = 204, 3 = 196, 4 = 212, 5 = 192 bytes.
@@ -27,57 +29,6 @@ inline constexpr int32_t SlotSyncOffset(int32_t slotSize) { return slotSize == 1
 
 // The 13-bit PID of bytes 1 and 2, or -1 for a missing buffer or fewer than 4 bytes.
 int32_t GetPacketPID(const uint8_t* buffer, int32_t length);
-
-// transport_packet header and adaptation_field. Flags hold 0 or 1; the
-// reserved and marker fields are read back as they are but always built as 1s.
-struct Ttransport_packet_fields {
-  uint8_t sync_byte = 0;
-  uint8_t transport_error_indicator = 0;
-  uint8_t payload_unit_start_indicator = 0;
-  uint8_t transport_priority = 0;
-  uint16_t PID = 0;
-  uint8_t transport_scrambling_control = 0;
-  uint8_t adaptation_field_control = 0;
-  uint8_t continuity_counter = 0;
-
-  uint8_t adaptation_field_length = 0;
-  uint8_t discontinuity_indicator = 0;
-  uint8_t random_access_indicator = 0;
-  uint8_t elementary_stream_priority_indicator = 0;
-  uint8_t PCR_flag = 0;
-  uint8_t OPCR_flag = 0;
-  uint8_t splicing_point_flag = 0;
-  uint8_t transport_private_data_flag = 0;
-  uint8_t adaptation_field_extension_flag = 0;
-  uint64_t program_clock_reference_base = 0;  // 33 bits
-  uint8_t program_clock_reference_reserved = 0;
-  uint16_t program_clock_reference_extension = 0;  // 9 bits
-  uint64_t original_program_clock_reference_base = 0;
-  uint8_t original_program_clock_reference_reserved = 0;
-  uint16_t original_program_clock_reference_extension = 0;
-  uint8_t splice_countdown = 0;
-  uint8_t transport_private_data_length = 0;
-  std::array<uint8_t, 256> private_data_byte{};
-
-  uint8_t adaptation_field_extension_length = 0;
-  uint8_t ltw_flag = 0;
-  uint8_t piecewise_rate_flag = 0;
-  uint8_t seamless_splice_flag = 0;
-  uint8_t adaptation_field_extension_reserved = 0;  // 5 bits
-  uint8_t ltw_valid_flag = 0;
-  uint16_t ltw_offset = 0;              // 15 bits
-  uint8_t piecewise_rate_reserved = 0;  // 2 bits
-  uint16_t piecewise_rate = 0;          // the low 16 bits of the 22-bit field
-  uint8_t splice_type = 0;
-  uint8_t DTS_next_AU_32_30 = 0;
-  uint8_t marker_bit_1 = 0;
-  uint16_t DTS_next_AU_29_15 = 0;
-  uint8_t marker_bit_2 = 0;
-  uint16_t DTS_next_AU_14_0 = 0;
-  uint8_t marker_bit_3 = 0;
-  std::array<uint8_t, 256> adaptation_field_extension_reserved_byte{};  // after the extension's fields
-  std::array<uint8_t, 514> stuffing_byte{};
-};
 
 // program_association_section.
 struct Tprogram_association_section_fields {
@@ -107,7 +58,8 @@ class Ttransport_packet_class {
   Ttransport_packet_class(const Ttransport_packet_class&) = delete;
   Ttransport_packet_class& operator=(const Ttransport_packet_class&) = delete;
 
-  // A slot of exactly the packet size: copied and parsed into the fields.
+  // A slot of exactly the packet size: copied and parsed into the fields
+  // (refused without its sync byte).
   virtual bool SetData(const uint8_t* buffer, int32_t length);
   // The slot as last built or set; valid until the next build or the object's end.
   virtual bool GetData(const uint8_t*& buffer, int32_t& length) const;
@@ -120,7 +72,10 @@ class Ttransport_packet_class {
   // The TP_extra_header of a 192-byte slot (4 bytes); other slots have none.
   void SetSlotPrefix(const uint8_t* prefix);
 
-  Ttransport_packet_fields& HeaderFields() { return fields_; }
+  // The header and adaptation field: the record the header parser fills.
+  // Flags hold 0 or 1; the reserved and marker fields are read back as they
+  // are but always built as 1s.
+  TTSHeader& HeaderFields() { return fields_; }
   int32_t PacketType() const { return packetType_; }
   int32_t PacketSize() const { return packetSize_; }
   // Bytes from the sync byte to the first payload byte.
@@ -135,7 +90,7 @@ class Ttransport_packet_class {
   int32_t packetType_;
   int32_t packetSize_;
   std::array<uint8_t, kMaxSlotSize> buffer_{};
-  Ttransport_packet_fields fields_;
+  TTSHeader fields_;
   int32_t headerLength_ = 0;
 };
 

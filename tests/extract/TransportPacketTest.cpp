@@ -25,7 +25,7 @@ Bytes Built(const Ttransport_packet_class& packet) {
 
 // The PAT of one program as the program converter builds it.
 void FillOneProgramPAT(Tprogram_association_section_class& pat, uint16_t program, uint16_t pmtPID) {
-  Ttransport_packet_fields& h = pat.HeaderFields();
+  TTSHeader& h = pat.HeaderFields();
   h.sync_byte = 0x47;
   h.payload_unit_start_indicator = 1;
   h.adaptation_field_control = 1;
@@ -88,7 +88,7 @@ TEST(TransportPacket, TheWorkedPATIsByteExact) {
 
 TEST(TransportPacket, HeaderAndAdaptationFieldLayouts) {
   Ttransport_packet_class packet(1);
-  Ttransport_packet_fields& f = packet.HeaderFields();
+  TTSHeader& f = packet.HeaderFields();
   f.sync_byte = 0x47;
   f.PID = 0x1FFF;
   f.adaptation_field_control = 1;
@@ -120,17 +120,15 @@ TEST(TransportPacket, HeaderAndAdaptationFieldLayouts) {
   f.original_program_clock_reference_extension = 2;
   f.splice_countdown = 0xFE;
   f.transport_private_data_length = 2;
-  f.private_data_byte[0] = 0xAA;
-  f.private_data_byte[1] = 0xBB;
+  f.private_data[0] = 0xAA;
+  f.private_data[1] = 0xBB;
   f.adaptation_field_extension_length = 12;
   f.ltw_flag = f.piecewise_rate_flag = f.seamless_splice_flag = 1;
   f.ltw_valid_flag = 1;
   f.ltw_offset = 0x1234;
   f.piecewise_rate = 0xBEEF;
   f.splice_type = 0x5;
-  f.DTS_next_AU_32_30 = 0x7;
-  f.DTS_next_AU_29_15 = 0x7FFF;
-  f.DTS_next_AU_14_0 = 0x0001;
+  f.DTS_next_AU = int64_t{0x7} << 30 | int64_t{0x7FFF} << 15 | 0x0001;
   ASSERT_TRUE(packet.BuildPacket());
   bytes = Built(packet);
   const Bytes field{0x28, 0x5F,                                 // length 40, flags
@@ -150,16 +148,15 @@ TEST(TransportPacket, HeaderAndAdaptationFieldLayouts) {
   // Parsed back, the fields are the ones built; built again, the bytes too.
   Ttransport_packet_class parsed(1);
   ASSERT_TRUE(parsed.SetData(bytes.data(), 188));
-  const Ttransport_packet_fields& g = parsed.HeaderFields();
-  EXPECT_EQ(g.program_clock_reference_base, 0x1ABCDEF01u);
+  const TTSHeader& g = parsed.HeaderFields();
+  EXPECT_EQ(g.program_clock_reference_base, 0x1ABCDEF01);
   EXPECT_EQ(g.program_clock_reference_reserved, 0x3F);
   EXPECT_EQ(g.program_clock_reference_extension, 0x1FF);
   EXPECT_EQ(g.ltw_offset, 0x1234);
   EXPECT_EQ(g.piecewise_rate, 0xBEEF);
-  EXPECT_EQ(g.DTS_next_AU_29_15, 0x7FFF);
-  EXPECT_EQ(g.marker_bit_3, 1);
-  EXPECT_EQ(g.private_data_byte[1], 0xBB);
-  EXPECT_EQ(g.stuffing_byte[0], 0xFF);
+  EXPECT_EQ(g.DTS_next_AU, int64_t{0x7} << 30 | int64_t{0x7FFF} << 15 | 0x0001);
+  EXPECT_EQ(g.DTS_next_AU_marker_bits, 7);
+  EXPECT_EQ(g.private_data[1], 0xBB);
   EXPECT_EQ(parsed.HeaderLength(), 45);
   ASSERT_TRUE(parsed.BuildPacket());
   EXPECT_EQ(Built(parsed), bytes);
