@@ -50,17 +50,14 @@ TSectionStart DeclaredSection(const TFileStream& stream, int64_t offset) {
 // section_length it declares.
 std::vector<TSectionStart> EITSectionStarts(TStreamBrowser& browser) {
   std::vector<TSectionStart> starts;
-  for (int64_t position = browser.StartOffset(); position < browser.FileSize();) {
-    browser.SetTopOffset(position);
-    if (!browser.RefreshPosition(position) && browser.LoadRowsFrom(position) == 0) break;
-    if (browser.RowCount() == 0) break;
+  browser.WalkPages([&] {
     for (int row = 0; row < browser.RowCount(); ++row) {
       const TPacketRow& r = browser.Row(row);
       if (r.Header.payload_unit_start_indicator == 1 && r.PSIKind >= 0x4E && r.PSIKind <= 0x6F)
         starts.push_back(DeclaredSection(*browser.Stream(), r.Offset));
     }
-    position = browser.Row(browser.RowCount() - 1).Offset + browser.PacketSize();
-  }
+    return true;
+  });
   return starts;
 }
 
@@ -97,12 +94,8 @@ void BenchLargestEIT(TBenchContext& context) {
   const TSectionStart& other = starts.back();
   for (const TSectionStart& candidate : starts) {
     if (candidate.sectionLength == other.sectionLength) break;
-    browser.SetTopOffset(other.offset);
-    if (!browser.RefreshPosition(other.offset)) browser.LoadRowsFrom(other.offset);
-    browser.RefreshTSPacket(other.offset);
-    browser.SetTopOffset(candidate.offset);
-    if (!browser.RefreshPosition(candidate.offset)) browser.LoadRowsFrom(candidate.offset);
-    browser.RefreshTSPacket(candidate.offset);
+    browser.SelectPacket(other.offset);
+    browser.SelectPacket(candidate.offset);
     if (browser.Decoders().EIT.Section.section_length == candidate.sectionLength) {
       chosen = &candidate;
       break;

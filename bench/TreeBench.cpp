@@ -38,11 +38,8 @@ bool MeasureCapture(const std::string& path, std::vector<TPacketTime>& times, in
   browser.SetVisibleRows(TStreamBrowser::kPageSlots);
   if (!browser.LoadFile(path)) return false;
   const std::string name = BaseName(path);
-  for (int64_t position = browser.StartOffset(); position < browser.FileSize();) {
-    browser.SetTopOffset(position);
-    if (!browser.RefreshPosition(position) && browser.LoadRowsFrom(position) == 0) break;
+  browser.WalkPages([&] {
     const int rows = browser.RowCount();
-    if (rows == 0) break;
     std::vector<int64_t> offsets;
     for (int row = 0; row < rows; ++row) offsets.push_back(browser.Row(row).Offset);
     // One untimed pass brings the page's bytes and the code into the caches.
@@ -57,8 +54,8 @@ bool MeasureCapture(const std::string& path, std::vector<TPacketTime>& times, in
       nodes += static_cast<int64_t>(browser.Tree().CountDescendants());
       spans += CountSpans(browser.Tree());
     }
-    position = offsets.back() + browser.PacketSize();
-  }
+    return true;
+  });
   return true;
 }
 

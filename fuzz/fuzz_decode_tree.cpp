@@ -16,11 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   tessaro::TStreamBrowser browser;
   if (!browser.LoadFile(file.Path())) return 0;
   const int64_t fileSize = browser.FileSize();
-  for (int64_t position = browser.StartOffset(); position < fileSize;) {
-    browser.SetTopOffset(position);
-    if (!browser.RefreshPosition(position) && browser.LoadRowsFrom(position) == 0) break;
+  browser.WalkPages([&] {
     const int rows = browser.RowCount();
-    if (rows == 0) break;
     // The rows are copied first: decoding a PAT changes which PIDs later
     // rows of the page count as PMTs, but never the rows themselves.
     int64_t offsets[tessaro::TStreamBrowser::kMaxRows];
@@ -29,8 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       browser.RefreshTSPacket(offsets[row]);
       (void)browser.Tree().CountDescendants();
     }
-    position = offsets[rows - 1] + browser.PacketSize();
-  }
+    return true;
+  });
   // A selection off the packet grid and past the end of the file.
   browser.RefreshTSPacket(browser.StartOffset() + 1);
   browser.RefreshTSPacket(fileSize);

@@ -15,13 +15,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!browser.LoadFile(file.Path())) return 0;
   const int64_t fileSize = browser.FileSize();
   // Every page, as list --all walks them.
-  for (int64_t position = browser.StartOffset(); position < fileSize;) {
-    if (!browser.RefreshPosition(position) && browser.LoadRowsFrom(position) == 0) break;
-    if (browser.RowCount() == 0) break;
+  browser.WalkPages([&] {
     for (int row = 0; row < browser.RowCount(); ++row)
       for (int c = 0; c < tessaro::kColumnCount; ++c) (void)browser.RowText(row, static_cast<tessaro::TColumn>(c));
-    position = browser.Row(browser.RowCount() - 1).Offset + browser.PacketSize();
-  }
+    return true;
+  });
   for (const tessaro::TFindNextCommand& command : tessaro::FindNextCommands())
     browser.FindNext(command, browser.StartOffset());
   browser.FindPID(static_cast<uint16_t>(size % 0x2000), browser.StartOffset());

@@ -9,37 +9,6 @@
 
 namespace tessaro {
 
-const std::vector<TFindNextCommand>& FindNextCommands() {
-  using TScan = TFindNextCommand::TScan;
-  static const std::vector<TFindNextCommand> commands = [] {
-    auto table = [](TTableId id, bool separatorBefore = false) {
-      const TTableEntry& t = Table(id);
-      return TFindNextCommand{TScan::Table, &t, t.findWord, t.findCaption, t.findShortcut, separatorBefore};
-    };
-    return std::vector<TFindNextCommand>{
-        table(TTableId::PAT),
-        table(TTableId::PMT),
-        table(TTableId::CAT),
-        {TScan::PayloadStart, nullptr, "payload-start", "Find Next Payload Start", "Ctrl+L", false},
-        {TScan::PCR, nullptr, "pcr", "Find Next PCR", "Ctrl+R", false},
-        table(TTableId::NIT, true),
-        table(TTableId::SDT),
-        table(TTableId::EIT),
-        table(TTableId::TDT),
-        table(TTableId::BAT),
-        table(TTableId::RST),
-        table(TTableId::TOT),
-    };
-  }();
-  return commands;
-}
-
-const TFindNextCommand* FindNextCommand(std::string_view word) {
-  for (const TFindNextCommand& command : FindNextCommands())
-    if (word == command.word) return &command;
-  return nullptr;
-}
-
 // Searches read 1 MiB at a time, as dd bs=1M does: enough to stream from the
 // page cache at full speed, and a small constant memory.
 TStreamBrowser::TStreamBrowser() : FScanner(kSearchBlock), FBuffer(kBufferSize), FRows(kMaxRows) {}
@@ -111,6 +80,7 @@ bool TStreamBrowser::RefreshPosition(int64_t offset) {
   std::lock_guard<std::recursive_mutex> lock(FLock);
   FVisibleRows = visibleRows_;
   if (!FFileStream) return false;
+  FTopOffset = offset;
   SearchLastPATAndPMT(offset);
   const int64_t n = FFileStream->ReadAt(offset, FBuffer.data(), int64_t{FPacketSize} * kPageSlots);
   int32_t size = 0;
@@ -124,8 +94,32 @@ int TStreamBrowser::LoadRowsFrom(int64_t offset) {
   std::lock_guard<std::recursive_mutex> lock(FLock);
   FVisibleRows = visibleRows_;
   if (!FFileStream) return 0;
+  FTopOffset = offset;
   const int64_t n = FFileStream->ReadAt(offset, FBuffer.data(), int64_t{FPacketSize} * kPageSlots);
   return FillRows(offset, n, kTSPacketSize);
+}
+
+bool TStreamBrowser::SelectPacket(int64_t offset) {
+  // The last packets of a file are too few for a page of their own.
+  if (!RefreshPosition(offset)) LoadRowsFrom(offset);
+  bool isRow = false;
+  for (int row = 0; row < FRowCount && !isRow; ++row) isRow = FRows[static_cast<size_t>(row)].Offset == offset;
+  if (isRow) RefreshTSPacket(offset);
+  return isRow;
+}
+
+void TStreamBrowser::WalkPages(const std::function<bool()>& page, int64_t offset) {
+  if (!FFileStream) return;
+  visibleRows_ = kPageSlots;
+  const int64_t size = FileSize();
+  for (int64_t position = offset < 0 ? FStartOffset : offset; position < size;) {
+    if (!RefreshPosition(position) && LoadRowsFrom(position) == 0) {
+      position += int64_t{FPacketSize} * kPageSlots;
+      continue;
+    }
+    if (FRowCount == 0 || !page()) return;
+    position = FRows[static_cast<size_t>(FRowCount - 1)].Offset + FPacketSize;
+  }
 }
 
 int TStreamBrowser::FillRows(int64_t offset, int64_t byteCount, int32_t packetBytes) {
@@ -151,21 +145,18 @@ bool TStreamBrowser::KeyPaging(TPagingKey key, int selectedRow) {
   // The page at the navigation scroll bar's position, not synchronised.
   auto pageJump = [&](int64_t position) {
     FScrollPosition = std::clamp<int64_t>(position, 0, ScrollMaximum());
-    FTopOffset = FScrollPosition * ps;
-    RefreshPosition(FTopOffset);
+    RefreshPosition(FScrollPosition * ps);
     return true;
   };
   switch (key) {
     case TPagingKey::Up:
       if (selectedRow != 0) return false;
-      FTopOffset = std::max<int64_t>(FTopOffset - ps, 0);
-      RefreshPosition(FTopOffset);
+      RefreshPosition(std::max<int64_t>(FTopOffset - ps, 0));
       FScrollPosition = FTopOffset / ps;
       return true;
     case TPagingKey::Down:
       if (selectedRow != FRowCount - 1 || FRowCount != FVisibleRows) return false;
-      FTopOffset = std::min(FTopOffset + ps, FileSize() - ps);
-      RefreshPosition(FTopOffset);
+      RefreshPosition(std::min(FTopOffset + ps, FileSize() - ps));
       FScrollPosition = FTopOffset / ps;
       return true;
     case TPagingKey::PageUp:
@@ -177,8 +168,7 @@ bool TStreamBrowser::KeyPaging(TPagingKey key, int selectedRow) {
     case TPagingKey::End:
       // The last slots, with the last row near the bottom of the list.
       FScrollPosition = ScrollMaximum();
-      FTopOffset = std::max<int64_t>(FScrollPosition * ps - (FVisibleRows - 2) * ps, 0);
-      RefreshPosition(FTopOffset);
+      RefreshPosition(std::max<int64_t>(FScrollPosition * ps - (FVisibleRows - 2) * ps, 0));
       return true;
   }
   return false;
@@ -189,8 +179,13 @@ void TStreamBrowser::ScrollPaging(int64_t position) {
   FScrollPosition = std::clamp<int64_t>(position, 0, ScrollMaximum());
   const int64_t ps = FPacketSize;
   // The bar's last position shows the last three slots.
-  FTopOffset = std::max<int64_t>(std::min(FScrollPosition * ps + FStartOffset, FileSize() - 3 * ps), 0);
-  RefreshPosition(FTopOffset);
+  RefreshPosition(std::max<int64_t>(std::min(FScrollPosition * ps + FStartOffset, FileSize() - 3 * ps), 0));
+}
+
+TStreamBrowser::TWheelStep TStreamBrowser::WheelStep(int selectedRow, int shownRows, bool up) const {
+  const int last = std::max(shownRows - 1, 0);
+  return {up ? std::max(selectedRow - 1, 0) : std::min(selectedRow + 1, last),
+          up ? selectedRow == 0 : selectedRow == last};
 }
 
 bool TStreamBrowser::ParseTSPacket(int row, const uint8_t* packet, int64_t available, int64_t offset) {
@@ -247,22 +242,7 @@ void TStreamBrowser::RefreshTSPacket(int64_t offset) {
   });
 }
 
-// ---- Searching ---------------------------------------------------------------
-
-template <class Hit>
-bool TStreamBrowser::ScanForward(int64_t start, int64_t& found, Hit&& hit) {
-  if (!FFileStream || start < 0) return false;
-  // Windows of 1024 slots, synchronised once each at their start.
-  const TScanRule rule{TSyncRule::WindowSync, kTSPacketSize, kSearchChunkSlots};
-  const TScanEnd end = FScanner.Scan(*FFileStream, FPacketSize, start, TPacketScanner::kToEndOfFile, rule,
-                                     [&](const uint8_t* packet, int64_t at) {
-                                       if (!hit(packet)) return true;
-                                       found = at;
-                                       return false;
-                                     });
-  FScanCancelled = end == TScanEnd::Cancelled;
-  return end == TScanEnd::Stopped;
-}
+// ---- Reading the whole file ------------------------------------------------------
 
 TScanEnd TStreamBrowser::ReadFile(int64_t chunkSize, const std::function<bool(const uint8_t*, int64_t)>& chunk,
                                   int64_t& bytesRead) {
@@ -275,119 +255,6 @@ TScanEnd TStreamBrowser::ReadFile(int64_t chunkSize, const std::function<bool(co
   });
   FScanCancelled = end == TScanEnd::Cancelled;
   return end;
-}
-
-// The hit conditions test the header bytes exactly as the header parser
-// would read them, without a full parse per packet.
-namespace {
-
-bool PacketStartsUnit(const uint8_t* p) {
-  const TPacketHeaderView header(p);
-  return header.Synced() && header.PayloadUnitStart();
-}
-bool PacketHasPCR(const uint8_t* p) {
-  const TPacketHeaderView header(p);
-  return header.Synced() && header.HasPCR();
-}
-
-}  // namespace
-
-bool TStreamBrowser::SearchPIDFromPos(uint16_t pid, int64_t start, int64_t& found) {
-  return Guarded("TForm1.SearchPIDFromPos", false, [&] {
-    return ScanForward(start, found, [pid](const uint8_t* p) {
-      const TPacketHeaderView header(p);
-      return header.Synced() && header.PID() == pid;
-    });
-  });
-}
-
-bool TStreamBrowser::SearchPayloadStartFromPos(int64_t start, int64_t& found) {
-  return Guarded("TForm1.SearchPayloadStartFromPos", false,
-                 [&] { return ScanForward(start, found, PacketStartsUnit); });
-}
-
-bool TStreamBrowser::SearchPCRFromPos(int64_t start, int64_t& found) {
-  return Guarded("TForm1.SearchPCRFromPos", false, [&] { return ScanForward(start, found, PacketHasPCR); });
-}
-
-bool TStreamBrowser::SearchPMTFromPos(int64_t start, int64_t& found) {
-  return Guarded("TForm1.SearchPMTFromPos", false, [&] {
-    return ScanForward(start, found,
-                       [this](const uint8_t* p) { return PacketStartsUnit(p) && IsPMT(TPacketHeaderView(p).PID()); });
-  });
-}
-
-void TStreamBrowser::ShowHit(int64_t offset) {
-  FTopOffset = offset;
-  RefreshPosition(offset);
-  if (FPacketSize > 0) FScrollPosition = offset / FPacketSize;
-}
-
-int64_t TStreamBrowser::SelectedStart(int64_t selectedOffset, bool nextSlot) const {
-  return nextSlot ? selectedOffset + FPacketSize : selectedOffset;
-}
-
-TSearchOutcome TStreamBrowser::Outcome(bool hit, int64_t offset) {
-  if (FScanCancelled) return {false, true, -1, {}};
-  if (!hit) return {false, false, -1, "Not found"};
-  ShowHit(offset);
-  return {true, false, offset, {}};
-}
-
-TSearchOutcome TStreamBrowser::FindPID(uint16_t pid, int64_t selectedOffset) {
-  if (!IsLoaded() || FRowCount == 0) return {false, false, -1, "No file loaded."};
-  FScanCancelled = false;
-  FLastSearchPID = pid;
-  int64_t found = -1;
-  const bool hit = SearchPIDFromPos(pid, SelectedStart(selectedOffset, false), found);
-  return Outcome(hit, found);
-}
-
-TSearchOutcome TStreamBrowser::SearchAgain(int64_t selectedOffset) {
-  if (!IsLoaded()) return {false, false, -1, "No file loaded."};
-  FScanCancelled = false;
-  int64_t found = -1;
-  const bool hit = SearchPIDFromPos(FLastSearchPID, SelectedStart(selectedOffset, true), found);
-  return Outcome(hit, found);
-}
-
-bool TStreamBrowser::FindSection(const TTableEntry& table, int64_t start, int64_t& found) {
-  while (SearchPIDFromPos(table.firstPID, start, found)) {
-    int32_t tableId = 0;
-    if (FBigPSIParser.GetTableID(*FFileStream, tableId, found, FPacketSize) && table.HasTableId(tableId)) return true;
-    start = found + FPacketSize;
-  }
-  return false;
-}
-
-TSearchOutcome TStreamBrowser::FindNext(const TFindNextCommand& command, int64_t selectedOffset) {
-  if (!IsLoaded()) return {false, false, -1, "No file loaded."};
-  FScanCancelled = false;
-  const int64_t start = SelectedStart(selectedOffset, true);
-  int64_t found = -1;
-  bool hit = false;
-  switch (command.scan) {
-    case TFindNextCommand::TScan::PayloadStart:
-      hit = SearchPayloadStartFromPos(start, found);
-      break;
-    case TFindNextCommand::TScan::PCR:
-      hit = SearchPCRFromPos(start, found);
-      break;
-    case TFindNextCommand::TScan::Table: {
-      // A table that its PID alone tells is found by PID, a PMT through the
-      // current PAT, the others by PID and then the table_id of the section.
-      const TTableEntry& table = *command.table;
-      if (table.kindRule == TKindRule::PID) {
-        hit = SearchPIDFromPos(table.firstPID, start, found);
-      } else if (table.kindRule == TKindRule::PAT) {
-        hit = SearchPMTFromPos(start, found);
-      } else {
-        hit = FindSection(table, start, found);
-      }
-      break;
-    }
-  }
-  return Outcome(hit, found);
 }
 
 // ---- Seen PIDs and programs ------------------------------------------------------

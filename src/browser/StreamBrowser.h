@@ -17,42 +17,19 @@
 
 #include "browser/PacketRow.h"
 #include "browser/SeenLists.h"
+#include "browser/StreamSearch.h"
 #include "core/FileStream.h"
 #include "core/PacketParser.h"
 #include "core/PacketScanner.h"
 #include "core/TreeNode.h"
-#include "decode/PacketDecoder.h"
 #include "decode/DecoderSet.h"
+#include "decode/PacketDecoder.h"
 #include "decode/TableRegistry.h"
 
 namespace tessaro {
 
-// A Find Next command of the Search menu: the next section of a table, the
-// next payload start or the next PCR.
-struct TFindNextCommand {
-  enum class TScan : uint8_t { Table, PayloadStart, PCR };
-  TScan scan;
-  const TTableEntry* table;  // TScan::Table only
-  const char* word;          // the command line's KIND word
-  const char* caption;       // the menu caption
-  const char* shortcut;
-  bool separatorBefore;  // the menu draws a separator above the item
-};
-// In menu order.
-const std::vector<TFindNextCommand>& FindNextCommands();
-// The command of a KIND word, or null.
-const TFindNextCommand* FindNextCommand(std::string_view word);
-
 // The keys that page the packet list.
 enum class TPagingKey : uint8_t { Up, Down, PageUp, PageDown, Home, End };
-
-// Outcome of a Search menu command: the hit, or why there is none.
-struct TSearchOutcome {
-  bool found = false;
-  bool cancelled = false;  // the scan was cancelled; nothing changed
-  int64_t offset = -1;
-  std::string message;  // "No file loaded." or "Not found" when nothing was found
-};
 
 class TStreamBrowser {
  public:
@@ -87,19 +64,31 @@ class TStreamBrowser {
   // ---- Paging. The window tells how many rows its list can show.
   void SetVisibleRows(int rows) { visibleRows_ = rows; }
   int32_t VisibleRows() const { return FVisibleRows; }
-  // The offset the current page was loaded from, as the window keeps it.
+  // The offset the current page was loaded from.
   int64_t TopOffset() const { return FTopOffset; }
-  void SetTopOffset(int64_t offset) { FTopOffset = offset; }
   // Where the navigation scroll bar stands.
   int64_t ScrollPosition() const { return FScrollPosition; }
   void SetScrollPosition(int64_t position) { FScrollPosition = position; }
-  // Loads the page at offset; false when no stream is open or the bytes there
-  // hold no packet pattern (the rows then stay as they were).
+  // Loads the page at offset, which becomes the top offset; false when no
+  // stream is open or the bytes there hold no packet pattern (the rows then
+  // stay as they were).
   bool RefreshPosition(int64_t offset);
   // Fills the rows from the packets at offset without asking for a packet
   // pattern first, and takes a last packet whose slot is cut short as long as
   // its 188 bytes are there (the end of a file); returns the row count.
   int LoadRowsFrom(int64_t offset);
+  // Selects the packet at offset as the list does: the page there is loaded
+  // (the last rows of the file when too few bytes remain for a page), so the
+  // current PAT is the one that page makes current, then the packet's tree
+  // is built. False, with no tree built, when no packet starts at offset.
+  bool SelectPacket(int64_t offset);
+  // Every page from offset (default: the first packet) to the end of the
+  // file, each loaded at the slot after the previous page's last row, with
+  // pages of kPageSlots rows. A place where no page loads is passed by a
+  // page's worth of slots and the walk goes on, so every packet of the file
+  // is visited once, garbage in the middle or not. page() runs after each
+  // page is loaded; false from it ends the walk.
+  void WalkPages(const std::function<bool()>& page, int64_t offset = -1);
   bool ParseTSPacket(int row, const uint8_t* packet, int64_t available, int64_t offset);
   int RowCount() const { return FRowCount; }
   const TPacketRow& Row(int index) const { return FRows[static_cast<size_t>(index)]; }
@@ -115,6 +104,14 @@ class TStreamBrowser {
   bool KeyPaging(TPagingKey key, int selectedRow);
   // The navigation scroll bar was moved to position: the page there.
   void ScrollPaging(int64_t position);
+  // A wheel step in a list of shownRows rows with selectedRow selected: the
+  // row whose packet the tree then shows, and whether the step is at an edge
+  // of the list (the key it becomes then pages, and the tree is shown again).
+  struct TWheelStep {
+    int row = 0;
+    bool atEdge = false;
+  };
+  TWheelStep WheelStep(int selectedRow, int shownRows, bool up) const;
   // The last position of the navigation scroll bar.
   int64_t ScrollMaximum() const { return std::max<int64_t>(SlotCount() - 1, 0); }
 
@@ -137,6 +134,9 @@ class TStreamBrowser {
 
   // ---- Search menu commands, run with the row at selectedOffset selected; a
   // hit becomes the first row of a new page.
+  // The offset a search runs from with the row selected: the selected row's
+  // packet, or the first row's when none is selected.
+  int64_t SelectedOffset(int selectedRow) const;
   TSearchOutcome FindPID(uint16_t pid, int64_t selectedOffset);
   TSearchOutcome SearchAgain(int64_t selectedOffset);
   TSearchOutcome FindNext(const TFindNextCommand& command, int64_t selectedOffset);

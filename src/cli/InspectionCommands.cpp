@@ -63,17 +63,12 @@ int RunList(const Options& o) {
     PrintRows(browser);
     return kExitOk;
   }
-  // Page after page, each loaded at the slot after the last row of the one before.
-  const int64_t size = browser.FileSize();
-  while (position < size) {
-    if (!browser.RefreshPosition(position) && browser.LoadRowsFrom(position) == 0) {
-      position += int64_t{browser.PacketSize()} * TStreamBrowser::kPageSlots;
-      continue;
-    }
-    if (browser.RowCount() == 0) break;
-    PrintRows(browser);
-    position = browser.Row(browser.RowCount() - 1).Offset + browser.PacketSize();
-  }
+  browser.WalkPages(
+      [&] {
+        PrintRows(browser);
+        return true;
+      },
+      position);
   return kExitOk;
 }
 
@@ -85,14 +80,12 @@ int RunFind(const Options& o) {
     if (auto message = CheckPIDText(o.pid, pid)) return Fail(*message);
   }
   const TFindNextCommand* command = nullptr;
-  if (!o.next.empty() && (command = FindNextCommand(o.next)) == nullptr)
-    return Fail("Unknown search kind: " + o.next);
+  if (!o.next.empty() && (command = FindNextCommand(o.next)) == nullptr) return Fail("Unknown search kind: " + o.next);
   TStreamBrowser browser;
   if (!OpenStream(browser, o.file)) return kExitFailure;
-  int64_t selected = browser.RowCount() > 0 ? browser.Row(0).Offset : browser.StartOffset();
+  int64_t selected = browser.SelectedOffset(0);
   if (from) {
     // The row at the offset is selected: its page is the one on screen.
-    browser.SetTopOffset(*from);
     browser.RefreshPosition(*from);
     selected = *from;
   }
@@ -121,18 +114,10 @@ int RunTree(const Options& o) {
   if (!offset) return Fail("Invalid offset: " + o.offset);
   TStreamBrowser browser;
   if (!OpenStream(browser, o.file)) return kExitFailure;
-  // Selecting a row: its page is on screen, and the current PAT is the one
-  // loading that page made current.
-  browser.SetTopOffset(*offset);
-  // The last packets of a file are too few for a page of their own.
-  if (!browser.RefreshPosition(*offset)) browser.LoadRowsFrom(*offset);
-  bool isRow = false;
-  for (int row = 0; row < browser.RowCount(); ++row) isRow = isRow || browser.Row(row).Offset == *offset;
-  if (!isRow) {
+  if (!browser.SelectPacket(*offset)) {
     std::cerr << "No packet starts at offset " << o.offset << '\n';
     return kExitNoResult;
   }
-  browser.RefreshTSPacket(*offset);
   for (const auto& node : browser.Tree().children) Print(TreeToText(*node, 0, o.positions));
   return kExitOk;
 }
@@ -173,8 +158,8 @@ void AddInspectionCommands(CLI::App& app, TCommandRun& run) {
   CLI::App* find = app.add_subcommand("find", "Search as the Search menu does");
   find->add_option("FILE", o->file, "Transport stream file")->required();
   auto* pidOption = find->add_option("--pid", o->pid, "Find PID: 0xXXXX");
-  auto* nextOption = find->add_option(
-      "--next", o->next, "Find Next: pat pmt cat nit sdt eit tdt bat rst tot payload-start pcr");
+  auto* nextOption =
+      find->add_option("--next", o->next, "Find Next: pat pmt cat nit sdt eit tdt bat rst tot payload-start pcr");
   pidOption->excludes(nextOption);
   find->add_option("--from", o->from, "Offset of the selected row (default: the first row)");
   find->callback([&run, o] {

@@ -17,28 +17,26 @@ TSectionDecoder* DecoderOf(TSectionDecoders& decoders) {
 // table_ids and PIDs as those standards assign them.
 constexpr TTableEntry kTables[] = {
     {TTableId::PAT, "PAT", 0x0000, 0x0000, TKindRule::PID, kChooseByPID,  //
-     {{{0x00, 0x00, "PAT"}}}, 1, &DecoderOf<&TSectionDecoders::PAT>, "pat", "Find Next PAT", "Ctrl+T"},
+     {{{0x00, 0x00, "PAT"}}}, 1, &DecoderOf<&TSectionDecoders::PAT>, "pat"},
     {TTableId::CAT, "CAT", 0x0001, 0x0001, TKindRule::PID, kChooseByPID,  //
-     {{{0x01, 0x01, "CAT"}}}, 1, &DecoderOf<&TSectionDecoders::CAT>, "cat", "Find Next CAT", "Ctrl+U"},
+     {{{0x01, 0x01, "CAT"}}}, 1, &DecoderOf<&TSectionDecoders::CAT>, "cat"},
     {TTableId::PMT, "PMT", 0x0010, 0x1FFE, TKindRule::PAT, kChooseByProgramPID,  //
-     {{{0x02, 0x02, "PMT"}}}, 1, &DecoderOf<&TSectionDecoders::PMT>, "pmt", "Find Next PMT", "Ctrl+M"},
+     {{{0x02, 0x02, "PMT"}}}, 1, &DecoderOf<&TSectionDecoders::PMT>, "pmt"},
     {TTableId::NIT, "NIT", 0x0010, 0x0010, TKindRule::TableId, kPIDAndKind,  //
-     {{{0x40, 0x40, "NIT-AN"}, {0x41, 0x41, "NIT-ON"}}}, 2, &DecoderOf<&TSectionDecoders::NIT>, "nit",
-     "Find Next NIT", "Ctrl+N"},
+     {{{0x40, 0x40, "NIT-AN"}, {0x41, 0x41, "NIT-ON"}}}, 2, &DecoderOf<&TSectionDecoders::NIT>, "nit"},
     {TTableId::BAT, "BAT", 0x0011, 0x0011, TKindRule::TableId, kChooseByKind,  //
-     {{{0x4A, 0x4A, "BAT"}}}, 1, &DecoderOf<&TSectionDecoders::BAT>, "bat", "Find Next BAT", "Ctrl+B"},
+     {{{0x4A, 0x4A, "BAT"}}}, 1, &DecoderOf<&TSectionDecoders::BAT>, "bat"},
     {TTableId::SDT, "SDT", 0x0011, 0x0011, TKindRule::TableId, kChooseByKind,  //
-     {{{0x42, 0x42, "SDT-ATS"}, {0x46, 0x46, "SDT-OTS"}}}, 2, &DecoderOf<&TSectionDecoders::SDT>, "sdt",
-     "Find Next SDT", "Ctrl+S"},
+     {{{0x42, 0x42, "SDT-ATS"}, {0x46, 0x46, "SDT-OTS"}}}, 2, &DecoderOf<&TSectionDecoders::SDT>, "sdt"},
     {TTableId::EIT, "EIT", 0x0012, 0x0012, TKindRule::TableId, kChooseByKind,  //
      {{{0x4E, 0x4E, "EIT-ATSPF"}, {0x4F, 0x4F, "EIT-OTSPF"}, {0x50, 0x5F, "EIT-ATSS"}, {0x60, 0x6F, "EIT-OTSS"}}}, 4,
-     &DecoderOf<&TSectionDecoders::EIT>, "eit", "Find Next EIT", "Ctrl+E"},
+     &DecoderOf<&TSectionDecoders::EIT>, "eit"},
     {TTableId::TDT, "TDT", 0x0014, 0x0014, TKindRule::TableId, kChooseByKind,  //
-     {{{0x70, 0x70, "TDT"}}}, 1, &DecoderOf<&TSectionDecoders::TDT>, "tdt", "Find Next TDT", "Ctrl+D"},
+     {{{0x70, 0x70, "TDT"}}}, 1, &DecoderOf<&TSectionDecoders::TDT>, "tdt"},
     {TTableId::TOT, "TOT", 0x0014, 0x0014, TKindRule::TableId, kChooseByKind,  //
-     {{{0x73, 0x73, "TOT"}}}, 1, &DecoderOf<&TSectionDecoders::TOT>, "tot", "Find Next TOT", "Ctrl+I"},
+     {{{0x73, 0x73, "TOT"}}}, 1, &DecoderOf<&TSectionDecoders::TOT>, "tot"},
     {TTableId::RST, "RST", 0x0013, 0x0013, TKindRule::TableId, kChooseByKind,  //
-     {{{0x71, 0x71, "RST"}}}, 1, &DecoderOf<&TSectionDecoders::RST>, "rst", "Find Next RST", "Ctrl+G"},
+     {{{0x71, 0x71, "RST"}}}, 1, &DecoderOf<&TSectionDecoders::RST>, "rst"},
     // The stuffing table may stand on any of the SI PIDs.
     {TTableId::ST, "ST", 0x0010, 0x0014, TKindRule::TableId, kChooseByKind,  //
      {{{0x72, 0x72, "ST"}}}, 1, &DecoderOf<&TSectionDecoders::ST>},

@@ -1,7 +1,7 @@
 // The table registry: everything the program knows about each PSI/SI table,
 // declared once: the PIDs it travels on, its table_ids with their PSI-column
-// labels, how a packet's table is told, how its decoder is chosen, and its
-// Find Next word, menu caption and shortcut. The PSI column, the decoder
+// labels, how a packet's table is told, how its decoder is chosen, and the
+// word its Find Next command goes by. The PSI column, the decoder
 // choice of the decode tree, the section decoders' PID gates, the Find Next
 // commands and the command line's KIND words all read it.
 #pragma once
@@ -59,8 +59,6 @@ struct TTableEntry {
   // The table's decoder among the window's decoders (null: none decodes it).
   TSectionDecoder* (*decoder)(TSectionDecoders&) = nullptr;
   const char* findWord = nullptr;  // the command line's KIND word; null: no Find Next command
-  const char* findCaption = nullptr;
-  const char* findShortcut = nullptr;
 
   bool OnPID(int32_t pid) const { return pid >= firstPID && pid <= lastPID; }
   bool HasTableId(int32_t tableId) const;

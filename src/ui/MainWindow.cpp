@@ -44,6 +44,28 @@ constexpr std::array<const char*, kColumnCount> kColumnSamples{
     "0x0000000000000000", "0x0000", "0xE0", "00:00:00.00", "00:00:00.00", "00:00:00.00", "PLD", "AF", "CC",
     "EIT-ATSPF",          "AF+PLD"};
 constexpr int kLeftPanelWidth = 700;
+
+// The Find Next items of the Search menu, in menu order, by the word of their command.
+struct TFindNextItem {
+  const char* word;
+  const char* caption;
+  const char* shortcut;
+  bool separatorBefore;
+};
+constexpr std::array<TFindNextItem, 12> kFindNextItems{{
+    {"pat", "Find Next PAT", "Ctrl+T", false},
+    {"pmt", "Find Next PMT", "Ctrl+M", false},
+    {"cat", "Find Next CAT", "Ctrl+U", false},
+    {"payload-start", "Find Next Payload Start", "Ctrl+L", false},
+    {"pcr", "Find Next PCR", "Ctrl+R", false},
+    {"nit", "Find Next NIT", "Ctrl+N", true},
+    {"sdt", "Find Next SDT", "Ctrl+S", false},
+    {"eit", "Find Next EIT", "Ctrl+E", false},
+    {"tdt", "Find Next TDT", "Ctrl+D", false},
+    {"bat", "Find Next BAT", "Ctrl+B", false},
+    {"rst", "Find Next RST", "Ctrl+G", false},
+    {"tot", "Find Next TOT", "Ctrl+I", false},
+}};
 constexpr int kBottomPanelHeight = 210;
 
 QFont TreeFont() {
@@ -190,10 +212,12 @@ void TForm1::BuildMenus() {
   QMenu* search = menuBar()->addMenu("Search");
   search->addAction("Find PID", QKeySequence("Ctrl+F"), this, [this] { FindnextPID1Click(); });
   search->addAction("Search Again", QKeySequence("F3"), this, [this] { Searchagain1Click(); });
-  for (const TFindNextCommand& command : FindNextCommands()) {
-    if (command.separatorBefore) search->addSeparator();
-    FFindNextActions.push_back(search->addAction(command.caption, QKeySequence(command.shortcut), this,
-                                                 [this, &command] { FindNextClick(command); }));
+  for (const TFindNextItem& item : kFindNextItems) {
+    if (item.separatorBefore) search->addSeparator();
+    const TFindNextCommand* command = FindNextCommand(item.word);
+    if (command == nullptr) continue;
+    FFindNextActions.push_back(search->addAction(item.caption, QKeySequence(item.shortcut), this,
+                                                 [this, command] { FindNextClick(*command); }));
   }
 
   BuildOperationsMenu();
@@ -362,9 +386,9 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
   if (focused == ListView1) {
     const int selected = SelectedRow();
     if (selected >= 0) {
-      const int neighbour = up ? std::max(selected - 1, 0) : std::min(selected + 1, FModel->rowCount() - 1);
-      RefreshTSPacket(FBrowser.Row(neighbour).Offset);
-      if ((up && selected == 0) || (!up && selected == FModel->rowCount() - 1)) FWheelAtEdge = true;
+      const TStreamBrowser::TWheelStep step = FBrowser.WheelStep(selected, FModel->rowCount(), up);
+      RefreshTSPacket(FBrowser.Row(step.row).Offset);
+      FWheelAtEdge = FWheelAtEdge || step.atEdge;
     }
   }
   // The step goes on to the focused control as a key.
@@ -431,11 +455,7 @@ void TForm1::ShowSeenLists() {
 
 // ---- Search menu ------------------------------------------------------------------------
 
-int64_t TForm1::SearchStart() const {
-  const int row = SelectedRow();
-  if (row >= 0 && row < FBrowser.RowCount()) return FBrowser.Row(row).Offset;
-  return FBrowser.RowCount() > 0 ? FBrowser.Row(0).Offset : 0;
-}
+int64_t TForm1::SearchStart() const { return FBrowser.SelectedOffset(SelectedRow()); }
 
 void TForm1::RunSearch(const std::function<TSearchOutcome()>& search) {
   TSearchOutcome outcome;

@@ -31,13 +31,13 @@ struct TCoverage {
 };
 
 bool SpansCrossAPacket(const TTreeNode& node) {
-  return node.children.empty() && node.spans.size() > 1 && node.spans.front().offset / 188 != node.spans.back().offset / 188;
+  return node.children.empty() && node.spans.size() > 1 &&
+         node.spans.front().offset / 188 != node.spans.back().offset / 188;
 }
 
 void Survey(const TTreeNode& node, const std::string& group, TCoverage& coverage) {
-  const std::string& inside = node.text == "adaptation_field" || node.text == "PES" || node.text == "descriptors"
-                                  ? node.text
-                                  : group;
+  const std::string& inside =
+      node.text == "adaptation_field" || node.text == "PES" || node.text == "descriptors" ? node.text : group;
   if (node.children.empty() && !node.spans.empty()) {
     if (SpansCrossAPacket(node)) ++coverage.acrossPackets;
     if (inside == "adaptation_field") ++coverage.adaptationFields;
@@ -56,10 +56,7 @@ TCoverage CheckEveryPacket(const std::string& path) {
   const TFileBytes file(bytes, 0, static_cast<int64_t>(bytes.size()));
   TStreamBrowser browser;
   EXPECT_TRUE(browser.LoadFile(path)) << path;
-  for (int64_t position = browser.StartOffset(); position < browser.FileSize();) {
-    browser.SetTopOffset(position);
-    if (!browser.RefreshPosition(position) && browser.LoadRowsFrom(position) == 0) break;
-    if (browser.RowCount() == 0) break;
+  browser.WalkPages([&] {
     std::vector<int64_t> offsets;
     for (int row = 0; row < browser.RowCount(); ++row) offsets.push_back(browser.Row(row).Offset);
     for (const int64_t offset : offsets) {
@@ -70,13 +67,13 @@ TCoverage CheckEveryPacket(const std::string& path) {
       const int64_t checked = CheckFieldPositions(*browser.Tree().children[0], file, {.allowCutFields = true});
       if (::testing::Test::HasFailure()) {
         ADD_FAILURE() << path << ": first failing packet at " << OffsetText(offset);
-        return coverage;
+        return false;
       }
       coverage.leaves += checked;
       Survey(*browser.Tree().children[0], "", coverage);
     }
-    position = offsets.back() + browser.PacketSize();
-  }
+    return true;
+  });
   return coverage;
 }
 
@@ -125,7 +122,7 @@ TEST(FieldPositions, FieldAcrossAPacketBoundaryHasOneSpanPerPart) {
   // PMT of program 1, PCR_PID 0x0101, no program descriptors, streams of 0x02
   // on 0x0101 with an ISO 639 descriptor, then 0x04 on 0x0102.
   Bytes pmt{0x02, 0xB0, 0x00, 0x00, 0x01, 0xC1, 0x00, 0x00, 0xE1, 0x01, 0xF0, 0x00,
-            0x02, 0xE1, 0x01, 0xF0, 0x06, 0x0A, 0x04, 'e', 'n', 'g', 0x00};
+            0x02, 0xE1, 0x01, 0xF0, 0x06, 0x0A, 0x04, 'e',  'n',  'g',  0x00};
   // Padding descriptors in the first stream's loop place the next entry's PID at the cut.
   const size_t cut = 183;  // section bytes in the first packet (after pointer_field 0)
   while (pmt.size() < cut - 2) {
@@ -148,9 +145,10 @@ TEST(FieldPositions, FieldAcrossAPacketBoundaryHasOneSpanPerPart) {
   const Bytes pat = test::WithSectionLengthAndCrc({0x00, 0xB0, 0x00, 0x00, 0x01, 0xC1, 0x00, 0x00,  //
                                                    0x00, 0x01, 0xE1, 0x00});
   const Bytes null = test::MakePacket({.pid = 0x1FFF});
-  const Bytes bytes = test::Slots({test::MakePacket({.pid = 0x0000, .pusi = true, .payload = test::SectionPayload(pat)}),
-                                   test::MakePacket({.pid = 0x0100, .pusi = true, .payload = first}), null,
-                                   test::MakePacket({.pid = 0x0100, .cc = 1, .payload = rest}), null});
+  const Bytes bytes =
+      test::Slots({test::MakePacket({.pid = 0x0000, .pusi = true, .payload = test::SectionPayload(pat)}),
+                   test::MakePacket({.pid = 0x0100, .pusi = true, .payload = first}), null,
+                   test::MakePacket({.pid = 0x0100, .cc = 1, .payload = rest}), null});
   test::TempFile tmp(bytes);
   TStreamBrowser browser;
   ASSERT_TRUE(browser.LoadFile(tmp.Path()));

@@ -51,9 +51,7 @@ std::string TreeText(const TStreamBrowser& browser) {
 // Selects the packet at offset: its page is loaded (or, near the end of a
 // file, its rows as the list shows them), then its tree is built.
 std::string SelectPacket(TStreamBrowser& browser, int64_t offset) {
-  browser.SetTopOffset(offset);
-  if (!browser.RefreshPosition(offset)) browser.LoadRowsFrom(offset);
-  browser.RefreshTSPacket(offset);
+  browser.SelectPacket(offset);
   return TreeText(browser);
 }
 

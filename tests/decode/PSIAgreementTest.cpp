@@ -176,11 +176,7 @@ TEST_P(CapturePSITest, SectionsAgreeWithTshark) {
     // Selecting the packet: its page is loaded first, as the list shows it
     // (near the end of a file, where too few bytes remain for a page load,
     // as the list shows the last packets).
-    browser.SetTopOffset(offset);
-    if (!browser.RefreshPosition(offset)) {
-      ASSERT_GT(browser.LoadRowsFrom(offset), 0) << OffsetText(offset);
-    }
-    browser.RefreshTSPacket(offset);
+    ASSERT_TRUE(browser.SelectPacket(offset)) << OffsetText(offset);
     ASSERT_FALSE(browser.Tree().children.empty()) << OffsetText(offset);
     const TTSHeader& header = browser.SelectedHeader();
     std::vector<std::string> ours{OffsetText(offset), Hex(static_cast<uint32_t>(header.PID), 4)};
@@ -220,9 +216,7 @@ TEST_P(CapturePSITest, EveryDecodedSectionStartIsExpected) {
   size_t seen = 0;
   // Page after page, as the list shows them; each row is checked with the
   // PAT that was current when its page was loaded.
-  for (int64_t position = browser.StartOffset(); position < browser.FileSize();) {
-    if (!browser.RefreshPosition(position) && browser.LoadRowsFrom(position) == 0) break;
-    if (browser.RowCount() == 0) break;
+  browser.WalkPages([&] {
     for (int row = 0; row < browser.RowCount(); ++row) {
       const TPacketRow& r = browser.Row(row);
       if (r.Header.payload_unit_start_indicator != 1) continue;
@@ -232,8 +226,8 @@ TEST_P(CapturePSITest, EveryDecodedSectionStartIsExpected) {
         ADD_FAILURE() << GetParam() << " " << OffsetText(r.Offset) << ": a section start on PID "
                       << Hex(static_cast<uint32_t>(r.Header.PID), 4) << " that tshark does not read as a PAT or PMT";
     }
-    position = browser.Row(browser.RowCount() - 1).Offset + browser.PacketSize();
-  }
+    return true;
+  });
   EXPECT_EQ(unexpected, 0);
   if (!expected.empty()) {
     EXPECT_GT(seen, 0u);

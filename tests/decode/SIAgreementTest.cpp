@@ -388,15 +388,6 @@ bool HasChild(const TTreeNode& node, const std::string& text) {
                      [&](const auto& child) { return child->text == text; });
 }
 
-// Selects the packet at offset as the window does: its page loaded first (near
-// the end of a file, where too few bytes remain for a page load, as the list
-// shows the last packets), then its decode tree.
-void SelectPacket(TStreamBrowser& browser, int64_t offset) {
-  browser.SetTopOffset(offset);
-  if (!browser.RefreshPosition(offset)) browser.LoadRowsFrom(offset);
-  browser.RefreshTSPacket(offset);
-}
-
 // Whether the browser decodes table on pid: the decoders' PID gates, and for
 // the NIT also the network PID the current PAT announces.
 bool Served(const TStreamBrowser& browser, const std::string& table, int32_t pid) {
@@ -442,7 +433,7 @@ TEST_P(CaptureSITest, SectionsAgreeWithTshark) {
   };
   for (const TExpectedSection& s : expected) {
     if (s.Unfinished()) continue;
-    SelectPacket(browser, s.offset);
+    browser.SelectPacket(s.offset);
     const std::string shown = TreeTableName(browser);
     if (!Served(browser, s.table, s.pid)) {
       // No decoder serves this PID: the packet decodes as no SI table.
@@ -487,10 +478,7 @@ TEST_P(CaptureSITest, EveryDecodedSectionStartIsExpected) {
   std::vector<int64_t> starts;
   // Page after page, as the list shows them: the rows on the SI PIDs whose
   // recorded table_id is one of the five tables.
-  for (int64_t position = browser.StartOffset(); position < browser.FileSize();) {
-    browser.SetTopOffset(position);
-    if (!browser.RefreshPosition(position) && browser.LoadRowsFrom(position) == 0) break;
-    if (browser.RowCount() == 0) break;
+  browser.WalkPages([&] {
     for (int row = 0; row < browser.RowCount(); ++row) {
       const TPacketRow& r = browser.Row(row);
       const int32_t kind = r.PSIKind;
@@ -498,11 +486,11 @@ TEST_P(CaptureSITest, EveryDecodedSectionStartIsExpected) {
                            (kind >= 0x4E && kind <= 0x6F) || kind == 0x70 || kind == 0x73;
       if (r.Header.payload_unit_start_indicator == 1 && siTable) starts.push_back(r.Offset);
     }
-    position = browser.Row(browser.RowCount() - 1).Offset + browser.PacketSize();
-  }
+    return true;
+  });
   for (int64_t offset : starts) {
     if (expected.count(offset) != 0) continue;
-    SelectPacket(browser, offset);
+    browser.SelectPacket(offset);
     ADD_FAILURE() << capture << ".ts " << OffsetText(offset) << ": the tree shows " << TreeTableName(browser)
                   << ", tshark reads no NIT/SDT/EIT/TDT/TOT section starting there";
     if (++unexpected == kMaxReported) break;
