@@ -28,6 +28,9 @@ class TFileStream {
   bool WriteAt(int64_t offset, const void* source, int64_t count);
   // Makes what was written reach the disk; false when it cannot.
   bool Flush();
+  // Why the last WriteAt or Flush failed: the system's error number (EBADF
+  // for a stream opened for reading), 0 after one that succeeded.
+  int LastError() const { return lastError_; }
 
   bool IsWritable() const { return mode_ == Mode::ReadWrite; }
   const std::string& Path() const { return path_; }
@@ -37,6 +40,7 @@ class TFileStream {
   int fd_;
   Mode mode_;
   std::string path_;
+  int lastError_ = 0;
 };
 
 }  // namespace tessaro
