@@ -47,22 +47,37 @@ int64_t TFileStream::ReadAt(int64_t offset, void* destination, int64_t count) co
 }
 
 bool TFileStream::WriteAt(int64_t offset, const void* source, int64_t count) {
-  if (mode_ != Mode::ReadWrite || offset < 0 || count < 0 || (count > 0 && source == nullptr)) return false;
+  if (mode_ != Mode::ReadWrite) {
+    lastError_ = EBADF;
+    return false;
+  }
+  if (offset < 0 || count < 0 || (count > 0 && source == nullptr)) {
+    lastError_ = EINVAL;
+    return false;
+  }
   const auto* in = static_cast<const uint8_t*>(source);
   int64_t done = 0;
   while (done < count) {
     const ssize_t n = ::pwrite(fd_, in + done, static_cast<size_t>(count - done), static_cast<off_t>(offset + done));
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
+    if (n <= 0) {
+      // A write that takes no byte and names no reason counts as an I/O error.
+      lastError_ = n < 0 ? errno : EIO;
+      return false;
+    }
     done += n;
   }
+  lastError_ = 0;
   return true;
 }
 
-}  // namespace tessaro
-
-namespace tessaro {
-
-bool TFileStream::Flush() { return mode_ == Mode::ReadWrite && ::fsync(fd_) == 0; }
+bool TFileStream::Flush() {
+  if (mode_ != Mode::ReadWrite) {
+    lastError_ = EBADF;
+    return false;
+  }
+  lastError_ = ::fsync(fd_) == 0 ? 0 : errno;
+  return lastError_ == 0;
+}
 
 }  // namespace tessaro

@@ -31,6 +31,9 @@ class TFileStream {
   bool WriteAt(int64_t offset, const void* source, int64_t count);
   // Makes what was written reach the disk; false when it cannot.
   bool Flush();
+  // Why the last WriteAt or Flush failed: the system's error number (EBADF
+  // for a stream opened for reading), 0 after one that succeeded.
+  int LastError() const { return lastError_; }
 
   // The open file's device and inode, which outputs compare theirs with.
   std::optional<TFileIdentity> Identity() const { return FileIdentityOf(fd_); }
@@ -42,6 +45,7 @@ class TFileStream {
   int fd_;
   Mode mode_;
   std::string path_;
+  int lastError_ = 0;
 };
 
 }  // namespace tessaro

@@ -1,12 +1,16 @@
 #include "hex/HexEdit.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "core/Diagnostics.h"
 #include "core/TextHelpers.h"
 
 namespace tessaro {
 namespace {
+
+constexpr const char* kReadOnly = "The file is read-only and cannot be edited.";
+constexpr const char* kFileChanged = "The file has changed since the dialog opened. Nothing was saved.";
 
 bool IsHexDigitOrBlank(char c) { return c == ' ' || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
 
@@ -20,12 +24,16 @@ std::string WrittenText(const std::vector<int64_t>& written) {
   return text + ".";
 }
 
+// "Cannot write to the file: " and the system's reason for error.
+std::string CannotWrite(int error) { return std::string("Cannot write to the file: ") + std::strerror(error) + ". "; }
+
 }  // namespace
 
 bool THexEditModel::Load(const TFileStream& stream, int64_t start, int64_t length) {
   return Guarded("THexEditForm.FormShow", false, [&] {
     start_ = std::max<int64_t>(start, 0);
     length_ = std::max<int64_t>(length, 0);
+    fileSize_ = stream.Size();
     changed_.clear();
     initial_.assign(static_cast<size_t>(length_), 0);
     const int64_t n = stream.ReadAt(start_, initial_.data(), length_);
@@ -109,30 +117,48 @@ uint8_t THexEditModel::GetOriginalValue(int column, int row) const {
   return index >= 0 && index < static_cast<int>(initial_.size()) ? initial_[static_cast<size_t>(index)] : 0;
 }
 
+bool THexEditModel::FileAsLoaded(const TFileStream& stream) const {
+  if (stream.Size() != fileSize_) return false;
+  std::vector<uint8_t> now(initial_.size());
+  const auto count = static_cast<int64_t>(now.size());
+  return stream.ReadAt(start_, now.data(), count) == count && now == initial_;
+}
+
 THexSaveResult THexEditModel::SaveChanges(TFileStream& stream) const {
-  return Guarded("THexEditForm.SaveChanges", THexSaveResult{false, "The changes could not be saved."},
-                 [&]() -> THexSaveResult {
-                   std::vector<int64_t> written;
-                   for (const TChangedCell& cell : changed_) {
-                     const int64_t offset = start_ + Index(cell.column, cell.row);
-                     if (!stream.WriteAt(offset, &cell.value, 1))
-                       return {false, "The byte at offset " + OffsetHex(offset) + " could not be written. " +
-                                          WrittenText(written)};
-                     written.push_back(offset);
-                   }
-                   if (!stream.Flush())
-                     return {false, "The changes could not be flushed to the disk. " + WrittenText(written)};
-                   // What the disk holds now, byte by byte.
-                   for (const TChangedCell& cell : changed_) {
-                     const int64_t offset = start_ + Index(cell.column, cell.row);
-                     uint8_t back = 0;
-                     if (stream.ReadAt(offset, &back, 1) != 1 || back != cell.value)
-                       return {false, "The byte at offset " + OffsetHex(offset) + " reads back as " +
-                                          ByteToHexStr(back) + ", not as the " + ByteToHexStr(cell.value) +
-                                          " written."};
-                   }
-                   return {true, {}};
-                 });
+  return Guarded(
+      "THexEditForm.SaveChanges", THexSaveResult{false, "The changes could not be saved."}, [&]() -> THexSaveResult {
+        if (changed_.empty()) return {true, {}};
+        if (!stream.IsWritable()) return {false, kReadOnly};
+        // Bytes typed over what another program has changed since would
+        // mix two edits: the user decided on the bytes shown.
+        if (!FileAsLoaded(stream)) return {false, kFileChanged};
+        std::vector<int64_t> written;
+        for (const TChangedCell& cell : changed_) {
+          const int64_t offset = start_ + Index(cell.column, cell.row);
+          // Edits stay in place: a file cut short meanwhile is not extended.
+          if (offset >= stream.Size()) {
+            if (written.empty()) return {false, kFileChanged};
+            return {false, "The file has changed while the changes were saved: it now ends before offset " +
+                               OffsetHex(offset) + ". " + WrittenText(written)};
+          }
+          if (!stream.WriteAt(offset, &cell.value, 1))
+            return {false, CannotWrite(stream.LastError()) + "The byte at offset " + OffsetHex(offset) +
+                               " could not be written. " + WrittenText(written)};
+          written.push_back(offset);
+        }
+        if (!stream.Flush())
+          return {false, CannotWrite(stream.LastError()) + "The changes could not be flushed to the disk. " +
+                             WrittenText(written)};
+        // What the disk holds now, byte by byte.
+        for (const TChangedCell& cell : changed_) {
+          const int64_t offset = start_ + Index(cell.column, cell.row);
+          uint8_t back = 0;
+          if (stream.ReadAt(offset, &back, 1) != 1 || back != cell.value)
+            return {false, "The byte at offset " + OffsetHex(offset) + " reads back as " + ByteToHexStr(back) +
+                               ", not as the " + ByteToHexStr(cell.value) + " written."};
+        }
+        return {true, {}};
+      });
 }
 
 }  // namespace tessaro

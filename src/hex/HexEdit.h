@@ -57,17 +57,23 @@ class THexEditModel {
   const std::vector<TChangedCell>& ChangedCells() const { return changed_; }
 
   // Writes every changed byte in place, one at a time, then flushes the file
-  // to the disk and reads the bytes back. A write that fails, or a byte that
-  // reads back otherwise, ends with a message naming the offset and the
-  // bytes that were written before it.
+  // to the disk and reads the bytes back. Nothing is written when the stream
+  // was opened for reading only, or when the file no longer has the size and
+  // the bytes it had when Load read it (another program changed it); no
+  // write goes past the file's end. A write that fails, or a byte that reads
+  // back otherwise, ends with a message naming the system's reason, the
+  // offset and the bytes that were written before it.
   THexSaveResult SaveChanges(TFileStream& stream) const;
 
  private:
   int Index(int column, int row) const { return (row - 1) * 16 + (column - 1); }
   bool HoldsByte(int column, int row) const;
+  // True when the file still has the size and the loaded bytes of Load.
+  bool FileAsLoaded(const TFileStream& stream) const;
 
   int64_t start_ = 0;
   int64_t length_ = 0;
+  int64_t fileSize_ = -1;  // the file's size when Load read it
   std::vector<uint8_t> initial_;
   std::vector<std::string> texts_;  // the byte cells' texts, by index
   std::vector<TChangedCell> changed_;

@@ -1,6 +1,6 @@
 // The hex view without widgets: its lines, its keys and scroll bar over the
-// whole file (one larger than 4 GiB too), the bytes it marks for a field that
-// lies in two packets, and the Hex Edit model's typing rules and writes.
+// whole file (one larger than 4 GiB too) and the bytes it marks for a field
+// that lies in two packets.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -8,7 +8,6 @@
 
 #include <numeric>
 
-#include "hex/HexEdit.h"
 #include "hex/HexView.h"
 #include "support/TestSupport.h"
 
@@ -156,69 +155,6 @@ TEST(HexView, FileThatShrinksAndGrowsUnderTheView) {
   ASSERT_EQ(::truncate(file.Path().c_str(), 8192), 0);
   ASSERT_TRUE(view.RefreshFileData(8000));
   EXPECT_EQ(view.Lines().size(), 8u);
-}
-
-// ---- The Hex Edit model ------------------------------------------------------------
-
-TEST(HexEdit, TypingRulesAndTheChangedCells) {
-  test::TempFile file(test::MakePacket({.pid = 0x0100}));
-  auto stream = TFileStream::Open(file.Path(), TFileStream::Mode::ReadWrite);
-  THexEditModel model;
-  ASSERT_TRUE(model.Load(*stream, 0, 188));
-  // 188 bytes: 12 data rows after the header row, the last one with 12 bytes.
-  EXPECT_EQ(model.RowCount(), 13);
-  EXPECT_EQ(model.CellText(0, 12), "0x00000000000000B0");
-  EXPECT_TRUE(model.Selectable(12, 12));
-  EXPECT_FALSE(model.Selectable(13, 12));
-  EXPECT_EQ(model.CellText(13, 12), "");
-  EXPECT_FALSE(model.Selectable(THexEditModel::kCharColumn, 1));
-  EXPECT_EQ(model.CellText(1, 1), "47");
-  EXPECT_EQ(model.CellText(THexEditModel::kCharColumn, 1), "G..." + std::string(12, '\xFF'));
-
-  EXPECT_EQ(model.SetEditText(1, 1, "1G"), "10");
-  EXPECT_EQ(model.SetEditText(2, 1, "G1"), "00");
-  EXPECT_EQ(model.SetEditText(3, 1, "  "), "00");
-  // Half-typed bytes read as they show.
-  EXPECT_EQ(model.SetEditText(4, 1, "5 "), "50");
-  EXPECT_EQ(model.SetEditText(5, 1, " 5"), "05");
-  EXPECT_EQ(model.SetEditText(6, 1, "ab"), "AB");
-  // "00" over the 00 of the file changes nothing.
-  ASSERT_EQ(model.ChangedCells().size(), 5u);
-  EXPECT_FALSE(model.IsChanged(3, 1));
-  EXPECT_EQ(model.ChangedCells()[0].value, 0x10);
-  EXPECT_EQ(model.ChangedCells()[2].value, 0x50);
-  EXPECT_EQ(model.ChangedCells()[3].value, 0x05);
-  EXPECT_EQ(model.CellText(THexEditModel::kCharColumn, 1).substr(0, 6), "...P.\xAB");
-  // Typed back to the byte of the file, a cell is no longer changed.
-  model.SetEditText(1, 1, "47");
-  EXPECT_FALSE(model.IsChanged(1, 1));
-  EXPECT_EQ(model.GetChangedCellIndex(4, 1), 1);
-}
-
-TEST(HexEdit, SaveWritesTheChangedBytesOnlyAndReportsAFailedWrite) {
-  const Bytes original = test::Slots({test::MakePacket({.pid = 0x0100}), test::MakePacket({.pid = 0x0101})});
-  test::TempFile file(original);
-  auto stream = TFileStream::Open(file.Path(), TFileStream::Mode::ReadWrite);
-  THexEditModel model;
-  ASSERT_TRUE(model.Load(*stream, 188, 188));
-  model.SetEditText(4, 1, "1A");   // byte 188 + 3
-  model.SetEditText(1, 12, "00");  // byte 188 + 176
-  const THexSaveResult saved = model.SaveChanges(*stream);
-  EXPECT_TRUE(saved.ok) << saved.message;
-  Bytes expected = original;
-  expected[188 + 3] = 0x1A;
-  expected[188 + 176] = 0x00;
-  EXPECT_EQ(test::ReadFileBytes(file.Path()), expected);
-
-  // /dev/full takes no byte: the message names the offset and says none was written.
-  auto full = TFileStream::Open("/dev/full", TFileStream::Mode::ReadWrite);
-  ASSERT_TRUE(full);
-  THexEditModel failing;
-  ASSERT_TRUE(failing.Load(*full, 376, 188));
-  failing.SetEditText(1, 1, "47");
-  const THexSaveResult refused = failing.SaveChanges(*full);
-  EXPECT_FALSE(refused.ok);
-  EXPECT_EQ(refused.message, "The byte at offset 0x0000000000000178 could not be written. No byte was written.");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The hex view in the window and the Hex Edit dialog, offscreen: the packet
 // and field bytes marked, the view moving to a field in a later packet, and
-// the dialog's typing, marking, confirmation and writes through the prompts.
+// the dialog's typing, marking, confirmation and writes through the prompts,
+// with what the user is told when the file changed meanwhile or a write fails.
 #include <gtest/gtest.h>
 
 #include <QLineEdit>
@@ -11,6 +12,11 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "support/SmallTmpfs.h"
 #include "support/TestSupport.h"
 #include "ui/HexEditForm.h"
 #include "ui/HexViewPanel.h"
@@ -27,6 +33,9 @@ class HexWindowTest : public ::testing::Test {
  protected:
   void SetUp() override { test::IsolateSettings(); }
 };
+
+constexpr const char* kConfirmSave =
+    "This action will permanently change the file content. Are you sure you want to save all changes?";
 
 // A PAT, then a PMT of one stream with a 200-byte descriptor: the section
 // goes on in the packet at 3 * 188, where its CRC_32 lies.
@@ -198,10 +207,9 @@ TEST_F(HexWindowTest, HexEditTypingMarkingAndSaving) {
   EXPECT_EQ(test::ReadFileBytes(file.Path()), original);
 
   // Answered No, nothing is written.
-  const std::string confirm =
-      "This action will permanently change the file content. Are you sure you want to save all changes?";
-  auto changeTwo = [&](QDialog& dialog) {
+  auto changeThree = [&](QDialog& dialog) {
     auto& form = static_cast<THexEditForm&>(dialog);
+    Type(form, 1, 4, "1A");  // continuity_counter 10
     Type(form, 1, 5, "AB");
     Type(form, 3, 1, "CD");
     form.SaveButton()->click();
@@ -209,25 +217,87 @@ TEST_F(HexWindowTest, HexEditTypingMarkingAndSaving) {
   };
   w.script.messages.clear();
   w.script.yesNo = {false};
-  w.script.dialogs.push_back(changeTwo);
+  w.script.dialogs.push_back(changeThree);
   w.form->HexEdit1Click();
-  EXPECT_EQ(w.script.messages, std::vector<std::string>{confirm});
+  EXPECT_EQ(w.script.messages, std::vector<std::string>{kConfirmSave});
   EXPECT_EQ(test::ReadFileBytes(file.Path()), original);
 
-  // Answered Yes, exactly the two bytes change, and the tree shows them.
+  // Answered Yes, exactly the three bytes change, and the packet list, the
+  // tree and the hex view show them.
+  const QModelIndex ccCell = w.form->PacketList()->model()->index(2, 8);
+  EXPECT_EQ(ccCell.data().toString().toStdString(), "0");
+  w.script.messages.clear();
   w.script.yesNo = {true};
-  w.script.dialogs.push_back(changeTwo);
+  w.script.dialogs.push_back(changeThree);
   w.form->HexEdit1Click();
+  EXPECT_EQ(w.script.messages, std::vector<std::string>{kConfirmSave});
   Bytes expected = original;
+  expected[0x178 + 3] = 0x1A;
   expected[0x178 + 4] = 0xAB;
   expected[0x178 + 32] = 0xCD;
   EXPECT_EQ(test::ReadFileBytes(file.Path()), expected);
+  EXPECT_EQ(w.form->PacketList()->model()->index(2, 8).data().toString().toStdString(), "10");
   EXPECT_NE(w.form->DecodeTree()->topLevelItemCount(), 0);
   EXPECT_NE(FindItem(w.form->DecodeTree()->topLevelItem(0), "pointer_field")->text(0).toStdString().find(": 171"),
             std::string::npos);
+  // The view starts at the line of 0x178: bytes 0x17B and 0x17C on its first
+  // line, 0x198 on its third; each byte is two digits and a blank after the offset.
+  const std::vector<std::string>& lines = w.form->HexView()->View().Lines();
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(lines[0].substr(0, 18), "0x0000000000000170");
+  EXPECT_EQ(lines[0].substr(21 + 11 * 3, 6), "1A AB ");
+  EXPECT_EQ(lines[2].substr(21 + 8 * 3, 3), "CD ");
 }
 
-TEST_F(HexWindowTest, ReadOnlyFileAndFailedWritesAreTold) {
+// The file changes under the open dialog, as another program writes it: Save
+// writes nothing and says so, and the other program's bytes stay.
+TEST_F(HexWindowTest, HexEditOverAFileChangedMeanwhileSavesNothing) {
+  const std::string changed = "The file has changed since the dialog opened. Nothing was saved.";
+  const Bytes original = test::ReadFileBytes(test::TestDataPath("one-program.ts"));
+  {
+    SCOPED_TRACE("cut to 8 bytes");
+    test::TempFile file(original);
+    TWindow w;
+    ASSERT_TRUE(w.form->LoadFile(file.Path()));
+    w.form->SelectRow(0);
+    w.script.yesNo = {true};
+    w.script.dialogs.push_back([&](QDialog& dialog) {
+      auto& form = static_cast<THexEditForm&>(dialog);
+      Type(form, 2, 1, "AB");  // byte 0x10
+      EXPECT_EQ(::truncate(file.Path().c_str(), 8), 0);
+      form.SaveButton()->click();
+      return form.result();
+    });
+    w.form->HexEdit1Click();
+    EXPECT_EQ(w.script.messages, (std::vector<std::string>{kConfirmSave, changed}));
+    EXPECT_EQ(test::ReadFileBytes(file.Path()), Bytes(original.begin(), original.begin() + 8));
+  }
+  {
+    SCOPED_TRACE("same size, other bytes of the packet shown");
+    test::TempFile file(original);
+    TWindow w;
+    ASSERT_TRUE(w.form->LoadFile(file.Path()));
+    w.form->SelectRow(2);  // the PMT at 0x178
+    const Bytes theirs{0x5E, 0x5E};
+    w.script.yesNo = {true};
+    w.script.dialogs.push_back([&](QDialog& dialog) {
+      auto& form = static_cast<THexEditForm&>(dialog);
+      Type(form, 1, 5, "AB");
+      auto other = TFileStream::Open(file.Path(), TFileStream::Mode::ReadWrite);
+      EXPECT_TRUE(other && other->WriteAt(0x178 + 100, theirs.data(), 2));
+      form.SaveButton()->click();
+      return form.result();
+    });
+    w.form->HexEdit1Click();
+    EXPECT_EQ(w.script.messages, (std::vector<std::string>{kConfirmSave, changed}));
+    Bytes expected = original;
+    expected[0x178 + 100] = 0x5E;
+    expected[0x178 + 101] = 0x5E;
+    EXPECT_EQ(test::ReadFileBytes(file.Path()), expected);
+  }
+}
+
+TEST_F(HexWindowTest, ReadOnlyFileIsToldAndNoStreamOpensNoDialog) {
   test::TempFile file(test::ReadFileBytes(test::TestDataPath("one-program.ts")));
   {
     test::ReadOnlyFile readOnly(file.Path());
@@ -238,22 +308,46 @@ TEST_F(HexWindowTest, ReadOnlyFileAndFailedWritesAreTold) {
       EXPECT_EQ(w.script.messages, std::vector<std::string>{"The file is read-only and cannot be edited."});
     }
   }
-  // A stream that refuses every write: the byte and its offset are named.
   test::TScriptedPrompts::TScript script;
   test::TScriptedPrompts prompts(script);
-  auto full = TFileStream::Open("/dev/full", TFileStream::Mode::ReadWrite);
-  ASSERT_TRUE(full);
-  script.yesNo = {true};
-  script.dialogs.push_back([&](QDialog& dialog) {
+  EXPECT_FALSE(EditFile(nullptr, "", 0, 188, prompts, nullptr));
+}
+
+// A full disk: the file's 22nd packet, at 3948, goes on into a page that has
+// no storage. (A read-only bind mount cannot serve here: Linux refuses to
+// remount read-only while the file is open for writing, "mount point is busy".)
+TEST_F(HexWindowTest, HexEditWriteThatFailsIsToldWithTheSystemsReason) {
+  std::vector<Bytes> packets;
+  packets.reserve(22);
+  for (int i = 0; i < 22; ++i) packets.push_back(MakePacket({.pid = 0x0100, .cc = static_cast<uint8_t>(i % 16)}));
+  const Bytes content = test::Slots(packets);
+  test::FileOnFullDisk file(content, 4096);
+  if (!file.Ok()) GTEST_SKIP() << file.Why();
+  Bytes onDisk = content;
+  std::fill(onDisk.begin() + 4096, onDisk.end(), 0x00);
+  TWindow w;
+  ASSERT_TRUE(w.form->LoadFile(file.Path()));
+  int row = -1;
+  for (int r = 0; r < w.form->Browser().RowCount(); ++r)
+    if (w.form->Browser().Row(r).Offset == 3948) row = r;
+  ASSERT_GE(row, 0);
+  w.form->SelectRow(row);
+  w.script.yesNo = {true};
+  w.script.dialogs.push_back([&](QDialog& dialog) {
     auto& form = static_cast<THexEditForm&>(dialog);
-    Type(form, 2, 3, "47");
+    Type(form, 5, 12, "C3");  // 3948 + 75 = 0xFB7
+    Type(form, 10, 6, "C4");  // 3948 + 149 = 0x1001, in the page without storage
     form.SaveButton()->click();
     return form.result();
   });
-  EXPECT_TRUE(EditFile(full.get(), "", 376, 188, prompts, nullptr));
-  ASSERT_EQ(script.messages.size(), 2u);
-  EXPECT_EQ(script.messages[1], "The byte at offset 0x000000000000018A could not be written. No byte was written.");
-  EXPECT_FALSE(EditFile(nullptr, "", 0, 188, prompts, nullptr));
+  w.form->HexEdit1Click();
+  EXPECT_EQ(w.script.messages,
+            (std::vector<std::string>{kConfirmSave,
+                                      "Cannot write to the file: No space left on device. The byte at offset "
+                                      "0x0000000000001001 could not be written. The byte written before it stays "
+                                      "written: 0x0000000000000FB7."}));
+  onDisk[0xFB7] = 0xC3;
+  EXPECT_EQ(test::ReadFileBytes(file.Path()), onDisk);
 }
 
 }  // namespace
