@@ -18,7 +18,7 @@
 #include "browser/ExtractionCommands.h"
 #include "cli/TerminalRun.h"
 #include "core/SafeReplace.h"
-#include "support/ScratchMount.h"
+#include "support/SmallTmpfs.h"
 #include "support/TestSupport.h"
 
 namespace tessaro {
@@ -207,8 +207,8 @@ TEST_F(ExtractionCli, DemultiplexingRefusesExistingPerPIDFilesWithoutForce) {
 }
 
 TEST_F(ExtractionCli, AFullDiskUnderForceKeepsTheOldFile) {
-  test::ScratchMount disk("256k");
-  if (!disk.Ok()) GTEST_SKIP() << disk.Reason();
+  test::SmallTmpfs disk(256 * 1024);
+  if (!disk.Ok()) GTEST_SKIP() << disk.Why();
   const std::string old = disk.Path("old.ts");
   const Bytes oldBytes(100000, 0x5A);
   {
@@ -217,7 +217,7 @@ TEST_F(ExtractionCli, AFullDiskUnderForceKeepsTheOldFile) {
     ASSERT_EQ(std::fwrite(oldBytes.data(), 1, oldBytes.size(), f), oldBytes.size());
     ASSERT_EQ(std::fclose(f), 0);
   }
-  disk.Fill();
+  ASSERT_TRUE(disk.FillUp());
   const std::string file = Quote(TestDataPath("one-program.ts"));
   auto r = RunCli("extract-pids " + file + " --pid 0x0100 --force -o " + Quote(old));
   EXPECT_EQ(r.exitCode, 2);
