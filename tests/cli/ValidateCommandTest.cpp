@@ -1,7 +1,7 @@
 // tessaro-cli validate: the module's findings one per line, the XML report
 // as Save Report writes it, an existing report kept unless --force, and a
 // module that cannot be used or a file that is not a stream refused with
-// exit status 2 and the reason.
+// exit status 2 and the reason; the diagnostic lines only when asked for.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -94,6 +94,16 @@ TEST_F(ValidateCommand, AModuleThatCannotBeUsedOrAFileThatIsNotAStreamIsRefused)
   EXPECT_EQ(r.exitCode, 2);
   EXPECT_EQ(r.err, "Not valid transport stream\n");
   EXPECT_EQ(RunCli("validate /nonexistent.ts").exitCode, 2);
+
+  // The "zrk: " lines reach standard error only when TESSARO_DEBUG is set and not empty.
+  const std::string noExport = " validate " + stream + " --module " + Quote(test::TestModulePath("NoExport"));
+  for (const auto& [setting, start] : std::vector<std::pair<std::string, std::string>>{
+           {"-u TESSARO_DEBUG", "Cannot load the validation module: "},
+           {"TESSARO_DEBUG=", "Cannot load the validation module: "},
+           {"TESSARO_DEBUG=1", "zrk: Error in TMediaValidationForm.LoadPlugin - "}}) {
+    const auto r = test::RunCommand("env " + setting + " " + Quote(TESSARO_CLI_PATH) + noExport);
+    EXPECT_EQ(r.err.rfind(start, 0), 0u) << setting << ": " << r.err;
+  }
 }
 
 }  // namespace
