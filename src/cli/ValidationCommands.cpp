@@ -62,7 +62,10 @@ int RunValidate(const Options& o) {
     return Fail("The file " + o.report + " already exists. Use --force to replace it.");
   if (!IsStreamFile(o.file)) return kExitFailure;
 
-  const std::string modulePath = o.module.empty() ? FindValidatorModule(ExecutableFolder()) : o.module;
+  // A module named without a folder is a file of the working folder, not a
+  // library for the loader to search its path for.
+  const std::string modulePath =
+      o.module.empty() ? FindValidatorModule(ExecutableFolder()) : std::filesystem::absolute(o.module, ec).string();
   TMediaValidation validation;
   if (!validation.LoadPlugin(modulePath)) return Fail("Cannot load the validation module: " + validation.LoadError());
   if (!validation.StartValidation(std::filesystem::absolute(o.file, ec).string())) return Fail("Cannot validate file.");

@@ -23,6 +23,7 @@ struct Options {
 };
 
 int RunVersion(const Options& o) {
+  if (!o.file.empty() && !IsReadableFile(o.file)) return kExitFailure;
   try {
     const TVersionInfo info(o.file.empty() ? OwnExecutablePath() : o.file);
     std::string text = VersionText(info.FileVersion()) + '\n';

@@ -95,6 +95,12 @@ TEST_F(ValidateCommand, AModuleThatCannotBeUsedOrAFileThatIsNotAStreamIsRefused)
   EXPECT_EQ(r.err, "Not valid transport stream\n");
   EXPECT_EQ(RunCli("validate /nonexistent.ts").exitCode, 2);
 
+  // A module named without a folder is the file in the working folder.
+  const std::filesystem::path module = test::ValidatorModulePath();
+  EXPECT_EQ(test::RunCommand("cd " + Quote(module.parent_path()) + " && " + Quote(TESSARO_CLI_PATH) + " validate " +
+                             stream + " --module " + Quote(module.filename()))
+                .exitCode,
+            0);
   // The "zrk: " lines reach standard error only when TESSARO_DEBUG is set and not empty.
   const std::string noExport = " validate " + stream + " --module " + Quote(test::TestModulePath("NoExport"));
   for (const auto& [setting, start] : std::vector<std::pair<std::string, std::string>>{
