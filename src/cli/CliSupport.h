@@ -17,6 +17,8 @@ class TStreamBrowser;
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitNoResult = 1;
 inline constexpr int kExitFailure = 2;
+// validate: at least one finding of type Error.
+inline constexpr int kExitErrorFound = 1;
 
 // Decimal or 0x-prefixed hexadecimal, non-negative.
 std::optional<int64_t> ParseOffset(const std::string& text);

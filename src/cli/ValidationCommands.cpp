@@ -2,7 +2,9 @@
 // runs (Pelvanor.pvm beside the program, else in the installed module folder,
 // or the one given) over a stream, prints one line per finding (#, module,
 // type and message joined by TAB) and writes the same XML report as Save
-// Report when asked.
+// Report when asked. Exit status 1 tells a stream with an Error finding from
+// a clean one (0); 2 is a run that failed, also one that could not read the
+// whole file.
 #include <unistd.h>
 
 #include <algorithm>
@@ -83,11 +85,14 @@ int RunValidate(const Options& o) {
       std::this_thread::sleep_for(kPollInterval);
     }
   }
+  const std::optional<std::string> shortfall = validation.ReadShortfall();
   if (!validation.StopValidation()) return Fail("Cannot stop the validation.");
 
   size_t number = 0;
+  bool errorFound = false;
   std::string line;
   validation.Reports().ForEach([&](const TCustomReport& r) {
+    errorFound = errorFound || r.ReportType == kReportError;
     line = std::to_string(++number);
     line += '\t';
     line += ModuleName(r.ModuleId);
@@ -98,20 +103,24 @@ int RunValidate(const Options& o) {
     line += '\n';
     Print(line);
   });
-  if (o.report.empty()) return kExitOk;
-  if (number == 0) return Fail("Report list is empty.");
-  if (std::filesystem::exists(o.report, ec) && !std::filesystem::remove(o.report, ec))
-    return Fail("Cannot delete destination file.");
-  if (!validation.SaveReportXML(o.report)) return Fail("Error saving report.");
-  return kExitOk;
+  // The findings of a run that did not see the whole file are shown, but they
+  // are no report of the file.
+  if (shortfall) return Fail("Cannot read " + o.file + ": " + *shortfall);
+  if (!o.report.empty()) {
+    if (number == 0) return Fail("Report list is empty.");
+    if (std::filesystem::exists(o.report, ec) && !std::filesystem::remove(o.report, ec))
+      return Fail("Cannot delete destination file.");
+    if (!validation.SaveReportXML(o.report)) return Fail("Error saving report.");
+  }
+  return errorFound ? kExitErrorFound : kExitOk;
 }
 
 }  // namespace
 
 void AddValidationCommands(CLI::App& app, TCommandRun& run) {
   auto o = std::make_shared<Options>();
-  CLI::App* validate =
-      app.add_subcommand("validate", "Run the validation module over FILE and list its findings (ETSI TR 101 290)");
+  CLI::App* validate = app.add_subcommand(
+      "validate", "Run the validation module over FILE and list its findings (ETSI TR 101 290); exit 1 on an Error");
   validate->add_option("FILE", o->file, "Transport stream file")->required();
   validate->add_option("-o", o->report, "Write the findings as an XML report to this file");
   validate->add_option("--module", o->module,

@@ -146,9 +146,10 @@ void TMediaValidationForm::Timer1Timer() {
     if (!progress) return;
     edProgress->setText(Q(TMediaValidation::ProgressText(*progress)));
     if (!TMediaValidation::IsFinished(*progress)) return;
+    const std::optional<std::string> shortfall = FValidation.ReadShortfall();
     btnValidationClick();
     VisualizeReports();
-    FPrompts.ShowMessage("Done");
+    FPrompts.ShowMessage(shortfall ? "Cannot read " + FMediaFileName + ": " + *shortfall : "Done");
   });
 }
 

@@ -1,7 +1,8 @@
-// tessaro-cli validate: the module's findings one per line, the XML report
-// as Save Report writes it, an existing report kept unless --force, and a
-// module that cannot be used or a file that is not a stream refused with
-// exit status 2 and the reason; the diagnostic lines only when asked for.
+// tessaro-cli validate: the module's findings one per line and exit status 1
+// when one is an Error, the XML report as Save Report writes it, an existing
+// report kept unless --force, and a module that cannot be used, a file that
+// is not a stream or that shrinks during the run refused with exit status 2
+// and the reason; the diagnostic lines only when asked for.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -26,6 +27,15 @@ std::vector<std::string> Lines(const std::string& text, char end = '\n') {
   return lines;
 }
 
+// one-program.ts over and over, to at least the size: a stream of many
+// reads, and of many findings where one copy follows another.
+test::Bytes Repeated(size_t size) {
+  const test::Bytes one = test::ReadFileBytes(TestDataPath("one-program.ts"));
+  test::Bytes bytes;
+  while (bytes.size() < size) bytes.insert(bytes.end(), one.begin(), one.end());
+  return bytes;
+}
+
 class ValidateCommand : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -39,7 +49,8 @@ TEST_F(ValidateCommand, PrintsEachFindingAndWritesTheReport) {
   test::TempFile report({}, ".xml");
   std::filesystem::remove(report.Path());
   const auto r = RunCli("validate " + Quote(stream) + " -o " + Quote(report.Path()));
-  ASSERT_EQ(r.exitCode, 0) << r.err;
+  // An Error finding.
+  ASSERT_EQ(r.exitCode, 1) << r.err;
   const std::vector<std::string> lines = Lines(r.out);
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(
@@ -70,11 +81,31 @@ TEST_F(ValidateCommand, PrintsEachFindingAndWritesTheReport) {
   EXPECT_EQ(refused.exitCode, 2);
   EXPECT_EQ(refused.err, "The file " + report.Path() + " already exists. Use --force to replace it.\n");
   EXPECT_EQ(refused.out, "");
+  // A clean stream: its summary alone, and status 0.
   const auto forced =
       RunCli("validate " + Quote(TestDataPath("one-program.ts")) + " -o " + Quote(report.Path()) + " --force");
   EXPECT_EQ(forced.exitCode, 0) << forced.err;
   EXPECT_EQ(Lines(forced.out).size(), 1u);
   EXPECT_NE(test::ReadFileBytes(report.Path()), bytes);
+}
+
+// The file shrinks to 1 MiB while the module reads it (cut by a library
+// preloaded into the program when a read first reaches past that point).
+TEST_F(ValidateCommand, AFileThatShrinksDuringTheRunFailsTheRun) {
+  const test::TempFile stream(Repeated(2 * 1024 * 1024));
+  const std::string size = std::to_string(std::filesystem::file_size(stream.Path()));
+  // The sanitizer build's runtime would refuse to come after the preloaded library.
+  const auto r =
+      test::RunCommand("env ASAN_OPTIONS=verify_asan_link_order=0 TESSARO_TEST_SHRINK=1048576:" + Quote(stream.Path()) +
+                       " LD_PRELOAD=" + Quote(TESSARO_SHRINK_PRELOAD) + " " + Quote(TESSARO_CLI_PATH) + " validate " +
+                       Quote(stream.Path()) + " -o " + Quote(stream.Path() + ".xml"));
+  ASSERT_EQ(std::filesystem::file_size(stream.Path()), 1048576u) << "the file was not cut";
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_EQ(r.err, "Cannot read " + stream.Path() + ": only 1048576 of " + size + " bytes could be read\n");
+  const std::string finding = "\tError\tValidation ended early: only 1048576 of " + size + " bytes of the file";
+  EXPECT_NE(r.out.find(finding), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\tInfo\tSummary (stopped before the end): "), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(stream.Path() + ".xml"));
 }
 
 TEST_F(ValidateCommand, AModuleThatCannotBeUsedOrAFileThatIsNotAStreamIsRefused) {
