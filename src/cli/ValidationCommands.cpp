@@ -19,8 +19,10 @@
 
 #include "cli/CliSupport.h"
 #include "core/ModuleFiles.h"
+#include "core/SafeReplace.h"
 #include "validation/MediaValidation.h"
 #include "validation/ReportNames.h"
+#include "validation/ReportXML.h"
 #include "validation/ValidatorModule.h"
 
 namespace tessaro {
@@ -58,14 +60,30 @@ class TProgressLine {
   bool drawn_ = false;
 };
 
+// Refuses a report target the run must not write to; kExitOk when it may.
+int CheckReportTarget(const Options& o) {
+  switch (OutputTargetOf(o.report)) {
+    case TOutputTarget::Missing:
+      return kExitOk;
+    case TOutputTarget::Folder:
+      return Fail(o.report + " is a folder");
+    case TOutputTarget::File:
+    case TOutputTarget::Special:
+      break;
+  }
+  const std::optional<TFileIdentity> target = FileIdentityOf(o.report);
+  if (target && target == FileIdentityOf(o.file)) return Fail(kOutputIsInput);
+  if (!o.force) return Fail("The file " + o.report + " already exists. Use --force to replace it.");
+  return kExitOk;
+}
+
 int RunValidate(const Options& o) {
-  std::error_code ec;
-  if (!o.report.empty() && std::filesystem::exists(o.report, ec) && !o.force)
-    return Fail("The file " + o.report + " already exists. Use --force to replace it.");
   if (!IsStreamFile(o.file)) return kExitFailure;
+  if (!o.report.empty() && CheckReportTarget(o) != kExitOk) return kExitFailure;
 
   // A module named without a folder is a file of the working folder, not a
   // library for the loader to search its path for.
+  std::error_code ec;
   const std::string modulePath =
       o.module.empty() ? FindValidatorModule(ExecutableFolder()) : std::filesystem::absolute(o.module, ec).string();
   TMediaValidation validation;
@@ -107,10 +125,8 @@ int RunValidate(const Options& o) {
   // are no report of the file.
   if (shortfall) return Fail("Cannot read " + o.file + ": " + *shortfall);
   if (!o.report.empty()) {
-    if (number == 0) return Fail("Report list is empty.");
-    if (std::filesystem::exists(o.report, ec) && !std::filesystem::remove(o.report, ec))
-      return Fail("Cannot delete destination file.");
-    if (!validation.SaveReportXML(o.report)) return Fail("Error saving report.");
+    if (number == 0) return Fail(kReportListEmpty);
+    if (const std::optional<std::string> failure = validation.SaveReportXML(o.report)) return Fail(*failure);
   }
   return errorFound ? kExitErrorFound : kExitOk;
 }

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "core/Diagnostics.h"
+#include "core/SafeReplace.h"
 #include "validation/ReportNames.h"
 #include "validation/ReportXML.h"
 
@@ -109,7 +110,9 @@ bool TMediaValidation::ShowSettings() {
   return control != nullptr && Succeeded(control->ShowSettings(0));
 }
 
-bool TMediaValidation::SaveReportXML(const std::string& fileName) const {
+std::optional<std::string> TMediaValidation::SaveReportXML(const std::string& fileName) const {
+  const std::optional<TFileIdentity> target = FileIdentityOf(fileName);
+  if (target && target == FileIdentityOf(mediaFileName_)) return std::string(kOutputIsInput);
   return tessaro::SaveReportXML(fileName, mediaFileName_, reports_.Items());
 }
 

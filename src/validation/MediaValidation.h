@@ -59,7 +59,9 @@ class TMediaValidation final : public IMediaValidatorReportSink {
   const std::string& MediaFileName() const { return mediaFileName_; }
   const TReportList& Reports() const { return reports_; }
   void ClearReports() { reports_.Clear(); }
-  bool SaveReportXML(const std::string& fileName) const;
+  // Writes (or safely replaces) the XML report; nothing when written, else
+  // the message to show. The media file itself is never written over.
+  std::optional<std::string> SaveReportXML(const std::string& fileName) const;
 
  private:
   TValidatorModule module_;

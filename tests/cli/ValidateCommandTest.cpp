@@ -1,11 +1,18 @@
 // tessaro-cli validate: the module's findings one per line and exit status 1
-// when one is an Error, the XML report as Save Report writes it, an existing
-// report kept unless --force, and a module that cannot be used, a file that
-// is not a stream or that shrinks during the run refused with exit status 2
-// and the reason; the diagnostic lines only when asked for.
+// when one is an Error, the XML report as Save Report writes it, written
+// safely and an existing one kept unless --force, and a module that cannot be
+// used, a file that is not a stream or that shrinks during the run, and a
+// report that cannot be written refused with exit status 2 and the reason;
+// the diagnostic lines only when asked for.
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
+
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <memory>
 #include <sstream>
 
 #include "support/TestSupport.h"
@@ -87,6 +94,37 @@ TEST_F(ValidateCommand, PrintsEachFindingAndWritesTheReport) {
   EXPECT_EQ(forced.exitCode, 0) << forced.err;
   EXPECT_EQ(Lines(forced.out).size(), 1u);
   EXPECT_NE(test::ReadFileBytes(report.Path()), bytes);
+
+  // Never over the stream itself (here through a link), nor into a folder.
+  test::TempDir folder;
+  std::filesystem::create_symlink(stream, folder.Path("same.ts"));
+  for (const auto& [target, message] :
+       std::vector<std::pair<std::string, std::string>>{{folder.Path("same.ts"), "The output file is the open stream."},
+                                                        {folder.Path(""), folder.Path("") + " is a folder"}}) {
+    const auto r = RunCli("validate " + Quote(stream) + " -o " + Quote(target) + " --force");
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.err, message + "\n");
+  }
+  EXPECT_EQ(test::ReadFileBytes(stream).size(), 115244u);
+}
+
+// A report that cannot be written whole (a full file system, even with the
+// old report's space given back) leaves the old one as it was, and no
+// temporary file beside it.
+TEST_F(ValidateCommand, AFailedReportWriteKeepsTheOldReport) {
+  test::TempDir folder;
+  if (::mount("tessaro-test", folder.Path("").c_str(), "tmpfs", 0, "size=64k") != 0)
+    GTEST_SKIP() << "cannot mount a small tmpfs here (needs root): " << std::strerror(errno);
+  std::shared_ptr<void> unmount(nullptr, [&](void*) { ::umount2(folder.Path("").c_str(), MNT_DETACH); });
+  const std::string report = folder.Path("report.xml");
+  std::ofstream(report) << "old";
+  for (std::ofstream filler(folder.Path("filler")); filler;) filler << std::string(4096, 'f');
+  const test::TempFile stream(Repeated(2 * 1024 * 1024));  // a report of some pages
+  const auto r = RunCli("validate " + Quote(stream.Path()) + " -o " + Quote(report) + " --force");
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_EQ(r.err, "Cannot write " + report + ": No space left on device\n");
+  EXPECT_EQ(test::ReadFileBytes(report), (test::Bytes{'o', 'l', 'd'}));
+  EXPECT_EQ(folder.Names(), (std::vector<std::string>{"filler", "report.xml"}));
 }
 
 // The file shrinks to 1 MiB while the module reads it (cut by a library
