@@ -3,7 +3,8 @@
 // packet slots found on SetMediaFile, the checks run on the module's thread
 // after Start with the settings of the module's own dialog, the progress is
 // the share of the file's bytes done, and Stop cancels the scan within one
-// block read. The settings dialog is a library of its own, loaded when it is
+// block read. A run that could not read the whole file says so through the
+// run state interface as well as in its findings. The settings dialog is a library of its own, loaded when it is
 // asked for (ValidatorSettingsDialog.h).
 #include <dlfcn.h>
 
@@ -83,6 +84,7 @@ class TMPEGTSValidatorControl final : public TValidatorControlBase {
     TStreamChecker checker(LoadValidatorSettings(),
                            [this](int32_t type, const std::string& message) { Report(type, message); });
     checker.Check(*stream_, packetSize_, start_, scanner);
+    SetMediaRead(checker.BytesRead(), checker.StartSize());
   }
 
  private:

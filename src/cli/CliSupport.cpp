@@ -1,9 +1,14 @@
 #include "cli/CliSupport.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <cstdio>
-#include <filesystem>
+#include <cstring>
 #include <iostream>
 
 #include "browser/StreamBrowser.h"
@@ -24,6 +29,26 @@ std::optional<int64_t> ParseOffset(const std::string& text) {
   }
 }
 
+std::optional<std::string> ReadPIDArgument(const std::string& text, uint16_t& pid) {
+  const bool hex = text.size() >= 2 && text[0] == '0' && text[1] == 'x';
+  const std::string digits = hex ? text.substr(2) : text;
+  const uint32_t base = hex ? 16 : 10;
+  const auto digitValue = [](char c) {
+    return static_cast<uint32_t>(std::isdigit(static_cast<unsigned char>(c)) ? c - '0' : std::toupper(c) - 'A' + 10);
+  };
+  const bool number = !digits.empty() && std::all_of(digits.begin(), digits.end(), [&](char c) {
+    return std::isxdigit(static_cast<unsigned char>(c)) && digitValue(c) < base;
+  });
+  if (!number && !hex) return std::string("PID must be in 0xXXXX format.");
+  if (!number || (hex && digits.size() > 4)) return text + " is invalid PID.";
+  uint32_t value = 0;
+  // Held just above the limit, so that no number of digits overflows it.
+  for (const char c : digits) value = std::min<uint32_t>(value * base + digitValue(c), 0x2000);
+  if (value > 0x1FFF) return text + " is out of range.";
+  pid = static_cast<uint16_t>(value);
+  return std::nullopt;
+}
+
 void Print(const std::string& text) {
   static const bool terminal = isatty(STDOUT_FILENO) == 1;
   std::fputs(terminal ? TerminalText(text).c_str() : text.c_str(), stdout);
@@ -36,27 +61,37 @@ int Fail(const std::string& message) {
 
 namespace {
 
-bool IsFile(const std::string& path) {
-  std::error_code ec;
-  if (std::filesystem::is_regular_file(path, ec)) return true;
-  std::cerr << "File not found: " << path << '\n';
+// Prints the message; false for the caller to return.
+bool Refused(const std::string& message) {
+  Fail(message);
   return false;
 }
 
-bool NotValid() {
-  std::cerr << "Not valid transport stream\n";
-  return false;
-}
+bool NotValid() { return Refused("Not valid transport stream"); }
 
 }  // namespace
 
+bool IsReadableFile(const std::string& path) {
+  const auto cannotOpen = [&path](int error) { return Refused("Cannot open " + path + ": " + std::strerror(error)); };
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) {
+    const int error = errno;
+    return error == ENOENT || error == ENOTDIR ? Refused("File not found: " + path) : cannotOpen(error);
+  }
+  if (!S_ISREG(info.st_mode)) return Refused("Not a regular file: " + path);
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return cannotOpen(errno);
+  ::close(fd);
+  return true;
+}
+
 bool OpenStream(TStreamBrowser& browser, const std::string& path) {
-  if (!IsFile(path)) return false;
+  if (!IsReadableFile(path)) return false;
   return browser.LoadFile(path) || NotValid();
 }
 
 bool IsStreamFile(const std::string& path) {
-  if (!IsFile(path)) return false;
+  if (!IsReadableFile(path)) return false;
   int32_t packetSize = 0;
   int32_t offset = 0;
   // LoadFile's own test; a stream it accepts always shows a first page.

@@ -147,11 +147,11 @@ int Run(const Options& o, bool oneOutputFile, const TBody& body) {
   return ExitStatus(outcome);
 }
 
-// The PIDs as typed, with the window's messages for a wrong one.
+// The PIDs as typed (0x and 1 to 4 hex digits, or decimal), with the window's messages for a wrong one.
 bool ReadPIDs(const std::vector<std::string>& texts, std::vector<uint16_t>& pids) {
   for (const std::string& text : texts) {
     uint16_t pid = 0;
-    if (const std::optional<std::string> message = CheckPIDText(text, pid)) {
+    if (const std::optional<std::string> message = ReadPIDArgument(text, pid)) {
       Fail(*message);
       return false;
     }

@@ -1,12 +1,13 @@
 // The inspection commands of tessaro-cli: probe, list, find, pids and tree,
 // each printing what the window would show.
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <iostream>
 #include <memory>
 #include <optional>
 #include <string>
 
-#include "browser/PIDText.h"
 #include "browser/StreamBrowser.h"
 #include "cli/CliSupport.h"
 #include "hex/HexView.h"
@@ -77,10 +78,12 @@ int RunFind(const Options& o) {
   if (!o.from.empty() && !(from = ParseOffset(o.from))) return Fail("Invalid offset: " + o.from);
   uint16_t pid = 0;
   if (!o.pid.empty()) {
-    if (auto message = CheckPIDText(o.pid, pid)) return Fail(*message);
+    if (auto message = ReadPIDArgument(o.pid, pid)) return Fail(*message);
   }
+  std::string word = o.next;
+  std::transform(word.begin(), word.end(), word.begin(), [](unsigned char c) { return std::tolower(c); });
   const TFindNextCommand* command = nullptr;
-  if (!o.next.empty() && (command = FindNextCommand(o.next)) == nullptr) return Fail("Unknown search kind: " + o.next);
+  if (!o.next.empty() && (command = FindNextCommand(word)) == nullptr) return Fail("Unknown search kind: " + o.next);
   TStreamBrowser browser;
   if (!OpenStream(browser, o.file)) return kExitFailure;
   int64_t selected = browser.SelectedOffset(0);
@@ -157,9 +160,9 @@ void AddInspectionCommands(CLI::App& app, TCommandRun& run) {
 
   CLI::App* find = app.add_subcommand("find", "Search as the Search menu does");
   find->add_option("FILE", o->file, "Transport stream file")->required();
-  auto* pidOption = find->add_option("--pid", o->pid, "Find PID: 0xXXXX");
-  auto* nextOption =
-      find->add_option("--next", o->next, "Find Next: pat pmt cat nit sdt eit tdt bat rst tot payload-start pcr");
+  auto* pidOption = find->add_option("--pid", o->pid, "Find PID: 0x and 1 to 4 hex digits, or decimal");
+  auto* nextOption = find->add_option(
+      "--next", o->next, "Find Next: pat pmt cat nit sdt eit tdt bat rst tot payload-start pcr (any case)");
   pidOption->excludes(nextOption);
   find->add_option("--from", o->from, "Offset of the selected row (default: the first row)");
   find->callback([&run, o] {

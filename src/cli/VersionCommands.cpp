@@ -23,6 +23,7 @@ struct Options {
 };
 
 int RunVersion(const Options& o) {
+  if (!o.file.empty() && !IsReadableFile(o.file)) return kExitFailure;
   try {
     const TVersionInfo info(o.file.empty() ? OwnExecutablePath() : o.file);
     std::string text = VersionText(info.FileVersion()) + '\n';
@@ -34,8 +35,9 @@ int RunVersion(const Options& o) {
   }
 }
 
-// The published version when it is newer than this program; nothing and 1 otherwise.
-// A module that cannot be used is a broken installation, told as a failure.
+// The published version when it is newer than this program; nothing and 1
+// when none is; 2 and the reason when the list could not be had or read. A
+// module that cannot be used is a broken installation, told as a failure.
 int RunCheckUpdate() {
   const std::string path = FindModuleFile(ExecutableFolder(), kUpdateModuleFile);
   if (path.empty())
@@ -44,10 +46,13 @@ int RunCheckUpdate() {
   // Kept loaded until the program ends: the toolkit it brings is not made to be unloaded.
   void* library = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (library == nullptr) return Fail("Cannot load " + path + ": " + ::dlerror());
-  const auto check = reinterpret_cast<TNewerPublishedVersion>(::dlsym(library, kUpdateModuleEntry));
-  if (check == nullptr) return Fail(path + " has no " + kUpdateModuleEntry + ".");
+  const auto check = reinterpret_cast<TCheckPublishedVersion>(::dlsym(library, kUpdateCheckEntry));
+  if (check == nullptr) return Fail(path + " has no " + kUpdateCheckEntry + ".");
   char version[64] = {};
-  const int answer = check(OwnExecutablePath().c_str(), version, static_cast<int>(sizeof version));
+  char reason[1024] = {};
+  const int answer = check(OwnExecutablePath().c_str(), version, static_cast<int>(sizeof version), reason,
+                           static_cast<int>(sizeof reason));
+  if (answer == kCheckFailed) return Fail(reason);
   if (answer < 0) return Fail("The update check could not be run.");
   if (answer == 0) return kExitNoResult;
   std::printf("%s\n", version);
@@ -68,7 +73,8 @@ void AddVersionCommands(CLI::App& app, TCommandRun& run) {
   auto* file = version->add_option("FILE", o->file, "Executable or module file");
   version
       ->add_flag("--check-update", o->checkUpdate,
-                 "Print the published version and exit 0 when it is newer than this program's, else exit 1")
+                 "Print the published version and exit 0 when it is newer than this program's; exit 1 when "
+                 "none is, 2 when the list cannot be had")
       ->excludes(file);
   version->callback([&run, o] { run = [o] { return o->checkUpdate ? RunCheckUpdate() : RunVersion(*o); }; });
 }

@@ -3,14 +3,32 @@
 // error. Exit status: 0 success, 1 no result, 2 bad input or failure.
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <iostream>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "cli/CliSupport.h"
 
 namespace tessaro {
 namespace {
+
+// A first word that names no command: CLI11 would take it for a stray
+// argument; the person meant a command, so it is named and the commands listed.
+int UnknownCommand(const CLI::App& app, const std::string& word) {
+  std::string text = "Unknown command '" + word + "'\nCommands:\n";
+  const std::vector<const CLI::App*> commands = app.get_subcommands([](const CLI::App*) { return true; });
+  size_t width = 0;
+  for (const CLI::App* command : commands) width = std::max(width, command->get_name().size());
+  for (const CLI::App* command : commands)
+    text += "  " + command->get_name() + std::string(width + 2 - command->get_name().size(), ' ') +
+            command->get_description() + '\n';
+  std::fputs(text.c_str(), stderr);
+  return kExitFailure;
+}
 
 int Main(int argc, char** argv) {
   CLI::App app{"tessaro-cli: inspect and take apart MPEG-2 transport stream files"};
@@ -20,6 +38,12 @@ int Main(int argc, char** argv) {
   AddExtractionCommands(app, run);
   AddVersionCommands(app, run);
   AddValidationCommands(app, run);
+  if (argc > 1 && argv[1][0] != '-') {
+    const std::string word = argv[1];
+    const std::vector<const CLI::App*> named =
+        std::as_const(app).get_subcommands([&word](const CLI::App* command) { return command->check_name(word); });
+    if (named.empty()) return UnknownCommand(app, word);
+  }
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {

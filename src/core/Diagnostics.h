@@ -15,10 +15,13 @@ inline constexpr uint32_t E_FAIL = 0x80004005;
 
 using DebugSink = std::function<void(const std::string&)>;
 
-// Writes one diagnostic line to the installed sink (standard error by default).
+// Writes one diagnostic line to the installed sink. Without one, the line goes
+// to standard error only when the environment variable TESSARO_DEBUG is set
+// (not empty): the lines are for developers, never for the user.
 void DebugOutput(const std::string& text);
 
-// Installs a sink for diagnostic lines; an empty sink restores standard error.
+// Installs a sink for diagnostic lines, which then receives every line; an
+// empty sink restores standard error.
 // Returns the previous sink.
 DebugSink SetDebugSink(DebugSink sink);
 

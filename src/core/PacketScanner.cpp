@@ -1,5 +1,6 @@
 #include "core/PacketScanner.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace tessaro {
@@ -25,6 +26,7 @@ int64_t TPacketScanner::Ensure(int64_t offset, int64_t count, const uint8_t*& da
   bufferOffset_ = offset;
   bufferLength_ = kept + n;
   fileEnded_ = n < readSize || offset + kept + n >= end_;
+  readEnd_ = std::max(readEnd_, offset + kept + n);
   nextRead_ = std::min(nextRead_ * 2, blockSize_);
   if (progress_) {
     const int64_t total = (end_ == kToEndOfFile ? std::max<int64_t>(stream_->Size(), 0) : end_) - start_;

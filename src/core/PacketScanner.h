@@ -93,6 +93,11 @@ class TPacketScanner {
   template <class Visitor>
   TScanEnd Blocks(const TFileStream& stream, int64_t start, int64_t chunkSize, Visitor&& visit);
 
+  // The file offset just past the last byte the last Scan read. A walk to the
+  // end of the file that stops short of the size the file had when it began
+  // met a read that failed, or a file that shrank.
+  int64_t ReadEnd() const { return readEnd_; }
+
  private:
   // Makes [offset, offset + count) resident, as far as the range and the file
   // hold it; returns the bytes available from offset (0 when none, or when
@@ -122,6 +127,7 @@ class TPacketScanner {
   int64_t nextRead_ = 0;  // size of the next read
   bool cancelled_ = false;
   bool fileEnded_ = false;
+  int64_t readEnd_ = 0;
 
   std::vector<uint8_t> buffer_;
   int64_t bufferOffset_ = 0;  // file offset of buffer_[0]
@@ -139,6 +145,7 @@ TScanEnd TPacketScanner::Scan(const TFileStream& stream, int32_t packetSize, int
   nextRead_ = firstBlock_ > 0 ? std::min(firstBlock_, blockSize_) : blockSize_;
   cancelled_ = false;
   fileEnded_ = false;
+  readEnd_ = start_;
   bufferOffset_ = 0;
   bufferLength_ = 0;
   auto finish = [this](bool stopped) {

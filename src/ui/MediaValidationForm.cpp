@@ -17,6 +17,7 @@
 #include "core/Diagnostics.h"
 #include "ui/Prompts.h"
 #include "ui/ReportListModel.h"
+#include "validation/ReportXML.h"
 
 namespace tessaro {
 namespace {
@@ -146,9 +147,10 @@ void TMediaValidationForm::Timer1Timer() {
     if (!progress) return;
     edProgress->setText(Q(TMediaValidation::ProgressText(*progress)));
     if (!TMediaValidation::IsFinished(*progress)) return;
+    const std::optional<std::string> shortfall = FValidation.ReadShortfall();
     btnValidationClick();
     VisualizeReports();
-    FPrompts.ShowMessage("Done");
+    FPrompts.ShowMessage(shortfall ? "Cannot read " + FMediaFileName + ": " + *shortfall : "Done");
   });
 }
 
@@ -165,20 +167,17 @@ void TMediaValidationForm::btnSettingsClick() {
 void TMediaValidationForm::btnSaveReportClick() {
   GuardedVoid("TMediaValidationForm.btnSaveReportClick", [&] {
     if (FValidation.Reports().Count() == 0) {
-      FPrompts.ShowMessage("Report list is empty.");
+      FPrompts.ShowMessage(kReportListEmpty);
       return;
     }
     const std::string fileName = FPrompts.SaveFileName(kSaveFilter);
     if (fileName.empty()) return;
     std::error_code ec;
-    if (std::filesystem::exists(fileName, ec)) {
-      if (!FPrompts.Confirm("The file " + fileName + " already exists. Do you want to raplace it?")) return;
-      if (!std::filesystem::remove(fileName, ec)) {
-        FPrompts.ShowMessage("Cannot delete destination file.");
-        return;
-      }
-    }
-    FPrompts.ShowMessage(FValidation.SaveReportXML(fileName) ? "Done" : "Error saving report.");
+    if (std::filesystem::exists(fileName, ec) &&
+        !FPrompts.Confirm("The file " + fileName + " already exists. Do you want to raplace it?"))
+      return;
+    // The report replaces the file only once it is written whole.
+    FPrompts.ShowMessage(FValidation.SaveReportXML(fileName).value_or("Done"));
   });
 }
 

@@ -37,8 +37,9 @@ void TUpdateCheck::Start() { tmUpdate->start(); }
 void TUpdateCheck::tmUpdateTimer() {
   GuardedVoid(kRoutine, [&] {
     tmUpdate->stop();
-    FFetch->IsNewVersionAvailable(FExecutable, [this](std::optional<TVersionNumber> newer) {
-      if (newer) Offer();
+    // A check that fails is not the user's business: the window stays silent.
+    FFetch->IsNewVersionAvailable(FExecutable, [this](const TPublishedAnswer& newer) {
+      if (newer.version) Offer();
     });
   });
 }

@@ -26,23 +26,32 @@ std::string PublishedVersionUrl();
 std::string DownloadPageUrl();
 std::string WebSiteName();
 
+// What a check found: the version, or none. failure tells why there is no
+// answer at all (no connection, no answer in time, no HTTP success, the
+// program's line unreadable, no version of its own to compare): empty when the
+// list was read. The window stays silent about it; the command line tells it.
+struct TPublishedAnswer {
+  std::optional<TVersionNumber> version;
+  std::string failure;
+};
+
 class TPublishedVersionFetch : public QObject {
   Q_OBJECT
 
  public:
-  using THandler = std::function<void(std::optional<TVersionNumber>)>;
+  using THandler = std::function<void(const TPublishedAnswer&)>;
 
   explicit TPublishedVersionFetch(QObject* parent = nullptr);
   void SetTimeout(int milliseconds) { FTimeout = milliseconds; }
 
   // Starts downloading the list. handler runs once, later, from the event
   // loop (never if this object is destroyed first) with the version on the
-  // key's line, or nothing: no connection, no answer in time, no HTTP
-  // success, no matching line, a malformed version.
+  // key's line, or nothing: no matching line, or a failure (no connection,
+  // no answer in time, no HTTP success, a malformed version).
   void FetchPublishedVersion(const std::string& key, THandler handler);
   // The published version for the executable's file name when it is newer
-  // than the executable's own; nothing otherwise, also when the executable has
-  // no version block (then nothing is downloaded).
+  // than the executable's own; nothing otherwise. An executable without a
+  // version block is a failure, and then nothing is downloaded.
   void IsNewVersionAvailable(const std::string& executable, THandler handler);
 
  private:

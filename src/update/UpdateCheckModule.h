@@ -8,10 +8,19 @@ namespace tessaro {
 
 inline constexpr const char* kUpdateModuleFile = "TessaroUpdate.so";
 inline constexpr const char* kUpdateModuleEntry = "TessaroNewerPublishedVersion";
+inline constexpr const char* kUpdateCheckEntry = "TessaroCheckPublishedVersion";
 
-// The entry: 1 with the published version's text in version[0..size) when it
-// is newer than the executable's own, 0 when it is not (or there is no
-// answer), -1 when the arguments cannot be used.
+// The first entry, kept for programs built before the second: 1 with the
+// published version's text in version[0..size) when it is newer than the
+// executable's own, 0 when it is not (or there is no answer), -1 when the
+// arguments cannot be used.
 using TNewerPublishedVersion = int (*)(const char* executable, char* version, int size);
+
+// The entry that tells a failed check from one that found nothing newer: as
+// the first, and kCheckFailed with the reason in reason[0..reasonSize) (cut to
+// fit) when the list could not be fetched or read.
+inline constexpr int kCheckFailed = -2;
+using TCheckPublishedVersion = int (*)(const char* executable, char* version, int versionSize, char* reason,
+                                       int reasonSize);
 
 }  // namespace tessaro

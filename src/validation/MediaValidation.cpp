@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "core/Diagnostics.h"
+#include "core/SafeReplace.h"
 #include "validation/ReportNames.h"
 #include "validation/ReportXML.h"
 
@@ -80,6 +81,22 @@ std::optional<double> TMediaValidation::Progress() {
   return progress;
 }
 
+std::optional<std::string> TMediaValidation::ReadShortfall() {
+  IMediaValidatorControl* control = module_.Control();
+  void* object = nullptr;
+  // A module from before the run state interface answers no interface: nothing to tell.
+  if (control == nullptr || !Succeeded(control->QueryInterface(IID_IMediaValidatorRunState, &object)) ||
+      object == nullptr)
+    return std::nullopt;
+  auto* state = static_cast<IMediaValidatorRunState*>(object);
+  int64_t read = 0;
+  int64_t size = 0;
+  const bool told = Succeeded(state->GetMediaRead(&read, &size));
+  state->Release();
+  if (!told || read >= size) return std::nullopt;
+  return "only " + std::to_string(read) + " of " + std::to_string(size) + " bytes could be read";
+}
+
 bool TMediaValidation::IsFinished(double progress) { return std::fabs(progress - 100.0) <= 0.01; }
 
 std::string TMediaValidation::ProgressText(double progress) {
@@ -93,7 +110,9 @@ bool TMediaValidation::ShowSettings() {
   return control != nullptr && Succeeded(control->ShowSettings(0));
 }
 
-bool TMediaValidation::SaveReportXML(const std::string& fileName) const {
+std::optional<std::string> TMediaValidation::SaveReportXML(const std::string& fileName) const {
+  const std::optional<TFileIdentity> target = FileIdentityOf(fileName);
+  if (target && target == FileIdentityOf(mediaFileName_)) return std::string(kOutputIsInput);
   return tessaro::SaveReportXML(fileName, mediaFileName_, reports_.Items());
 }
 

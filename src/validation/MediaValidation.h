@@ -44,6 +44,11 @@ class TMediaValidation final : public IMediaValidatorReportSink {
   bool StopValidation();
   // The module's progress in percent, or nothing when it does not answer.
   std::optional<double> Progress();
+  // After a run has ended: "only N of M bytes could be read" when the module
+  // says the run did not read the whole file (the bytes it read, and the
+  // file's size when the run started); nothing when it read it all or the
+  // module cannot tell.
+  std::optional<std::string> ReadShortfall();
   // 100 within 0.01 is the end of the run.
   static bool IsFinished(double progress);
   // "Progress: " and the progress with two decimals and a percent sign.
@@ -54,7 +59,9 @@ class TMediaValidation final : public IMediaValidatorReportSink {
   const std::string& MediaFileName() const { return mediaFileName_; }
   const TReportList& Reports() const { return reports_; }
   void ClearReports() { reports_.Clear(); }
-  bool SaveReportXML(const std::string& fileName) const;
+  // Writes (or safely replaces) the XML report; nothing when written, else
+  // the message to show. The media file itself is never written over.
+  std::optional<std::string> SaveReportXML(const std::string& fileName) const;
 
  private:
   TValidatorModule module_;

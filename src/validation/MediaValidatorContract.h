@@ -56,6 +56,9 @@ inline constexpr TGUID IID_IMediaValidatorExtra{
 // {A02ED748-341A-4D36-BFC4-DA8A5A262860}
 inline constexpr TGUID IID_IMediaValidatorReportSink{
     0xA02ED748, 0x341A, 0x4D36, {0xBF, 0xC4, 0xDA, 0x8A, 0x5A, 0x26, 0x28, 0x60}};
+// {4F0302AE-0590-471E-AFDB-2DC80DA376F9}
+inline constexpr TGUID IID_IMediaValidatorRunState{
+    0x4F0302AE, 0x0590, 0x471E, {0xAF, 0xDB, 0x2D, 0xC8, 0x0D, 0xA3, 0x76, 0xF9}};
 
 class IUnknown {
  public:
@@ -107,6 +110,23 @@ class IMediaValidatorReportSource : public IUnknown {
 class IMediaValidatorExtra : public IUnknown {
  protected:
   ~IMediaValidatorExtra() = default;
+};
+
+// Obtained from the control interface by its id when the module offers it; a
+// later addition to the contract, so a host that gets kHResultNoInterface
+// carries on as before. It tells a run that ended without reading its whole
+// file (a failed read, a file that shrank) from one that checked it all,
+// which the progress cannot: either run ends at 100.
+class IMediaValidatorRunState : public IUnknown {
+ public:
+  // slot 3: after a run has ended, where the bytes it read end and the file's
+  // size when it started; kHResultFail while a run is going on or when the
+  // module does not know. Fewer bytes read than that size: the run did not
+  // see the whole file.
+  virtual HRESULT GetMediaRead(int64_t* bytesRead, int64_t* startSize) = 0;
+
+ protected:
+  ~IMediaValidatorRunState() = default;
 };
 
 // The module's one export: status 0 and a non-null control interface (with

@@ -1,12 +1,14 @@
 #include "validation/ReportXML.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
+#include <exception>
 
 #include "core/Diagnostics.h"
+#include "core/SafeReplace.h"
 #include "validation/ReportNames.h"
 
 namespace tessaro {
@@ -85,11 +87,13 @@ size_t UTF8SequenceAt(const std::string& text, size_t i, uint32_t& code) {
   return length;
 }
 
+// False with errno set when not every byte was written.
 bool WriteAll(int fd, const std::string& text) {
   size_t done = 0;
   while (done < text.size()) {
     const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
     if (n < 0 && errno == EINTR) continue;
+    if (n == 0) errno = ENOSPC;
     if (n <= 0) return false;
     done += static_cast<size_t>(n);
   }
@@ -148,24 +152,33 @@ std::vector<std::string> ReportXMLLines(const std::string& mediaFileName, const 
   return lines;
 }
 
-bool SaveReportXML(const std::string& fileName, const std::string& mediaFileName,
-                   const std::vector<TCustomReport>& reports) {
-  return Guarded("TMediaValidationForm.SaveReportXML", false, [&] {
-    if (reports.empty()) return false;
-    const int fd = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) {
-      if (errno == EEXIST) DebugOutput("zrk: Error in TMediaValidationForm.SaveReportXML - XML file already exists.");
-      return false;
-    }
+std::optional<std::string> SaveReportXML(const std::string& fileName, const std::string& mediaFileName,
+                                         const std::vector<TCustomReport>& reports) {
+  const auto cannotWrite = [&fileName](int error) {
+    DebugOutput("zrk: Error in TMediaValidationForm.SaveReportXML - cannot write " + fileName + ".");
+    return "Cannot write " + fileName + ": " + std::strerror(error);
+  };
+  try {
+    if (reports.empty()) return std::string(kReportListEmpty);
+    TReplacement replacement(fileName);
+    const int fd = replacement.Create();
+    if (fd < 0) return cannotWrite(errno);
     std::string text;
     for (const std::string& line : ReportXMLLines(mediaFileName, reports)) text += line + "\r\n";
-    const bool written = WriteAll(fd, text);
-    if (::close(fd) != 0 || !written) {
-      ::unlink(fileName.c_str());
-      return false;
-    }
-    return true;
-  });
+    // The first failure is the one to tell; close and rename come after it.
+    int error = WriteAll(fd, text) ? 0 : errno;
+    if (error == 0 && !replacement.Direct() && ::fsync(fd) != 0) error = errno;
+    if (::close(fd) != 0 && error == 0) error = errno;
+    if (error == 0 && !replacement.Commit()) error = errno;
+    if (error != 0) return cannotWrite(error);
+    return std::nullopt;
+  } catch (const std::exception& e) {
+    ReportRoutineFailure("TMediaValidationForm.SaveReportXML", e.what());
+    return "Cannot write " + fileName + ": " + e.what();
+  } catch (...) {
+    ReportRoutineFailure("TMediaValidationForm.SaveReportXML");
+    return "Cannot write " + fileName + ": unknown failure";
+  }
 }
 
 }  // namespace tessaro

@@ -6,6 +6,7 @@
 // "&", "<", ">" and quotes are escaped, so any text gives a well-formed file.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,12 +17,15 @@ namespace tessaro {
 // The lines of the report, without their line ends.
 std::vector<std::string> ReportXMLLines(const std::string& mediaFileName, const std::vector<TCustomReport>& reports);
 
-// Writes the report to a new file. Fails without writing when there are no
-// reports or the file exists ("zrk: Error in
-// TMediaValidationForm.SaveReportXML - XML file already exists."); a file
-// that cannot be written whole is removed.
-bool SaveReportXML(const std::string& fileName, const std::string& mediaFileName,
-                   const std::vector<TCustomReport>& reports);
+inline constexpr const char* kReportListEmpty = "Report list is empty.";
+
+// Writes the report to fileName: to a temporary file beside it, renamed over
+// it once complete, so an existing file is replaced only by a whole report
+// and stays as it was when the report cannot be written (whether to replace
+// it is the caller's question). Nothing when written; otherwise what to tell
+// the user: kReportListEmpty, or "Cannot write FILE: " and the system's reason.
+std::optional<std::string> SaveReportXML(const std::string& fileName, const std::string& mediaFileName,
+                                         const std::vector<TCustomReport>& reports);
 
 // Element text from an 8-bit Latin-1 text, and from a file name.
 std::string XMLTextFromLatin1(const std::string& text);

@@ -187,7 +187,8 @@ class TStreamChecker::TState {
     Packet(b, offset);
   }
 
-  void Finish(bool cancelled, int64_t fileSize, int64_t start) {
+  // cancelled: the walk ended before the end of the file; readEnd: where the bytes read end.
+  void Finish(bool cancelled, int64_t readEnd, int64_t start) {
     if (lostAt_ >= 0)
       Finding(TIndicator::TS_sync_loss, kNoPID, lostAt_,
               [] { return std::string("sync not regained before the end"); });
@@ -206,13 +207,18 @@ class TStreamChecker::TState {
         summary += " off";
       }
     }
-    const int64_t end = cancelled && lastOffset_ >= 0 ? lastOffset_ + packetSize_ : fileSize;
+    const int64_t end = cancelled && lastOffset_ >= 0 ? lastOffset_ + packetSize_ : readEnd;
     summary +=
         "; " + std::to_string(packets_) + " packets in " + std::to_string(std::max<int64_t>(end - start, 0)) + " bytes";
     if (errorPackets_ > 0)
       summary +=
           "; " + std::to_string(errorPackets_) + " packets with transport_error_indicator set not checked further";
     report_(kReportInfo, summary);
+  }
+
+  void ReadShortfall(int64_t read, int64_t size) {
+    report_(kReportError, Format("Validation ended early: only %lld of %lld bytes of the file could be read.",
+                                 static_cast<long long>(read), static_cast<long long>(size)));
   }
 
   void SetPacketSize(int32_t packetSize) { packetSize_ = packetSize; }
@@ -710,13 +716,21 @@ TScanEnd TStreamChecker::Check(const TFileStream& stream, int32_t packetSize, in
   rule.lose = kLoseSync;
   state_->SetPacketSize(packetSize);
   TState& state = *state_;
+  const int64_t size = stream.Size();
   const TScanEnd end = scanner.Scan(
       stream, packetSize, start, TPacketScanner::kToEndOfFile,
       rule, [&state](const uint8_t* slot, int64_t offset) __attribute__((always_inline)) {
         state.Slot(slot, offset);
         return true;
       });
-  state.Finish(end == TScanEnd::Cancelled, stream.Size(), start);
+  // Nothing more to read before the size the file had at the start: a read
+  // failed or the file shrank. What was checked is not the whole file, and
+  // the run says so instead of passing for a complete one.
+  bytesRead_ = scanner.ReadEnd();
+  startSize_ = size;
+  const bool cutShort = end != TScanEnd::Cancelled && bytesRead_ < size;
+  if (cutShort) state.ReadShortfall(bytesRead_, size);
+  state.Finish(end == TScanEnd::Cancelled || cutShort, bytesRead_, start);
   return end;
 }
 

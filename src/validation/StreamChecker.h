@@ -42,17 +42,25 @@ class TStreamChecker {
 
   // Checks the packets of stream from start to its end in slots of
   // packetSize bytes, then reports the end-of-stream findings and the
-  // summary (a cancelled run says where it stopped). The scanner brings the
-  // progress report and the cancel flag. One checker checks one stream.
+  // summary (a cancelled run says where it stopped). A run whose reads end
+  // before the size the file had at its start reports an Error saying how
+  // many bytes could be read, and its summary is that of a stopped run. The
+  // scanner brings the progress report and the cancel flag. One checker
+  // checks one stream.
   TScanEnd Check(const TFileStream& stream, int32_t packetSize, int64_t start, TPacketScanner& scanner);
 
   // Findings of the indicator, reported or only counted.
   int64_t Count(TIndicator indicator) const;
   int64_t Packets() const;
+  // After Check: where the bytes read end, and the file's size when the check began.
+  int64_t BytesRead() const { return bytesRead_; }
+  int64_t StartSize() const { return startSize_; }
 
  private:
   class TState;
   std::unique_ptr<TState> state_;
+  int64_t bytesRead_ = 0;
+  int64_t startSize_ = 0;
 };
 
 }  // namespace tessaro

@@ -24,6 +24,8 @@ HRESULT TValidatorControlBase::QueryInterface(const TGUID& iid, void** object) {
     *object = static_cast<IMediaValidatorReportSource*>(this);
   } else if (iid == IID_IMediaValidatorExtra) {
     *object = static_cast<IMediaValidatorExtra*>(this);
+  } else if (iid == IID_IMediaValidatorRunState) {
+    *object = static_cast<IMediaValidatorRunState*>(this);
   } else {
     *object = nullptr;
     return kHResultNoInterface;
@@ -75,6 +77,8 @@ HRESULT TValidatorControlBase::Start() {
   cancel_ = false;
   finished_ = false;
   progress_ = 0;
+  bytesRead_ = -1;
+  startSize_ = -1;
   worker_ = std::thread([this] {
     const bool completed = Guarded("TValidatorControlBase.Validate", false, [this] {
       Validate(cancel_);
@@ -107,6 +111,20 @@ HRESULT TValidatorControlBase::SetReportSink(IMediaValidatorReportSink* sink) {
   if (sink_ != nullptr) sink_->Release();
   sink_ = sink;
   return kHResultOk;
+}
+
+HRESULT TValidatorControlBase::GetMediaRead(int64_t* bytesRead, int64_t* startSize) {
+  if (bytesRead == nullptr || startSize == nullptr) return kHResultPointer;
+  const std::lock_guard<std::mutex> hold(control_);
+  if (Running() || bytesRead_ < 0) return kHResultFail;
+  *bytesRead = bytesRead_;
+  *startSize = startSize_;
+  return kHResultOk;
+}
+
+void TValidatorControlBase::SetMediaRead(int64_t bytesRead, int64_t startSize) {
+  bytesRead_ = bytesRead;
+  startSize_ = startSize;
 }
 
 void TValidatorControlBase::SetProgress(double percent) { progress_ = std::clamp(percent, 0.0, kRunningProgressLimit); }

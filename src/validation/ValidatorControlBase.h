@@ -1,9 +1,9 @@
 // TValidatorControlBase: what every validation module built here shares. It
-// implements the control, report source and extra interfaces of the module
-// contract (reference counting, interface ids, the sink), runs the module's
-// Validate on a thread of its own after Start, stops it promptly on Stop and
-// keeps the progress below 100 until the run has ended, so the window never
-// takes a run for finished before its last report is in. A module derives
+// implements the control, report source, extra and run state interfaces of
+// the module contract (reference counting, interface ids, the sink), runs the
+// module's Validate on a thread of its own after Start, stops it promptly on
+// Stop and keeps the progress below 100 until the run has ended, so the window
+// never takes a run for finished before its last report is in. A module derives
 // from it, opens and closes its media and validates.
 #pragma once
 
@@ -19,7 +19,8 @@ namespace tessaro {
 
 class TValidatorControlBase : public IMediaValidatorControl,
                               public IMediaValidatorReportSource,
-                              public IMediaValidatorExtra {
+                              public IMediaValidatorExtra,
+                              public IMediaValidatorRunState {
  public:
   // The progress shown while a run is going on never reaches this.
   static constexpr double kRunningProgressLimit = 99.98;
@@ -47,6 +48,9 @@ class TValidatorControlBase : public IMediaValidatorControl,
   // Refused while a run is going on; null takes the sink back.
   HRESULT SetReportSink(IMediaValidatorReportSink* sink) override;
 
+  // What the last run told with SetMediaRead; kHResultFail when it told nothing.
+  HRESULT GetMediaRead(int64_t* bytesRead, int64_t* startSize) override;
+
  protected:
   // SetMediaFile: false when the file cannot be validated.
   virtual bool OpenMedia(const std::string& fileName) = 0;
@@ -56,6 +60,8 @@ class TValidatorControlBase : public IMediaValidatorControl,
 
   // The progress of the run in percent (held below kRunningProgressLimit).
   void SetProgress(double percent);
+  // Where the bytes the run read end, and the file's size when it started.
+  void SetMediaRead(int64_t bytesRead, int64_t startSize);
   // Sends a finding to the sink, from any thread of the run.
   void Report(int32_t reportType, const std::string& message) const { Report(moduleId_, reportType, message); }
   // The same under another module id (a module may speak for several).
@@ -75,6 +81,9 @@ class TValidatorControlBase : public IMediaValidatorControl,
   std::atomic<bool> cancel_{false};
   std::atomic<bool> finished_{false};  // the run's thread has made its last report
   std::atomic<double> progress_{0};
+  // Written by the run's thread, read once it has finished; -1: not told.
+  int64_t bytesRead_ = -1;
+  int64_t startSize_ = -1;
   bool hasMedia_ = false;
   // Set only while no run is going on, so the run's threads read it freely.
   IMediaValidatorReportSink* sink_ = nullptr;

@@ -29,6 +29,16 @@ std::optional<uint16_t> Component(const std::string& text) {
   return static_cast<uint16_t>(value);
 }
 
+// A line from the network as a message may show it: at most 80 characters,
+// anything but printable ASCII as "?".
+std::string Printable(const std::string& line) {
+  constexpr size_t kShown = 80;
+  std::string shown = line.substr(0, kShown);
+  for (char& c : shown)
+    if (c < 0x20 || c > 0x7E) c = '?';
+  return line.size() > kShown ? shown + "..." : shown;
+}
+
 }  // namespace
 
 void CutLine(std::string& text, std::string& line) { Cut(text, line, "\r\n"); }
@@ -36,7 +46,11 @@ void CutField(std::string& text, std::string& field) { Cut(text, field, ";"); }
 void CutDot(std::string& text, std::string& part) { Cut(text, part, "."); }
 
 std::optional<TVersionNumber> FindPublishedVersion(std::string_view received, const std::string& key, bool cut) {
-  if (key.empty()) return std::nullopt;
+  return LookUpPublishedVersion(received, key, cut).version;
+}
+
+TPublishedLookup LookUpPublishedVersion(std::string_view received, const std::string& key, bool cut) {
+  if (key.empty()) return {};
   received = received.substr(0, std::min(received.size(), kPublishedListLimit));
   const size_t zero = received.find('\0');
   if (zero != std::string_view::npos) {
@@ -50,8 +64,9 @@ std::optional<TVersionNumber> FindPublishedVersion(std::string_view received, co
   std::string line;
   while (!text.empty()) {
     CutLine(text, line);
-    if (line.empty()) return std::nullopt;
+    if (line.empty()) return {};
     if (line.find(key) == std::string::npos) continue;
+    const std::string whole = line;
     std::string field;
     CutField(line, field);  // the name
     std::string version;
@@ -61,12 +76,12 @@ std::optional<TVersionNumber> FindPublishedVersion(std::string_view received, co
       std::string part;
       CutDot(version, part);
       const std::optional<uint16_t> value = Component(part);
-      if (!value) return std::nullopt;
+      if (!value) return {std::nullopt, "the line for " + key + " has no valid version: " + Printable(whole)};
       component = *value;
     }
-    return TVersionNumber{components[0], components[1], components[2], components[3]};
+    return {TVersionNumber{components[0], components[1], components[2], components[3]}, {}};
   }
-  return std::nullopt;
+  return {};
 }
 
 bool IsNewerVersion(const TVersionNumber& own, const TVersionNumber& published) { return published > own; }

@@ -31,6 +31,15 @@ void CutDot(std::string& text, std::string& part);
 // not used.
 std::optional<TVersionNumber> FindPublishedVersion(std::string_view received, const std::string& key, bool cut);
 
+// The same search, telling a list without a line for key (no version, no
+// fault: nothing is published for the program) from one whose line for key
+// holds no well-formed version (the fault names the line).
+struct TPublishedLookup {
+  std::optional<TVersionNumber> version;
+  std::string fault;
+};
+TPublishedLookup LookUpPublishedVersion(std::string_view received, const std::string& key, bool cut);
+
 // A newer version is offered only when published is greater as one ordered number.
 bool IsNewerVersion(const TVersionNumber& own, const TVersionNumber& published);
 

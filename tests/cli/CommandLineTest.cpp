@@ -1,6 +1,10 @@
 // The tessaro-cli contract: outputs, messages and exit codes.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
 #include <regex>
 #include <sstream>
 
@@ -34,7 +38,6 @@ TEST(CommandLine, ProbeReportsSlotSizeOrRefuses) {
   EXPECT_EQ(RunCli("probe " + Quote(empty.Path())).exitCode, 2);
   EXPECT_EQ(RunCli("probe /nonexistent.ts").exitCode, 2);
   EXPECT_EQ(RunCli("probe").exitCode, 2);
-  EXPECT_EQ(RunCli("frobnicate x").exitCode, 2);
   EXPECT_EQ(RunCli("list --help").exitCode, 0);
 }
 
@@ -100,6 +103,53 @@ TEST(CommandLine, FindPrintsTheHitOrNotFound) {
   EXPECT_EQ(RunCli("find " + file + " --next sit").exitCode, 2);
   EXPECT_EQ(RunCli("find " + file).exitCode, 2);
   EXPECT_EQ(RunCli("find " + file + " --pid 0x0000 --next pat").exitCode, 2);
+}
+
+// PIDs as people type them (0x and 1 to 4 hex digits, or decimal) and KIND
+// words in any case, with the window's messages for the rest.
+TEST(CommandLine, PIDsAndKindsAsPeopleTypeThem) {
+  const std::string find = "find " + Quote(TestDataPath("two-programs.ts"));
+  const std::string hit = RunCli(find + " --pid 0x0100").out;
+  for (const char* typed : {"0x100", "256", "0256"}) EXPECT_EQ(RunCli(find + " --pid " + typed).out, hit) << typed;
+  EXPECT_EQ(RunCli(find + " --pid 0").out, "0x00000000000000BC\n");
+  for (const auto& [pid, message] :
+       std::vector<std::pair<std::string, std::string>>{{"8192", "8192 is out of range."},
+                                                        {"0x1FFFF", "0x1FFFF is invalid PID."},
+                                                        {"0x", "0x is invalid PID."},
+                                                        {"12a", "PID must be in 0xXXXX format."}})
+    EXPECT_EQ(RunCli(find + " --pid " + pid).err, message + "\n");
+  EXPECT_EQ(RunCli(find + " --next PMT").out, RunCli(find + " --next pmt").out);
+  // The extraction commands read their PIDs the same way.
+  test::TempDir folder;
+  RunCli("extract-pids " + Quote(TestDataPath("two-programs.ts")) + " --pid 256 -o " + Quote(folder.Path("a")));
+  RunCli("extract-pids " + Quote(TestDataPath("two-programs.ts")) + " --pid 0x0100 -o " + Quote(folder.Path("b")));
+  EXPECT_EQ(test::ReadFileBytes(folder.Path("a")), test::ReadFileBytes(folder.Path("b")));
+  EXPECT_FALSE(test::ReadFileBytes(folder.Path("a")).empty());
+}
+
+// What cannot be read is named for what it is; so is a command that does not exist.
+TEST(CommandLine, MessagesNameTheRealProblem) {
+  test::TempDir folder;
+  ASSERT_EQ(::mkfifo(folder.Path("fifo").c_str(), 0600), 0);
+  for (const std::string& path : {folder.Path(""), folder.Path("fifo"), std::string("/dev/null")})
+    for (const char* command : {"probe ", "validate ", "version "})
+      EXPECT_EQ(RunCli(command + Quote(path)).err, "Not a regular file: " + path + "\n") << command;
+  for (const char* command : {"pids ", "version "})
+    EXPECT_EQ(RunCli(command + std::string("/nonexistent.ts")).err, "File not found: /nonexistent.ts\n");
+  const auto r = RunCli("info x");
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_EQ(r.err.rfind("Unknown command 'info'\nCommands:\n  probe ", 0), 0u) << r.err;
+  EXPECT_NE(r.err.find("\n  validate "), std::string::npos);
+
+  // A file this process may not open: root opens any, so the program then runs as nobody.
+  const std::string locked = folder.Path("locked.ts");
+  std::filesystem::copy_file(TestDataPath("one-program.ts"), locked);
+  ::chmod(locked.c_str(), 0);
+  const bool root = ::geteuid() == 0;
+  if (root && test::RunCommand("command -v setpriv").exitCode != 0) GTEST_SKIP() << "root, and no setpriv";
+  const std::string as = root ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
+  EXPECT_EQ(test::RunCommand(as + Quote(TESSARO_CLI_PATH) + " probe " + Quote(locked)).err,
+            "Cannot open " + locked + ": Permission denied\n");
 }
 
 TEST(CommandLine, TreeOfAPacketOrARefusal) {

@@ -1,10 +1,18 @@
-// tessaro-cli validate: the module's findings one per line, the XML report
-// as Save Report writes it, an existing report kept unless --force, and a
-// module that cannot be used or a file that is not a stream refused with
-// exit status 2 and the reason.
+// tessaro-cli validate: the module's findings one per line and exit status 1
+// when one is an Error, the XML report as Save Report writes it, written
+// safely and an existing one kept unless --force, and a module that cannot be
+// used, a file that is not a stream or that shrinks during the run, and a
+// report that cannot be written refused with exit status 2 and the reason;
+// the diagnostic lines only when asked for.
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
+
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <memory>
 #include <sstream>
 
 #include "support/TestSupport.h"
@@ -26,6 +34,15 @@ std::vector<std::string> Lines(const std::string& text, char end = '\n') {
   return lines;
 }
 
+// one-program.ts over and over, to at least the size: a stream of many
+// reads, and of many findings where one copy follows another.
+test::Bytes Repeated(size_t size) {
+  const test::Bytes one = test::ReadFileBytes(TestDataPath("one-program.ts"));
+  test::Bytes bytes;
+  while (bytes.size() < size) bytes.insert(bytes.end(), one.begin(), one.end());
+  return bytes;
+}
+
 class ValidateCommand : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -39,7 +56,8 @@ TEST_F(ValidateCommand, PrintsEachFindingAndWritesTheReport) {
   test::TempFile report({}, ".xml");
   std::filesystem::remove(report.Path());
   const auto r = RunCli("validate " + Quote(stream) + " -o " + Quote(report.Path()));
-  ASSERT_EQ(r.exitCode, 0) << r.err;
+  // An Error finding.
+  ASSERT_EQ(r.exitCode, 1) << r.err;
   const std::vector<std::string> lines = Lines(r.out);
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(
@@ -70,11 +88,62 @@ TEST_F(ValidateCommand, PrintsEachFindingAndWritesTheReport) {
   EXPECT_EQ(refused.exitCode, 2);
   EXPECT_EQ(refused.err, "The file " + report.Path() + " already exists. Use --force to replace it.\n");
   EXPECT_EQ(refused.out, "");
+  // A clean stream: its summary alone, and status 0.
   const auto forced =
       RunCli("validate " + Quote(TestDataPath("one-program.ts")) + " -o " + Quote(report.Path()) + " --force");
   EXPECT_EQ(forced.exitCode, 0) << forced.err;
   EXPECT_EQ(Lines(forced.out).size(), 1u);
   EXPECT_NE(test::ReadFileBytes(report.Path()), bytes);
+
+  // Never over the stream itself (here through a link), nor into a folder.
+  test::TempDir folder;
+  std::filesystem::create_symlink(stream, folder.Path("same.ts"));
+  for (const auto& [target, message] :
+       std::vector<std::pair<std::string, std::string>>{{folder.Path("same.ts"), "The output file is the open stream."},
+                                                        {folder.Path(""), folder.Path("") + " is a folder"}}) {
+    const auto r = RunCli("validate " + Quote(stream) + " -o " + Quote(target) + " --force");
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.err, message + "\n");
+  }
+  EXPECT_EQ(test::ReadFileBytes(stream).size(), 115244u);
+}
+
+// A report that cannot be written whole (a full file system, even with the
+// old report's space given back) leaves the old one as it was, and no
+// temporary file beside it.
+TEST_F(ValidateCommand, AFailedReportWriteKeepsTheOldReport) {
+  test::TempDir folder;
+  if (::mount("tessaro-test", folder.Path("").c_str(), "tmpfs", 0, "size=64k") != 0)
+    GTEST_SKIP() << "cannot mount a small tmpfs here (needs root): " << std::strerror(errno);
+  std::shared_ptr<void> unmount(nullptr, [&](void*) { ::umount2(folder.Path("").c_str(), MNT_DETACH); });
+  const std::string report = folder.Path("report.xml");
+  std::ofstream(report) << "old";
+  for (std::ofstream filler(folder.Path("filler")); filler;) filler << std::string(4096, 'f');
+  const test::TempFile stream(Repeated(2 * 1024 * 1024));  // a report of some pages
+  const auto r = RunCli("validate " + Quote(stream.Path()) + " -o " + Quote(report) + " --force");
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_EQ(r.err, "Cannot write " + report + ": No space left on device\n");
+  EXPECT_EQ(test::ReadFileBytes(report), (test::Bytes{'o', 'l', 'd'}));
+  EXPECT_EQ(folder.Names(), (std::vector<std::string>{"filler", "report.xml"}));
+}
+
+// The file shrinks to 1 MiB while the module reads it (cut by a library
+// preloaded into the program when a read first reaches past that point).
+TEST_F(ValidateCommand, AFileThatShrinksDuringTheRunFailsTheRun) {
+  const test::TempFile stream(Repeated(2 * 1024 * 1024));
+  const std::string size = std::to_string(std::filesystem::file_size(stream.Path()));
+  // The sanitizer build's runtime would refuse to come after the preloaded library.
+  const auto r =
+      test::RunCommand("env ASAN_OPTIONS=verify_asan_link_order=0 TESSARO_TEST_SHRINK=1048576:" + Quote(stream.Path()) +
+                       " LD_PRELOAD=" + Quote(TESSARO_SHRINK_PRELOAD) + " " + Quote(TESSARO_CLI_PATH) + " validate " +
+                       Quote(stream.Path()) + " -o " + Quote(stream.Path() + ".xml"));
+  ASSERT_EQ(std::filesystem::file_size(stream.Path()), 1048576u) << "the file was not cut";
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_EQ(r.err, "Cannot read " + stream.Path() + ": only 1048576 of " + size + " bytes could be read\n");
+  const std::string finding = "\tError\tValidation ended early: only 1048576 of " + size + " bytes of the file";
+  EXPECT_NE(r.out.find(finding), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\tInfo\tSummary (stopped before the end): "), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(stream.Path() + ".xml"));
 }
 
 TEST_F(ValidateCommand, AModuleThatCannotBeUsedOrAFileThatIsNotAStreamIsRefused) {
@@ -94,6 +163,22 @@ TEST_F(ValidateCommand, AModuleThatCannotBeUsedOrAFileThatIsNotAStreamIsRefused)
   EXPECT_EQ(r.exitCode, 2);
   EXPECT_EQ(r.err, "Not valid transport stream\n");
   EXPECT_EQ(RunCli("validate /nonexistent.ts").exitCode, 2);
+
+  // A module named without a folder is the file in the working folder.
+  const std::filesystem::path module = test::ValidatorModulePath();
+  EXPECT_EQ(test::RunCommand("cd " + Quote(module.parent_path()) + " && " + Quote(TESSARO_CLI_PATH) + " validate " +
+                             stream + " --module " + Quote(module.filename()))
+                .exitCode,
+            0);
+  // The "zrk: " lines reach standard error only when TESSARO_DEBUG is set and not empty.
+  const std::string noExport = " validate " + stream + " --module " + Quote(test::TestModulePath("NoExport"));
+  for (const auto& [setting, start] : std::vector<std::pair<std::string, std::string>>{
+           {"-u TESSARO_DEBUG", "Cannot load the validation module: "},
+           {"TESSARO_DEBUG=", "Cannot load the validation module: "},
+           {"TESSARO_DEBUG=1", "zrk: Error in TMediaValidationForm.LoadPlugin - "}}) {
+    const auto r = test::RunCommand("env " + setting + " " + Quote(TESSARO_CLI_PATH) + noExport);
+    EXPECT_EQ(r.err.rfind(start, 0), 0u) << setting << ": " << r.err;
+  }
 }
 
 }  // namespace

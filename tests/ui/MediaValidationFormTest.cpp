@@ -1,8 +1,9 @@
 // The Media Validation window offscreen, worked through the prompts as a user
 // works it: Tools > Validation over the open file, start, progress, the end
-// with "Done", the rows and their colours, Save Report to a new and to an
-// existing file (the XML compared line by line and read by a real XML
-// parser), the module's own settings dialog, and modules that do not load.
+// with "Done" (or the bytes that could not be read), the rows and their
+// colours, Save Report to a new and to an existing file (the XML compared line
+// by line and read by a real XML parser) or where it cannot be written, the
+// module's own settings dialog, and modules that do not load.
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
@@ -221,6 +222,17 @@ TEST_F(ValidationWindowTest, ProgressStopRowColoursAndEscapedTexts) {
     const std::vector<std::string> messages = ParsedMessages(report.Path(), fileName);
     ASSERT_EQ(messages.size(), 5u);
     EXPECT_EQ(messages[2], "a <b> & \"c\" 'd' \xC3\xA9");
+
+    // A run that could not read its whole file does not end with "Done", and
+    // a report that cannot be written says where and why.
+    writeScript("report\t4\t3\tpartial\nread\t1000\t5000\n");
+    Click(form.ValidationButton());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form.ValidationButton()->text() == "Start Validation"; }, 5000));
+    EXPECT_EQ(w.script.messages.back(), "Cannot read " + script.Path() + ": only 1000 of 5000 bytes could be read");
+    EXPECT_EQ(form.ReportView()->model()->rowCount(), 1);
+    w.script.saveFiles = {"/nonexistent/r.xml"};
+    Click(form.SaveReportButton());
+    EXPECT_EQ(w.script.messages.back(), "Cannot write /nonexistent/r.xml: No such file or directory");
 
     // A file the module cannot open: the start fails and says so.
     std::filesystem::remove(script.Path());

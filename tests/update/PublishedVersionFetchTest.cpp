@@ -8,6 +8,8 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 
+#include <tuple>
+
 #include "support/LoopbackHttpServer.h"
 #include "support/TestSupport.h"
 #include "update/PublishedVersionFetch.h"
@@ -27,14 +29,16 @@ class FetchTest : public ::testing::Test {
 
   // The version offered for the file, or "none".
   std::string Offered(const std::string& executable = TESSARO_CLI_PATH) {
-    std::optional<std::optional<TVersionNumber>> answer;
-    fetch.IsNewVersionAvailable(executable, [&](std::optional<TVersionNumber> newer) { answer = newer; });
+    std::optional<TPublishedAnswer> answer;
+    fetch.IsNewVersionAvailable(executable, [&](const TPublishedAnswer& newer) { answer = newer; });
     EXPECT_TRUE(SpinUntil([&] { return answer.has_value(); }));
-    return answer && *answer ? VersionText(**answer) : "none";
+    failure = answer ? answer->failure : "no answer";
+    return answer && answer->version ? VersionText(*answer->version) : "none";
   }
 
   test::LoopbackHttpServer server;
   TPublishedVersionFetch fetch;
+  std::string failure;  // of the last answer
 };
 
 TEST_F(FetchTest, OffersOnlyANewerVersionFromTheProgramsLine) {
@@ -64,6 +68,7 @@ TEST_F(FetchTest, ASilentMissingOrForeignServerAnswersNothingInTime) {
   EXPECT_EQ(Offered(), "none");
   EXPECT_LT(clock.elapsed(), 4000);
   EXPECT_EQ(server.Requests(), 1);
+  EXPECT_EQ(failure, "Cannot read the published version list " + server.Url() + ": no answer within 1 s");
 
   int closedPort = 0;
   {
@@ -96,24 +101,36 @@ TEST_F(FetchTest, AProgramWithoutAVersionBlockDownloadsNothing) {
   EXPECT_EQ(server.Requests(), 0);
 }
 
-// tessaro-cli version --check-update: the published version and 0, or nothing and 1.
-TEST_F(FetchTest, TheCommandLinePrintsANewerVersionOnly) {
-  auto run = [&] {
+// tessaro-cli version --check-update: the published version and 0, nothing
+// and 1 when none is newer, the reason and 2 when the list cannot be had or read.
+TEST_F(FetchTest, TheCommandLineTellsNewerNoneNewerAndFailure) {
+  auto run = [&](const std::string& url) {
     QProcess cli;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("TESSARO_UPDATE_URL", QString::fromStdString(server.Url()));
+    environment.insert("TESSARO_UPDATE_URL", QString::fromStdString(url));
     cli.setProcessEnvironment(environment);
     cli.start(TESSARO_CLI_PATH, {"version", "--check-update"});
     // The server answers from this event loop while the program runs.
     EXPECT_TRUE(SpinUntil([&] { return cli.state() == QProcess::NotRunning; }));
-    return std::make_pair(cli.exitCode(), cli.readAllStandardOutput().toStdString());
+    return std::to_string(cli.exitCode()) + " " + cli.readAllStandardOutput().toStdString() +
+           cli.readAllStandardError().toStdString();
   };
-  server.Serve("tessaro-cli;99.0.0.0\r\n");
-  EXPECT_EQ(run(), std::make_pair(0, std::string("99.0.0.0\n")));
-  server.Serve("tessaro-cli;" TESSARO_EXPECTED_VERSION "\r\n");
-  EXPECT_EQ(run(), std::make_pair(1, std::string()));
-  server.Serve("tessaro-cli;99.0.0.0\r\n", 500);
-  EXPECT_EQ(run(), std::make_pair(1, std::string()));
+  const std::string cannot = "2 Cannot read the published version list " + server.Url() + ": ";
+  for (const auto& [list, status, answer] : std::vector<std::tuple<QByteArray, int, std::string>>{
+           {"tessaro-cli;99.0.0.0\r\n", 200, "0 99.0.0.0\n"},
+           {"tessaro-cli;" TESSARO_EXPECTED_VERSION "\r\n", 200, "1 "},
+           {"viewer;99.0.0.0\r\n", 200, "1 "},
+           {"tessaro-cli;99.0.0.0\r\n", 404, cannot + "HTTP status 404\n"},
+           {"tessaro-cli;99.x.0.0\r\n", 200,
+            cannot + "the line for tessaro-cli has no valid version: tessaro-cli;99.x.0.0\n"}}) {
+    server.Serve(list, status);
+    EXPECT_EQ(run(server.Url()), answer);
+  }
+  QTcpServer gone;
+  gone.listen(QHostAddress::LocalHost, 0);
+  const std::string closed = "http://127.0.0.1:" + std::to_string(gone.serverPort()) + "/ver.txt";
+  gone.close();
+  EXPECT_EQ(run(closed), "2 Cannot read the published version list " + closed + ": Connection refused\n");
 }
 
 }  // namespace

@@ -94,8 +94,8 @@ TEST(ValidatorContract, InterfacesAnswerTheirIdsAndARunGoesFromStartToStop) {
   ASSERT_TRUE(module.Load(TestModulePath("Scripted"), &validation, reason)) << reason;
   IMediaValidatorControl* control = module.Control();
   void* object = nullptr;
-  for (const TGUID& iid :
-       {IID_IUnknown, IID_IMediaValidatorControl, IID_IMediaValidatorReportSource, IID_IMediaValidatorExtra}) {
+  for (const TGUID& iid : {IID_IUnknown, IID_IMediaValidatorControl, IID_IMediaValidatorReportSource,
+                           IID_IMediaValidatorExtra, IID_IMediaValidatorRunState}) {
     ASSERT_EQ(control->QueryInterface(iid, &object), kHResultOk);
     ASSERT_NE(object, nullptr);
     static_cast<IUnknown*>(object)->Release();

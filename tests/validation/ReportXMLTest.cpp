@@ -1,8 +1,9 @@
 // The XML report: its lines in order, texts escaped and in UTF-8, CR LF line
-// ends, and a file that is never written over.
+// ends, and a file that is replaced only by a whole report.
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "support/TestSupport.h"
 #include "validation/ReportNames.h"
@@ -50,7 +51,7 @@ TEST(ReportXML, TextsAreEscapedAndWrittenAsUTF8) {
 
   test::TempFile target({}, ".xml");
   std::filesystem::remove(target.Path());
-  ASSERT_TRUE(SaveReportXML(target.Path(), "/s.ts", {{4, kReportError, "x<y"}}));
+  ASSERT_EQ(SaveReportXML(target.Path(), "/s.ts", {{4, kReportError, "x<y"}}), std::nullopt);
   const test::Bytes bytes = test::ReadFileBytes(target.Path());
   const std::string text(bytes.begin(), bytes.end());
   std::string expected;
@@ -59,18 +60,18 @@ TEST(ReportXML, TextsAreEscapedAndWrittenAsUTF8) {
   EXPECT_NE(text.find("<REPORT_MESSAGE>x&lt;y</REPORT_MESSAGE>\r\n"), std::string::npos);
 }
 
-TEST(ReportXML, NothingIsWrittenWithoutReportsOrOverAFile) {
-  test::TempFile existing(test::Bytes{'o', 'l', 'd'}, ".xml");
-  test::DebugCapture capture;
-  EXPECT_FALSE(SaveReportXML(existing.Path(), "/s.ts", {{4, kReportInfo, "m"}}));
-  EXPECT_EQ(capture.Lines(),
-            std::vector<std::string>{"zrk: Error in TMediaValidationForm.SaveReportXML - XML file already exists."});
-  EXPECT_EQ(test::ReadFileBytes(existing.Path()), (test::Bytes{'o', 'l', 'd'}));
-  std::filesystem::remove(existing.Path());
-  EXPECT_FALSE(SaveReportXML(existing.Path(), "/s.ts", {}));
-  EXPECT_FALSE(std::filesystem::exists(existing.Path()));
-  // A folder that cannot take the file.
-  EXPECT_FALSE(SaveReportXML("/nonexistent/folder/r.xml", "/s.ts", {{4, kReportInfo, "m"}}));
+// An existing file is replaced by a whole report, through a temporary file
+// that does not stay; a report that cannot be written says where and why.
+TEST(ReportXML, AReportReplacesAFileWholeOrSaysWhyItCannot) {
+  test::TempDir folder;
+  std::ofstream(folder.Path("r.xml")) << "old";
+  EXPECT_EQ(SaveReportXML(folder.Path("r.xml"), "/s.ts", {}), std::string(kReportListEmpty));
+  EXPECT_EQ(test::ReadLines(folder.Path("r.xml")), std::vector<std::string>{"old"});
+  EXPECT_EQ(SaveReportXML(folder.Path("r.xml"), "/s.ts", {{4, kReportInfo, "m"}}), std::nullopt);
+  EXPECT_EQ(test::ReadLines(folder.Path("r.xml")).size(), 15u);
+  EXPECT_EQ(folder.Names(), std::vector<std::string>{"r.xml"});
+  EXPECT_EQ(SaveReportXML("/nonexistent/r.xml", "/s.ts", {{4, kReportInfo, "m"}}),
+            "Cannot write /nonexistent/r.xml: No such file or directory");
 }
 
 }  // namespace

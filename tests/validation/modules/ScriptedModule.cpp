@@ -3,6 +3,7 @@
 //   report  MODULE_ID  TYPE  MESSAGE   one report, in order
 //   stress  THREADS  COUNT             COUNT reports from each of THREADS threads at once
 //   hold                               the run goes on until Stop
+//   read  BYTES  SIZE                  the run tells it read BYTES of a file of SIZE
 // A file that cannot be read cannot be validated. The environment variable
 // TESSARO_TEST_VALIDATOR_NAME sets the module's name.
 #include <atomic>
@@ -55,6 +56,11 @@ class TScriptedControl final : public TValidatorControlBase {
         int count = 0;
         fields >> threads >> count;
         Stress(threads, count);
+      } else if (verb == "read") {
+        int64_t bytes = 0;
+        int64_t size = 0;
+        fields >> bytes >> size;
+        SetMediaRead(bytes, size);
       } else if (verb == "hold") {
         while (!cancel) std::this_thread::sleep_for(std::chrono::milliseconds(5));
       }
