@@ -4,6 +4,12 @@
 // with what the user is told when the file changed meanwhile or a write fails.
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -40,13 +46,15 @@ constexpr const char* kConfirmSave =
 // A PAT, then a PMT of one stream with a 200-byte descriptor: the section
 // goes on in the packet at 3 * 188, where its CRC_32 lies.
 Bytes LongPMTStream() {
-  Bytes pmt{0x02, 0xB0, 0x00, 0x00, 0x01, 0xC1, 0x00, 0x00, 0xE1, 0x01, 0xF0, 0x00, 0x02, 0xE1, 0x01, 0xF0, 202, 0x80, 200};
+  Bytes pmt{0x02, 0xB0, 0x00, 0x00, 0x01, 0xC1, 0x00, 0x00, 0xE1, 0x01,
+            0xF0, 0x00, 0x02, 0xE1, 0x01, 0xF0, 202,  0x80, 200};
   pmt.insert(pmt.end(), 200, 0xAA);
   pmt = test::WithSectionLengthAndCrc(pmt);
   Bytes first = test::SectionPayload(pmt);
   const Bytes rest(first.begin() + 184, first.end());
   first.resize(184);
-  const Bytes pat = test::WithSectionLengthAndCrc({0x00, 0xB0, 0x00, 0x00, 0x01, 0xC1, 0x00, 0x00, 0x00, 0x01, 0xE1, 0x00});
+  const Bytes pat =
+      test::WithSectionLengthAndCrc({0x00, 0xB0, 0x00, 0x00, 0x01, 0xC1, 0x00, 0x00, 0x00, 0x01, 0xE1, 0x00});
   const Bytes null = MakePacket({.pid = 0x1FFF});
   return test::Slots({MakePacket({.pid = 0x0000, .pusi = true, .payload = test::SectionPayload(pat)}),
                       MakePacket({.pid = 0x0100, .pusi = true, .payload = first}), null,
@@ -311,6 +319,33 @@ TEST_F(HexWindowTest, ReadOnlyFileIsToldAndNoStreamOpensNoDialog) {
   test::TScriptedPrompts::TScript script;
   test::TScriptedPrompts prompts(script);
   EXPECT_FALSE(EditFile(nullptr, "", 0, 188, prompts, nullptr));
+}
+
+// A file on a read-only bind mount opens read-only: hex edit says so and the
+// file stays as it was.
+TEST_F(HexWindowTest, AFileOnAReadOnlyMountCannotBeEdited) {
+  test::TempDir dir;
+  const std::string source = dir.Path("source");
+  const std::string view = dir.Path("view");
+  std::filesystem::create_directories(source);
+  std::filesystem::create_directories(view);
+  const test::Bytes original = test::ReadFileBytes(test::TestDataPath("one-program.ts"));
+  std::filesystem::copy_file(test::TestDataPath("one-program.ts"), source + "/one.ts");
+  if (::mount(source.c_str(), view.c_str(), nullptr, MS_BIND, nullptr) != 0)
+    GTEST_SKIP() << "this machine refuses a bind mount: " << std::strerror(errno);
+  const bool readOnly = ::mount(nullptr, view.c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+  const std::string error = std::strerror(errno);
+  if (readOnly) {
+    TWindow w;
+    ASSERT_TRUE(w.form->LoadFile(view + "/one.ts"));
+    EXPECT_TRUE(w.form->Browser().IsReadOnly());
+    w.form->SelectRow(2);
+    w.form->HexEdit1Click();
+    EXPECT_EQ(w.script.messages, std::vector<std::string>{"The file is read-only and cannot be edited."});
+  }
+  ::umount2(view.c_str(), MNT_DETACH);
+  if (!readOnly) GTEST_SKIP() << "this machine refuses to make a bind mount read-only: " << error;
+  EXPECT_EQ(test::ReadFileBytes(source + "/one.ts"), original);
 }
 
 // A full disk: the file's 22nd packet, at 3948, goes on into a page that has
