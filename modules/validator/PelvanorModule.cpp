@@ -17,7 +17,7 @@
 #include "core/Diagnostics.h"
 #include "core/FileStream.h"
 #include "core/PacketScanner.h"
-#include "core/StreamType.h"
+#include "core/PacketSizeProbe.h"
 #include "validation/ReportNames.h"
 #include "validation/StreamChecker.h"
 #include "validation/ValidatorControlBase.h"

@@ -4,7 +4,7 @@
 
 #include "core/Diagnostics.h"
 #include "core/PacketHeaderView.h"
-#include "core/StreamType.h"
+#include "core/PacketSizeProbe.h"
 #include "decode/PacketTree.h"
 
 namespace tessaro {

@@ -13,7 +13,7 @@
 
 #include "browser/StreamBrowser.h"
 #include "cli/TerminalText.h"
-#include "core/StreamType.h"
+#include "core/PacketSizeProbe.h"
 
 namespace tessaro {
 

@@ -5,7 +5,7 @@
 
 #include "core/Diagnostics.h"
 #include "core/PacketHeaderView.h"
-#include "core/StreamType.h"
+#include "core/PacketSizeProbe.h"
 #include "extract/TransportPacket.h"
 
 namespace tessaro {

@@ -22,7 +22,7 @@
 
 #include "browser/PIDText.h"
 #include "core/Diagnostics.h"
-#include "core/StreamType.h"
+#include "core/PacketSizeProbe.h"
 #include "core/TextHelpers.h"
 #include "ui/HexEditForm.h"
 #include "ui/HexViewPanel.h"

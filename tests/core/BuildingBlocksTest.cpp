@@ -4,7 +4,7 @@
 #include "core/BitStream.h"
 #include "core/Buffer.h"
 #include "core/Crc32.h"
-#include "core/StreamType.h"
+#include "core/PacketSizeProbe.h"
 #include "core/TextHelpers.h"
 #include "support/TestSupport.h"
 

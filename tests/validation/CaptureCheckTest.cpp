@@ -8,7 +8,7 @@
 
 #include "core/FileStream.h"
 #include "core/PacketScanner.h"
-#include "core/StreamType.h"
+#include "core/PacketSizeProbe.h"
 #include "support/TestSupport.h"
 #include "validation/ReportNames.h"
 #include "validation/StreamChecker.h"

@@ -1,4 +1,4 @@
-#include "core/StreamType.h"
+#include "core/PacketSizeProbe.h"
 
 #include <array>
 
