@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ make python3 libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
-          clang libclang-rt-14-dev
+          clang libclang-rt-14-dev clang-format
           qt6-base-dev libgl-dev fonts-dejavu-core
           xvfb xauth xdotool imagemagick
           dpkg-dev file)  # the Debian package: dpkg-shlibdeps computes its Depends
