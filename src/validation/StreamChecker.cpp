@@ -13,13 +13,13 @@
 #include <utility>
 #include <vector>
 
+#include "analysis/SectionAssembler.h"
+#include "analysis/StreamClock.h"
 #include "core/ByteView.h"
 #include "core/Crc32.h"
 #include "core/FileStream.h"
 #include "core/PacketHeaderView.h"
 #include "validation/ReportNames.h"
-#include "validation/SectionAssembler.h"
-#include "validation/StreamClock.h"
 
 namespace tessaro {
 namespace {
