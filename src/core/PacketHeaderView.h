@@ -5,8 +5,9 @@
 // their packets apart through it; the decode tree keeps the full parser.
 //
 // The view points at a sync byte. The header fields read bytes 0 to 3 only;
-// HasPCR reads bytes 4 and 5 when an adaptation field is announced; the
-// payload span needs the whole 188 bytes and never reaches past them.
+// HasPCR reads bytes 4 and 5 when an adaptation field is announced, PCR
+// bytes 6 to 11; the payload span needs the whole 188 bytes and never
+// reaches past them.
 #pragma once
 
 #include <cstdint>
@@ -37,6 +38,16 @@ class TPacketHeaderView {
   bool HasPayload() const { return (p_[3] & 0x10) != 0; }
   // An adaptation field of at least one byte whose PCR_flag is set.
   bool HasPCR() const { return HasAdaptationField() && p_[4] > 0 && (p_[5] & 0x10) != 0; }
+  // The adaptation field's discontinuity_indicator.
+  bool Discontinuity() const { return HasAdaptationField() && p_[4] > 0 && (p_[5] & 0x80) != 0; }
+  // program_clock_reference_base * 300 + extension, in 27 MHz ticks; only
+  // where HasPCR() holds (reads bytes 6 to 11).
+  int64_t PCR() const {
+    const uint8_t* f = p_ + 6;
+    const int64_t base =
+        (int64_t{f[0]} << 25) | (int64_t{f[1]} << 17) | (int64_t{f[2]} << 9) | (int64_t{f[3]} << 1) | (f[4] >> 7);
+    return base * 300 + (((f[4] & 1) << 8) | f[5]);
+  }
 
   // After the 4 header bytes and the adaptation field the control bits
   // announce, to the end of the packet; nothing when no byte is left.

@@ -1,0 +1,57 @@
+// The PCR observer of the analysis pass.
+
+#include "analysis/PCRTiming.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "analysis/StreamClock.h"
+
+namespace tessaro {
+
+void TPCRTiming::Packet(const TPacketHeaderView& header, int64_t offset, double, bool) {
+  const int64_t packet = packets_++;
+  if (!header.HasPCR()) return;
+  const auto pid = static_cast<size_t>(header.PID());
+  TPCRTrack& t = tracks_[pid];
+  TRecent now{offset, header.PCR(), packet, false};
+  if (t.count > 0) {
+    const TRecent& last = last_[pid];
+    const int64_t ticks = PCRDifference(last.pcr, now.pcr);
+    // A step the stream clock would not take is a new time base, signalled or not.
+    now.continuous =
+        !header.Discontinuity() && ticks > 0 && ticks <= TStreamClock::kLongestStep && offset > last.offset;
+    if (now.continuous) {
+      t.stepMin = t.steps == 0 ? ticks : std::min(t.stepMin, ticks);
+      t.stepMax = t.steps == 0 ? ticks : std::max(t.stepMax, ticks);
+      ++t.steps;
+      t.stepTicks += ticks;
+      t.stepPackets += packet - last.packet;
+    } else {
+      ++t.discontinuities;
+    }
+    // PCR accuracy (ETSI TR 101 290, 5.3.2 PCR_accuracy_error and Annex I):
+    // the transport rate between the PCRs on either side of a PCR predicts
+    // its value from its byte position; the accuracy is the difference of
+    // the PCR from that prediction. It is measured one PCR late, when the
+    // neighbour after it is known, and only when all three lie on one time base.
+    if (now.continuous && last.continuous && t.count >= 2) {
+      const TRecent& before = beforeLast_[pid];
+      const double span = static_cast<double>(PCRDifference(before.pcr, now.pcr));
+      const double share =
+          static_cast<double>(last.offset - before.offset) / static_cast<double>(now.offset - before.offset);
+      const double error = static_cast<double>(PCRDifference(before.pcr, last.pcr)) - span * share;
+      ++t.accuracyCount;
+      t.accuracySquares += error * error;
+      if (std::fabs(error) > t.accuracyMax || t.accuracyMaxOffset < 0) {
+        t.accuracyMax = std::fabs(error);
+        t.accuracyMaxOffset = last.offset;
+      }
+    }
+    beforeLast_[pid] = last;
+  }
+  last_[pid] = now;
+  ++t.count;
+}
+
+}  // namespace tessaro

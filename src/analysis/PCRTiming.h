@@ -1,0 +1,50 @@
+// TPCRTiming: the PCR observer of the analysis pass. Per PID that carries
+// PCRs: how many, the intervals between them, the discontinuities, how far
+// each PCR lies from where the transport rate puts it, and the packets of
+// the whole stream between counted PCR pairs (the reference PID's give the
+// duration and the transport bitrate). Fixed arrays over all 8192 PIDs.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "analysis/AnalysisPass.h"
+#include "analysis/PIDCounts.h"
+
+namespace tessaro {
+
+struct TPCRTrack {
+  int64_t count = 0;
+  int64_t discontinuities = 0;
+  // Steps between consecutive PCRs on one time base, in 27 MHz ticks.
+  int64_t steps = 0;
+  int64_t stepTicks = 0;
+  int64_t stepMin = 0;
+  int64_t stepMax = 0;
+  int64_t stepPackets = 0;  // transport packets from the first to the second PCR of each step
+  // PCR accuracy, in 27 MHz ticks.
+  int64_t accuracyCount = 0;
+  double accuracyMax = 0;  // largest absolute value
+  double accuracySquares = 0;
+  int64_t accuracyMaxOffset = -1;
+};
+
+class TPCRTiming : public TPacketObserver {
+ public:
+  void Packet(const TPacketHeaderView& header, int64_t offset, double time, bool timed) override;
+  const TPCRTrack& operator[](int32_t pid) const { return tracks_[static_cast<size_t>(pid & (kPIDCount - 1))]; }
+
+ private:
+  struct TRecent {
+    int64_t offset = 0;
+    int64_t pcr = 0;
+    int64_t packet = 0;       // index of its packet in the pass
+    bool continuous = false;  // on one time base with the PCR before it
+  };
+  std::array<TPCRTrack, kPIDCount> tracks_{};
+  std::array<TRecent, kPIDCount> last_{};
+  std::array<TRecent, kPIDCount> beforeLast_{};
+  int64_t packets_ = 0;
+};
+
+}  // namespace tessaro

@@ -1,0 +1,111 @@
+// The stream analysis: the pass and its observers, and the figures made from them.
+
+#include "analysis/StreamAnalysis.h"
+
+#include <cmath>
+#include <memory>
+
+#include "analysis/AnalysisPass.h"
+#include "analysis/PCRTiming.h"
+#include "analysis/PIDCounts.h"
+#include "core/PacketSizeProbe.h"
+
+namespace tessaro {
+
+namespace {
+
+constexpr double kTicks = static_cast<double>(kPCRTicksPerSecond);
+// Bits of one packet as the transport rate counts it (ISO/IEC 13818-1,
+// 2.4.2.2): 188 bytes, whatever slot a file stores it in.
+constexpr double kPacketBits = 8.0 * kTSPacketSize;
+
+TPCRFigures PCRFigures(int32_t pid, const TPCRTrack& t) {
+  TPCRFigures f;
+  f.pid = pid;
+  f.count = t.count;
+  f.discontinuities = t.discontinuities;
+  if (t.steps > 0) {
+    f.intervalMin = static_cast<double>(t.stepMin) / kTicks;
+    f.intervalAvg = static_cast<double>(t.stepTicks) / static_cast<double>(t.steps) / kTicks;
+    f.intervalMax = static_cast<double>(t.stepMax) / kTicks;
+  }
+  if (t.accuracyCount > 0) {
+    f.accuracyMax = t.accuracyMax / kTicks;
+    f.accuracyRMS = std::sqrt(t.accuracySquares / static_cast<double>(t.accuracyCount)) / kTicks;
+    f.accuracyMaxOffset = t.accuracyMaxOffset;
+  }
+  return f;
+}
+
+}  // namespace
+
+TStreamAnalysis AnalyzeStream(const TFileStream& stream, const TAnalysisOptions& options) {
+  TStreamAnalysis result;
+  result.fileSize = std::max<int64_t>(stream.Size(), 0);
+  uint8_t probe[kIsTSProbeBytes];
+  const int64_t got = stream.ReadAt(0, probe, kIsTSProbeBytes);
+  int32_t packetSize = 0;
+  int32_t start = 0;
+  if (got <= 0 || !GetTSStreamType(probe, got, packetSize, start)) {
+    result.readFailed = got < 0;
+    return result;
+  }
+  result.isStream = true;
+  result.packetSize = packetSize;
+  result.startOffset = start;
+
+  // About 200 KiB of per-PID state: on the heap, not the caller's stack.
+  const auto counts = std::make_unique<TPIDCounts>();
+  const auto timing = std::make_unique<TPCRTiming>();
+  TAnalysisPass pass;
+  pass.AddObserver(counts.get());
+  pass.AddObserver(timing.get());
+  pass.SetProgress(options.progress);
+  pass.SetCancel(options.cancel);
+  if (options.blockSize > 0) pass.SetBlockSize(options.blockSize);
+  const TPassOutcome outcome = pass.Run(stream, packetSize, start);
+  result.packets = outcome.packets;
+  result.garbageBytes = outcome.garbageBytes;
+  result.reached = outcome.reached;
+  result.readFailed = outcome.readFailed;
+  result.partial = outcome.cancelled || outcome.readFailed;
+
+  // The reference PCR PID: the most PCRs, the lowest PID on a tie.
+  for (int32_t pid = 0; pid < kPIDCount; ++pid) {
+    const TPCRTrack& t = (*timing)[pid];
+    if (t.count == 0) continue;
+    if (!result.pcrPID || t.count > (*timing)[*result.pcrPID].count) result.pcrPID = pid;
+    result.pcr.push_back(PCRFigures(pid, t));
+  }
+  if (result.pcrPID) {
+    const TPCRTrack& ref = (*timing)[*result.pcrPID];
+    if (ref.steps > 0) {
+      result.duration = static_cast<double>(ref.stepTicks) / kTicks;
+      result.bitrate = kPacketBits * static_cast<double>(ref.stepPackets) / *result.duration;
+    }
+  }
+
+  for (int32_t pid = 0; pid < kPIDCount; ++pid) {
+    const TPIDCount& c = (*counts)[pid];
+    if (c.packets == 0) continue;
+    TPIDFigures f;
+    f.pid = pid;
+    f.packets = c.packets;
+    f.share = static_cast<double>(c.packets) / static_cast<double>(result.packets);
+    if (result.bitrate) f.bitrate = *result.bitrate * f.share;
+    if (c.windowMin >= 0) {
+      f.bitrateMin = kPacketBits * static_cast<double>(c.windowMin);
+      f.bitrateMax = kPacketBits * static_cast<double>(c.windowMax);
+    }
+    f.ccErrors = c.ccErrors;
+    f.scrambled = c.scrambled;
+    f.pcrs = c.pcrs;
+    f.pesStarts = c.pesStarts;
+    f.firstOffset = c.firstOffset;
+    f.lastOffset = c.lastOffset;
+    result.pids.push_back(f);
+  }
+  return result;
+}
+
+}  // namespace tessaro

@@ -1,0 +1,71 @@
+// The stream analysis: one analysis pass with the per-PID and PCR observers,
+// turned into the figures a person reads: the stream line, one row per PID
+// and one per PCR PID. Times are seconds and rates bits per second; a figure
+// the stream gives no ground for is empty, never estimated.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "core/FileStream.h"
+
+namespace tessaro {
+
+struct TPIDFigures {
+  int32_t pid = 0;
+  int64_t packets = 0;
+  double share = 0;  // of all packets, 0 to 1
+  std::optional<double> bitrate;
+  std::optional<double> bitrateMin;  // over whole one-second windows of stream time
+  std::optional<double> bitrateMax;
+  int64_t ccErrors = 0;
+  int64_t scrambled = 0;
+  int64_t pcrs = 0;
+  int64_t pesStarts = 0;
+  int64_t firstOffset = 0;
+  int64_t lastOffset = 0;
+};
+
+struct TPCRFigures {
+  int32_t pid = 0;
+  int64_t count = 0;
+  std::optional<double> intervalMin;
+  std::optional<double> intervalAvg;
+  std::optional<double> intervalMax;
+  std::optional<double> accuracyMax;  // largest absolute difference from the prediction
+  std::optional<double> accuracyRMS;
+  int64_t accuracyMaxOffset = -1;  // the packet of the PCR with the largest difference
+  int64_t discontinuities = 0;
+};
+
+struct TStreamAnalysis {
+  bool isStream = false;  // false: no transport stream was recognised
+  int32_t packetSize = 0;
+  int64_t startOffset = 0;
+  int64_t packets = 0;
+  int64_t fileSize = 0;
+  int64_t garbageBytes = 0;
+  std::optional<double> duration;
+  std::optional<double> bitrate;
+  std::optional<int32_t> pcrPID;  // the reference PCR PID
+  bool partial = false;           // cancelled, or the reads stopped short
+  bool readFailed = false;
+  int64_t reached = 0;
+  std::vector<TPIDFigures> pids;  // PIDs with packets, in PID order
+  std::vector<TPCRFigures> pcr;   // PIDs with PCRs, in PID order
+};
+
+struct TAnalysisOptions {
+  std::function<void(int64_t done, int64_t fileSize)> progress;
+  const std::atomic<bool>* cancel = nullptr;
+  int64_t blockSize = 0;  // 0: the scanner's default
+};
+
+// Finds the packet size and the first sync byte as opening a file does, then
+// runs the pass over the rest of the file.
+TStreamAnalysis AnalyzeStream(const TFileStream& stream, const TAnalysisOptions& options = {});
+
+}  // namespace tessaro

@@ -1,0 +1,214 @@
+// The analysis pass on crafted streams with known PCRs, and on the fixtures.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+
+#include "analysis/StreamAnalysis.h"
+#include "support/TestSupport.h"
+
+namespace tessaro::test {
+namespace {
+
+constexpr int64_t kStep = 27000;  // 1 ms between PCRs, ten packets apart: 15.04 Mbit/s
+constexpr double kRate = 1504.0 * 10 / 0.001;
+
+Bytes PCRPacket(uint16_t pid, int64_t pcr, bool discontinuity = false) {
+  const int64_t base = pcr / 300;
+  const int64_t ext = pcr % 300;
+  Bytes af{static_cast<uint8_t>(0x10 | (discontinuity ? 0x80 : 0)),
+           static_cast<uint8_t>(base >> 25),
+           static_cast<uint8_t>(base >> 17),
+           static_cast<uint8_t>(base >> 9),
+           static_cast<uint8_t>(base >> 1),
+           static_cast<uint8_t>(((base & 1) << 7) | 0x7E | (ext >> 8)),
+           static_cast<uint8_t>(ext)};
+  return MakePacket({.pid = pid, .afc = 2, .adaptation = af, .adaptationLength = 183});
+}
+
+// Groups of ten packets: a PCR of PID 0x100, then nine of PID 0x101 (a PES
+// start in the first). shape may change a group's PCR value or flag.
+struct Stream {
+  int groups = 2100;
+  int64_t movedGroup = -1;
+  int64_t moveTicks = 0;
+  int64_t discontinuityGroup = -1;
+  int64_t ccSkip = -1;  // the packet of 0x101 whose counter jumps by two
+  bool withPCR = true;
+
+  Bytes Make() const {
+    std::vector<Bytes> packets;
+    uint8_t cc = 0;
+    int64_t pcr = 0;
+    int64_t video = 0;
+    for (int g = 0; g < groups; ++g) {
+      const bool jump = g == discontinuityGroup;
+      if (jump) pcr += 270000000;  // a new time base, ten seconds on
+      const int64_t value = pcr + (g == movedGroup ? moveTicks : 0);
+      packets.push_back(withPCR ? PCRPacket(0x100, value, jump) : MakePacket({.pid = 0x102}));
+      pcr += kStep;
+      for (int k = 0; k < 9; ++k, ++video) {
+        if (video == ccSkip) ++cc;
+        Bytes payload = k == 0 ? Bytes{0, 0, 1, 0xE0} : Bytes{};
+        packets.push_back(
+            MakePacket({.pid = 0x101, .pusi = k == 0, .cc = static_cast<uint8_t>(cc++ & 15), .payload = payload}));
+      }
+    }
+    return Slots(packets);
+  }
+};
+
+TStreamAnalysis Analyze(const Bytes& bytes, const TAnalysisOptions& options = {}) {
+  TempFile file(bytes);
+  const auto stream = TFileStream::Open(file.Path(), TFileStream::Mode::Read);
+  EXPECT_TRUE(stream);
+  return stream ? AnalyzeStream(*stream, options) : TStreamAnalysis{};
+}
+
+const TPIDFigures* FindPID(const TStreamAnalysis& a, int32_t pid) {
+  for (const auto& f : a.pids)
+    if (f.pid == pid) return &f;
+  return nullptr;
+}
+
+TEST(StreamAnalysis, ConstantRateStreamGivesExactFigures) {
+  const Stream shape;
+  const TStreamAnalysis a = Analyze(shape.Make());
+  ASSERT_TRUE(a.isStream);
+  EXPECT_FALSE(a.partial);
+  EXPECT_EQ(a.packets, 21000);
+  EXPECT_EQ(a.reached, 21000 * 188);
+  EXPECT_EQ(a.garbageBytes, 0);
+  ASSERT_TRUE(a.pcrPID && a.duration && a.bitrate);
+  EXPECT_EQ(*a.pcrPID, 0x100);
+  EXPECT_NEAR(*a.duration, 2.099, 1e-9);
+  EXPECT_NEAR(*a.bitrate, kRate, 1e-3);
+
+  const TPIDFigures* video = FindPID(a, 0x101);
+  ASSERT_TRUE(video && video->bitrate);
+  EXPECT_NEAR(*video->bitrate, kRate * 0.9, 1e-3);
+  EXPECT_DOUBLE_EQ(video->share, 0.9);
+  EXPECT_EQ(video->pcrs, 0);
+  EXPECT_EQ(video->pesStarts, 2100);
+  EXPECT_EQ(video->ccErrors, 0);
+  EXPECT_EQ(video->firstOffset, 188);
+  EXPECT_EQ(video->lastOffset, 20999 * 188);
+  // Two whole one-second windows of 1000 groups each; a packet may fall on
+  // either side of a window edge.
+  ASSERT_TRUE(video->bitrateMin && video->bitrateMax);
+  EXPECT_NEAR(*video->bitrateMin, 9000 * 1504.0, 9 * 1504.0);
+  EXPECT_NEAR(*video->bitrateMax, 9000 * 1504.0, 9 * 1504.0);
+
+  ASSERT_EQ(a.pcr.size(), 1u);
+  const TPCRFigures& p = a.pcr[0];
+  EXPECT_EQ(p.count, 2100);
+  EXPECT_EQ(p.discontinuities, 0);
+  EXPECT_DOUBLE_EQ(*p.intervalMin, 0.001);
+  EXPECT_DOUBLE_EQ(*p.intervalAvg, 0.001);
+  EXPECT_DOUBLE_EQ(*p.intervalMax, 0.001);
+  EXPECT_NEAR(*p.accuracyMax, 0, 1e-12);
+}
+
+TEST(StreamAnalysis, PCRMovedByOneMicrosecondIsFoundAtItsPacket) {
+  Stream shape;
+  shape.groups = 200;
+  shape.movedGroup = 50;
+  shape.moveTicks = 27;
+  const TStreamAnalysis a = Analyze(shape.Make());
+  ASSERT_EQ(a.pcr.size(), 1u);
+  const TPCRFigures& p = a.pcr[0];
+  ASSERT_TRUE(p.accuracyMax && p.accuracyRMS);
+  EXPECT_NEAR(*p.accuracyMax, 1e-6, 50e-9);
+  EXPECT_EQ(p.accuracyMaxOffset, 50 * 1880);
+  // Its neighbours are each predicted half a microsecond off.
+  EXPECT_NEAR(*p.accuracyRMS, std::sqrt((27.0 * 27 + 2 * 13.5 * 13.5) / 198) / 27e6, 1e-12);
+  EXPECT_NEAR(*p.intervalMax, 0.001 + 1e-6, 1e-12);
+}
+
+TEST(StreamAnalysis, DiscontinuityAndCounterErrors) {
+  Stream shape;
+  shape.groups = 200;
+  shape.discontinuityGroup = 100;
+  shape.ccSkip = 500;
+  const TStreamAnalysis a = Analyze(shape.Make());
+  ASSERT_EQ(a.pcr.size(), 1u);
+  EXPECT_EQ(a.pcr[0].discontinuities, 1);
+  EXPECT_NEAR(*a.pcr[0].accuracyMax, 0, 1e-12);
+  // The step across the new time base counts neither as time nor as packets.
+  EXPECT_NEAR(*a.duration, 0.198, 1e-9);
+  EXPECT_NEAR(*a.bitrate, kRate, 1e-3);
+  EXPECT_EQ(FindPID(a, 0x101)->ccErrors, 1);
+  EXPECT_EQ(FindPID(a, 0x100)->ccErrors, 0);
+}
+
+TEST(StreamAnalysis, WithoutPCRsTimesAndRatesAreEmpty) {
+  Stream shape;
+  shape.groups = 50;
+  shape.withPCR = false;
+  const TStreamAnalysis a = Analyze(shape.Make());
+  ASSERT_TRUE(a.isStream);
+  EXPECT_EQ(a.packets, 500);
+  EXPECT_FALSE(a.pcrPID || a.duration || a.bitrate);
+  EXPECT_TRUE(a.pcr.empty());
+  for (const auto& f : a.pids) EXPECT_FALSE(f.bitrate || f.bitrateMin || f.bitrateMax) << f.pid;
+}
+
+TEST(StreamAnalysis, GarbageIsCountedAsBytesNotPackets) {
+  Stream shape;
+  shape.groups = 20;
+  Bytes bytes = shape.Make();
+  bytes.insert(bytes.begin() + 50 * 188, 100, 0x00);
+  const TStreamAnalysis a = Analyze(bytes);
+  EXPECT_EQ(a.packets, 200);
+  EXPECT_EQ(a.garbageBytes, 100);
+  EXPECT_FALSE(a.partial);
+}
+
+TEST(StreamAnalysis, CancelGivesPartialFiguresUpToTheOffsetReached) {
+  Stream shape;
+  shape.groups = 20;
+  std::atomic<bool> cancel{false};
+  TAnalysisOptions options;
+  options.blockSize = 1880;
+  options.cancel = &cancel;
+  options.progress = [&](int64_t done, int64_t) {
+    if (done >= 1880) cancel = true;
+  };
+  const TStreamAnalysis a = Analyze(shape.Make(), options);
+  EXPECT_TRUE(a.partial);
+  EXPECT_EQ(a.reached, 1880);
+  EXPECT_EQ(a.packets, 10);
+}
+
+TEST(StreamAnalysis, NotAStream) {
+  const TStreamAnalysis a = Analyze(Bytes(5000, 0x11));
+  EXPECT_FALSE(a.isStream);
+  EXPECT_EQ(a.packets, 0);
+}
+
+TEST(StreamAnalysis, FixturesGiveConsistentFigures) {
+  for (const char* name : {"one-program.ts", "two-programs.ts", "fault-pcr-gap.ts", "garbage.ts", "slots-192.ts"}) {
+    SCOPED_TRACE(name);
+    const auto stream = TFileStream::Open(TestDataPath(name), TFileStream::Mode::Read);
+    ASSERT_TRUE(stream);
+    const TStreamAnalysis a = AnalyzeStream(*stream);
+    ASSERT_TRUE(a.isStream);
+    EXPECT_FALSE(a.partial);
+    EXPECT_EQ(a.reached, a.fileSize);
+    int64_t packets = 0;
+    for (const auto& f : a.pids) packets += f.packets;
+    EXPECT_EQ(packets, a.packets);
+    // Every byte from the first packet on is in a packet slot or garbage; the
+    // last slot may lack its tail.
+    const int64_t covered = a.startOffset + a.packets * a.packetSize + a.garbageBytes;
+    EXPECT_GE(covered, a.fileSize);
+    EXPECT_LE(covered, a.fileSize + a.packetSize - 188);
+    ASSERT_TRUE(a.pcrPID && a.duration && a.bitrate);
+    EXPECT_GT(*a.duration, 0);
+    EXPECT_GT(*a.bitrate, 10000);
+  }
+}
+
+}  // namespace
+}  // namespace tessaro::test
