@@ -31,7 +31,10 @@ void TPIDCounts::Packet(const TPacketHeaderView& header, int64_t offset, double 
   const int32_t pid = header.PID();
   TPIDCount& c = counts_[static_cast<size_t>(pid)];
   if (timed) {
-    const auto window = static_cast<int64_t>(std::floor(time));
+    // The clock runs on at the last rate it knows until the next PCR, so a
+    // packet's time may lie past the window a later PCR puts the next
+    // packets in: windows only move forward.
+    const int64_t window = std::max(static_cast<int64_t>(std::floor(time)), window_);
     if (window != window_) CloseWindows(window);
     ++inWindow_[static_cast<size_t>(pid)];
   }
