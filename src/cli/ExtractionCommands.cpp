@@ -2,11 +2,8 @@
 // extract-es, extract-program, demux-pes and demux-es, running the window's
 // Operations commands. A one-line progress bar goes to standard error when it
 // is a terminal; Ctrl+C cancels, and the unfinished output is removed.
-#include <unistd.h>
 
-#include <array>
 #include <atomic>
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -17,6 +14,7 @@
 #include "browser/ExtractionCommands.h"
 #include "browser/PIDText.h"
 #include "browser/StreamBrowser.h"
+#include "cli/CliProgress.h"
 #include "cli/CliSupport.h"
 #include "core/SafeReplace.h"
 #include "extract/Demultiplexer.h"
@@ -25,63 +23,6 @@ namespace tessaro {
 namespace {
 
 std::atomic<bool> gCancel{false};
-
-// Every way a run is ended from outside (Ctrl+C, a termination request, a
-// closed terminal, the quit key) cancels it: the unfinished output is removed
-// and the command ends with the cancel message. Later signals only cancel too.
-class TCancelOnSignal {
- public:
-  static constexpr std::array<int, 4> kSignals{SIGINT, SIGTERM, SIGHUP, SIGQUIT};
-
-  explicit TCancelOnSignal(TStreamBrowser& browser) {
-    gCancel = false;
-    browser.SetScanCancel(&gCancel);
-    struct sigaction action {};
-    action.sa_handler = [](int) { gCancel = true; };
-    sigemptyset(&action.sa_mask);
-    for (size_t i = 0; i < kSignals.size(); ++i) ::sigaction(kSignals[i], &action, &previous_[i]);
-  }
-  ~TCancelOnSignal() {
-    for (size_t i = 0; i < kSignals.size(); ++i) ::sigaction(kSignals[i], &previous_[i], nullptr);
-  }
-  TCancelOnSignal(const TCancelOnSignal&) = delete;
-  TCancelOnSignal& operator=(const TCancelOnSignal&) = delete;
-
- private:
-  std::array<struct sigaction, kSignals.size()> previous_{};
-};
-
-// "[#########...........]  45%" on standard error, redrawn when the percentage
-// changes and cleared at the end; nothing when standard error is not a terminal.
-class TProgressBar {
- public:
-  explicit TProgressBar(TStreamBrowser& browser) : browser_(browser) {
-    if (::isatty(STDERR_FILENO) != 1) return;
-    browser.SetScanProgress([this](int64_t done, int64_t total) { Draw(done, total); });
-  }
-  ~TProgressBar() {
-    browser_.SetScanProgress(nullptr);
-    if (shown_) std::fprintf(stderr, "\r%*s\r", kWidth + 8, "");
-  }
-  TProgressBar(const TProgressBar&) = delete;
-  TProgressBar& operator=(const TProgressBar&) = delete;
-
- private:
-  static constexpr int kWidth = 40;
-  void Draw(int64_t done, int64_t total) {
-    const int percent = total > 0 ? static_cast<int>(100 * done / total) : 100;
-    if (percent == percent_) return;
-    percent_ = percent;
-    shown_ = true;
-    const int filled = percent * kWidth / 100;
-    std::fprintf(stderr, "\r[%s%s] %3d%%", std::string(static_cast<size_t>(filled), '#').c_str(),
-                 std::string(static_cast<size_t>(kWidth - filled), '.').c_str(), percent);
-    std::fflush(stderr);
-  }
-  TStreamBrowser& browser_;
-  int percent_ = -1;
-  bool shown_ = false;
-};
 
 struct Options {
   std::string file;
@@ -138,11 +79,15 @@ int Run(const Options& o, bool oneOutputFile, const TBody& body) {
   }
   TExtractionOutcome outcome;
   {
-    TCancelOnSignal cancel(browser);
-    TProgressBar progress(browser);
+    // Ctrl+C and the other ending signals cancel; the unfinished output is removed.
+    TCancelOnSignal cancel(gCancel);
+    browser.SetScanCancel(&gCancel);
+    TProgressBar progress;
+    browser.SetScanProgress(progress.Callback());
     TExtractionCommands commands(browser);
     commands.SetKeepEmptyOutput(false);
     outcome = body(commands);
+    browser.SetScanProgress(nullptr);
   }
   return ExitStatus(outcome);
 }
