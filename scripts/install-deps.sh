@@ -2,7 +2,7 @@
 # Installs the Debian packages the build needs, only those that are missing.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ make python3 libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
+packages=(cmake ninja-build g++ make python3 libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev
           clang libclang-rt-14-dev clang-format
           qt6-base-dev libgl-dev fonts-dejavu-core
           xvfb xauth xdotool imagemagick

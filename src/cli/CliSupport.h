@@ -55,5 +55,6 @@ void AddExtractionCommands(CLI::App& app, TCommandRun& run);
 // Also --version on the program itself.
 void AddVersionCommands(CLI::App& app, TCommandRun& run);
 void AddValidationCommands(CLI::App& app, TCommandRun& run);
+void AddAnalysisCommands(CLI::App& app, TCommandRun& run);
 
 }  // namespace tessaro

@@ -38,6 +38,7 @@ int Main(int argc, char** argv) {
   AddExtractionCommands(app, run);
   AddVersionCommands(app, run);
   AddValidationCommands(app, run);
+  AddAnalysisCommands(app, run);
   if (argc > 1 && argv[1][0] != '-') {
     const std::string word = argv[1];
     const std::vector<const CLI::App*> named =
