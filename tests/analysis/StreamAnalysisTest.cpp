@@ -36,6 +36,7 @@ struct Stream {
   int64_t discontinuityGroup = -1;
   int64_t ccSkip = -1;  // the packet of 0x101 whose counter jumps by two
   bool withPCR = true;
+  bool uneven = false;  // odd groups: a PCR and four packets, half a millisecond
 
   Bytes Make() const {
     std::vector<Bytes> packets;
@@ -47,8 +48,9 @@ struct Stream {
       if (jump) pcr += 270000000;  // a new time base, ten seconds on
       const int64_t value = pcr + (g == movedGroup ? moveTicks : 0);
       packets.push_back(withPCR ? PCRPacket(0x100, value, jump) : MakePacket({.pid = 0x102}));
-      pcr += kStep;
-      for (int k = 0; k < 9; ++k, ++video) {
+      const bool half = uneven && g % 2 == 1;
+      pcr += half ? kStep / 2 : kStep;
+      for (int k = 0; k < (half ? 4 : 9); ++k, ++video) {
         if (video == ccSkip) ++cc;
         Bytes payload = k == 0 ? Bytes{0, 0, 1, 0xE0} : Bytes{};
         packets.push_back(
@@ -113,17 +115,20 @@ TEST(StreamAnalysis, ConstantRateStreamGivesExactFigures) {
 TEST(StreamAnalysis, PCRMovedByOneMicrosecondIsFoundAtItsPacket) {
   Stream shape;
   shape.groups = 200;
+  shape.uneven = true;
   shape.movedGroup = 50;
   shape.moveTicks = 27;
   const TStreamAnalysis a = Analyze(shape.Make());
+  EXPECT_NEAR(*a.bitrate, kRate, 1e-3);
   ASSERT_EQ(a.pcr.size(), 1u);
   const TPCRFigures& p = a.pcr[0];
   ASSERT_TRUE(p.accuracyMax && p.accuracyRMS);
   EXPECT_NEAR(*p.accuracyMax, 1e-6, 50e-9);
-  EXPECT_EQ(p.accuracyMaxOffset, 50 * 1880);
-  // Its neighbours are each predicted half a microsecond off.
-  EXPECT_NEAR(*p.accuracyRMS, std::sqrt((27.0 * 27 + 2 * 13.5 * 13.5) / 198) / 27e6, 1e-12);
-  EXPECT_NEAR(*p.intervalMax, 0.001 + 1e-6, 1e-12);
+  EXPECT_EQ(p.accuracyMaxOffset, 25 * (1880 + 940));
+  // Its neighbours, predicted across it, are off by the share of the move
+  // their bytes give them: two thirds before it, one third after.
+  EXPECT_NEAR(*p.accuracyRMS, std::sqrt((27.0 * 27 + 18 * 18 + 9 * 9) / 198) / 27e6, 1e-12);
+  EXPECT_NEAR(*p.intervalMin, 0.0005, 1e-12);
 }
 
 TEST(StreamAnalysis, DiscontinuityAndCounterErrors) {
@@ -170,10 +175,11 @@ TEST(StreamAnalysis, CancelGivesPartialFiguresUpToTheOffsetReached) {
   shape.groups = 20;
   std::atomic<bool> cancel{false};
   TAnalysisOptions options;
-  options.blockSize = 1880;
+  // The first read holds ten packets and part of the eleventh.
+  options.blockSize = 2000;
   options.cancel = &cancel;
   options.progress = [&](int64_t done, int64_t) {
-    if (done >= 1880) cancel = true;
+    if (done >= 2000) cancel = true;
   };
   const TStreamAnalysis a = Analyze(shape.Make(), options);
   EXPECT_TRUE(a.partial);
