@@ -71,8 +71,11 @@ nlohmann::json ToJSON(const std::string& file, const TStreamAnalysis& a) {
 }
 
 std::string Format(const char* format, auto... values) {
-  char text[160];
-  std::snprintf(text, sizeof text, format, values...);
+  const int length = std::snprintf(nullptr, 0, format, values...);
+  if (length <= 0) return {};
+  std::string text(static_cast<size_t>(length) + 1, '\0');
+  std::snprintf(text.data(), text.size(), format, values...);
+  text.pop_back();
   return text;
 }
 
@@ -138,8 +141,7 @@ int RunAnalyze(const Options& o) {
              : ToText(o.file, analysis);
   std::fwrite(text.data(), 1, text.size(), stdout);
   if (analysis.readFailed)
-    return Fail(Format("Reading stopped at offset %" PRId64 " of %" PRId64
-                       ": the figures cover only the bytes before it",
+    return Fail(Format("Cannot read %s: only %" PRId64 " of %" PRId64 " bytes could be read", o.file.c_str(),
                        analysis.reached, analysis.fileSize));
   if (analysis.partial) {
     std::cerr << Format("Stopped at offset %" PRId64 ": partial result", analysis.reached) << '\n';

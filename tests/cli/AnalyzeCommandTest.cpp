@@ -4,6 +4,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <filesystem>
+
 #include "support/TestSupport.h"
 
 namespace tessaro::test {
@@ -64,6 +66,28 @@ TEST(AnalyzeCli, SummaryAndFailures) {
   EXPECT_EQ(r.err, "Not valid transport stream\n");
   EXPECT_TRUE(r.out.empty());
   EXPECT_EQ(RunCli("analyze /nonexistent.ts").exitCode, 2);
+}
+
+// A file cut to 1 MiB during the run (by a library preloaded into the
+// program): the figures up to the cut are printed, marked partial, and the
+// run fails.
+TEST(AnalyzeCli, AFileThatShrinksGivesAPartialResultAndFails) {
+  const Bytes one = ReadFileBytes(TestDataPath("one-program.ts"));
+  Bytes bytes;
+  while (bytes.size() < 2 * 1024 * 1024) bytes.insert(bytes.end(), one.begin(), one.end());
+  const TempFile stream(bytes);
+  const std::string size = std::to_string(bytes.size());
+  const CliResult r =
+      RunCommand("env ASAN_OPTIONS=verify_asan_link_order=0 TESSARO_TEST_SHRINK=1048576:" + Quote(stream.Path()) +
+                 " LD_PRELOAD=" + Quote(TESSARO_SHRINK_PRELOAD) + " " + Quote(TESSARO_CLI_PATH) + " analyze --json " +
+                 Quote(stream.Path()));
+  ASSERT_EQ(std::filesystem::file_size(stream.Path()), 1048576u) << "the file was not cut";
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_EQ(r.err, "Cannot read " + stream.Path() + ": only 1048576 of " + size + " bytes could be read\n");
+  const nlohmann::json j = nlohmann::json::parse(r.out);
+  EXPECT_TRUE(j["partial"].get<bool>());
+  EXPECT_EQ(j["reached"].get<int64_t>(), 1048576);
+  EXPECT_EQ(j["packets"].get<int64_t>(), 1048576 / 188);
 }
 
 }  // namespace
