@@ -2,7 +2,6 @@
 // extract-es, extract-program, demux-pes and demux-es, running the window's
 // Operations commands. A one-line progress bar goes to standard error when it
 // is a terminal; Ctrl+C cancels, and the unfinished output is removed.
-
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
