@@ -11,14 +11,6 @@ TSISectionReader::TSISectionReader(TBitStream4& bits, const TByteView& section) 
   bits_.SetData(section.Data(), section.Size());
 }
 
-void TSISectionReader::ReadStart(TSISectionStart& start) {
-  Read(start.table_id, 8);
-  Read(start.section_syntax_indicator, 1);
-  Read(start.reserved_future_use, 1);
-  Read(start.reserved, 2);
-  Read(start.section_length, 12);
-}
-
 int32_t TSISectionReader::RunEnd(int32_t length, int32_t limit) const {
   const int64_t end = static_cast<int64_t>(Position()) + std::max(length, 0);
   return static_cast<int32_t>(std::min<int64_t>(end, std::min(limit, End())));

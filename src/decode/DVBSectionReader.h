@@ -11,6 +11,7 @@
 #include "core/ByteView.h"
 #include "core/Diagnostics.h"
 #include "descriptors/Descriptors.h"
+#include "descriptors/RecordFields.h"
 
 namespace tessaro {
 
@@ -28,13 +29,12 @@ class TSISectionReader {
   // Points bits at the first byte of section.
   TSISectionReader(TBitStream4& bits, const TByteView& section);
 
-  // The next width bits (1 to 64) into field, recording where it lies.
-  template <class T>
-  void Read(T& field, int width) {
-    bits_.Read(field, width);
+  // Reads a list of fixed fields into the members of record (entry: the
+  // element of array members), recording where each lies.
+  template <class List>
+  void Fields(const List& list, ListRecord<List>& record, int32_t entry = 0) {
+    ReadRecordFields(bits_, list, record, entry);
   }
-  // table_id 8, section_syntax_indicator 1, reserved_future_use 1, reserved 2, section_length 12.
-  void ReadStart(TSISectionStart& start);
 
   // The byte that holds the next field (past End() once reads ran over it).
   int32_t Position() const { return bits_.BytePos; }
