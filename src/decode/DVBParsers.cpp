@@ -185,239 +185,243 @@ void AddDescriptorsGroup(TTreeNode& parent, int32_t loopLength, const TDVBdescri
 std::string Count(int32_t count) { return std::to_string(count); }
 
 void DecodeTransportStreamLoopSection(TSISectionReader& r, TTransportStreamLoopSection& t,
-                                      const TTransportStreamLoopHeader& header, const char* routine) {
+                                      const TTransportStreamLoopHeader& header, TSectionExtents& extents,
+                                      const char* routine) {
   r.Fields(kStart, t);
-  r.Fields(header, t);
+  extents.header = r.Fields(header, t);
   r.DescriptorLoop(t.descriptors, t.descriptors_length, r.End());
-  r.Fields(kTransportStreamLoopLength, t);
+  extents.between = r.Fields(kTransportStreamLoopLength, t);
   const int32_t loopEnd = r.RunEnd(t.transport_stream_loop_length, r.End());
-  t.transport_stream_count = r.Entries(loopEnd, 6, kSILoopEntries, routine, [&](int32_t i) {
+  t.transport_stream_count = r.Entries(loopEnd, ListBytes(kTransportStream), kSILoopEntries, routine, [&](int32_t i) {
     TTransportStreamEntry& e = t.transport_streams[static_cast<size_t>(i)];
     r.Fields(kTransportStream, e);
     r.DescriptorLoop(EntryList(e.descriptors), e.transport_descriptors_length, loopEnd);
   });
-  r.Fields(kCrc<TSLoop>, t);
+  extents.crc = r.Fields(kCrc<TSLoop>, t);
 }
 
 void AddTransportStreamLoopNodes(TTreeNode& table, const TTransportStreamLoopSection& t,
-                                 const TTransportStreamLoopHeader& header) {
-  AddRecordFields(table, kStart, t);
-  AddRecordFields(table, header, t);
+                                 const TTransportStreamLoopHeader& header, const TSectionExtents& extents) {
+  AddSectionFields(table, kStart, t);
+  AddSectionFields(table, header, t, extents.header);
   AddDescriptorsGroup(table, t.descriptors_length, &t.descriptors);
-  AddRecordFields(table, kTransportStreamLoopLength, t);
+  AddSectionFields(table, kTransportStreamLoopLength, t, extents.between);
   table.Add(TextField("transport stream count", Count(t.transport_stream_count)).From(t.transport_stream_loop_length));
   TTreeNode& loop = table.Add("transport_streams");
   for (int32_t i = 0; i < t.transport_stream_count; ++i) {
     const TTransportStreamEntry& e = t.transport_streams[static_cast<size_t>(i)];
     TTreeNode& node = loop.Add("transport_stream #" + std::to_string(i));
-    AddRecordFields(node, kTransportStream, e);
+    AddSectionFields(node, kTransportStream, e);
     AddDescriptorsGroup(node, e.transport_descriptors_length, e.descriptors.get());
   }
-  AddRecordFields(table, kCrc<TSLoop>, t);
+  AddSectionFields(table, kCrc<TSLoop>, t, extents.crc);
 }
 
 }  // namespace
 
 // ---- NIT and BAT ----------------------------------------------------------------
 
-void TMPEGTSNITPacketParserEx::DecodeSection(const TByteView& section) {
-  TSISectionReader r(BitStream, section);
-  DecodeTransportStreamLoopSection(r, Section, kNITHeader, "TMPEGTSNITPacketParserEx.ParseData");
+void TMPEGTSNITPacketParserEx::DecodeSection(const TSectionBytes& bytes) {
+  TSISectionReader r(BitStream, bytes);
+  DecodeTransportStreamLoopSection(r, Section, kNITHeader, extents_, "TMPEGTSNITPacketParserEx.ParseData");
 }
 
 void TMPEGTSNITPacketParserEx::AddTableNodes(TTreeNode& psi) {
-  AddTransportStreamLoopNodes(psi.Add("NIT"), Section, kNITHeader);
+  AddTransportStreamLoopNodes(psi.Add("NIT"), Section, kNITHeader, extents_);
 }
 
-void TMPEGTSBATPacketParserEx::DecodeSection(const TByteView& section) {
-  TSISectionReader r(BitStream, section);
-  DecodeTransportStreamLoopSection(r, Section, kBATHeader, "TMPEGTSBATPacketParserEx.ParseData");
+void TMPEGTSBATPacketParserEx::DecodeSection(const TSectionBytes& bytes) {
+  TSISectionReader r(BitStream, bytes);
+  DecodeTransportStreamLoopSection(r, Section, kBATHeader, extents_, "TMPEGTSBATPacketParserEx.ParseData");
 }
 
 void TMPEGTSBATPacketParserEx::AddTableNodes(TTreeNode& psi) {
-  AddTransportStreamLoopNodes(psi.Add("BAT"), Section, kBATHeader);
+  AddTransportStreamLoopNodes(psi.Add("BAT"), Section, kBATHeader, extents_);
 }
 
 // ---- SDT: service_description_section ---------------------------------------------
 
-void TMPEGTSSDTPacketParserEx::DecodeSection(const TByteView& section) {
+void TMPEGTSSDTPacketParserEx::DecodeSection(const TSectionBytes& bytes) {
   Tservice_description_section_class& t = Section;
-  TSISectionReader r(BitStream, section);
+  TSISectionReader r(BitStream, bytes);
   r.Fields(kStart, t);
-  r.Fields(kSDTHeader, t);
+  extents_.header = r.Fields(kSDTHeader, t);
   // The service loop runs to the CRC_32: section_length less the 8 bytes
   // above it and the 4 of the CRC.
   const int32_t loopEnd = r.RunEnd(t.section_length - 12, r.End());
-  t.service_count = r.Entries(loopEnd, 5, kSILoopEntries, "TMPEGTSSDTPacketParserEx.ParseData", [&](int32_t i) {
-    TServiceEntry& e = t.services[static_cast<size_t>(i)];
-    r.Fields(kService, e);
-    r.DescriptorLoop(EntryList(e.descriptors), e.descriptors_loop_length, loopEnd);
-  });
-  r.Fields(kCrc<SDT>, t);
+  t.service_count =
+      r.Entries(loopEnd, ListBytes(kService), kSILoopEntries, "TMPEGTSSDTPacketParserEx.ParseData", [&](int32_t i) {
+        TServiceEntry& e = t.services[static_cast<size_t>(i)];
+        r.Fields(kService, e);
+        r.DescriptorLoop(EntryList(e.descriptors), e.descriptors_loop_length, loopEnd);
+      });
+  extents_.crc = r.Fields(kCrc<SDT>, t);
 }
 
 void TMPEGTSSDTPacketParserEx::AddTableNodes(TTreeNode& psi) {
   const Tservice_description_section_class& t = Section;
   TTreeNode& sdt = psi.Add("SDT");
-  AddRecordFields(sdt, kStart, t);
-  AddRecordFields(sdt, kSDTHeader, t);
+  AddSectionFields(sdt, kStart, t);
+  AddSectionFields(sdt, kSDTHeader, t, extents_.header);
   sdt.Add(TextField("services count", Count(t.service_count)).From(t.section_length));
   TTreeNode& loop = sdt.Add("services");
   for (int32_t i = 0; i < t.service_count; ++i) {
     const TServiceEntry& e = t.services[static_cast<size_t>(i)];
     TTreeNode& node = loop.Add("service #" + std::to_string(i));
-    AddRecordFields(node, kService, e);
+    AddSectionFields(node, kService, e);
     AddDescriptorsGroup(node, e.descriptors_loop_length, e.descriptors.get());
   }
-  AddRecordFields(sdt, kCrc<SDT>, t);
+  AddSectionFields(sdt, kCrc<SDT>, t, extents_.crc);
 }
 
 // ---- EIT: event_information_section -----------------------------------------------
 
-void TMPEGTSEITPacketParserEx::DecodeSection(const TByteView& section) {
+void TMPEGTSEITPacketParserEx::DecodeSection(const TSectionBytes& bytes) {
   Tevent_information_section_class& t = Section;
-  TSISectionReader r(BitStream, section);
+  TSISectionReader r(BitStream, bytes);
   r.Fields(kEITStart, t);
-  r.Fields(kEITHeader, t);
+  extents_.header = r.Fields(kEITHeader, t);
   // The event loop runs to the CRC_32: section_length less the 11 bytes
   // above it and the 4 of the CRC.
   const int32_t loopEnd = r.RunEnd(t.section_length - 15, r.End());
-  t.event_count = r.Entries(loopEnd, 12, kSILoopEntries, "TMPEGTSEITPacketParserEx.ParseData", [&](int32_t i) {
-    TEventEntry& e = t.events[static_cast<size_t>(i)];
-    r.Fields(kEvent, e);
-    r.DescriptorLoop(EntryList(e.descriptors), e.descriptors_loop_length, loopEnd);
-  });
-  r.Fields(kCrc<EIT>, t);
+  t.event_count =
+      r.Entries(loopEnd, ListBytes(kEvent), kSILoopEntries, "TMPEGTSEITPacketParserEx.ParseData", [&](int32_t i) {
+        TEventEntry& e = t.events[static_cast<size_t>(i)];
+        r.Fields(kEvent, e);
+        r.DescriptorLoop(EntryList(e.descriptors), e.descriptors_loop_length, loopEnd);
+      });
+  extents_.crc = r.Fields(kCrc<EIT>, t);
 }
 
 void TMPEGTSEITPacketParserEx::AddTableNodes(TTreeNode& psi) {
   const Tevent_information_section_class& t = Section;
   TTreeNode& eit = psi.Add("EIT");
-  AddRecordFields(eit, kEITStart, t);
-  AddRecordFields(eit, kEITHeader, t);
+  AddSectionFields(eit, kEITStart, t);
+  AddSectionFields(eit, kEITHeader, t, extents_.header);
   eit.Add(TextField("events count", Count(t.event_count)).From(t.section_length));
   TTreeNode& loop = eit.Add("events");
   for (int32_t i = 0; i < t.event_count; ++i) {
     const TEventEntry& e = t.events[static_cast<size_t>(i)];
     TTreeNode& node = loop.Add("event #" + std::to_string(i));
-    AddRecordFields(node, kEvent, e);
+    AddSectionFields(node, kEvent, e);
     AddDescriptorsGroup(node, e.descriptors_loop_length, e.descriptors.get());
   }
-  AddRecordFields(eit, kCrc<EIT>, t);
+  AddSectionFields(eit, kCrc<EIT>, t, extents_.crc);
 }
 
 // ---- TDT and TOT: time_date_section and time_offset_section ------------------------
 
-void TMPEGTSTDTPacketParserEx::DecodeSection(const TByteView& section) {
-  TSISectionReader r(BitStream, section);
+void TMPEGTSTDTPacketParserEx::DecodeSection(const TSectionBytes& bytes) {
+  TSISectionReader r(BitStream, bytes);
   r.Fields(kStart, *this);
-  r.Fields(kTDT, *this);
+  extents_.header = r.Fields(kTDT, *this);
 }
 
 void TMPEGTSTDTPacketParserEx::AddTableNodes(TTreeNode& psi) {
   TTreeNode& tdt = psi.Add("TDT");
-  AddRecordFields(tdt, kStart, *this);
-  AddRecordFields(tdt, kTDT, *this);
+  AddSectionFields(tdt, kStart, *this);
+  AddSectionFields(tdt, kTDT, *this, extents_.header);
 }
 
-void TMPEGTSTOTPacketParserEx::DecodeSection(const TByteView& section) {
+void TMPEGTSTOTPacketParserEx::DecodeSection(const TSectionBytes& bytes) {
   Ttime_offset_section_class& t = Section;
-  TSISectionReader r(BitStream, section);
+  TSISectionReader r(BitStream, bytes);
   r.Fields(kStart, t);
-  r.Fields(kTOTHeader, t);
+  extents_.header = r.Fields(kTOTHeader, t);
   r.DescriptorLoop(t.descriptors, t.descriptors_loop_length, r.End());
-  r.Fields(kTOTCrc, t);
+  extents_.crc = r.Fields(kTOTCrc, t);
 }
 
 void TMPEGTSTOTPacketParserEx::AddTableNodes(TTreeNode& psi) {
   const Ttime_offset_section_class& t = Section;
   TTreeNode& tot = psi.Add("TOT");
-  AddRecordFields(tot, kStart, t);
-  AddRecordFields(tot, kTOTHeader, t);
+  AddSectionFields(tot, kStart, t);
+  AddSectionFields(tot, kTOTHeader, t, extents_.header);
   AddDescriptorsGroup(tot, t.descriptors_loop_length, &t.descriptors);
-  AddRecordFields(tot, kTOTCrc, t);
+  AddSectionFields(tot, kTOTCrc, t, extents_.crc);
 }
 
 // ---- RST: running_status_section, which has no CRC_32 ----------------------------
 
-void TMPEGTSRSTPacketParserEx::DecodeSection(const TByteView& section) {
+void TMPEGTSRSTPacketParserEx::DecodeSection(const TSectionBytes& bytes) {
   Trunning_status_section_class& t = Section;
-  TSISectionReader r(BitStream, section);
+  TSISectionReader r(BitStream, bytes);
   r.Fields(kStart, t);
   const int32_t loopEnd = r.RunEnd(t.section_length, r.End());
-  t.event_count = r.Entries(loopEnd, 9, kSILoopEntries, "TMPEGTSRSTPacketParserEx.ParseData",
+  t.event_count = r.Entries(loopEnd, ListBytes(kRunningStatus), kSILoopEntries, "TMPEGTSRSTPacketParserEx.ParseData",
                             [&](int32_t i) { r.Fields(kRunningStatus, t.events[static_cast<size_t>(i)]); });
 }
 
 void TMPEGTSRSTPacketParserEx::AddTableNodes(TTreeNode& psi) {
   const Trunning_status_section_class& t = Section;
   TTreeNode& rst = psi.Add("RST");
-  AddRecordFields(rst, kStart, t);
+  AddSectionFields(rst, kStart, t);
   rst.Add(TextField("event count", Count(t.event_count)).From(t.section_length));
   TTreeNode& loop = rst.Add("events");
   for (int32_t i = 0; i < t.event_count; ++i)
-    AddRecordFields(loop.Add("event #" + std::to_string(i)), kRunningStatus, t.events[static_cast<size_t>(i)]);
+    AddSectionFields(loop.Add("event #" + std::to_string(i)), kRunningStatus, t.events[static_cast<size_t>(i)]);
 }
 
 // ---- ST and DIT: stuffing_section and discontinuity_information_section ----------
 
-void TMPEGTSSTPacketParserEx::DecodeSection(const TByteView& section) {
-  TSISectionReader r(BitStream, section);
+void TMPEGTSSTPacketParserEx::DecodeSection(const TSectionBytes& bytes) {
+  TSISectionReader r(BitStream, bytes);
   r.Fields(kStart, *this);
 }
 
 void TMPEGTSSTPacketParserEx::AddTableNodes(TTreeNode& psi) {
   TTreeNode& st = psi.Add("ST");
-  AddRecordFields(st, kStart, *this);
+  AddSectionFields(st, kStart, *this);
   st.Add(EmptyField("data_byte", ""));
 }
 
-void TMPEGTSDITPacketParserEx::DecodeSection(const TByteView& section) {
-  TSISectionReader r(BitStream, section);
+void TMPEGTSDITPacketParserEx::DecodeSection(const TSectionBytes& bytes) {
+  TSISectionReader r(BitStream, bytes);
   r.Fields(kStart, *this);
-  r.Fields(kDIT, *this);
+  extents_.header = r.Fields(kDIT, *this);
 }
 
 void TMPEGTSDITPacketParserEx::AddTableNodes(TTreeNode& psi) {
   TTreeNode& dit = psi.Add("DIT");
-  AddRecordFields(dit, kStart, *this);
-  AddRecordFields(dit, kDIT, *this);
+  AddSectionFields(dit, kStart, *this);
+  AddSectionFields(dit, kDIT, *this, extents_.header);
 }
 
 // ---- SIT: selection_information_section -------------------------------------------
 
-void TMPEGTSSITPacketParserEx::DecodeSection(const TByteView& section) {
+void TMPEGTSSITPacketParserEx::DecodeSection(const TSectionBytes& bytes) {
   Tselection_information_section_class& t = Section;
-  TSISectionReader r(BitStream, section);
+  TSISectionReader r(BitStream, bytes);
   r.Fields(kSITStart, t);
-  r.Fields(kSITHeader, t);
+  extents_.header = r.Fields(kSITHeader, t);
   r.DescriptorLoop(t.transmission_descriptors, t.transmission_info_loop_length, r.End());
   // The service loop runs to the CRC_32: section_length less the 7 bytes
   // above the transmission loop, that loop and the 4 bytes of the CRC.
   const int32_t loopEnd = r.RunEnd(t.section_length - t.transmission_info_loop_length - 11, r.End());
-  t.service_count = r.Entries(loopEnd, 4, kSILoopEntries, "TMPEGTSSITPacketParserEx.ParseData", [&](int32_t i) {
-    TSelectionServiceEntry& e = t.services[static_cast<size_t>(i)];
-    r.Fields(kSelectionService, e);
-    r.DescriptorLoop(EntryList(e.descriptors), e.service_loop_length, loopEnd);
-  });
-  r.Fields(kCrc<SIT>, t);
+  t.service_count = r.Entries(loopEnd, ListBytes(kSelectionService), kSILoopEntries,
+                              "TMPEGTSSITPacketParserEx.ParseData", [&](int32_t i) {
+                                TSelectionServiceEntry& e = t.services[static_cast<size_t>(i)];
+                                r.Fields(kSelectionService, e);
+                                r.DescriptorLoop(EntryList(e.descriptors), e.service_loop_length, loopEnd);
+                              });
+  extents_.crc = r.Fields(kCrc<SIT>, t);
 }
 
 void TMPEGTSSITPacketParserEx::AddTableNodes(TTreeNode& psi) {
   const Tselection_information_section_class& t = Section;
   TTreeNode& sit = psi.Add("SIT");
-  AddRecordFields(sit, kSITStart, t);
-  AddRecordFields(sit, kSITHeader, t);
+  AddSectionFields(sit, kSITStart, t);
+  AddSectionFields(sit, kSITHeader, t, extents_.header);
   AddDescriptorsGroup(sit, t.transmission_info_loop_length, &t.transmission_descriptors);
   sit.Add(TextField("service count", Count(t.service_count)).From(t.section_length, t.transmission_info_loop_length));
   TTreeNode& loop = sit.Add("services");
   for (int32_t i = 0; i < t.service_count; ++i) {
     const TSelectionServiceEntry& e = t.services[static_cast<size_t>(i)];
     TTreeNode& node = loop.Add("service #" + std::to_string(i));
-    AddRecordFields(node, kSelectionService, e);
+    AddSectionFields(node, kSelectionService, e);
     AddDescriptorsGroup(node, e.service_loop_length, e.descriptors.get());
   }
-  AddRecordFields(sit, kCrc<SIT>, t);
+  AddSectionFields(sit, kCrc<SIT>, t, extents_.crc);
 }
 
 }  // namespace tessaro

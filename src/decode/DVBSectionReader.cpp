@@ -4,11 +4,13 @@
 
 namespace tessaro {
 
-TSISectionReader::TSISectionReader(TBitStream4& bits, const TByteView& section) : bits_(bits), section_(section) {
+TSISectionReader::TSISectionReader(TBitStream4& bits, const TSectionBytes& bytes)
+    : bits_(bits), section_(bytes.section) {
   // An empty reader (no data) reads zeros: SetData refuses empty sections and
   // would otherwise leave the reader on the previous section's bytes.
   bits_ = TBitStream4{};
-  bits_.SetData(section.Data(), section.Size());
+  const TByteView& data = bytes.gathered.Size() >= section_.Size() ? bytes.gathered : section_;
+  bits_.SetData(data.Data(), data.Size());
 }
 
 int32_t TSISectionReader::RunEnd(int32_t length, int32_t limit) const {

@@ -43,16 +43,16 @@ constexpr TRecordField<PAT> kCrc[] = {
 
 }  // namespace
 
-void TMPEGTSPATPacketParserEx::DecodeSection(const TByteView& s) {
+void TMPEGTSPATPacketParserEx::DecodeSection(const TSectionBytes& bytes) {
   TBitStream4 bits;
-  TSISectionReader r(bits, s);
+  TSISectionReader r(bits, bytes);
   r.Fields(kStart, *this);
   headerOnly_ = section_syntax_indicator != 1;
   if (headerOnly_) return;
-  r.Fields(kHeader, *this);
+  extents_.header = r.Fields(kHeader, *this);
   program_count = std::min((section_length - 9) / 4, kMaxPrograms);
   for (int32_t i = 0; i < EntryCount(); ++i) r.Fields(kProgram, *this, i);
-  r.Fields(kCrc, *this);
+  extents_.crc = r.Fields(kCrc, *this);
 }
 
 bool TMPEGTSPATPacketParserEx::IsPMT(int32_t pid) const {
@@ -69,14 +69,14 @@ bool TMPEGTSPATPacketParserEx::IsNIT(int32_t pid) const {
 
 void TMPEGTSPATPacketParserEx::AddTableNodes(TTreeNode& psi) {
   TTreeNode& pat = psi.Add("PAT");
-  AddRecordFields(pat, kStart, *this);
+  AddSectionFields(pat, kStart, *this);
   if (headerOnly_) return;
-  AddRecordFields(pat, kHeader, *this);
+  AddSectionFields(pat, kHeader, *this, extents_.header);
   pat.Add(TextField("program_count", std::to_string(program_count)).From(section_length));
   TTreeNode& programs = pat.Add("Programs");
   for (int32_t i = 0; i < EntryCount(); ++i)
-    AddRecordFields(programs.Add("Program #" + std::to_string(program_number[i])), kProgram, *this, i);
-  AddRecordFields(pat, kCrc, *this);
+    AddSectionFields(programs.Add("Program #" + std::to_string(program_number[i])), kProgram, *this, {}, i);
+  AddSectionFields(pat, kCrc, *this, extents_.crc);
 }
 
 }  // namespace tessaro

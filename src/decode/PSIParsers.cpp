@@ -98,10 +98,11 @@ constexpr TRecordField<PMT> kPMTCrc[] = {
 
 }  // namespace
 
-void TMPEGTSCATPacketParserEx::DecodeSection(const TByteView& s) {
+void TMPEGTSCATPacketParserEx::DecodeSection(const TSectionBytes& bytes) {
+  const TByteView& s = bytes.section;
   TBitStream4 bits;
-  TSISectionReader r(bits, s);
-  r.Fields(kCATHeader, *this);
+  TSISectionReader r(bits, bytes);
+  extents_.header = r.Fields(kCATHeader, *this);
 
   // Every descriptor of the loop is read as a CA_descriptor; a short one ends
   // it, and the CRC_32 after the loop is then not read.
@@ -119,32 +120,33 @@ void TMPEGTSCATPacketParserEx::DecodeSection(const TByteView& s) {
     ++descriptor_count;
   }
   r.MoveTo(p);
-  r.Fields(kCATCrc, *this);
+  extents_.crc = r.Fields(kCATCrc, *this);
   crcRead_ = true;
 }
 
 void TMPEGTSCATPacketParserEx::AddTableNodes(TTreeNode& psi) {
   TTreeNode& cat = psi.Add("CAT");
-  AddRecordFields(cat, kCATHeader, *this);
+  AddSectionFields(cat, kCATHeader, *this, extents_.header);
   TTreeNode& list = cat.Add("CA_descriptors");
   for (int32_t i = 0; i < descriptor_count; ++i) {
     const TCA_descriptor_class& d = descriptors[static_cast<size_t>(i)];
     TTreeNode& node = list.Add("CA_descriptor #" + std::to_string(i));
-    AddRecordFields(node, kCADescriptor, d);
+    AddSectionFields(node, kCADescriptor, d);
     if (d.descriptor_length > 4)
       node.Add(TextField("private_data_byte", HexBytesText(d.private_data_byte.data(), d.private_data_length))
                    .From(d.private_data_byte));
   }
-  if (crcRead_) AddRecordFields(cat, kCATCrc, *this);
+  if (crcRead_) AddSectionFields(cat, kCATCrc, *this, extents_.crc);
 }
 
 // ---- TS_program_map_section -----------------------------------------------------------
 
-void TMPEGTSPMTPacketParserEx::DecodeSection(const TByteView& s) {
+void TMPEGTSPMTPacketParserEx::DecodeSection(const TSectionBytes& bytes) {
+  const TByteView& s = bytes.section;
   TProgramMapTable& t = Table;
   TBitStream4 bits;
-  TSISectionReader r(bits, s);
-  r.Fields(kPMTHeader, t);
+  TSISectionReader r(bits, bytes);
+  extents_.header = r.Fields(kPMTHeader, t);
 
   // Loops that claim more than the section holds are cut at its end.
   // An empty loop clears the list, so no older section's descriptors linger.
@@ -171,22 +173,22 @@ void TMPEGTSPMTPacketParserEx::DecodeSection(const TByteView& s) {
     t.Streams.push_back(std::move(stream));
   }
   r.MoveTo(p);
-  r.Fields(kPMTCrc, t);
+  extents_.crc = r.Fields(kPMTCrc, t);
 }
 
 void TMPEGTSPMTPacketParserEx::AddTableNodes(TTreeNode& psi) {
   const TProgramMapTable& t = Table;
   TTreeNode& pmt = psi.Add("PMT");
-  AddRecordFields(pmt, kPMTHeader, t);
+  AddSectionFields(pmt, kPMTHeader, t, extents_.header);
   if (t.program_info_length > 0) t.Descriptors.TreeViewUpdateDescriptors(pmt.Add("descriptors"));
   pmt.Add(TextField("streams count", std::to_string(t.Streams.size())).From(t.section_length, t.program_info_length));
   for (size_t i = 0; i < t.Streams.size(); ++i) {
     const TProgram& stream = *t.Streams[i];
     TTreeNode& node = pmt.Add("Stream # " + std::to_string(i));
-    AddRecordFields(node, kPMTStream, stream);
+    AddSectionFields(node, kPMTStream, stream);
     if (stream.ES_info_length > 0) stream.Descriptors.TreeViewUpdateDescriptors(node.Add("descriptors"));
   }
-  AddRecordFields(pmt, kPMTCrc, t);
+  AddSectionFields(pmt, kPMTCrc, t, extents_.crc);
 }
 
 }  // namespace tessaro

@@ -32,27 +32,34 @@ void TFieldRef::Store(uint64_t value) const {
   }
 }
 
-void ReadRecordField(TBitStream4& reader, const TFieldDesc& form, TFieldRef field) {
+TFieldPlace ReadRecordField(TBitStream4& reader, const TFieldDesc& form, TFieldRef field, int64_t limitBit) {
   const int64_t at = reader.BitOffset();
+  const int64_t end = at + form.bits;
+  if (end > int64_t{reader.Size} * 8) {
+    // The field does not lie whole in the data, and a value made up partly of
+    // zeros would show bits the file does not hold: it is not read. The
+    // reader moves to the end of its data, so every later field lies past it.
+    field.Store(0);
+    if (TFieldPositions* positions = ActivePositions()) positions->Assign(field.Address(), {});
+    while (reader.BitsLeft > 0) reader.GetBits(static_cast<int>(std::min<int64_t>(reader.BitsLeft, 32)));
+    return TFieldPlace::PastData;
+  }
   uint64_t value = 0;
   if (form.bits > 32) {
-    // As the reader's own wide reads: refused whole when it would end more
-    // than 32 bits past the data.
-    if (reader.BitsLeft >= form.bits - 32) {
-      value = static_cast<uint64_t>(reader.GetBits(form.bits - 32)) << 32;
-      value |= reader.GetBits(32);
-    }
+    value = static_cast<uint64_t>(reader.GetBits(form.bits - 32)) << 32;
+    value |= reader.GetBits(32);
   } else {
     value = reader.GetBits(form.bits);
   }
   field.Store(value);
-  // A field read past the end of the data: its bits inside the data only.
-  const int64_t inData = std::max<int64_t>(int64_t{reader.Size} * 8 - at, 0);
-  NoteField(field.Address(), reader.Data, at, std::min<int64_t>(form.bits, inData));
+  NoteField(field.Address(), reader.Data, at, form.bits);
+  return end > limitBit ? TFieldPlace::PastLimit : TFieldPlace::Inside;
 }
 
-TNodeText RecordFieldNode(const TFieldDesc& form, TFieldRef field) {
-  return {FieldText(form, field.Load()), SpansOf(field.Address())};
+TNodeText RecordFieldNode(const TFieldDesc& form, TFieldRef field, const char* note) {
+  TNodeText node{FieldText(form, field.Load()), SpansOf(field.Address())};
+  if (note != nullptr) node.text += note;
+  return node;
 }
 
 }  // namespace tessaro

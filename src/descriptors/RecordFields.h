@@ -16,9 +16,17 @@
 //   };
 //
 // A member may be a std::array; the walk's entry index then picks the element.
+//
+// A walk may be given a limit inside the reader's data (where a section ends
+// by its section_length, say). A field that runs past the limit is read all
+// the same from the bytes the reader holds, and its node carries a note; a
+// field that runs past the reader's data is not read: its member becomes 0
+// and it gets no node, nor does any field after it.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <span>
 #include <type_traits>
 
@@ -102,21 +110,66 @@ constexpr TMemberField<Member> Named(const char* label, int bits, std::string (*
 
 }  // namespace fields
 
-// Reads one field at the reader's position into its member.
-void ReadRecordField(TBitStream4& reader, const TFieldDesc& form, TFieldRef field);
-// The node of a field, with the spans recorded for its member.
-TNodeText RecordFieldNode(const TFieldDesc& form, TFieldRef field);
+inline constexpr int64_t kNoLimit = std::numeric_limits<int64_t>::max();
+
+// Where a walk's fields lay: those before index inLimit wholly before the
+// limit, those from inLimit on past it, those from inData on past the data.
+// The default is a walk that stayed inside.
+struct TFieldExtent {
+  int32_t inLimit = std::numeric_limits<int32_t>::max();
+  int32_t inData = std::numeric_limits<int32_t>::max();
+};
+
+enum class TFieldPlace : uint8_t { Inside, PastLimit, PastData };
+
+// Reads one field at the reader's position into its member; limitBit counts
+// from the start of the reader's data.
+TFieldPlace ReadRecordField(TBitStream4& reader, const TFieldDesc& form, TFieldRef field, int64_t limitBit);
+// The node of a field, with the spans recorded for its member and, unless
+// null, the note at the end of its text.
+TNodeText RecordFieldNode(const TFieldDesc& form, TFieldRef field, const char* note = nullptr);
 
 // Reads the list's fields in order into record (entry: the element of array members).
 template <class List>
-void ReadRecordFields(TBitStream4& reader, const List& list, ListRecord<List>& record, int32_t entry = 0) {
-  for (const auto& field : list) ReadRecordField(reader, field.form, field.slot(record, entry));
+TFieldExtent ReadRecordFields(TBitStream4& reader, const List& list, ListRecord<List>& record,
+                              int64_t limitBit = kNoLimit, int32_t entry = 0) {
+  TFieldExtent extent;
+  int32_t index = 0;
+  for (const auto& field : list) {
+    switch (ReadRecordField(reader, field.form, field.slot(record, entry), limitBit)) {
+      case TFieldPlace::PastData:
+        extent.inData = std::min(extent.inData, index);
+        [[fallthrough]];
+      case TFieldPlace::PastLimit:
+        extent.inLimit = std::min(extent.inLimit, index);
+        break;
+      case TFieldPlace::Inside:
+        break;
+    }
+    ++index;
+  }
+  return extent;
 }
 
-// Adds the nodes of the list's fields under parent, in order.
+// Adds the nodes of the fields the walk that gave extent found in the data,
+// in order; those past its limit end in pastLimit.
 template <class List>
-void AddRecordFields(TTreeNode& parent, const List& list, const ListRecord<List>& record, int32_t entry = 0) {
-  for (const auto& field : list) parent.Add(RecordFieldNode(field.form, field.slot(record, entry)));
+void AddRecordFields(TTreeNode& parent, const List& list, const ListRecord<List>& record,
+                     const TFieldExtent& extent = {}, const char* pastLimit = nullptr, int32_t entry = 0) {
+  int32_t index = 0;
+  for (const auto& field : list) {
+    if (index >= extent.inData) break;
+    parent.Add(RecordFieldNode(field.form, field.slot(record, entry), index >= extent.inLimit ? pastLimit : nullptr));
+    ++index;
+  }
+}
+
+// The bytes of a list's fields.
+template <class List>
+constexpr int32_t ListBytes(const List& list) {
+  int32_t bits = 0;
+  for (const auto& field : list) bits += field.form.bits;
+  return (bits + 7) / 8;
 }
 
 }  // namespace tessaro
