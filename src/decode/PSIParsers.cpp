@@ -53,14 +53,6 @@ constexpr TRecordField<CAT> kCATHeader[] = {
     Dec<&CAT::section_number>("section_number", 8, " (8 bit)"),
     Dec<&CAT::last_section_number>("last_section_number", 8, " (8 bit)"),
 };
-// The CA_descriptor of the loop as the CAT shows it: its tag in decimal.
-constexpr TRecordField<TCA_descriptor_class> kCADescriptor[] = {
-    Dec<&TCA_descriptor_class::descriptor_tag>("descriptor_tag", 8),
-    Dec<&TCA_descriptor_class::descriptor_length>("descriptor_length", 8),
-    Dec<&TCA_descriptor_class::CA_system_ID>("CA_system_ID", 16),
-    Dec<&TCA_descriptor_class::reserved>("reserved", 3),
-    Dec<&TCA_descriptor_class::CA_PID>("CA_PID", 13),
-};
 constexpr TRecordField<CAT> kCATCrc[] = {
     Hex<&CAT::CRC_32>("CRC_32", 32, " (32 bit)"),
 };
@@ -131,7 +123,10 @@ void TMPEGTSCATPacketParserEx::AddTableNodes(TTreeNode& psi) {
   for (int32_t i = 0; i < descriptor_count; ++i) {
     const TCA_descriptor_class& d = descriptors[static_cast<size_t>(i)];
     TTreeNode& node = list.Add("CA_descriptor #" + std::to_string(i));
-    AddSectionFields(node, kCADescriptor, d);
+    // Read by Parse_CA_descriptor; the CAT shows the tag in decimal.
+    node.Add(DecField("descriptor_tag", d.descriptor_tag, " (8 bits)"));
+    node.Add(DecField("descriptor_length", d.descriptor_length, " (8 bits)"));
+    AddRecordFields(node, kCA_descriptorFields, d);
     if (d.descriptor_length > 4)
       node.Add(TextField("private_data_byte", HexBytesText(d.private_data_byte.data(), d.private_data_length))
                    .From(d.private_data_byte));
