@@ -184,6 +184,32 @@ void AddDescriptorsGroup(TTreeNode& parent, int32_t loopLength, const TDVBdescri
 
 std::string Count(int32_t count) { return std::to_string(count); }
 
+// The entries of a loop that ends at loopEnd: each its fixed fields, then the
+// descriptor loop whose length its length field gives. Returns their count.
+template <class Entry, class List>
+int32_t ReadEntries(TSISectionReader& r, int32_t loopEnd, const List& fields, int32_t Entry::*length,
+                    std::array<Entry, kSILoopEntries>& entries, const char* routine) {
+  return r.Entries(loopEnd, ListBytes(fields), kSILoopEntries, routine, [&](int32_t i) {
+    Entry& e = entries[static_cast<size_t>(i)];
+    r.Fields(fields, e);
+    r.DescriptorLoop(EntryList(e.descriptors), e.*length, loopEnd);
+  });
+}
+
+// The loop's group and, under it, a node per entry: prefix and index, then
+// the entry's fields and descriptors.
+template <class Entry, class List>
+void AddEntries(TTreeNode& parent, const char* group, const char* prefix, const List& fields, int32_t Entry::*length,
+                const std::array<Entry, kSILoopEntries>& entries, int32_t count) {
+  TTreeNode& loop = parent.Add(group);
+  for (int32_t i = 0; i < count; ++i) {
+    const Entry& e = entries[static_cast<size_t>(i)];
+    TTreeNode& node = loop.Add(prefix + std::to_string(i));
+    AddSectionFields(node, fields, e);
+    AddDescriptorsGroup(node, e.*length, e.descriptors.get());
+  }
+}
+
 void DecodeTransportStreamLoopSection(TSISectionReader& r, TTransportStreamLoopSection& t,
                                       const TTransportStreamLoopHeader& header, TSectionExtents& extents,
                                       const char* routine) {
@@ -192,11 +218,8 @@ void DecodeTransportStreamLoopSection(TSISectionReader& r, TTransportStreamLoopS
   r.DescriptorLoop(t.descriptors, t.descriptors_length, r.End());
   extents.between = r.Fields(kTransportStreamLoopLength, t);
   const int32_t loopEnd = r.RunEnd(t.transport_stream_loop_length, r.End());
-  t.transport_stream_count = r.Entries(loopEnd, ListBytes(kTransportStream), kSILoopEntries, routine, [&](int32_t i) {
-    TTransportStreamEntry& e = t.transport_streams[static_cast<size_t>(i)];
-    r.Fields(kTransportStream, e);
-    r.DescriptorLoop(EntryList(e.descriptors), e.transport_descriptors_length, loopEnd);
-  });
+  t.transport_stream_count = ReadEntries(
+      r, loopEnd, kTransportStream, &TTransportStreamEntry::transport_descriptors_length, t.transport_streams, routine);
   extents.crc = r.Fields(kCrc<TSLoop>, t);
 }
 
@@ -207,13 +230,8 @@ void AddTransportStreamLoopNodes(TTreeNode& table, const TTransportStreamLoopSec
   AddDescriptorsGroup(table, t.descriptors_length, &t.descriptors);
   AddSectionFields(table, kTransportStreamLoopLength, t, extents.between);
   table.Add(TextField("transport stream count", Count(t.transport_stream_count)).From(t.transport_stream_loop_length));
-  TTreeNode& loop = table.Add("transport_streams");
-  for (int32_t i = 0; i < t.transport_stream_count; ++i) {
-    const TTransportStreamEntry& e = t.transport_streams[static_cast<size_t>(i)];
-    TTreeNode& node = loop.Add("transport_stream #" + std::to_string(i));
-    AddSectionFields(node, kTransportStream, e);
-    AddDescriptorsGroup(node, e.transport_descriptors_length, e.descriptors.get());
-  }
+  AddEntries(table, "transport_streams", "transport_stream #", kTransportStream,
+             &TTransportStreamEntry::transport_descriptors_length, t.transport_streams, t.transport_stream_count);
   AddSectionFields(table, kCrc<TSLoop>, t, extents.crc);
 }
 
@@ -249,12 +267,8 @@ void TMPEGTSSDTPacketParserEx::DecodeSection(const TSectionBytes& bytes) {
   // The service loop runs to the CRC_32: section_length less the 8 bytes
   // above it and the 4 of the CRC.
   const int32_t loopEnd = r.RunEnd(t.section_length - 12, r.End());
-  t.service_count =
-      r.Entries(loopEnd, ListBytes(kService), kSILoopEntries, "TMPEGTSSDTPacketParserEx.ParseData", [&](int32_t i) {
-        TServiceEntry& e = t.services[static_cast<size_t>(i)];
-        r.Fields(kService, e);
-        r.DescriptorLoop(EntryList(e.descriptors), e.descriptors_loop_length, loopEnd);
-      });
+  t.service_count = ReadEntries(r, loopEnd, kService, &TServiceEntry::descriptors_loop_length, t.services,
+                                "TMPEGTSSDTPacketParserEx.ParseData");
   extents_.crc = r.Fields(kCrc<SDT>, t);
 }
 
@@ -264,13 +278,8 @@ void TMPEGTSSDTPacketParserEx::AddTableNodes(TTreeNode& psi) {
   AddSectionFields(sdt, kStart, t);
   AddSectionFields(sdt, kSDTHeader, t, extents_.header);
   sdt.Add(TextField("services count", Count(t.service_count)).From(t.section_length));
-  TTreeNode& loop = sdt.Add("services");
-  for (int32_t i = 0; i < t.service_count; ++i) {
-    const TServiceEntry& e = t.services[static_cast<size_t>(i)];
-    TTreeNode& node = loop.Add("service #" + std::to_string(i));
-    AddSectionFields(node, kService, e);
-    AddDescriptorsGroup(node, e.descriptors_loop_length, e.descriptors.get());
-  }
+  AddEntries(sdt, "services", "service #", kService, &TServiceEntry::descriptors_loop_length, t.services,
+             t.service_count);
   AddSectionFields(sdt, kCrc<SDT>, t, extents_.crc);
 }
 
@@ -284,12 +293,8 @@ void TMPEGTSEITPacketParserEx::DecodeSection(const TSectionBytes& bytes) {
   // The event loop runs to the CRC_32: section_length less the 11 bytes
   // above it and the 4 of the CRC.
   const int32_t loopEnd = r.RunEnd(t.section_length - 15, r.End());
-  t.event_count =
-      r.Entries(loopEnd, ListBytes(kEvent), kSILoopEntries, "TMPEGTSEITPacketParserEx.ParseData", [&](int32_t i) {
-        TEventEntry& e = t.events[static_cast<size_t>(i)];
-        r.Fields(kEvent, e);
-        r.DescriptorLoop(EntryList(e.descriptors), e.descriptors_loop_length, loopEnd);
-      });
+  t.event_count = ReadEntries(r, loopEnd, kEvent, &TEventEntry::descriptors_loop_length, t.events,
+                              "TMPEGTSEITPacketParserEx.ParseData");
   extents_.crc = r.Fields(kCrc<EIT>, t);
 }
 
@@ -299,13 +304,7 @@ void TMPEGTSEITPacketParserEx::AddTableNodes(TTreeNode& psi) {
   AddSectionFields(eit, kEITStart, t);
   AddSectionFields(eit, kEITHeader, t, extents_.header);
   eit.Add(TextField("events count", Count(t.event_count)).From(t.section_length));
-  TTreeNode& loop = eit.Add("events");
-  for (int32_t i = 0; i < t.event_count; ++i) {
-    const TEventEntry& e = t.events[static_cast<size_t>(i)];
-    TTreeNode& node = loop.Add("event #" + std::to_string(i));
-    AddSectionFields(node, kEvent, e);
-    AddDescriptorsGroup(node, e.descriptors_loop_length, e.descriptors.get());
-  }
+  AddEntries(eit, "events", "event #", kEvent, &TEventEntry::descriptors_loop_length, t.events, t.event_count);
   AddSectionFields(eit, kCrc<EIT>, t, extents_.crc);
 }
 
@@ -398,12 +397,8 @@ void TMPEGTSSITPacketParserEx::DecodeSection(const TSectionBytes& bytes) {
   // The service loop runs to the CRC_32: section_length less the 7 bytes
   // above the transmission loop, that loop and the 4 bytes of the CRC.
   const int32_t loopEnd = r.RunEnd(t.section_length - t.transmission_info_loop_length - 11, r.End());
-  t.service_count = r.Entries(loopEnd, ListBytes(kSelectionService), kSILoopEntries,
-                              "TMPEGTSSITPacketParserEx.ParseData", [&](int32_t i) {
-                                TSelectionServiceEntry& e = t.services[static_cast<size_t>(i)];
-                                r.Fields(kSelectionService, e);
-                                r.DescriptorLoop(EntryList(e.descriptors), e.service_loop_length, loopEnd);
-                              });
+  t.service_count = ReadEntries(r, loopEnd, kSelectionService, &TSelectionServiceEntry::service_loop_length, t.services,
+                                "TMPEGTSSITPacketParserEx.ParseData");
   extents_.crc = r.Fields(kCrc<SIT>, t);
 }
 
@@ -414,13 +409,8 @@ void TMPEGTSSITPacketParserEx::AddTableNodes(TTreeNode& psi) {
   AddSectionFields(sit, kSITHeader, t, extents_.header);
   AddDescriptorsGroup(sit, t.transmission_info_loop_length, &t.transmission_descriptors);
   sit.Add(TextField("service count", Count(t.service_count)).From(t.section_length, t.transmission_info_loop_length));
-  TTreeNode& loop = sit.Add("services");
-  for (int32_t i = 0; i < t.service_count; ++i) {
-    const TSelectionServiceEntry& e = t.services[static_cast<size_t>(i)];
-    TTreeNode& node = loop.Add("service #" + std::to_string(i));
-    AddSectionFields(node, kSelectionService, e);
-    AddDescriptorsGroup(node, e.service_loop_length, e.descriptors.get());
-  }
+  AddEntries(sit, "services", "service #", kSelectionService, &TSelectionServiceEntry::service_loop_length, t.services,
+             t.service_count);
   AddSectionFields(sit, kCrc<SIT>, t, extents_.crc);
 }
 
