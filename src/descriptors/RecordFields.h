@@ -26,9 +26,10 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <limits>
-#include <span>
 #include <type_traits>
+#include <utility>
 
 #include "core/BitStream.h"
 #include "core/TreeNode.h"
