@@ -1,3 +1,5 @@
+// The section reader: lists of fixed fields, descriptor loops and entry loops
+// held inside the section.
 #include "decode/DVBSectionReader.h"
 
 #include <algorithm>

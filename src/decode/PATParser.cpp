@@ -1,3 +1,5 @@
+// The PAT decoder: its fixed fields as lists, read and shown by one walker, and
+// the look-ups of the current PAT.
 #include "decode/PATParser.h"
 
 #include <algorithm>
