@@ -187,7 +187,7 @@ class TMPEGTSNITPacketParserEx : public TSIDecoder {
   Tnetwork_information_section_class Section;
 
  protected:
-  void DecodeSection(const TByteView& section) override;
+  void DecodeSection(const TSectionBytes& bytes) override;
   void AddTableNodes(TTreeNode& psi) override;
 };
 
@@ -197,7 +197,7 @@ class TMPEGTSBATPacketParserEx : public TSIDecoder {
   Tbouquet_association_section_class Section;
 
  protected:
-  void DecodeSection(const TByteView& section) override;
+  void DecodeSection(const TSectionBytes& bytes) override;
   void AddTableNodes(TTreeNode& psi) override;
 };
 
@@ -207,7 +207,7 @@ class TMPEGTSSDTPacketParserEx : public TSIDecoder {
   Tservice_description_section_class Section;
 
  protected:
-  void DecodeSection(const TByteView& section) override;
+  void DecodeSection(const TSectionBytes& bytes) override;
   void AddTableNodes(TTreeNode& psi) override;
 };
 
@@ -217,7 +217,7 @@ class TMPEGTSEITPacketParserEx : public TSIDecoder {
   Tevent_information_section_class Section;
 
  protected:
-  void DecodeSection(const TByteView& section) override;
+  void DecodeSection(const TSectionBytes& bytes) override;
   void AddTableNodes(TTreeNode& psi) override;
 };
 
@@ -227,7 +227,7 @@ class TMPEGTSTDTPacketParserEx : public TSIDecoder, public TSISectionStart {
   int64_t UTC_time = 0;
 
  protected:
-  void DecodeSection(const TByteView& section) override;
+  void DecodeSection(const TSectionBytes& bytes) override;
   void AddTableNodes(TTreeNode& psi) override;
 };
 
@@ -237,7 +237,7 @@ class TMPEGTSTOTPacketParserEx : public TSIDecoder {
   Ttime_offset_section_class Section;
 
  protected:
-  void DecodeSection(const TByteView& section) override;
+  void DecodeSection(const TSectionBytes& bytes) override;
   void AddTableNodes(TTreeNode& psi) override;
 };
 
@@ -247,7 +247,7 @@ class TMPEGTSRSTPacketParserEx : public TSIDecoder {
   Trunning_status_section_class Section;
 
  protected:
-  void DecodeSection(const TByteView& section) override;
+  void DecodeSection(const TSectionBytes& bytes) override;
   void AddTableNodes(TTreeNode& psi) override;
 };
 
@@ -257,7 +257,7 @@ class TMPEGTSSTPacketParserEx : public TSIDecoder, public TSISectionStart {
   TMPEGTSSTPacketParserEx() : TSIDecoder(TTableId::ST) {}
 
  protected:
-  void DecodeSection(const TByteView& section) override;
+  void DecodeSection(const TSectionBytes& bytes) override;
   void AddTableNodes(TTreeNode& psi) override;
 };
 
@@ -268,7 +268,7 @@ class TMPEGTSDITPacketParserEx : public TSIDecoder, public TSISectionStart {
   int32_t reserved_future_use2 = 0;  // 7 bits
 
  protected:
-  void DecodeSection(const TByteView& section) override;
+  void DecodeSection(const TSectionBytes& bytes) override;
   void AddTableNodes(TTreeNode& psi) override;
 };
 
@@ -278,7 +278,7 @@ class TMPEGTSSITPacketParserEx : public TSIDecoder {
   Tselection_information_section_class Section;
 
  protected:
-  void DecodeSection(const TByteView& section) override;
+  void DecodeSection(const TSectionBytes& bytes) override;
   void AddTableNodes(TTreeNode& psi) override;
 };
 

@@ -1,22 +1,18 @@
+// The section reader: lists of fixed fields, descriptor loops and entry loops
+// held inside the section.
 #include "decode/DVBSectionReader.h"
 
 #include <algorithm>
 
 namespace tessaro {
 
-TSISectionReader::TSISectionReader(TBitStream4& bits, const TByteView& section) : bits_(bits), section_(section) {
+TSISectionReader::TSISectionReader(TBitStream4& bits, const TSectionBytes& bytes)
+    : bits_(bits), section_(bytes.section) {
   // An empty reader (no data) reads zeros: SetData refuses empty sections and
   // would otherwise leave the reader on the previous section's bytes.
   bits_ = TBitStream4{};
-  bits_.SetData(section.Data(), section.Size());
-}
-
-void TSISectionReader::ReadStart(TSISectionStart& start) {
-  Read(start.table_id, 8);
-  Read(start.section_syntax_indicator, 1);
-  Read(start.reserved_future_use, 1);
-  Read(start.reserved, 2);
-  Read(start.section_length, 12);
+  const TByteView& data = bytes.gathered.Size() >= section_.Size() ? bytes.gathered : section_;
+  bits_.SetData(data.Data(), data.Size());
 }
 
 int32_t TSISectionReader::RunEnd(int32_t length, int32_t limit) const {

@@ -1,7 +1,13 @@
-// Field-by-field reading of DVB SI sections (ETSI EN 300 468) through the bit
-// reader. Every loop is held inside the loop or section that encloses it:
-// a length field that claims more bytes is cut there, so a lying section never
-// makes a decoder read outside its bytes or fill more loop entries than it has.
+// Field-by-field reading of PSI and DVB SI sections through the bit reader.
+// Every loop is held inside the loop or section that encloses it: a length
+// field that claims more bytes is cut there, so a lying section never makes a
+// decoder read outside its bytes or fill more loop entries than it has.
+//
+// Fixed fields are read as lists (descriptors/RecordFields.h) with the end of
+// the section as the limit: a field that section_length leaves out is read
+// from the bytes that follow the section in its packet or in the packets it
+// was gathered from, and its node says so; a field past those bytes is not
+// shown.
 #pragma once
 
 #include <cstdint>
@@ -11,8 +17,27 @@
 #include "core/ByteView.h"
 #include "core/Diagnostics.h"
 #include "descriptors/Descriptors.h"
+#include "descriptors/RecordFields.h"
 
 namespace tessaro {
+
+// A section as the gathering gave it: its 3 + section_length bytes, and from
+// the same first byte every byte read with it (the rest of its packet, or of
+// the packets it was gathered from).
+struct TSectionBytes {
+  TByteView section;
+  TByteView gathered;
+};
+
+// Where the fixed runs of a section lay (see TFieldExtent): its header, the
+// fixed fields between two of its loops, its CRC_32.
+struct TSectionExtents {
+  TFieldExtent header;
+  TFieldExtent between;
+  TFieldExtent crc;
+};
+
+inline constexpr const char* kBeyondSectionLength = " [beyond section_length]";
 
 // The five fields every DVB SI section starts with.
 struct TSISectionStart {
@@ -25,19 +50,20 @@ struct TSISectionStart {
 
 class TSISectionReader {
  public:
-  // Points bits at the first byte of section.
-  TSISectionReader(TBitStream4& bits, const TByteView& section);
+  // Points bits at the first byte of the section, over every byte gathered.
+  TSISectionReader(TBitStream4& bits, const TSectionBytes& bytes);
 
-  // The next width bits (1 to 64) into field, recording where it lies.
-  template <class T>
-  void Read(T& field, int width) {
-    bits_.Read(field, width);
+  // Reads a list of fixed fields into the members of record (entry: the
+  // element of array members), recording where each lies; the section's end
+  // is the limit.
+  template <class List>
+  TFieldExtent Fields(const List& list, ListRecord<List>& record, int32_t entry = 0) {
+    return ReadRecordFields(bits_, list, record, int64_t{End()} * 8, entry);
   }
-  // table_id 8, section_syntax_indicator 1, reserved_future_use 1, reserved 2, section_length 12.
-  void ReadStart(TSISectionStart& start);
 
   // The byte that holds the next field (past End() once reads ran over it).
   int32_t Position() const { return bits_.BytePos; }
+  // The end of the section by its section_length.
   int32_t End() const { return section_.Size(); }
   // Where a run of length bytes from here ends, cut at limit.
   int32_t RunEnd(int32_t length, int32_t limit) const;
@@ -76,5 +102,13 @@ class TSISectionReader {
   TBitStream4& bits_;
   TByteView section_;
 };
+
+// Adds the nodes of the fields that a read with TSISectionReader::Fields
+// found, marking those past section_length.
+template <class List>
+void AddSectionFields(TTreeNode& parent, const List& list, const ListRecord<List>& record,
+                      const TFieldExtent& extent = {}, int32_t entry = 0) {
+  AddRecordFields(parent, list, record, extent, kBeyondSectionLength, entry);
+}
 
 }  // namespace tessaro

@@ -40,7 +40,7 @@ class TMPEGTSPATPacketParserEx : public TSectionDecoder {
   bool IsNIT(int32_t pid) const;
 
  protected:
-  void DecodeSection(const TByteView& section) override;
+  void DecodeSection(const TSectionBytes& bytes) override;
   void AddTableNodes(TTreeNode& psi) override;
 
  private:

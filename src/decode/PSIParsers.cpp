@@ -1,3 +1,4 @@
+// The CAT and PMT decoders: their fixed fields as lists, read and shown by one walker.
 #include "decode/PSIParsers.h"
 
 #include "core/TextHelpers.h"
@@ -31,19 +32,69 @@ std::string GetStreamTypeName(int32_t streamType) {
 
 // ---- CA_section -----------------------------------------------------------------
 
-void TMPEGTSCATPacketParserEx::DecodeSection(const TByteView& s) {
+namespace {
+
+using namespace fields;
+using CAT = TMPEGTSCATPacketParserEx;
+using PMT = TProgramMapTable;
+
+// CA_section (ISO/IEC 13818-1, Table 2-32); the CAT shows its zero and
+// reserved bits with their values.
+// clang-format off
+constexpr TRecordField<CAT> kCATHeader[] = {
+    Dec<&CAT::table_id>("table_id", 8),
+    Dec<&CAT::section_syntax_indicator>("section_syntax_indicator", 1),
+    Dec<&CAT::zero_bit>("zero_bit", 1),
+    Dec<&CAT::reserved1>("reserved1", 2),
+    Dec<&CAT::section_length>("section_length", 12),
+    Dec<&CAT::reserved2>("reserved2", 18),
+    Dec<&CAT::version_number>("version_number", 5),
+    Dec<&CAT::current_next_indicator>("current_next_indicator", 1),
+    Dec<&CAT::section_number>("section_number", 8, " (8 bit)"),
+    Dec<&CAT::last_section_number>("last_section_number", 8, " (8 bit)"),
+};
+constexpr TRecordField<CAT> kCATCrc[] = {
+    Hex<&CAT::CRC_32>("CRC_32", 32, " (32 bit)"),
+};
+
+// TS_program_map_section (ISO/IEC 13818-1, Table 2-33); the PMT shows its
+// zero and reserved bits without value.
+constexpr TRecordField<PMT> kPMTHeader[] = {
+    Dec<&PMT::table_id>("table_id", 8),
+    Dec<&PMT::section_syntax_indicator>("section_syntax_indicator", 1),
+    NoValue<&PMT::zero_bit>("zero_bit", 1),
+    NoValue<&PMT::reserved1>("reserved", 2),
+    Dec<&PMT::section_length>("section_length", 12),
+    Dec<&PMT::program_number>("program_number", 16),
+    NoValue<&PMT::reserved2>("reserved", 2),
+    Dec<&PMT::version_number>("version_number", 5),
+    Dec<&PMT::current_next_indicator>("current_next_indicator", 1),
+    Dec<&PMT::section_number>("section_number", 8),
+    Dec<&PMT::last_section_number>("last_section_number", 8, " (8 bit)"),
+    NoValue<&PMT::reserved3>("reserved", 3),
+    Hex<&PMT::PCR_PID>("PCR_PID", 13),
+    NoValue<&PMT::reserved4>("reserved", 4),
+    Dec<&PMT::program_info_length>("program_info_length", 12),
+};
+constexpr TRecordField<TProgram> kPMTStream[] = {
+    Named<&TProgram::stream_type>("stream_type", 8, GetStreamTypeName),
+    NoValue<&TProgram::reserved1>("reserved", 3),
+    Hex<&TProgram::elementary_PID>("elementary_PID", 13),
+    NoValue<&TProgram::reserved2>("reserved", 4),
+    Dec<&TProgram::ES_info_length>("ES_info_length", 12),
+};
+constexpr TRecordField<PMT> kPMTCrc[] = {
+    Hex<&PMT::CRC_32>("CRC_32", 32),
+};
+// clang-format on
+
+}  // namespace
+
+void TMPEGTSCATPacketParserEx::DecodeSection(const TSectionBytes& bytes) {
+  const TByteView& s = bytes.section;
   TBitStream4 bits;
-  TSISectionReader r(bits, s);
-  r.Read(table_id, 8);
-  r.Read(section_syntax_indicator, 1);
-  r.Read(zero_bit, 1);
-  r.Read(reserved1, 2);
-  r.Read(section_length, 12);
-  r.Read(reserved2, 18);
-  r.Read(version_number, 5);
-  r.Read(current_next_indicator, 1);
-  r.Read(section_number, 8);
-  r.Read(last_section_number, 8);
+  TSISectionReader r(bits, bytes);
+  extents_.header = r.Fields(kCATHeader, *this);
 
   // Every descriptor of the loop is read as a CA_descriptor; a short one ends
   // it, and the CRC_32 after the loop is then not read.
@@ -61,59 +112,36 @@ void TMPEGTSCATPacketParserEx::DecodeSection(const TByteView& s) {
     ++descriptor_count;
   }
   r.MoveTo(p);
-  r.Read(CRC_32, 32);
+  extents_.crc = r.Fields(kCATCrc, *this);
   crcRead_ = true;
 }
 
 void TMPEGTSCATPacketParserEx::AddTableNodes(TTreeNode& psi) {
   TTreeNode& cat = psi.Add("CAT");
-  cat.Add(DecField("table_id", table_id, " (8 bits)"));
-  cat.Add(DecField("section_syntax_indicator", section_syntax_indicator, " (1 bit)"));
-  cat.Add(DecField("zero_bit", zero_bit, " (1 bit)"));
-  cat.Add(DecField("reserved1", reserved1, " (2 bits)"));
-  cat.Add(DecField("section_length", section_length, " (12 bits)"));
-  cat.Add(DecField("reserved2", reserved2, " (18 bits)"));
-  cat.Add(DecField("version_number", version_number, " (5 bits)"));
-  cat.Add(DecField("current_next_indicator", current_next_indicator, " (1 bit)"));
-  cat.Add(DecField("section_number", section_number, " (8 bit)"));
-  cat.Add(DecField("last_section_number", last_section_number, " (8 bit)"));
+  AddSectionFields(cat, kCATHeader, *this, extents_.header);
   TTreeNode& list = cat.Add("CA_descriptors");
   for (int32_t i = 0; i < descriptor_count; ++i) {
     const TCA_descriptor_class& d = descriptors[static_cast<size_t>(i)];
     TTreeNode& node = list.Add("CA_descriptor #" + std::to_string(i));
+    // Read by Parse_CA_descriptor; the CAT shows the tag in decimal.
     node.Add(DecField("descriptor_tag", d.descriptor_tag, " (8 bits)"));
     node.Add(DecField("descriptor_length", d.descriptor_length, " (8 bits)"));
-    node.Add(DecField("CA_system_ID", d.CA_system_ID, " (16 bits)"));
-    node.Add(DecField("reserved", d.reserved, " (3 bits)"));
-    node.Add(DecField("CA_PID", d.CA_PID, " (13 bits)"));
+    AddRecordFields(node, kCA_descriptorFields, d);
     if (d.descriptor_length > 4)
       node.Add(TextField("private_data_byte", HexBytesText(d.private_data_byte.data(), d.private_data_length))
                    .From(d.private_data_byte));
   }
-  if (crcRead_) cat.Add(HexField("CRC_32", CRC_32, 8, " (32 bit)"));
+  if (crcRead_) AddSectionFields(cat, kCATCrc, *this, extents_.crc);
 }
 
 // ---- TS_program_map_section -----------------------------------------------------------
 
-void TMPEGTSPMTPacketParserEx::DecodeSection(const TByteView& s) {
+void TMPEGTSPMTPacketParserEx::DecodeSection(const TSectionBytes& bytes) {
+  const TByteView& s = bytes.section;
   TProgramMapTable& t = Table;
   TBitStream4 bits;
-  TSISectionReader r(bits, s);
-  r.Read(t.table_id, 8);
-  r.Read(t.section_syntax_indicator, 1);
-  r.Read(t.zero_bit, 1);
-  r.Read(t.reserved1, 2);
-  r.Read(t.section_length, 12);
-  r.Read(t.program_number, 16);
-  r.Read(t.reserved2, 2);
-  r.Read(t.version_number, 5);
-  r.Read(t.current_next_indicator, 1);
-  r.Read(t.section_number, 8);
-  r.Read(t.last_section_number, 8);
-  r.Read(t.reserved3, 3);
-  r.Read(t.PCR_PID, 13);
-  r.Read(t.reserved4, 4);
-  r.Read(t.program_info_length, 12);
+  TSISectionReader r(bits, bytes);
+  extents_.header = r.Fields(kPMTHeader, t);
 
   // Loops that claim more than the section holds are cut at its end.
   // An empty loop clears the list, so no older section's descriptors linger.
@@ -133,53 +161,29 @@ void TMPEGTSPMTPacketParserEx::DecodeSection(const TByteView& s) {
   while (n > 0 && s.Contains(p, 5)) {
     auto stream = std::make_unique<TProgram>();
     r.MoveTo(p);
-    r.Read(stream->stream_type, 8);
-    r.Read(stream->reserved1, 3);
-    r.Read(stream->elementary_PID, 13);
-    r.Read(stream->reserved2, 4);
-    r.Read(stream->ES_info_length, 12);
+    r.Fields(kPMTStream, *stream);
     parseLoop(stream->Descriptors, p + 5, stream->ES_info_length);
     p += 5 + stream->ES_info_length;
     n -= 5 + stream->ES_info_length;
     t.Streams.push_back(std::move(stream));
   }
   r.MoveTo(p);
-  r.Read(t.CRC_32, 32);
+  extents_.crc = r.Fields(kPMTCrc, t);
 }
 
 void TMPEGTSPMTPacketParserEx::AddTableNodes(TTreeNode& psi) {
   const TProgramMapTable& t = Table;
   TTreeNode& pmt = psi.Add("PMT");
-  pmt.Add(DecField("table_id", t.table_id, " (8 bits)"));
-  pmt.Add(DecField("section_syntax_indicator", t.section_syntax_indicator, " (1 bit)"));
-  pmt.Add(EmptyField("zero_bit", t.zero_bit, " (1 bit)"));
-  pmt.Add(EmptyField("reserved", t.reserved1, " (2 bits)"));
-  pmt.Add(DecField("section_length", t.section_length, " (12 bits)"));
-  pmt.Add(DecField("program_number", t.program_number, " (16 bits)"));
-  pmt.Add(EmptyField("reserved", t.reserved2, " (2 bits)"));
-  pmt.Add(DecField("version_number", t.version_number, " (5 bits)"));
-  pmt.Add(DecField("current_next_indicator", t.current_next_indicator, " (1 bit)"));
-  pmt.Add(DecField("section_number", t.section_number, " (8 bits)"));
-  pmt.Add(DecField("last_section_number", t.last_section_number, " (8 bit)"));
-  pmt.Add(EmptyField("reserved", t.reserved3, " (3 bits)"));
-  pmt.Add(HexField("PCR_PID", t.PCR_PID, 4, " (13 bits)"));
-  pmt.Add(EmptyField("reserved", t.reserved4, " (4 bits)"));
-  pmt.Add(DecField("program_info_length", t.program_info_length, " (12 bits)"));
+  AddSectionFields(pmt, kPMTHeader, t, extents_.header);
   if (t.program_info_length > 0) t.Descriptors.TreeViewUpdateDescriptors(pmt.Add("descriptors"));
   pmt.Add(TextField("streams count", std::to_string(t.Streams.size())).From(t.section_length, t.program_info_length));
   for (size_t i = 0; i < t.Streams.size(); ++i) {
     const TProgram& stream = *t.Streams[i];
     TTreeNode& node = pmt.Add("Stream # " + std::to_string(i));
-    node.Add(TextField("stream_type", std::to_string(stream.stream_type) + " " + GetStreamTypeName(stream.stream_type),
-                       " (8 bits)")
-                 .From(stream.stream_type));
-    node.Add(EmptyField("reserved", stream.reserved1, " (3 bits)"));
-    node.Add(HexField("elementary_PID", stream.elementary_PID, 4, " (13 bits)"));
-    node.Add(EmptyField("reserved", stream.reserved2, " (4 bits)"));
-    node.Add(DecField("ES_info_length", stream.ES_info_length, " (12 bits)"));
+    AddSectionFields(node, kPMTStream, stream);
     if (stream.ES_info_length > 0) stream.Descriptors.TreeViewUpdateDescriptors(node.Add("descriptors"));
   }
-  pmt.Add(HexField("CRC_32", t.CRC_32, 8, " (32 bits)"));
+  AddSectionFields(pmt, kPMTCrc, t, extents_.crc);
 }
 
 }  // namespace tessaro

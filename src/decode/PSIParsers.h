@@ -36,7 +36,7 @@ class TMPEGTSCATPacketParserEx : public TSectionDecoder {
   uint32_t CRC_32 = 0;
 
  protected:
-  void DecodeSection(const TByteView& section) override;
+  void DecodeSection(const TSectionBytes& bytes) override;
   void AddTableNodes(TTreeNode& psi) override;
 
  private:
@@ -50,7 +50,7 @@ class TMPEGTSPMTPacketParserEx : public TSectionDecoder {
   TProgramMapTable Table;
 
  protected:
-  void DecodeSection(const TByteView& section) override;
+  void DecodeSection(const TSectionBytes& bytes) override;
   void AddTableNodes(TTreeNode& psi) override;
 };
 

@@ -1,9 +1,25 @@
+// The section decoder pattern: gather the section a packet starts, decode it, show it.
 #include "decode/SectionDecoder.h"
+
+#include <algorithm>
 
 #include "core/Diagnostics.h"
 #include "core/TextHelpers.h"
 
 namespace tessaro {
+namespace {
+
+// Every byte read from the section's first on: the rest of its packet, or all
+// the payload bytes gathered into the section buffer.
+TByteView GatheredBytes(const TGatheredSection& gathered, const uint8_t* packet, const TSectionBuffer& buffer) {
+  if (gathered.data != buffer.data())
+    return {gathered.data, static_cast<int32_t>(packet + kTSPacketSize - gathered.data)};
+  int32_t read = gathered.available;
+  if (!gathered.parts.empty()) read = std::max(read, gathered.parts.back().at + gathered.parts.back().length);
+  return {gathered.data, read};
+}
+
+}  // namespace
 
 TSectionDecoder::TSectionDecoder(TTableId table) : table_(Table(table)), className_(table_.DecoderClassName()) {}
 
@@ -32,7 +48,8 @@ uint32_t TSectionDecoder::ParseData(const uint8_t* packet, int32_t packetSize, i
       for (const TSectionPart& part : gathered.parts)
         positions->MapBytes(sectionBuffer_.data() + part.at, part.length, part.fileOffset);
     }
-    DecodeSection(TByteView(gathered.data, gathered.available));
+    extents_ = {};
+    DecodeSection({TByteView(gathered.data, gathered.available), GatheredBytes(gathered, packet, sectionBuffer_)});
     decoded_ = true;
     return S_OK;
   });

@@ -12,6 +12,7 @@
 #include "core/PacketParser.h"
 #include "core/SectionGatherer.h"
 #include "core/TreeNode.h"
+#include "decode/DVBSectionReader.h"
 #include "decode/TableRegistry.h"
 
 namespace tessaro {
@@ -40,9 +41,12 @@ class TSectionDecoder {
   uint8_t pointer_field = 0;
 
  protected:
-  virtual void DecodeSection(const TByteView& section) = 0;
+  virtual void DecodeSection(const TSectionBytes& bytes) = 0;
   // Adds the table's group and its fields under the "PSI" node.
   virtual void AddTableNodes(TTreeNode& psi) = 0;
+
+  // Where the fixed runs of the last section decoded lay.
+  TSectionExtents extents_;
 
  private:
   const TTableEntry& table_;

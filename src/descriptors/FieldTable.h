@@ -18,6 +18,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "core/BitStream.h"
@@ -42,7 +43,10 @@ struct TFieldRecord : TDescriptorRecord {
 };
 
 enum class TFieldKind : uint8_t { Field, Marker, Run, Loop, When, Needs };
-enum class TFieldShow : uint8_t { Decimal, Hex, ISO639, Hidden };
+// Hex: " : 0x" and two upper-case hex digits per byte. NoValue: the padded
+// label, " : " and the suffix (reserved bits the tree shows without value).
+// Named: the decimal value, a blank and the text nameOf gives for it.
+enum class TFieldShow : uint8_t { Decimal, Hex, ISO639, Hidden, NoValue, Named };
 
 // A byte count: descriptor_length, or the value of a field met earlier (the
 // innermost first), less a constant.
@@ -65,8 +69,9 @@ struct TFieldDesc {
   const char* label = "";
   int bits = 0;
   TFieldShow show = TFieldShow::Decimal;
-  const char* suffix = nullptr;  // nullptr: BitsSuffix(bits)
-  TLengthSource length{};        // Run: its byte count; Loop: its counter
+  const char* suffix = nullptr;              // nullptr: BitsSuffix(bits)
+  std::string (*nameOf)(int32_t) = nullptr;  // Named: the text after the value
+  TLengthSource length{};                    // Run: its byte count; Loop: its counter
   // Loop: entries are read while the counter is above 0, each lowering it
   // by its size; an entry node is the prefix followed by the index.
   const char* entryPrefix = "";
@@ -102,10 +107,21 @@ constexpr TFieldDesc Bits(const char* label, int bits, const char* suffix = null
   d.suffix = suffix;
   return d;
 }
-// Shown as " : 0x" and two upper-case hex digits per byte.
-constexpr TFieldDesc HexBits(const char* label, int bits) {
-  TFieldDesc d = Bits(label, bits);
+constexpr TFieldDesc HexBits(const char* label, int bits, const char* suffix = nullptr) {
+  TFieldDesc d = Bits(label, bits, suffix);
   d.show = TFieldShow::Hex;
+  return d;
+}
+constexpr TFieldDesc NoValueBits(const char* label, int bits, const char* suffix = nullptr) {
+  TFieldDesc d = Bits(label, bits, suffix);
+  d.show = TFieldShow::NoValue;
+  return d;
+}
+constexpr TFieldDesc NamedBits(const char* label, int bits, std::string (*nameOf)(int32_t),
+                               const char* suffix = nullptr) {
+  TFieldDesc d = Bits(label, bits, suffix);
+  d.show = TFieldShow::Named;
+  d.nameOf = nameOf;
   return d;
 }
 // Read and kept but not shown.
@@ -182,6 +198,9 @@ constexpr TFieldTable TableEndingWithData(uint8_t tag, const TFieldDesc (&list)[
 }
 
 }  // namespace fields
+
+// The node text of a field (Field entries) holding value.
+std::string FieldText(const TFieldDesc& d, uint64_t value);
 
 // Systems descriptor: bytes points at descriptor_tag, available bytes of the
 // loop follow. False when the table's acceptance rules refuse the descriptor.

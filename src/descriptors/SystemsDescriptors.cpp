@@ -198,9 +198,7 @@ bool Parse_CA_descriptor(const uint8_t* bytes, int32_t available, TCA_descriptor
   return Guarded(__func__, false, [&] {
     TBitStream4 reader;
     if (!StartSystemsRecord(reader, bytes, available, 6, kLengthMustFit, record)) return false;
-    reader.Read(record.CA_system_ID, 16);
-    reader.Read(record.reserved, 3);
-    reader.Read(record.CA_PID, 13);
+    ReadRecordFields(reader, kCA_descriptorFields, record);
     // A descriptor_length below 4 leaves no private bytes.
     record.private_data_length =
         ReadRun(reader, static_cast<int64_t>(record.descriptor_length) - 4, record.private_data_byte);
@@ -210,9 +208,7 @@ bool Parse_CA_descriptor(const uint8_t* bytes, int32_t available, TCA_descriptor
 bool TreeView_Update_CA_descriptor(TTreeNode& parent, const TCA_descriptor_class& record) {
   return Guarded(__func__, false, [&] {
     TTreeNode& node = AddDescriptorNode(parent, NameOf(record), record);
-    AddBitsField(node, "CA_system_ID", record.CA_system_ID, 16);
-    AddBitsField(node, "reserved", record.reserved, 3);
-    AddBitsField(node, "CA_PID", record.CA_PID, 13);
+    AddRecordFields(node, kCA_descriptorFields, record);
     if (record.descriptor_length > 4)
       AddRun(node, "private_data_byte", record.private_data_byte, record.private_data_length);
     return true;

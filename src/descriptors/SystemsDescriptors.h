@@ -18,6 +18,7 @@
 #include "descriptors/DescriptorEntry.h"
 #include "descriptors/DescriptorRecord.h"
 #include "descriptors/FieldTable.h"
+#include "descriptors/RecordFields.h"
 
 namespace tessaro {
 
@@ -31,6 +32,14 @@ struct TCA_descriptor_class : TDescriptorRecord {
   // descriptor_length - 4 bytes, or 0 when descriptor_length is 4 or less.
   int32_t private_data_length = 0;
   std::array<uint8_t, 256> private_data_byte{};
+};
+
+// The CA_descriptor's fixed fields after descriptor_length: read by
+// Parse_CA_descriptor, shown by its display routine and by the CAT.
+inline constexpr TRecordField<TCA_descriptor_class> kCA_descriptorFields[] = {
+    fields::Dec<&TCA_descriptor_class::CA_system_ID>("CA_system_ID", 16),
+    fields::Dec<&TCA_descriptor_class::reserved>("reserved", 3),
+    fields::Dec<&TCA_descriptor_class::CA_PID>("CA_PID", 13),
 };
 
 // registration_descriptor (ISO/IEC 13818-1, registration_descriptor syntax);

@@ -62,8 +62,8 @@ TCoverage CheckEveryPacket(const std::string& path) {
     for (const int64_t offset : offsets) {
       browser.RefreshTSPacket(offset);
       if (browser.Tree().children.empty()) continue;
-      // The flags of an empty adaptation field and fields read past the end
-      // of a section show zeros that are not in the file.
+      // The flags of an empty adaptation field and descriptor fields read past
+      // the end of their loop show zeros that are not in the file.
       const int64_t checked = CheckFieldPositions(*browser.Tree().children[0], file, {.allowCutFields = true});
       if (::testing::Test::HasFailure()) {
         ADD_FAILURE() << path << ": first failing packet at " << OffsetText(offset);

@@ -42,6 +42,14 @@ struct TWidthSuffix {
   size_t valueEnd = 0;  // where the value text ends: before the blank and "("
 };
 
+// A node's text without the note in square brackets that may follow its
+// width suffix (" [beyond section_length]").
+std::string_view WithoutNote(std::string_view text) {
+  if (!text.ends_with(']')) return text;
+  const size_t open = text.rfind(" [");
+  return open == std::string_view::npos ? text : text.substr(0, open);
+}
+
 // The width suffix at the end of text, read from the right.
 std::optional<TWidthSuffix> WidthSuffixOf(std::string_view text) {
   if (text.size() < 6 || text.back() != ')') return std::nullopt;
@@ -157,7 +165,7 @@ class TChecker {
 
   void CheckLeaf(const TTreeNode& node) {
     const std::string_view text = node.text;
-    if (const std::optional<TWidthSuffix> width = WidthSuffixOf(text)) {
+    if (const std::optional<TWidthSuffix> width = WidthSuffixOf(WithoutNote(text))) {
       ++checked_;
       const int64_t bits = SpanBits(node.spans);
       // A cut field: its first bits at the spans, the missing ones read as zeros.

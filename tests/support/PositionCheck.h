@@ -44,8 +44,8 @@ struct TPositionCheckOptions {
 
 // Walks node and everything below it:
 //  (a) every leaf whose text ends in a width suffix (" (N bits)", " (N bit)",
-//      " (Nbit)"; the regular expression \((\d+) ?bits?\)$) has spans
-//      totalling N bits;
+//      " (Nbit)"; the regular expression \((\d+) ?bits?\)$), or in one
+//      followed by a note in square brackets, has spans totalling N bits;
 //  (b) when such a leaf's value, the text between " : " and the suffix, is a
 //      number (decimal, possibly negative and then compared modulo 2^N, or
 //      "0x" and hex digits), alone or followed by a blank and text that does
