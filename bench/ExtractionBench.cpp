@@ -57,7 +57,11 @@ struct TTimed {
 };
 
 std::vector<std::string> WriteCommand(int64_t bytes, const fs::path& folder) {
-  return {"dd", "if=/dev/zero", "of=" + (folder / "floor").string(), "bs=1M", "count=" + std::to_string(bytes),
+  return {"dd",
+          "if=/dev/zero",
+          "of=" + (folder / "floor").string(),
+          "bs=1M",
+          "count=" + std::to_string(bytes),
           "iflag=count_bytes"};
 }
 

@@ -8,10 +8,10 @@
 // opening the file to its first page shown at most 100 ms.
 #include <unistd.h>
 
-#include <algorithm>
 #include <QApplication>
 #include <QTest>
 #include <QTreeWidget>
+#include <algorithm>
 
 #include <map>
 #include <string>
@@ -135,8 +135,7 @@ void BenchWindowPaging(TBenchContext& context) {
   context.Check(pageDownMissed.empty() && Median(pageDown) <= kMedianLimit && Worst(pageDown) <= kWorstLimit,
                 pageDownTarget,
                 Times(pageDown) + " (limits 2 ms and 16 ms), " + std::to_string(form.PacketList()->VisibleRowCount()) +
-                    " rows shown, last page at offset " + std::to_string(form.Browser().TopOffset()) +
-                    pageDownMissed);
+                    " rows shown, last page at offset " + std::to_string(form.Browser().TopOffset()) + pageDownMissed);
 
   const int rows = form.PacketList()->model()->rowCount();
   form.SelectRow(rows - 1);
@@ -211,9 +210,9 @@ void BenchHexView(TBenchContext& context) {
   const size_t slowest = static_cast<size_t>(std::max_element(times.begin(), times.end()) - times.begin());
   context.Check(missed.empty() && Worst(times) <= 1e-3, target,
                 "median " + Millis(Median(times)) + ", worst " + Millis(Worst(times)) + " (offset no. " +
-                    std::to_string(slowest) + ") over " +
-                    std::to_string(kRefreshes) + " offsets, " + std::to_string(panel.View().Lines().size()) +
-                    " lines (limit 1 ms)" + (missed.empty() ? "" : "; not painted on every refresh: " + missed));
+                    std::to_string(slowest) + ") over " + std::to_string(kRefreshes) + " offsets, " +
+                    std::to_string(panel.View().Lines().size()) + " lines (limit 1 ms)" +
+                    (missed.empty() ? "" : "; not painted on every refresh: " + missed));
 }
 
 [[maybe_unused]] const bool registered = RegisterBenchmark("window-paging", BenchWindowPaging);

@@ -13,14 +13,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (size_t i = 1; i <= script; ++i) {
     const uint8_t op = data[i];
     switch (op % 8) {
-      case 0: bits.GetBit(); break;
-      case 1: bits.GetBits(op / 8); break;
-      case 2: bits.GetBits32(); break;
-      case 3: bits.GetAligned32(); break;
-      case 4: bits.GetBits40(); break;
-      case 5: bits.SkipBytes(op / 8); break;
-      case 6: bits.GetBits16(); break;
-      default: (void)bits.GetCurrentPointer(); break;
+      case 0:
+        bits.GetBit();
+        break;
+      case 1:
+        bits.GetBits(op / 8);
+        break;
+      case 2:
+        bits.GetBits32();
+        break;
+      case 3:
+        bits.GetAligned32();
+        break;
+      case 4:
+        bits.GetBits40();
+        break;
+      case 5:
+        bits.SkipBytes(op / 8);
+        break;
+      case 6:
+        bits.GetBits16();
+        break;
+      default:
+        (void)bits.GetCurrentPointer();
+        break;
     }
   }
   return 0;

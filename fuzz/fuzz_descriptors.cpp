@@ -18,8 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   tessaro::Tdescriptors programLoop;
   tessaro::TDVBdescriptors siLoop;
-  for (tessaro::TDescriptorList* list : {static_cast<tessaro::TDescriptorList*>(&programLoop),
-                                         static_cast<tessaro::TDescriptorList*>(&siLoop)}) {
+  for (tessaro::TDescriptorList* list :
+       {static_cast<tessaro::TDescriptorList*>(&programLoop), static_cast<tessaro::TDescriptorList*>(&siLoop)}) {
     list->ParseDescriptors(data, length);
     tessaro::TTreeNode root("descriptors");
     list->TreeViewUpdateDescriptors(root);

@@ -21,8 +21,8 @@ struct TPacketRow {
 
 enum class TColumn { Offset, PID, ES, PCR, PTS, DTS, PLD, AF, CC, PSI, INFO };
 inline constexpr int kColumnCount = 11;
-inline constexpr std::array<const char*, kColumnCount> kColumnNames{
-    "Offset", "PID", "ES", "PCR", "PTS", "DTS", "PLD", "AF", "CC", "PSI", "INFO"};
+inline constexpr std::array<const char*, kColumnCount> kColumnNames{"Offset", "PID", "ES", "PCR", "PTS", "DTS",
+                                                                    "PLD",    "AF",  "CC", "PSI", "INFO"};
 
 std::string ColumnText(const TPacketRow& row, TColumn column);
 // "0x" and 16 upper-case hex digits: how a packet's offset is shown and read back.

@@ -94,8 +94,6 @@ const uint8_t* TBitStream4::GetCurrentPointer() const {
   return Data + (BytePos < Size ? BytePos : Size);
 }
 
-int32_t TBitStream4::BytesRemaining() const {
-  return BytePos < Size ? Size - BytePos : 0;
-}
+int32_t TBitStream4::BytesRemaining() const { return BytePos < Size ? Size - BytePos : 0; }
 
 }  // namespace tessaro

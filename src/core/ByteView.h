@@ -14,9 +14,7 @@ class TByteView {
   TByteView(const uint8_t* data, int32_t size) : data_(data), size_(data != nullptr && size > 0 ? size : 0) {}
 
   int32_t Size() const { return size_; }
-  bool Contains(int64_t index, int64_t count = 1) const {
-    return index >= 0 && count >= 0 && index + count <= size_;
-  }
+  bool Contains(int64_t index, int64_t count = 1) const { return index >= 0 && count >= 0 && index + count <= size_; }
   uint32_t U8(int64_t i) const { return Contains(i) ? data_[i] : 0u; }
   uint32_t U16(int64_t i) const { return (U8(i) << 8) | U8(i + 1); }
   uint32_t U24(int64_t i) const { return (U8(i) << 16) | U16(i + 1); }

@@ -24,9 +24,8 @@ int64_t FindNextPIDOffset188WithNextContinuityCounter(const TFileStream& stream,
 // Offset of the packet that started the section the packet at offset belongs
 // to, following the continuity chain backwards; -1 when the file start comes
 // first.
-int64_t FindPreviousPIDOffset188WithPayloadStartFlag(const TFileStream& stream, uint16_t pid,
-                                                     int32_t continuityCounter, int64_t offset,
-                                                     int32_t packetSize = kTSPacketSize);
+int64_t FindPreviousPIDOffset188WithPayloadStartFlag(const TFileStream& stream, uint16_t pid, int32_t continuityCounter,
+                                                     int64_t offset, int32_t packetSize = kTSPacketSize);
 
 // The table_id of the section starting in a payload-start packet (188 bytes).
 // False when the packet has no payload or the table_id lies outside it.
@@ -36,8 +35,7 @@ bool GetTableIDFromPacket(const uint8_t* packet, int32_t& tableId);
 class TBigPSIParser {
  public:
   TBigPSIParser() : Buffer(5120, 0) {}
-  bool GetTableID(const TFileStream& stream, int32_t& tableId, int64_t offset,
-                  int32_t packetSize = kTSPacketSize);
+  bool GetTableID(const TFileStream& stream, int32_t& tableId, int64_t offset, int32_t packetSize = kTSPacketSize);
 
   TMPEGTSBasePacketParser Parser;
   TBuffer Buffer;

@@ -127,8 +127,7 @@ uint32_t TMPEGTSBasePacketParser::ParseData(const uint8_t* packet, int32_t /*len
           optional.ClockReference(h.program_clock_reference_base, h.program_clock_reference_reserved,
                                   h.program_clock_reference_extension);
         if (h.OPCR_flag)
-          optional.ClockReference(h.original_program_clock_reference_base,
-                                  h.original_program_clock_reference_reserved,
+          optional.ClockReference(h.original_program_clock_reference_base, h.original_program_clock_reference_reserved,
                                   h.original_program_clock_reference_extension);
         if (h.splicing_point_flag) {
           if (optional.Fits(1)) {

@@ -8,8 +8,7 @@
 namespace tessaro {
 
 TGatheredSection GatherSection(TMPEGTSBasePacketParser& parser, const TFileStream* stream, int32_t packetSize,
-                               int64_t offset, const std::function<bool(int32_t)>& pidGate,
-                               TSectionBuffer& buffer) {
+                               int64_t offset, const std::function<bool(int32_t)>& pidGate, TSectionBuffer& buffer) {
   TGatheredSection result;
   const TTSHeader first = parser.Header;
   if (!first.HasPayloadFlag() || first.payload_unit_start_indicator != 1 || parser.PayloadLength < 1) return result;
@@ -40,8 +39,8 @@ TGatheredSection GatherSection(TMPEGTSBasePacketParser& parser, const TFileStrea
   int32_t lastCounter = first.continuity_counter;
   std::array<uint8_t, kTSPacketSize> packet{};
   while (filled < total()) {
-    const int64_t next = FindNextPIDOffset188WithNextContinuityCounter(
-        *stream, static_cast<uint16_t>(first.PID), lastCounter, lastOffset, packetSize);
+    const int64_t next = FindNextPIDOffset188WithNextContinuityCounter(*stream, static_cast<uint16_t>(first.PID),
+                                                                       lastCounter, lastOffset, packetSize);
     if (next < 0) return result;
     if (stream->ReadAt(next, packet.data(), kTSPacketSize) < kTSPacketSize) return result;
     if (parser.ParseData(packet.data(), kTSPacketSize) != 0) return result;

@@ -37,7 +37,6 @@ struct TGatheredSection {
 // continuity chain through stream when the section does not fit; buffer
 // receives a gathered section. pidGate decides which PIDs are decoded.
 TGatheredSection GatherSection(TMPEGTSBasePacketParser& parser, const TFileStream* stream, int32_t packetSize,
-                               int64_t offset, const std::function<bool(int32_t)>& pidGate,
-                               TSectionBuffer& buffer);
+                               int64_t offset, const std::function<bool(int32_t)>& pidGate, TSectionBuffer& buffer);
 
 }  // namespace tessaro

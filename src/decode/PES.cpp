@@ -51,8 +51,8 @@ class TPESReader {
 };
 
 // PTS or DTS: '0010'/'0011'/'0001', [32..30], marker, [29..15], marker, [14..0], marker.
-void ReadTimeStamp(TBitStream4& bits, uint32_t& prefix, uint32_t& part32_30, uint32_t& marker1,
-                   uint32_t& part29_15, uint32_t& marker2, uint32_t& part14_0, uint32_t& marker3) {
+void ReadTimeStamp(TBitStream4& bits, uint32_t& prefix, uint32_t& part32_30, uint32_t& marker1, uint32_t& part29_15,
+                   uint32_t& marker2, uint32_t& part14_0, uint32_t& marker3) {
   bits.Read(prefix, 4);
   bits.Read(part32_30, 3);
   bits.Read(marker1, 1);
@@ -180,13 +180,13 @@ bool ReadPES(const uint8_t* payload, int payloadLength, TPESPacketHeader& r) {
   // used to find them.
   if (r.PTS_DTS_flags == 2 || r.PTS_DTS_flags == 3) {
     if (!in.Fits(TPESField::PTS, 5)) return false;
-    ReadTimeStamp(bits, r.PTS_prefix, r.PTS_32_30, r.PTS_marker_bit_1, r.PTS_29_15,
-                  r.PTS_marker_bit_2, r.PTS_14_0, r.PTS_marker_bit_3);
+    ReadTimeStamp(bits, r.PTS_prefix, r.PTS_32_30, r.PTS_marker_bit_1, r.PTS_29_15, r.PTS_marker_bit_2, r.PTS_14_0,
+                  r.PTS_marker_bit_3);
   }
   if (r.PTS_DTS_flags == 3) {
     if (!in.Fits(TPESField::DTS, 5)) return false;
-    ReadTimeStamp(bits, r.DTS_prefix, r.DTS_32_30, r.DTS_marker_bit_1, r.DTS_29_15,
-                  r.DTS_marker_bit_2, r.DTS_14_0, r.DTS_marker_bit_3);
+    ReadTimeStamp(bits, r.DTS_prefix, r.DTS_32_30, r.DTS_marker_bit_1, r.DTS_29_15, r.DTS_marker_bit_2, r.DTS_14_0,
+                  r.DTS_marker_bit_3);
   }
   if (r.ESCR_flag == 1) {
     if (!in.Fits(TPESField::ESCR, 6)) return false;
@@ -255,8 +255,7 @@ void AddTrickModeNodes(TTreeNode& p, const TPESPacketHeader& r) {
     case 3:
       Dec(p, "field_id", r.field_id, " (2 bits)");
       Dec(p, "intra_slice_refresh", r.intra_slice_refresh, kBit);
-      Dec(p, "frequency_truncation", r.frequency_truncation,
-          r.trick_mode_control == 0 ? " (2 bits)" : " (2bit)");
+      Dec(p, "frequency_truncation", r.frequency_truncation, r.trick_mode_control == 0 ? " (2 bits)" : " (2bit)");
       break;
     case 1:
     case 4:
@@ -283,8 +282,7 @@ void AddExtensionNodes(TTreeNode& p, const TPESPacketHeader& r) {
 
   if (r.PES_private_data_flag == 1) {
     if (!r.Reached(TPESField::PES_private_data)) return;
-    p.Add(TextField("PES_private_data", HexBytesText(r.PES_private_data.data(), 16), " (128 bits)",
-                    kPESLabelWidth)
+    p.Add(TextField("PES_private_data", HexBytesText(r.PES_private_data.data(), 16), " (128 bits)", kPESLabelWidth)
               .From(r.PES_private_data));
   }
   if (r.pack_header_field_flag == 1) {
@@ -312,11 +310,9 @@ void AddExtensionNodes(TTreeNode& p, const TPESPacketHeader& r) {
     Dec(p, "marker_bit", r.extension_2_marker_bit, kBit);
     Dec(p, "PES_extension_field_length", r.PES_extension_field_length, " (7 bits)");
     if (!r.Reached(TPESField::reserved_PES_extension_field)) return;
-    const uint32_t count = std::min<uint32_t>(r.PES_extension_field_length,
-                                              r.reserved_PES_extension_field.size());
+    const uint32_t count = std::min<uint32_t>(r.PES_extension_field_length, r.reserved_PES_extension_field.size());
     p.Add(TextField("reserved_PES_extension_field",
-                    HexBytesText(r.reserved_PES_extension_field.data(), static_cast<int>(count)), {},
-                    kPESLabelWidth)
+                    HexBytesText(r.reserved_PES_extension_field.data(), static_cast<int>(count)), {}, kPESLabelWidth)
               .From(r.reserved_PES_extension_field));
   }
 }
@@ -324,8 +320,7 @@ void AddExtensionNodes(TTreeNode& p, const TPESPacketHeader& r) {
 // Shows what ParsePES reached, in its order; a header cut short ends where it was cut.
 void AddPESNodes(TTreeNode& p, const TPESPacketHeader& r) {
   if (!r.Reached(TPESField::packet_start_code_prefix)) return;
-  p.Add(HexField("packet_start_code_prefix", r.packet_start_code_prefix, 6, " (24 bits)",
-                 kPESLabelWidth));
+  p.Add(HexField("packet_start_code_prefix", r.packet_start_code_prefix, 6, " (24 bits)", kPESLabelWidth));
   if (!r.Reached(TPESField::stream_id)) return;
   p.Add(HexField("stream_id", r.stream_id, 1, " (8 bits)", kPESLabelWidth));
   if (!r.Reached(TPESField::PES_packet_length)) return;
@@ -353,15 +348,15 @@ void AddPESNodes(TTreeNode& p, const TPESPacketHeader& r) {
   double seconds = 0;
   if (r.PTS_DTS_flags == 2 || r.PTS_DTS_flags == 3) {
     if (!r.Reached(TPESField::PTS)) return;
-    AddTimeStampNodes(p, "PTS", r.PTS_prefix, r.PTS_32_30, r.PTS_marker_bit_1, r.PTS_29_15,
-                      r.PTS_marker_bit_2, r.PTS_14_0, r.PTS_marker_bit_3);
+    AddTimeStampNodes(p, "PTS", r.PTS_prefix, r.PTS_32_30, r.PTS_marker_bit_1, r.PTS_29_15, r.PTS_marker_bit_2,
+                      r.PTS_14_0, r.PTS_marker_bit_3);
     if (GetPTSSeconds(r, seconds))
       p.Add(TextField("PTS", SecondsToTimeStr(seconds), {}, kPESLabelWidth).From(r.PTS_32_30, r.PTS_29_15, r.PTS_14_0));
   }
   if (r.PTS_DTS_flags == 3) {
     if (!r.Reached(TPESField::DTS)) return;
-    AddTimeStampNodes(p, "DTS", r.DTS_prefix, r.DTS_32_30, r.DTS_marker_bit_1, r.DTS_29_15,
-                      r.DTS_marker_bit_2, r.DTS_14_0, r.DTS_marker_bit_3);
+    AddTimeStampNodes(p, "DTS", r.DTS_prefix, r.DTS_32_30, r.DTS_marker_bit_1, r.DTS_29_15, r.DTS_marker_bit_2,
+                      r.DTS_14_0, r.DTS_marker_bit_3);
     if (GetDTSSeconds(r, seconds))
       p.Add(TextField("DTS", SecondsToTimeStr(seconds), {}, kPESLabelWidth).From(r.DTS_32_30, r.DTS_29_15, r.DTS_14_0));
   }
@@ -440,8 +435,7 @@ bool ParsePackHeader(const uint8_t* bytes, int length, TPackHeader& record) {
     if (bits.BytesRemaining() >= 4) {
       TBitStream4 peek = bits;
       if (peek.GetBits32() == kSystemHeaderStartCode)
-        r.system_header_present =
-            ParseSystemHeader(bits.GetCurrentPointer(), bits.BytesRemaining(), r.system_header);
+        r.system_header_present = ParseSystemHeader(bits.GetCurrentPointer(), bits.BytesRemaining(), r.system_header);
     }
     return true;
   });
@@ -490,9 +484,7 @@ bool GetPTSSeconds(const TPESPacketHeader& record, double& seconds) {
     // The flags count only when this header had them, and the PTS only when it was read.
     if (!PESHasOptionalHeader(record.stream_id) || !record.Reached(TPESField::PTS)) return false;
     if (record.PTS_DTS_flags != 2 && record.PTS_DTS_flags != 3) return false;
-    seconds = static_cast<double>(TimeStampValue(record.PTS_32_30, record.PTS_29_15,
-                                                 record.PTS_14_0)) /
-              90000.0;
+    seconds = static_cast<double>(TimeStampValue(record.PTS_32_30, record.PTS_29_15, record.PTS_14_0)) / 90000.0;
     return true;
   });
 }
@@ -502,9 +494,7 @@ bool GetDTSSeconds(const TPESPacketHeader& record, double& seconds) {
     // PTS_DTS_flags 1 is forbidden and carries no DTS bytes.
     if (!PESHasOptionalHeader(record.stream_id) || !record.Reached(TPESField::DTS)) return false;
     if (record.PTS_DTS_flags != 3) return false;
-    seconds = static_cast<double>(TimeStampValue(record.DTS_32_30, record.DTS_29_15,
-                                                 record.DTS_14_0)) /
-              90000.0;
+    seconds = static_cast<double>(TimeStampValue(record.DTS_32_30, record.DTS_29_15, record.DTS_14_0)) / 90000.0;
     return true;
   });
 }

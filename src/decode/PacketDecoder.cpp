@@ -4,8 +4,7 @@
 
 namespace tessaro {
 
-TPacketDecode TPacketDecoder::Decode(const TFileStream& stream, int32_t packetSize, int64_t offset,
-                                     TTreeNode& tree) {
+TPacketDecode TPacketDecoder::Decode(const TFileStream& stream, int32_t packetSize, int64_t offset, TTreeNode& tree) {
   if (packetSize < kTSPacketSize || packetSize > kMaxSlot ||
       stream.ReadAt(offset, packet_.data(), packetSize) < packetSize)
     return TPacketDecode::Unread;

@@ -13,8 +13,8 @@
 #include "core/PacketChain.h"
 #include "core/PacketParser.h"
 #include "core/TreeNode.h"
-#include "decode/PES.h"
 #include "decode/DecoderSet.h"
+#include "decode/PES.h"
 
 namespace tessaro {
 

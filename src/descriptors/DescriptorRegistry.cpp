@@ -5,8 +5,8 @@
 
 #include "descriptors/DVBDescriptors40.h"
 #include "descriptors/DVBDescriptors60.h"
-#include "descriptors/DVBIrregularDescriptors60.h"
 #include "descriptors/DVBIrregularDescriptors40.h"
+#include "descriptors/DVBIrregularDescriptors60.h"
 #include "descriptors/SystemsDescriptors.h"
 #include "descriptors/UserDefinedDescriptor.h"
 

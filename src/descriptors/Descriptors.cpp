@@ -102,9 +102,7 @@ void TDescriptorList::ClearDescriptors() {
   });
 }
 
-int32_t TDescriptorList::Tag(int32_t index) const {
-  return index >= 0 && index < count_ ? tags_[index] : 0;
-}
+int32_t TDescriptorList::Tag(int32_t index) const { return index >= 0 && index < count_ ? tags_[index] : 0; }
 
 const TDescriptorRecord* TDescriptorList::Record(int32_t index) const {
   return index >= 0 && index < count_ ? records_[index].get() : nullptr;
@@ -112,12 +110,12 @@ const TDescriptorRecord* TDescriptorList::Record(int32_t index) const {
 
 namespace {
 
-constexpr TDescriptorList::TRoutineNames kProgramLoopNames{
-    "Tdescriptors.ParseDescriptors", "Tdescriptors.TreeViewUpdateDescriptors", "Tdescriptors.ClearDescriptors",
-    "Tdescriptors.Destroy"};
-constexpr TDescriptorList::TRoutineNames kSILoopNames{
-    "TDVBdescriptors.ParseDescriptors", "TDVBdescriptors.TreeViewUpdateDescriptors",
-    "TDVBdescriptors.ClearDescriptors", "TDVBdescriptors.Destroy"};
+constexpr TDescriptorList::TRoutineNames kProgramLoopNames{"Tdescriptors.ParseDescriptors",
+                                                           "Tdescriptors.TreeViewUpdateDescriptors",
+                                                           "Tdescriptors.ClearDescriptors", "Tdescriptors.Destroy"};
+constexpr TDescriptorList::TRoutineNames kSILoopNames{"TDVBdescriptors.ParseDescriptors",
+                                                      "TDVBdescriptors.TreeViewUpdateDescriptors",
+                                                      "TDVBdescriptors.ClearDescriptors", "TDVBdescriptors.Destroy"};
 
 }  // namespace
 

@@ -19,7 +19,8 @@ std::string OffsetHex(int64_t offset) { return "0x" + HexDigits(static_cast<uint
 // "at 0x..., 0x... and 0x..." for the offsets of the bytes written.
 std::string WrittenText(const std::vector<int64_t>& written) {
   if (written.empty()) return "No byte was written.";
-  std::string text = written.size() == 1 ? "The byte written before it stays written: " : "The bytes written before it stay written: ";
+  std::string text =
+      written.size() == 1 ? "The byte written before it stays written: " : "The bytes written before it stay written: ";
   for (size_t i = 0; i < written.size(); ++i) text += (i > 0 ? ", " : "") + OffsetHex(written[i]);
   return text + ".";
 }

@@ -143,8 +143,8 @@ void THexEditForm::bbtnOKClick() {
   accept();
 }
 
-bool EditFile(TFileStream* stream, const std::string& captionSuffix, int64_t offset, int64_t length,
-              TPrompts& prompts, QWidget* parent) {
+bool EditFile(TFileStream* stream, const std::string& captionSuffix, int64_t offset, int64_t length, TPrompts& prompts,
+              QWidget* parent) {
   if (stream == nullptr) {
     DebugOutput("zrk: Error in EditFile - invalid filestream.");
     return false;

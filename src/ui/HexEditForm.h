@@ -20,8 +20,8 @@ class THexEditForm : public QDialog {
   Q_OBJECT
 
  public:
-  THexEditForm(TFileStream& stream, const std::string& captionSuffix, int64_t offset, int64_t length,
-               TPrompts& prompts, QWidget* parent = nullptr);
+  THexEditForm(TFileStream& stream, const std::string& captionSuffix, int64_t offset, int64_t length, TPrompts& prompts,
+               QWidget* parent = nullptr);
 
   QTableWidget* Grid() const { return StringGrid1; }
   QPushButton* SaveButton() const { return bbtnOK; }
@@ -48,7 +48,7 @@ class THexEditForm : public QDialog {
 
 // Shows the dialog modally over the range of the stream (through the
 // prompts); true when it closed with OK. Without a stream: a diagnostic, false.
-bool EditFile(TFileStream* stream, const std::string& captionSuffix, int64_t offset, int64_t length,
-              TPrompts& prompts, QWidget* parent);
+bool EditFile(TFileStream* stream, const std::string& captionSuffix, int64_t offset, int64_t length, TPrompts& prompts,
+              QWidget* parent);
 
 }  // namespace tessaro

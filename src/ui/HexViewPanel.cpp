@@ -145,11 +145,11 @@ void THexViewPanel::ShowLines(int selectLine) {
 
 void THexViewPanel::FListBoxKeyDown(int key) {
   static const std::array<std::pair<int, THexKey>, 6> kKeys{{{Qt::Key_Up, THexKey::Up},
-                                                            {Qt::Key_Down, THexKey::Down},
-                                                            {Qt::Key_PageUp, THexKey::PageUp},
-                                                            {Qt::Key_PageDown, THexKey::PageDown},
-                                                            {Qt::Key_Home, THexKey::Home},
-                                                            {Qt::Key_End, THexKey::End}}};
+                                                             {Qt::Key_Down, THexKey::Down},
+                                                             {Qt::Key_PageUp, THexKey::PageUp},
+                                                             {Qt::Key_PageDown, THexKey::PageDown},
+                                                             {Qt::Key_Home, THexKey::Home},
+                                                             {Qt::Key_End, THexKey::End}}};
   for (const auto& [qtKey, hexKey] : kKeys) {
     if (qtKey != key) continue;
     view_.SetLineCount(ListBox1->VisibleLineCount());
@@ -161,12 +161,23 @@ void THexViewPanel::CustomScrollEvent(int action) {
   if (guard_ || !view_.IsOpen()) return;
   THexScroll scroll = THexScroll::Other;
   switch (action) {
-    case QAbstractSlider::SliderSingleStepSub: scroll = THexScroll::LineUp; break;
-    case QAbstractSlider::SliderSingleStepAdd: scroll = THexScroll::LineDown; break;
-    case QAbstractSlider::SliderPageStepSub: scroll = THexScroll::PageUp; break;
-    case QAbstractSlider::SliderPageStepAdd: scroll = THexScroll::PageDown; break;
-    case QAbstractSlider::SliderMove: scroll = THexScroll::ThumbTrack; break;
-    default: return;
+    case QAbstractSlider::SliderSingleStepSub:
+      scroll = THexScroll::LineUp;
+      break;
+    case QAbstractSlider::SliderSingleStepAdd:
+      scroll = THexScroll::LineDown;
+      break;
+    case QAbstractSlider::SliderPageStepSub:
+      scroll = THexScroll::PageUp;
+      break;
+    case QAbstractSlider::SliderPageStepAdd:
+      scroll = THexScroll::PageDown;
+      break;
+    case QAbstractSlider::SliderMove:
+      scroll = THexScroll::ThumbTrack;
+      break;
+    default:
+      return;
   }
   view_.SetLineCount(ListBox1->VisibleLineCount());
   const std::optional<int> line = view_.Scroll(scroll, ScrollBar2->sliderPosition(), ListBox1->currentRow());

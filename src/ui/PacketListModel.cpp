@@ -2,9 +2,7 @@
 
 namespace tessaro {
 
-int TPacketListModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : shownRows_;
-}
+int TPacketListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : shownRows_; }
 
 int TPacketListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kColumnCount; }
 

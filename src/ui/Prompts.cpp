@@ -63,8 +63,8 @@ bool TQtPrompts::Confirm(const std::string& text) {
 }
 
 bool TQtPrompts::AskYesNo(const std::string& text) {
-  return QMessageBox::question(parent_, QApplication::applicationName(), Q(text),
-                               QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+  return QMessageBox::question(parent_, QApplication::applicationName(), Q(text), QMessageBox::Yes | QMessageBox::No) ==
+         QMessageBox::Yes;
 }
 
 int TQtPrompts::RunDialog(QDialog& dialog) { return dialog.exec(); }

@@ -23,12 +23,15 @@ Bytes PATPacket(const std::vector<std::pair<uint16_t, uint16_t>>& programs, uint
     section.insert(section.end(), {static_cast<uint8_t>(number >> 8), static_cast<uint8_t>(number),
                                    static_cast<uint8_t>(0xE0 | (pid >> 8)), static_cast<uint8_t>(pid)});
   }
-  return MakePacket({.pid = 0, .pusi = true, .cc = cc, .payload = test::SectionPayload(test::WithSectionLengthAndCrc(section))});
+  return MakePacket(
+      {.pid = 0, .pusi = true, .cc = cc, .payload = test::SectionPayload(test::WithSectionLengthAndCrc(section))});
 }
 
 Bytes Null() { return MakePacket({.pid = 0x1FFF}); }
 
-std::vector<Bytes> Repeat(const Bytes& packet, int count) { return std::vector<Bytes>(static_cast<size_t>(count), packet); }
+std::vector<Bytes> Repeat(const Bytes& packet, int count) {
+  return std::vector<Bytes>(static_cast<size_t>(count), packet);
+}
 
 std::vector<Bytes> Join(std::initializer_list<std::vector<Bytes>> parts) {
   std::vector<Bytes> out;
@@ -85,19 +88,22 @@ TEST(Browser, ReadOnlyFileOpensReadOnly) {
 TEST(Browser, RowKindsAndTexts) {
   // PAT with the NIT on 0x10 and program 1 on 0x100; a PMT continuation packet;
   // an EIT section start and continuation; a PCR; a null packet; a PES with PTS+DTS.
-  Bytes pes = MakePacket({.pid = 0x101, .pusi = true, .payload = {0, 0, 1, 0xE0, 0, 0, 0x80, 0xC0, 10,
-                                                                  0x31, 0x00, 0x01, 0x00, 0x01,    // PTS 0
-                                                                  0x11, 0x00, 0x37, 0x77, 0x41}});  // DTS 900000
+  Bytes pes = MakePacket({.pid = 0x101,
+                          .pusi = true,
+                          .payload = {0, 0, 1, 0xE0, 0, 0, 0x80, 0xC0, 10, 0x31, 0x00, 0x01, 0x00, 0x01,  // PTS 0
+                                      0x11, 0x00, 0x37, 0x77, 0x41}});                                    // DTS 900000
   Bytes pcr = MakePacket({.pid = 0x100, .cc = 2, .afc = 2, .adaptation = {0x10, 0x00, 0x14, 0x99, 0x70, 0x7E, 0x00}});
   const Bytes file = test::Slots({PATPacket({{0, 0x10}, {1, 0x100}}), MakePacket({.pid = 0x100, .cc = 1}),
                                   MakePacket({.pid = 0x12, .pusi = true, .cc = 3, .payload = {0x00, 0x50, 0xF0, 0x40}}),
-                                  MakePacket({.pid = 0x12, .cc = 4}), pcr, Null(), pes, MakePacket({.pid = 0x14, .pusi = true, .payload = {0, 0x73}})});
+                                  MakePacket({.pid = 0x12, .cc = 4}), pcr, Null(), pes,
+                                  MakePacket({.pid = 0x14, .pusi = true, .payload = {0, 0x73}})});
   test::TempFile tmp(file);
   TStreamBrowser browser;
   ASSERT_TRUE(browser.LoadFile(tmp.Path()));
   ASSERT_EQ(browser.RowCount(), 8);
   // A payload start without payload shows no stream_id, not even after a PES row.
-  const Bytes noPayload = test::Slots({pes, MakePacket({.pid = 0x101, .pusi = true, .afc = 2, .adaptation = {0}}), Null()});
+  const Bytes noPayload =
+      test::Slots({pes, MakePacket({.pid = 0x101, .pusi = true, .afc = 2, .adaptation = {0}}), Null()});
   test::TempFile tmp2(noPayload);
   TStreamBrowser second;
   ASSERT_TRUE(second.LoadFile(tmp2.Path()));
@@ -122,11 +128,13 @@ TEST(Browser, RowKindsAndTexts) {
 }
 
 TEST(Browser, SearchCommands) {
-  const Bytes file = test::Slots(Join({{PATPacket({{1, 0x100}})}, Repeat(Null(), 3),
+  const Bytes file = test::Slots(Join({{PATPacket({{1, 0x100}})},
+                                       Repeat(Null(), 3),
                                        {MakePacket({.pid = 0x100, .pusi = true, .payload = {0, 2}})},
                                        {MakePacket({.pid = 0x12, .cc = 7})},  // its section start is missing
                                        {MakePacket({.pid = 0x12, .pusi = true, .cc = 8, .payload = {0, 0x4E}})},
-                                       Repeat(Null(), 1500), {MakePacket({.pid = 0x0ABC})}}));
+                                       Repeat(Null(), 1500),
+                                       {MakePacket({.pid = 0x0ABC})}}));
   test::TempFile tmp(file);
   TStreamBrowser browser;
   ASSERT_TRUE(browser.LoadFile(tmp.Path()));
@@ -171,8 +179,10 @@ TEST(PIDText, AcceptsOnlyLowerCaseXAndFourHexDigits) {
 TEST(SeenLists, TextOrderAndNearestPAT) {
   // Programs 1, 2 and 10 list as 1, 10, 2. Far into the file, with no PAT
   // near the page, the PAT decoded before stays current.
-  const Bytes file = test::Slots(Join({{PATPacket({{1, 0x100}, {2, 0x200}, {10, 0x300}})}, Repeat(Null(), 600),
-                                       {MakePacket({.pid = 0x300, .cc = 1})}, Repeat(Null(), 99)}));
+  const Bytes file = test::Slots(Join({{PATPacket({{1, 0x100}, {2, 0x200}, {10, 0x300}})},
+                                       Repeat(Null(), 600),
+                                       {MakePacket({.pid = 0x300, .cc = 1})},
+                                       Repeat(Null(), 99)}));
   test::TempFile tmp(file);
   TStreamBrowser browser;
   ASSERT_TRUE(browser.LoadFile(tmp.Path()));

@@ -208,11 +208,8 @@ const FixtureLayout kRewrittenLayouts[] = {
     {"garbage.ts", 188, 1000, 250, 77},
 };
 const FixtureLayout kLayouts[] = {
-    {"one-program.ts", 188, 0},
-    {"two-programs.ts", 188, 0},
-    kRewrittenLayouts[0],
-    kRewrittenLayouts[1],
-    kRewrittenLayouts[2],
+    {"one-program.ts", 188, 0}, {"two-programs.ts", 188, 0}, kRewrittenLayouts[0],
+    kRewrittenLayouts[1],       kRewrittenLayouts[2],
 };
 
 std::string LayoutName(const ::testing::TestParamInfo<FixtureLayout>& info) {
@@ -269,7 +266,7 @@ TEST_P(RewrittenFixtureTest, ShowsTheSamePacketsAsOneProgram) {
     rewritten.erase(rewritten.begin());
     originalColumns.erase(originalColumns.begin());
     ASSERT_EQ(rewritten, originalColumns) << "packet " << k << "\n  " << layout.file << ": " << listing.lines[k]
-                            << "\n  one-program.ts: " << original.lines[k];
+                                          << "\n  one-program.ts: " << original.lines[k];
   }
 }
 

@@ -24,14 +24,14 @@ TEST(TerminalText, ControlBytesBecomeDotsAndLatin1BecomesUTF8) {
 TEST(TerminalOutput, ServiceNameWithEscapeIsADotOnATerminalAndTheByteInAPipe) {
   const Bytes pat = test::WithSectionLengthAndCrc({0x00, 0xB0, 0x00, 0x00, 0x01, 0xC1, 0x00, 0x00});
   const Bytes serviceDescriptor{0x48, 0x06, 0x01, 0x00, 0x03, 'A', 0x1B, 'Z'};
-  Bytes sdt{0x42, 0xF0, 0x00, 0x00, 0x01, 0xC1, 0x00, 0x00, 0x00, 0x01, 0xFF,
-            0x00, 0x07, 0xFC, 0x80, static_cast<uint8_t>(serviceDescriptor.size())};
+  Bytes sdt{0x42, 0xF0, 0x00, 0x00, 0x01, 0xC1, 0x00, 0x00,
+            0x00, 0x01, 0xFF, 0x00, 0x07, 0xFC, 0x80, static_cast<uint8_t>(serviceDescriptor.size())};
   sdt.insert(sdt.end(), serviceDescriptor.begin(), serviceDescriptor.end());
   const Bytes null = MakePacket({.pid = 0x1FFF});
-  test::TempFile file(test::Slots({MakePacket({.pid = 0x0000, .pusi = true, .payload = test::SectionPayload(pat)}),
-                                   MakePacket({.pid = 0x0011, .pusi = true,
-                                               .payload = test::SectionPayload(test::WithSectionLengthAndCrc(sdt))}),
-                                   null, null}));
+  test::TempFile file(test::Slots(
+      {MakePacket({.pid = 0x0000, .pusi = true, .payload = test::SectionPayload(pat)}),
+       MakePacket({.pid = 0x0011, .pusi = true, .payload = test::SectionPayload(test::WithSectionLengthAndCrc(sdt))}),
+       null, null}));
   const std::string arguments = "tree '" + file.Path() + "' --offset 188";
 
   const test::CliResult piped = test::RunCli(arguments);

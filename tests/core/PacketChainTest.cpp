@@ -15,9 +15,9 @@ Bytes Filler(uint8_t cc = 0) { return MakePacket({.pid = 0x1FFF, .cc = cc}); }
 
 TEST(PacketChain, FollowsCountersBothWaysAcrossWrapAndOtherPIDs) {
   // EIT chain: start (cc 14), other PID, wrong counter (skipped), 15, filler, 0.
-  const Bytes file = test::Slots({MakePacket({.pid = 0x12, .pusi = true, .cc = 14, .payload = {0x00, 0x4E}}),
-                                  Filler(), MakePacket({.pid = 0x12, .cc = 3}), MakePacket({.pid = 0x12, .cc = 15}),
-                                  Filler(), MakePacket({.pid = 0x12, .cc = 0})});
+  const Bytes file = test::Slots({MakePacket({.pid = 0x12, .pusi = true, .cc = 14, .payload = {0x00, 0x4E}}), Filler(),
+                                  MakePacket({.pid = 0x12, .cc = 3}), MakePacket({.pid = 0x12, .cc = 15}), Filler(),
+                                  MakePacket({.pid = 0x12, .cc = 0})});
   test::TempFile tmp(file);
   auto stream = TFileStream::Open(tmp.Path(), TFileStream::Mode::Read);
   ASSERT_TRUE(stream);
@@ -34,8 +34,8 @@ TEST(PacketChain, FollowsCountersBothWaysAcrossWrapAndOtherPIDs) {
 }
 
 TEST(PacketChain, GapInTheChainMeansNoTableId) {
-  const Bytes file = test::Slots({MakePacket({.pid = 0x12, .pusi = true, .cc = 1, .payload = {0x00, 0x50}}),
-                                  MakePacket({.pid = 0x12, .cc = 4})});
+  const Bytes file = test::Slots(
+      {MakePacket({.pid = 0x12, .pusi = true, .cc = 1, .payload = {0x00, 0x50}}), MakePacket({.pid = 0x12, .cc = 4})});
   test::TempFile tmp(file);
   auto stream = TFileStream::Open(tmp.Path(), TFileStream::Mode::Read);
   TBigPSIParser big;
@@ -45,7 +45,11 @@ TEST(PacketChain, GapInTheChainMeansNoTableId) {
 
 TEST(PacketChain, TableIdBehindAnAdaptationFieldAndStepsBySlotSize) {
   // Section start with afc 3 and adaptation_field_length 7: pointer_field at byte 12.
-  Bytes start = MakePacket({.pid = 0x11, .pusi = true, .cc = 2, .afc = 3, .adaptation = {0, 0, 0, 0, 0, 0, 0},
+  Bytes start = MakePacket({.pid = 0x11,
+                            .pusi = true,
+                            .cc = 2,
+                            .afc = 3,
+                            .adaptation = {0, 0, 0, 0, 0, 0, 0},
                             .payload = {0x01, 0xEE, 0x46}});
   int32_t tableId = 0;
   ASSERT_TRUE(GetTableIDFromPacket(start.data(), tableId));
@@ -102,7 +106,8 @@ TEST(SectionGatherer, SectionHeaderSplitAcrossPackets) {
   TSectionBuffer buffer{};
   TMPEGTSBasePacketParser parser;
   parser.ParseData(first.data(), 188);
-  const TGatheredSection got = GatherSection(parser, stream.get(), 188, 0, [](int32_t) { return true; }, buffer);
+  const TGatheredSection got = GatherSection(
+      parser, stream.get(), 188, 0, [](int32_t) { return true; }, buffer);
   ASSERT_NE(got.data, nullptr);
   EXPECT_EQ(Bytes(got.data, got.data + got.available), section);
 }
@@ -114,17 +119,20 @@ TEST(SectionGatherer, GivesUpWithoutContinuationAndHonoursTheGate) {
   test::TempFile tmp(test::Slots({first, Filler(), Filler()}));
   auto stream = TFileStream::Open(tmp.Path(), TFileStream::Mode::Read);
   parser.ParseData(first.data(), 188);
-  TGatheredSection got = GatherSection(parser, stream.get(), 188, 0, [](int32_t) { return true; }, buffer);
+  TGatheredSection got = GatherSection(
+      parser, stream.get(), 188, 0, [](int32_t) { return true; }, buffer);
   EXPECT_TRUE(got.pointerFieldRead);
   EXPECT_EQ(got.data, nullptr);
   parser.ParseData(first.data(), 188);
-  got = GatherSection(parser, stream.get(), 188, 0, [](int32_t pid) { return pid == 0; }, buffer);
+  got = GatherSection(
+      parser, stream.get(), 188, 0, [](int32_t pid) { return pid == 0; }, buffer);
   EXPECT_EQ(got.data, nullptr);
 
   // A pointer_field that points past the packet never reads outside it.
   Bytes lying = MakePacket({.pid = 0x100, .pusi = true, .payload = {0xFF, 0x02, 0xB0, 0x10}});
   parser.ParseData(lying.data(), 188);
-  got = GatherSection(parser, stream.get(), 188, 0, [](int32_t) { return true; }, buffer);
+  got = GatherSection(
+      parser, stream.get(), 188, 0, [](int32_t) { return true; }, buffer);
   EXPECT_EQ(got.pointer_field, 0xFF);
   EXPECT_EQ(got.data, nullptr);
 }

@@ -26,15 +26,19 @@ struct BitWriter {
 
 Bytes TimeStamp(int prefix, uint64_t value) {
   return BitWriter{}
-      .Put(4, prefix).Put(3, value >> 30).Put(1, 1)
-      .Put(15, value >> 15).Put(1, 1).Put(15, value).Put(1, 1)
+      .Put(4, prefix)
+      .Put(3, value >> 30)
+      .Put(1, 1)
+      .Put(15, value >> 15)
+      .Put(1, 1)
+      .Put(15, value)
+      .Put(1, 1)
       .bytes;
 }
 
 // 00 00 01, stream_id, PES_packet_length 0, the two flag bytes, PES_header_data_length.
 Bytes Header(uint8_t streamId, uint8_t flags1, uint8_t flags2, const Bytes& optional) {
-  Bytes out{0x00, 0x00, 0x01, streamId, 0x00, 0x00, flags1, flags2,
-            static_cast<uint8_t>(optional.size())};
+  Bytes out{0x00, 0x00, 0x01, streamId, 0x00, 0x00, flags1, flags2, static_cast<uint8_t>(optional.size())};
   out.insert(out.end(), optional.begin(), optional.end());
   return out;
 }
@@ -64,15 +68,34 @@ const Bytes kVideo = Header(0xE0, 0x84, 0xC0, Cat({TimeStamp(3, 900000), TimeSta
 // ESCR, ES_rate, trick mode 3, copy info, CRC and an extension with sequence counter and P-STD.
 const Bytes kAudio = Header(0xC0, 0x80, 0x3F,
                             Cat({BitWriter{}
-                                     .Put(2, 3).Put(3, 5).Put(1, 1).Put(15, 0x1234).Put(1, 1)
-                                     .Put(15, 0x0ABC).Put(1, 1).Put(9, 341).Put(1, 1)  // ESCR
-                                     .Put(1, 1).Put(22, 123456).Put(1, 1)               // ES_rate
-                                     .Put(3, 3).Put(2, 2).Put(1, 1).Put(2, 1)           // trick mode
-                                     .Put(1, 1).Put(7, 85)                              // copy info
-                                     .Put(16, 0xBEEF)                                   // CRC
-                                     .Put(8, 0x3E)                                      // extension flags
-                                     .Put(1, 1).Put(7, 42).Put(1, 1).Put(1, 1).Put(6, 5)
-                                     .Put(2, 1).Put(1, 1).Put(13, 1000)
+                                     .Put(2, 3)
+                                     .Put(3, 5)
+                                     .Put(1, 1)
+                                     .Put(15, 0x1234)
+                                     .Put(1, 1)
+                                     .Put(15, 0x0ABC)
+                                     .Put(1, 1)
+                                     .Put(9, 341)
+                                     .Put(1, 1)  // ESCR
+                                     .Put(1, 1)
+                                     .Put(22, 123456)
+                                     .Put(1, 1)  // ES_rate
+                                     .Put(3, 3)
+                                     .Put(2, 2)
+                                     .Put(1, 1)
+                                     .Put(2, 1)  // trick mode
+                                     .Put(1, 1)
+                                     .Put(7, 85)       // copy info
+                                     .Put(16, 0xBEEF)  // CRC
+                                     .Put(8, 0x3E)     // extension flags
+                                     .Put(1, 1)
+                                     .Put(7, 42)
+                                     .Put(1, 1)
+                                     .Put(1, 1)
+                                     .Put(6, 5)
+                                     .Put(2, 1)
+                                     .Put(1, 1)
+                                     .Put(13, 1000)
                                      .bytes}));
 
 TEST(PESTree, FullVideoHeaderWithBothTimeStamps) {
@@ -179,19 +202,22 @@ TEST(PESTree, TrickModeNodesFollowTheControlValue) {
     for (size_t i = 17; i < pes.children.size(); ++i) out += pes.children[i]->text + "\n";
     return out;
   };
-  EXPECT_EQ(trickNodes(0x1D), "trick_mode_control                 : 0 (3 bits)\n"
-                              "field_id                           : 3 (2 bits)\n"
-                              "intra_slice_refresh                : 1 (1 bit)\n"
-                              "frequency_truncation               : 1 (2 bits)\n");
-  EXPECT_NE(trickNodes(0x7D).find("frequency_truncation               : 1 (2bit)\n"),
-            std::string::npos);
-  EXPECT_EQ(trickNodes(0x91), "trick_mode_control                 : 4 (3 bits)\n"
-                              "rep_cntrl                          : 17 (5 bits)\n");
-  EXPECT_EQ(trickNodes(0x5E), "trick_mode_control                 : 2 (3 bits)\n"
-                              "field_id                           : 3 (2 bits)\n"
-                              "reserved                           : 6 (3 bits)\n");
-  EXPECT_EQ(trickNodes(0xFF), "trick_mode_control                 : 7 (3 bits)\n"
-                              "reserved                           : 31 (5 bits)\n");
+  EXPECT_EQ(trickNodes(0x1D),
+            "trick_mode_control                 : 0 (3 bits)\n"
+            "field_id                           : 3 (2 bits)\n"
+            "intra_slice_refresh                : 1 (1 bit)\n"
+            "frequency_truncation               : 1 (2 bits)\n");
+  EXPECT_NE(trickNodes(0x7D).find("frequency_truncation               : 1 (2bit)\n"), std::string::npos);
+  EXPECT_EQ(trickNodes(0x91),
+            "trick_mode_control                 : 4 (3 bits)\n"
+            "rep_cntrl                          : 17 (5 bits)\n");
+  EXPECT_EQ(trickNodes(0x5E),
+            "trick_mode_control                 : 2 (3 bits)\n"
+            "field_id                           : 3 (2 bits)\n"
+            "reserved                           : 6 (3 bits)\n");
+  EXPECT_EQ(trickNodes(0xFF),
+            "trick_mode_control                 : 7 (3 bits)\n"
+            "reserved                           : 31 (5 bits)\n");
 }
 
 TEST(PESTree, PrivateDataAndExtensionFieldKeepTheirOwnBytes) {
@@ -205,7 +231,8 @@ TEST(PESTree, PrivateDataAndExtensionFieldKeepTheirOwnBytes) {
             std::string::npos);
   EXPECT_NE(tree.find("  PES_extension_field_length         : 3 (7 bits)\n"
                       "  reserved_PES_extension_field       : AA BB CC \n"),
-            std::string::npos) << tree;
+            std::string::npos)
+      << tree;
 }
 
 TEST(PESParse, PtsDtsFlagsOneReadsNoTimeStamp) {
@@ -255,9 +282,9 @@ TEST(PESParse, TruncatedHeaderStopsAtThePayloadEnd) {
   EXPECT_FALSE(GetPTSSeconds(record, seconds));
 
   // Every cut shows a line prefix of the whole tree, whatever the record held.
-  const Bytes withPack = Header(0xE0, 0x80, 0xC1, Cat({TimeStamp(3, 1), TimeStamp(1, 2),
-                                                        {0x5E, 14, 0, 0, 1, 0xBA, 0x44, 0, 4, 0,
-                                                         4, 1, 0, 0, 3, 0xF8, 0x83, 1}}));
+  const Bytes withPack = Header(
+      0xE0, 0x80, 0xC1,
+      Cat({TimeStamp(3, 1), TimeStamp(1, 2), {0x5E, 14, 0, 0, 1, 0xBA, 0x44, 0, 4, 0, 4, 1, 0, 0, 3, 0xF8, 0x83, 1}}));
   for (const Bytes* full : {&kVideo, &kAudio, &withPack}) {
     const std::string whole = Tree(Parsed(*full));
     for (size_t n = 1; n < full->size(); ++n) {
@@ -299,8 +326,8 @@ TEST(PESPackHeader, InsideTheExtensionWithAndWithoutSystemHeader) {
     EXPECT_EQ(record.P_STD_buffer_size, 16u);
     const TPackHeader& ph = record.pack_header;
     EXPECT_EQ(ph.pack_start_code, 0x000001BAu);
-    EXPECT_EQ((uint64_t{ph.system_clock_reference_base_32_30} << 30) |
-                  (ph.system_clock_reference_base_29_15 << 15) | ph.system_clock_reference_base_14_0,
+    EXPECT_EQ((uint64_t{ph.system_clock_reference_base_32_30} << 30) | (ph.system_clock_reference_base_29_15 << 15) |
+                  ph.system_clock_reference_base_14_0,
               0x1D2345678u);
     EXPECT_EQ(ph.system_clock_reference_extension, 100u);
     EXPECT_EQ(ph.program_mux_rate, 5000u);
@@ -316,8 +343,7 @@ TEST(PESPackHeader, InsideTheExtensionWithAndWithoutSystemHeader) {
     UpdatePESTreeView(pes, record);
     const auto& nodes = pes.children;
     ASSERT_EQ(nodes.size(), 17u + 6 + 2 + 3);
-    EXPECT_EQ(nodes[23]->text, "pack_field_length                  : " +
-                                   std::to_string(pack.size()) + " (8 bits)");
+    EXPECT_EQ(nodes[23]->text, "pack_field_length                  : " + std::to_string(pack.size()) + " (8 bits)");
     EXPECT_EQ(nodes[24]->text, "pack_header");
     EXPECT_TRUE(nodes[24]->children.empty());
   }

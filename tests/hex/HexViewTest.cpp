@@ -32,7 +32,8 @@ TEST(HexView, LinesForAPacketAndForTheEndOfTheFile) {
   // The packet at 188 starts at byte 12 of the line at 0xB0.
   EXPECT_EQ(view.Lines()[0],
             "0x00000000000000B0   FF FF FF FF FF FF FF FF FF FF FF FF 47 01 00 10   \xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF"
-            "\xFF\xFF\xFF\xFF" "G...");
+            "\xFF\xFF\xFF\xFF"
+            "G...");
   EXPECT_EQ(view.Lines()[0].size(), 87u);
   EXPECT_EQ(view.FirstLineOffset(), 0xB0);
   EXPECT_EQ(view.CurrentOffset(), 188);
@@ -43,8 +44,8 @@ TEST(HexView, LinesForAPacketAndForTheEndOfTheFile) {
   view.SetLineCount(10);
   EXPECT_EQ(view.KeyDown(THexKey::End, 0), 0);
   ASSERT_EQ(view.Lines().size(), 1u);
-  EXPECT_EQ(view.Lines()[0], "0x00000000000003E0   E0 E1 E2 E3 E4 E5 E6 E7" + std::string(27, ' ') +
-                                 "\xE0\xE1\xE2\xE3\xE4\xE5\xE6\xE7");
+  EXPECT_EQ(view.Lines()[0],
+            "0x00000000000003E0   E0 E1 E2 E3 E4 E5 E6 E7" + std::string(27, ' ') + "\xE0\xE1\xE2\xE3\xE4\xE5\xE6\xE7");
   EXPECT_EQ(view.ScrollPosition(), 99900);
 }
 

@@ -176,8 +176,8 @@ TEST_F(WindowTest, WheelStepsAreUpAndDownKeysThatPageAtTheEdges) {
   QWidget* viewport = w.form->PacketList()->viewport();
   w.form->PacketList()->setFocus();
   auto wheel = [&](int delta) {
-    QWheelEvent event(QPointF(10, 10), viewport->mapToGlobal(QPointF(10, 10)), QPoint(), QPoint(0, delta),
-                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QWheelEvent event(QPointF(10, 10), viewport->mapToGlobal(QPointF(10, 10)), QPoint(), QPoint(0, delta), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(viewport, &event);
   };
   // Down inside the page moves the selection; the tree follows it.
@@ -264,9 +264,8 @@ TEST_F(WindowTest, FindPIDChecksTheTextAndSearchAgainGoesOn) {
   ASSERT_TRUE(w.form->LoadFile(TestDataPath("one-program.ts")));
   w.script.inputs = {"0X0100", "0x01G0", "0x2000", "0x100", std::nullopt, "0x1000"};
   for (int i = 0; i < 6; ++i) w.form->FindnextPID1Click();
-  EXPECT_EQ(w.script.messages,
-            (std::vector<std::string>{"PID must be in 0xXXXX format.", "0x01G0 is invalid PID.",
-                                      "0x2000 is out of range.", "PID must be in 0xXXXX format."}));
+  EXPECT_EQ(w.script.messages, (std::vector<std::string>{"PID must be in 0xXXXX format.", "0x01G0 is invalid PID.",
+                                                         "0x2000 is out of range.", "PID must be in 0xXXXX format."}));
   EXPECT_EQ(w.script.inputCalls.front(), "Extract PES from PID|Enter valid PID (0x0000-0x1FFF)|0x0000");
   // Find PID starts at the selected packet itself: the PMT at 0x178.
   EXPECT_EQ(Cell(w, 0), "0x0000000000000178");
@@ -302,13 +301,12 @@ TEST_F(WindowTest, CancelledSearchChangesNothingAndSaysSo) {
 // ---- Seen lists, decode tree ---------------------------------------------------------
 
 TEST_F(WindowTest, SeenListsAreSortedAsText) {
-  const Bytes pat = test::WithSectionLengthAndCrc({0x00, 0xB0, 0x00, 0x00, 0x01, 0xC1, 0x00, 0x00,  //
-                                                   0x00, 0x01, 0xE1, 0x00, 0x00, 0x02, 0xE2, 0x00, 0x00, 0x0A,
-                                                   0xEA, 0x00});
+  const Bytes pat =
+      test::WithSectionLengthAndCrc({0x00, 0xB0, 0x00, 0x00, 0x01, 0xC1, 0x00, 0x00,  //
+                                     0x00, 0x01, 0xE1, 0x00, 0x00, 0x02, 0xE2, 0x00, 0x00, 0x0A, 0xEA, 0x00});
   const Bytes null = MakePacket({.pid = 0x1FFF});
-  test::TempFile file(test::Slots(
-      {MakePacket({.pid = 0x0000, .pusi = true, .payload = test::SectionPayload(pat)}), MakePacket({.pid = 0x0A00}),
-       MakePacket({.pid = 0x0100}), null, null}));
+  test::TempFile file(test::Slots({MakePacket({.pid = 0x0000, .pusi = true, .payload = test::SectionPayload(pat)}),
+                                   MakePacket({.pid = 0x0A00}), MakePacket({.pid = 0x0100}), null, null}));
   TWindow w;
   ASSERT_TRUE(w.form->LoadFile(file.Path()));
   EXPECT_EQ(Items(w.form->SeenProgramsBox()), (std::vector<std::string>{"# 1", "# 10", "# 2"}));
@@ -345,11 +343,11 @@ TEST_F(WindowTest, FirstRunUsesTheDesignedLayoutAndClosingStoresEveryValue) {
     w.form->close();
   }
   QSettings settings("Quindel", "Tessaro");
-  const QStringList names{"FormTop",          "FormLeft",          "FormHeight",       "FormWidth",
-                          "OffsetColWidth",   "PIDColWidth",       "ESColWidth",       "PCRColWidth",
-                          "PTSColWidth",      "DTSColWidth",       "payloadColWidth",  "adaptationColWidth",
-                          "continuityColWidth", "PSIColWidth",     "InfoColWidth",     "Panel2Width",
-                          "WindowState",      "CheckForUpdates"};
+  const QStringList names{
+      "FormTop",         "FormLeft",           "FormHeight",         "FormWidth",   "OffsetColWidth",
+      "PIDColWidth",     "ESColWidth",         "PCRColWidth",        "PTSColWidth", "DTSColWidth",
+      "payloadColWidth", "adaptationColWidth", "continuityColWidth", "PSIColWidth", "InfoColWidth",
+      "Panel2Width",     "WindowState",        "CheckForUpdates"};
   for (const QString& name : names) EXPECT_TRUE(settings.contains(name)) << name.toStdString();
   EXPECT_EQ(settings.allKeys().size(), names.size());
   EXPECT_EQ(settings.value("CheckForUpdates").toInt(), 1);
