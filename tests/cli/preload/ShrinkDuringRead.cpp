@@ -13,12 +13,12 @@
 extern "C" ssize_t pread(int fd, void* buffer, size_t count, off_t offset) {
   static std::atomic<bool> shrunk{false};
   static const auto next = reinterpret_cast<ssize_t (*)(int, void*, size_t, off_t)>(::dlsym(RTLD_NEXT, "pread"));
-  const char* spec = std::getenv("TESSARO_TEST_SHRINK");
+  const char* shrinkSetting = std::getenv("TESSARO_TEST_SHRINK");
   char* path = nullptr;
-  const long long size = spec != nullptr ? std::strtoll(spec, &path, 10) : 0;
+  const long long size = shrinkSetting != nullptr ? std::strtoll(shrinkSetting, &path, 10) : 0;
   struct stat read {};
   struct stat target {};
-  if (spec != nullptr && *path == ':' && offset + static_cast<long long>(count) > size && !shrunk &&
+  if (shrinkSetting != nullptr && *path == ':' && offset + static_cast<long long>(count) > size && !shrunk &&
       ::fstat(fd, &read) == 0 && ::stat(path + 1, &target) == 0 && read.st_dev == target.st_dev &&
       read.st_ino == target.st_ino && !shrunk.exchange(true))
     static_cast<void>(::truncate(path + 1, size));
