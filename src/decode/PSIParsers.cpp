@@ -6,30 +6,6 @@
 
 namespace tessaro {
 
-std::string GetStreamTypeName(int32_t streamType) {
-  static const char* const kNames[] = {
-      "(ITU-T | ISO/IEC Reserved)",
-      "(ISO/IEC 11172 Video)",
-      "(ITU-T Rec. H.262 | ISO/IEC 13818-2 Video or ISO/IEC 11172-2 constrained parameter video stream)",
-      "(ISO/IEC 11172 Audio)",
-      "(ISO/IEC 13818-3 Audio)",
-      "(ITU-T Rec. H.222.0 | ISO/IEC 13818-1 private_sections)",
-      "(ITU-T Rec. H.222.0 | ISO/IEC 13818-1 PES packets containing private data)",
-      "(ISO/IEC 13522 MHEG)",
-      "(ITU-T Rec. H.222.0 | ISO/IEC 13818-1 Annex A DSM CC)",
-      "(ITU-T Rec. H.222.1)",
-      "(ISO/IEC 13818-6 type A)",
-      "(ISO/IEC 13818-6 type B)",
-      "(ISO/IEC 13818-6 type C)",
-      "(ISO/IEC 13818-6 type D)",
-      "(ISO/IEC 13818-1 auxiliary)",
-  };
-  if (streamType >= 0 && streamType <= 0x0E) return kNames[streamType];
-  if (streamType >= 0x0F && streamType <= 0x7F) return "(ITU-T Rec. H.222.0 | ISO/IEC 13818-1 Reserved)";
-  if (streamType >= 0x80 && streamType <= 0xFF) return "(User Private)";
-  return "Unknown";
-}
-
 // ---- CA_section -----------------------------------------------------------------
 
 namespace {

@@ -6,14 +6,12 @@
 #include <cstdint>
 #include <string>
 
+#include "core/StreamTypes.h"
 #include "decode/ProgramMapTable.h"
 #include "decode/SectionDecoder.h"
 #include "descriptors/SystemsDescriptors.h"
 
 namespace tessaro {
-
-// The stream_type text shown in the PMT tree.
-std::string GetStreamTypeName(int32_t streamType);
 
 class TMPEGTSCATPacketParserEx : public TSectionDecoder {
  public:

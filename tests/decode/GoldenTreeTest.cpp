@@ -732,8 +732,8 @@ TEST(GoldenTree, NodeTextShapes) {
   EXPECT_TRUE(has(pmt, "Stream # 0"));
   EXPECT_TRUE(has(pmt, "Stream # 6"));
   EXPECT_FALSE(has(pmt, "Stream #[0-9]+"));
-  EXPECT_TRUE(has(
-      pmt, padded("stream_type") + " : 27 \\(ITU-T Rec\\. H\\.222\\.0 \\| ISO/IEC 13818-1 Reserved\\) \\(8 bits\\)"));
+  EXPECT_TRUE(
+      has(pmt, padded("stream_type") + " : 27 \\(ITU-T Rec\\. H\\.264 \\| ISO/IEC 14496-10 AVC video\\) \\(8 bits\\)"));
   EXPECT_TRUE(has(pmt, padded("stream_type") + " : 129 \\(User Private\\) \\(8 bits\\)"));
   EXPECT_TRUE(has(pmt, padded("CRC_32") + " : 0x[0-9A-F]{8} \\(32 bits\\)"));
   EXPECT_TRUE(has(pat, padded("CRC32") + " : 0x[0-9A-F]{8} \\(32 bits\\)"));
