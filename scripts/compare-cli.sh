@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs two builds of tessaro-cli over every fixture and every shared capture and
 # reports where their outputs differ: list --all, pids, every find command from
-# the first row and from spread-out rows, and the decode tree of every packet.
+# the first row and from spread-out rows, and the decode tree of every packet
+# with and without field positions.
 #
 #   scripts/compare-cli.sh OLD_CLI NEW_CLI [WORK_DIR]
 #
@@ -42,9 +43,12 @@ run_one() {
     done
   done <"$out/from"
   : >"$out/tree"
+  : >"$out/positions"
   while read -r offset; do
     echo "== $offset" >>"$out/tree"
     "$cli" tree "$file" --offset "$offset" >>"$out/tree" 2>&1 || echo "exit $?" >>"$out/tree"
+    echo "== $offset" >>"$out/positions"
+    "$cli" tree "$file" --offset "$offset" --positions >>"$out/positions" 2>&1 || echo "exit $?" >>"$out/positions"
   done <"$out/offsets"
 }
 
@@ -54,7 +58,7 @@ for file in "${streams[@]}"; do
   run_one "$old" "$work/old/$name" "$file" &
   run_one "$new" "$work/new/$name" "$file"
   wait
-  for part in list pids find tree; do
+  for part in list pids find tree positions; do
     if ! cmp -s "$work/old/$name/$part" "$work/new/$name/$part"; then
       echo "DIFFERENT: $name $part"
       diff "$work/old/$name/$part" "$work/new/$name/$part" | head -n 20 || true

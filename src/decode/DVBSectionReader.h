@@ -16,8 +16,8 @@
 #include "core/BitStream.h"
 #include "core/ByteView.h"
 #include "core/Diagnostics.h"
+#include "core/RecordFields.h"
 #include "descriptors/Descriptors.h"
-#include "descriptors/RecordFields.h"
 
 namespace tessaro {
 

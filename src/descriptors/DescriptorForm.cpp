@@ -7,26 +7,12 @@ void ReadDescriptorHeader(TBitStream4& reader, TDescriptorRecord& record) {
   reader.Read(record.descriptor_length, 8);
 }
 
-std::string BitsSuffix(int bits) {
-  return bits == 1 ? std::string(" (1 bit)") : " (" + std::to_string(bits) + " bits)";
-}
-
 TTreeNode& AddDescriptorNode(TTreeNode& parent, std::string_view name, const TDescriptorRecord& record) {
   TTreeNode& node = parent.Add(std::string(name));
   node.Add(TextField("descriptor_tag", "0x" + HexDigits(record.descriptor_tag & 0xFF, 2), " (8 bits)")
                .From(record.descriptor_tag));
   node.Add(DecField("descriptor_length", record.descriptor_length, " (8 bits)"));
   return node;
-}
-
-std::string DescriptorFieldText(std::string_view label, uint64_t value, std::string_view suffix) {
-  return TextField(label, std::to_string(value), suffix).text;
-}
-
-std::string ISO639FieldText(uint32_t code) {
-  const std::string letters{DumpChar(static_cast<uint8_t>(code >> 16)), DumpChar(static_cast<uint8_t>(code >> 8)),
-                            DumpChar(static_cast<uint8_t>(code))};
-  return TextField("ISO_639_language_code", std::to_string(code & 0xFFFFFF) + " [" + letters + "]", " (24 bits)").text;
 }
 
 TTreeNode& AddByteRunGroup(TTreeNode& parent, std::string_view label, const uint8_t* bytes, int32_t count,

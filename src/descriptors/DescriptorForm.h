@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "core/BitStream.h"
+#include "core/FieldDesc.h"
 #include "core/FieldPositions.h"
 #include "core/TextHelpers.h"
 #include "core/TreeNode.h"
@@ -54,15 +55,9 @@ bool StartSystemsRecord(TBitStream4& reader, const uint8_t* bytes, int32_t avail
   return !lengthMustFit || static_cast<int64_t>(record.descriptor_length) + 2 <= available;
 }
 
-// " (1 bit)" for one bit, " (N bits)" for wider fields.
-std::string BitsSuffix(int bits);
-
 // Adds the node named name under parent, with descriptor_tag (two hex digits)
 // and descriptor_length below it, and returns it.
 TTreeNode& AddDescriptorNode(TTreeNode& parent, std::string_view name, const TDescriptorRecord& record);
-
-// Padded label, " : ", the unsigned value in decimal, suffix.
-std::string DescriptorFieldText(std::string_view label, uint64_t value, std::string_view suffix);
 
 // Adds the node of a field of the given width (" (1 bit)", " (N bits)").
 template <std::integral T>
@@ -70,8 +65,6 @@ void AddBitsField(TTreeNode& node, std::string_view label, const T& field, int b
   node.Add(DecField(label, field, BitsSuffix(bits)));
 }
 
-// "ISO_639_language_code : <decimal> [<three characters>] (24 bits)".
-std::string ISO639FieldText(uint32_t code);
 inline TNodeText ISO639Field(const uint32_t& code) { return {ISO639FieldText(code), SpansOf(&code)}; }
 
 // A group labelled label under parent holding the bytes as dump lines (none

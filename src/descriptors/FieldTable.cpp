@@ -179,24 +179,6 @@ class TFieldWalker {
 
 }  // namespace
 
-std::string FieldText(const TFieldDesc& d, uint64_t value) {
-  const std::string suffix = d.suffix != nullptr ? std::string(d.suffix) : BitsSuffix(d.bits);
-  switch (d.show) {
-    case TFieldShow::Hex:
-      return TextField(d.label, "0x" + HexDigits(value, (d.bits + 7) / 8 * 2), suffix).text;
-    case TFieldShow::ISO639:
-      return ISO639FieldText(static_cast<uint32_t>(value));
-    case TFieldShow::NoValue:
-      return EmptyField(d.label, suffix);
-    case TFieldShow::Named:
-      if (d.nameOf != nullptr)
-        return TextField(d.label, std::to_string(value) + " " + d.nameOf(static_cast<int32_t>(value)), suffix).text;
-      return DescriptorFieldText(d.label, value, suffix);
-    default:
-      return DescriptorFieldText(d.label, value, suffix);
-  }
-}
-
 bool ParseSystemsFields(const char* routine, const TFieldTable& table, const uint8_t* bytes, int32_t available,
                         TFieldRecord& record) {
   return Guarded(routine, false, [&] {

@@ -14,11 +14,11 @@
 #include <cstdint>
 #include <span>
 
+#include "core/RecordFields.h"
 #include "core/TreeNode.h"
 #include "descriptors/DescriptorEntry.h"
 #include "descriptors/DescriptorRecord.h"
 #include "descriptors/FieldTable.h"
-#include "descriptors/RecordFields.h"
 
 namespace tessaro {
 

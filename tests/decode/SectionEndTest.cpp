@@ -57,12 +57,15 @@ class TStream {
 
   // The texts under the table group of the packet at index, after checking
   // that every field of its tree lies where its value is.
-  std::vector<std::string> Table(int index, const std::string& group) {
+  std::vector<std::string> Table(int index, const std::string& group) { return Under(index, {"PSI", group}); }
+  // The texts under the group path leads to in the packet's tree.
+  std::vector<std::string> Under(int index, const std::vector<std::string>& path) {
     browser_.RefreshTSPacket(int64_t{188} * index);
     if (browser_.Tree().children.empty()) return {"(no tree)"};
     const TTreeNode& packet = *browser_.Tree().children[0];
     test::CheckFieldPositions(packet, test::TFileBytes(bytes_, 0, static_cast<int64_t>(bytes_.size())));
-    table_ = Child(Child(&packet, "PSI"), group);
+    table_ = &packet;
+    for (const std::string& group : path) table_ = Child(table_, group);
     std::vector<std::string> texts;
     if (table_ != nullptr)
       for (const auto& node : table_->children) texts.push_back(node->text);
@@ -206,6 +209,40 @@ TEST(SectionEnd, GatheredSectionReadsOnInItsLastPacket) {
   EXPECT_EQ(texts.back(), crc);
   ASSERT_NE(s.Node(crc), nullptr);
   EXPECT_EQ(s.Node(crc)->spans, (TSpans{{188 + 4 + 9, 0, 32}}));
+}
+
+}  // namespace
+}  // namespace tessaro
+
+namespace tessaro {
+namespace {
+
+// Adaptation field parts that run past the end of the packet: the fields the
+// packet holds are shown, the rest of the part and every later part are not.
+TEST(SectionEnd, AdaptationFieldPartsPastThePacket) {
+  // Private data claims 255 bytes: the extension its flag announces is not in the packet.
+  Bytes privateData(181, 0xAB);
+  privateData[0] = 0x03;  // transport_private_data_flag, adaptation_field_extension_flag
+  privateData[1] = 0xFF;
+  // Private data ending two bytes before the packet: the extension's
+  // splice_type is there, the DTS_next_AU after it is not.
+  Bytes splice(183, 0xCD);
+  splice[0] = 0x03;
+  splice[1] = 177;
+  splice[179] = 4;     // adaption_field_extension_length
+  splice[180] = 0x3F;  // seamless_splice_flag, reserved
+  splice[181] = 0x5F;  // splice_type 5
+  TStream s({MakePacket({.afc = 2, .adaptation = privateData, .adaptationLength = 183}),
+             MakePacket({.afc = 2, .adaptation = splice, .adaptationLength = 183})});
+
+  const std::vector<std::string> cut = s.Under(0, {"adaptation_field"});
+  ASSERT_EQ(cut.size(), 10u);
+  EXPECT_EQ(cut.back(), N("transport_private_data_length", "255 (8 bits)"));
+
+  const std::vector<std::string> dts = s.Under(1, {"adaptation_field"});
+  ASSERT_EQ(dts.size(), 16u);
+  EXPECT_EQ(dts[10], N("adaption_field_extension_length", "4 (8 bits)"));
+  EXPECT_EQ(dts.back(), N("splice_type", "5 (4 bits)"));
 }
 
 }  // namespace

@@ -32,8 +32,9 @@
 #include <utility>
 
 #include "core/BitStream.h"
+#include "core/FieldDesc.h"
+#include "core/FieldPositions.h"
 #include "core/TreeNode.h"
-#include "descriptors/FieldTable.h"
 
 namespace tessaro {
 

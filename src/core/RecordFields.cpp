@@ -1,6 +1,6 @@
 // The walker of record field lists: one field read into its member, one node
 // made from it.
-#include "descriptors/RecordFields.h"
+#include "core/RecordFields.h"
 
 #include <algorithm>
 
