@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include <QImage>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -115,6 +116,62 @@ TEST_F(HexWindowTest, SelectedPacketAndFieldBytesAreMarked) {
   EXPECT_EQ(marked.front(), static_cast<int>(crc % 16));
   // The line texts are those of the hex view, whatever is marked.
   EXPECT_EQ(list.item(0)->text().toLatin1().toStdString(), hex.View().Lines()[0]);
+}
+
+// The pixel columns, within rows, where two pictures differ.
+std::vector<int> ChangedColumns(const QImage& a, const QImage& b, const QRect& rows) {
+  std::vector<int> columns;
+  for (int x = rows.left(); x <= rows.right(); ++x)
+    for (int y = rows.top(); y <= rows.bottom(); ++y)
+      if (a.pixel(x, y) != b.pixel(x, y)) {
+        columns.push_back(x);
+        break;
+      }
+  return columns;
+}
+
+// The middle of the columns before and after their widest gap: the hex part
+// and the character part of a line.
+std::pair<double, double> Middles(const std::vector<int>& columns) {
+  if (columns.size() < 2) return {-1, -1};
+  size_t split = 1;
+  for (size_t i = 1; i < columns.size(); ++i)
+    if (columns[i] - columns[i - 1] > columns[split] - columns[split - 1]) split = i;
+  return {(columns.front() + columns[split - 1]) / 2.0, (columns[split] + columns.back()) / 2.0};
+}
+
+TEST_F(HexWindowTest, EachBytesMarkLiesOnItsDigitsAndItsCharacter) {
+  TWindow w;
+  ASSERT_TRUE(w.form->LoadFile(test::TestDataPath("one-program.ts")));
+  THexViewPanel& hex = *w.form->HexView();
+  QListWidget& list = *hex.List();
+  list.setCurrentRow(-1);
+  const int line = 1;
+  ASSERT_GT(list.count(), line);
+  QListWidgetItem& item = *list.item(line);
+  const QString text = item.text();
+  const QRect rows = list.visualItemRect(&item);
+  const int64_t lineOffset = hex.View().FirstLineOffset() + 16 * line;
+  const auto picture = [&] { return list.viewport()->grab().toImage(); };
+  hex.SetHighlight({}, false);
+  const QImage plain = picture();
+  for (int b = 0; b < 16; ++b) {
+    // Where the byte's glyphs are drawn: what changes when they are changed.
+    QString changed = text;
+    const int hexAt = THexView::kHexColumn + 3 * b;
+    const int charAt = THexView::kCharColumn + b;
+    changed[hexAt] = changed[hexAt + 1] = QLatin1Char('#');
+    changed[charAt] = QLatin1Char(text[charAt] == QLatin1Char('#') ? '@' : '#');
+    item.setText(changed);
+    const auto glyphs = Middles(ChangedColumns(plain, picture(), rows));
+    item.setText(text);
+    // Where its mark is drawn.
+    hex.SetHighlight({{lineOffset + b, 0, 8}}, false);
+    const auto mark = Middles(ChangedColumns(plain, picture(), rows));
+    hex.SetHighlight({}, false);
+    EXPECT_NEAR(mark.first, glyphs.first, 1.5) << "hex digits of byte " << b;
+    EXPECT_NEAR(mark.second, glyphs.second, 1.5) << "character of byte " << b;
+  }
 }
 
 TEST_F(HexWindowTest, HexViewKeysAndThumbMoveThroughTheFile) {
