@@ -33,6 +33,7 @@ namespace tessaro {
 namespace {
 
 using test::Bytes;
+using test::FindItem;
 using test::MakePacket;
 using test::TWindow;
 
@@ -60,13 +61,6 @@ Bytes LongPMTStream() {
   return test::Slots({MakePacket({.pid = 0x0000, .pusi = true, .payload = test::SectionPayload(pat)}),
                       MakePacket({.pid = 0x0100, .pusi = true, .payload = first}), null,
                       MakePacket({.pid = 0x0100, .cc = 1, .payload = rest}), null, null});
-}
-
-QTreeWidgetItem* FindItem(QTreeWidgetItem* item, const std::string& prefix) {
-  if (item->text(0).toStdString().rfind(prefix, 0) == 0) return item;
-  for (int i = 0; i < item->childCount(); ++i)
-    if (QTreeWidgetItem* found = FindItem(item->child(i), prefix)) return found;
-  return nullptr;
 }
 
 // The bytes of a shown hex line that are marked.
@@ -251,6 +245,16 @@ TEST_F(HexWindowTest, HexEditTypingMarkingAndSaving) {
     EXPECT_EQ(form.Grid()->item(1, 0)->text().toStdString(), "0x0000000000000178");
     EXPECT_FALSE(form.Grid()->item(12, 13)->flags() & Qt::ItemIsSelectable);
     EXPECT_FALSE(form.Grid()->item(1, 17)->flags() & Qt::ItemIsSelectable);
+    // Every row is one line high with its 16 characters unwrapped, and every row shows whole.
+    const QTableWidget& grid = *form.Grid();
+    const QFontMetrics metrics(grid.font());
+    for (int row = 1; row < grid.rowCount(); ++row) {
+      EXPECT_EQ(grid.rowHeight(row), grid.rowHeight(0));
+      EXPECT_GE(grid.columnWidth(17), metrics.horizontalAdvance(grid.item(row, 17)->text()) + 6) << row;
+    }
+    EXPECT_LT(grid.rowHeight(0), 2 * metrics.height());
+    const QRect last = grid.visualItemRect(grid.item(12, 17));
+    EXPECT_TRUE(grid.viewport()->rect().contains(last)) << last.bottom() << " " << grid.viewport()->height();
     Type(form, 1, 5, "1G");
     EXPECT_EQ(form.Grid()->item(1, 5)->text().toStdString(), "10");
     Type(form, 1, 6, "G1");
