@@ -2,7 +2,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QClipboard>
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QFontDatabase>
@@ -535,9 +534,12 @@ void TForm1::GoToOffset1Click() {
     return;
   }
   TBusyCursor busy;
-  if (!ShowPacket(target.offset))
-    statusBar()->showMessage(QString::fromStdString(
-        "No packet starts at 0x" + HexDigits(static_cast<uint64_t>(target.offset), 16) + ": the next packet is shown"));
+  if (ShowPacket(target.offset)) return;
+  // No packet starts in that slot (the stream lost its alignment there).
+  const std::string place = "0x" + HexDigits(static_cast<uint64_t>(target.offset), 16);
+  statusBar()->showMessage(QString::fromStdString(FBrowser.SelectedOffset(SelectedRow()) > target.offset
+                                                      ? "No packet starts at " + place + ": the next packet is shown"
+                                                      : KeptPageText(target.offset)));
 }
 
 bool TForm1::ShowPacket(int64_t offset) {

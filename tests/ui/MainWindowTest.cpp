@@ -363,6 +363,14 @@ TEST_F(WindowTest, GoToOffsetSelectsThePacketThatHoldsTheByte) {
                                                          "Offset is beyond the end of the file.",
                                                          "Offset is beyond the end of the file."}));
   EXPECT_EQ(RowOffset(w, 0), 0);
+
+  // Garbage at 0xBB80 takes the packets out of their slots: the next packet is shown, and the user is told.
+  ASSERT_TRUE(w.form->LoadFile(TestDataPath("garbage.ts")));
+  w.script.inputs = {"0xBC00"};
+  w.form->GoToOffset1Click();
+  EXPECT_EQ(RowOffset(w, w.form->SelectedRow()), 0xBBCD);
+  EXPECT_EQ(w.form->statusBar()->currentMessage().toStdString(),
+            "No packet starts at 0x000000000000BB80: the next packet is shown");
 }
 
 TEST_F(WindowTest, APageWithoutPacketsIsToldInTheStatusBar) {
