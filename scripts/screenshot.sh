@@ -6,6 +6,12 @@
 # saves a second picture beside the first (OUT-field.png).
 #
 #   scripts/screenshot.sh STREAM OUT.png [BUILD_DIR]
+#
+# SHOT_STEPS replaces those two steps with its own, separated by ";": each is
+# an xdotool command sent to the focused window, "sleep N", "shot NAME" (the
+# main window, saved as OUT-NAME.png) or "screen NAME" (the whole screen, for
+# dialogs). For example, a PCR field selected:
+#   SHOT_STEPS='key ctrl+r; sleep 1; mousemove 760 262 click 1; type program_clock_reference_b; sleep 1; shot pcr'
 set -euo pipefail
 [ $# -ge 2 ] || { echo "usage: $0 STREAM OUT.png [BUILD_DIR]" >&2; exit 2; }
 stream=$(realpath "$1")
@@ -29,6 +35,21 @@ xdotool windowactivate --sync "\$window" 2>/dev/null || xdotool windowfocus --sy
 # The whole screen: the decode tree's values stand right of 36-character labels.
 xdotool windowmove "\$window" 0 0 windowsize "\$window" 1600 1000
 sleep 1
+if [ -n "\${SHOT_STEPS:-}" ]; then
+  IFS=';' read -ra steps <<<"\$SHOT_STEPS"
+  for step in "\${steps[@]}"; do
+    read -ra words <<<"\$step"
+    case "\${words[0]:-}" in
+      "") ;;
+      sleep) sleep "\${words[1]}" ;;
+      shot) import -window "\$window" "${out%.png}-\${words[1]}.png" ;;
+      screen) import -window root "${out%.png}-\${words[1]}.png" ;;
+      *) xdotool "\${words[@]}" ;;
+    esac
+  done
+  kill \$app
+  exit 0
+fi
 xdotool key --window "\$window" ctrl+m
 sleep 1
 import -window "\$window" "$out"
@@ -38,5 +59,5 @@ sleep 1
 import -window "\$window" "${out%.png}-field.png"
 kill \$app
 INNER
-xvfb-run -a -s "-screen 0 1600x1000x24" bash "$inner"
-echo "saved $out and ${out%.png}-field.png"
+SHOT_STEPS="${SHOT_STEPS:-}" xvfb-run -a -s "-screen 0 1600x1000x24" bash "$inner"
+if [ -n "${SHOT_STEPS:-}" ]; then echo "saved ${out%.png}-*.png"; else echo "saved $out and ${out%.png}-field.png"; fi

@@ -79,13 +79,17 @@ bool TStreamBrowser::UnloadFile() {
 bool TStreamBrowser::RefreshPosition(int64_t offset) {
   std::lock_guard<std::recursive_mutex> lock(FLock);
   FVisibleRows = visibleRows_;
+  FPageKept = false;
   if (!FFileStream) return false;
   FTopOffset = offset;
   SearchLastPATAndPMT(offset);
   const int64_t n = FFileStream->ReadAt(offset, FBuffer.data(), int64_t{FPacketSize} * kPageSlots);
   int32_t size = 0;
   int32_t start = 0;
-  if (!GetTSStreamType(FBuffer.data(), n, size, start)) return false;
+  if (!GetTSStreamType(FBuffer.data(), n, size, start)) {
+    FPageKept = true;
+    return false;
+  }
   FillRows(offset, n, FPacketSize);
   return true;
 }
@@ -93,6 +97,7 @@ bool TStreamBrowser::RefreshPosition(int64_t offset) {
 int TStreamBrowser::LoadRowsFrom(int64_t offset) {
   std::lock_guard<std::recursive_mutex> lock(FLock);
   FVisibleRows = visibleRows_;
+  FPageKept = false;
   if (!FFileStream) return 0;
   FTopOffset = offset;
   const int64_t n = FFileStream->ReadAt(offset, FBuffer.data(), int64_t{FPacketSize} * kPageSlots);

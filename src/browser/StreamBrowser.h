@@ -73,6 +73,9 @@ class TStreamBrowser {
   // stream is open or the bytes there hold no packet pattern (the rows then
   // stay as they were).
   bool RefreshPosition(int64_t offset);
+  // Whether the last page load found no packet pattern and kept the rows of
+  // the page before (TopOffset() is where it looked).
+  bool PageKept() const { return FPageKept; }
   // Fills the rows from the packets at offset without asking for a packet
   // pattern first, and takes a last packet whose slot is cut short as long as
   // its 188 bytes are there (the end of a file); returns the row count.
@@ -186,6 +189,7 @@ class TStreamBrowser {
   int64_t FScrollPosition = 0;
   uint16_t FLastSearchPID = 0;
   bool FScanCancelled = false;
+  bool FPageKept = false;
 
   TMPEGTSBasePacketParser FPacketParser;
   TSectionDecoders FDecoders;

@@ -6,9 +6,12 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 #include "core/Diagnostics.h"
 #include "ui/Prompts.h"
@@ -61,8 +64,6 @@ THexEditForm::THexEditForm(TFileStream& stream, const std::string& captionSuffix
   StringGrid1->verticalHeader()->hide();
   StringGrid1->horizontalHeader()->setDefaultSectionSize(24);
   StringGrid1->horizontalHeader()->setMinimumSectionSize(20);
-  StringGrid1->setColumnWidth(0, 180);
-  StringGrid1->setColumnWidth(THexEditModel::kCharColumn, 120);
   StringGrid1->setShowGrid(true);
   StringGrid1->setSelectionMode(QAbstractItemView::ContiguousSelection);
   StringGrid1->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
@@ -71,6 +72,16 @@ THexEditForm::THexEditForm(TFileStream& stream, const std::string& captionSuffix
   QFont font("Courier New");
   font.setStyleHint(QFont::TypeWriter);
   StringGrid1->setFont(font);
+  // Every row is one line: the character column is as wide as its 16
+  // characters need and never wraps them.
+  StringGrid1->setWordWrap(false);
+  StringGrid1->setTextElideMode(Qt::ElideNone);
+  const QFontMetrics metrics(font);
+  StringGrid1->setColumnWidth(THexEditModel::kCharColumn,
+                              std::max(120, metrics.horizontalAdvance(QString(16, QLatin1Char('W'))) + 12));
+  StringGrid1->setColumnWidth(0, 180);
+  StringGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  StringGrid1->verticalHeader()->setDefaultSectionSize(metrics.height() + 6);
   bbtnOK = new QPushButton("Save Changes", this);
   bbtnCancel = new QPushButton("Cancel", this);
   auto* buttons = new QHBoxLayout;
@@ -80,10 +91,14 @@ THexEditForm::THexEditForm(TFileStream& stream, const std::string& captionSuffix
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(StringGrid1);
   layout->addLayout(buttons);
-  resize(180 + 16 * 24 + 120 + 40, 420);
-
   model_.Load(stream_, offset, length);
   FillGrid();
+  // The grid shows its columns and, up to a screenful, its rows whole.
+  int width = 2 * StringGrid1->frameWidth() + StringGrid1->verticalScrollBar()->sizeHint().width();
+  for (int column = 0; column < THexEditModel::kColumns; ++column) width += StringGrid1->columnWidth(column);
+  const int rows = std::min(model_.RowCount(), 32);
+  StringGrid1->setMinimumSize(width, 2 * StringGrid1->frameWidth() + rows * (metrics.height() + 6) + 1);
+  adjustSize();
   setWindowTitle(QString::fromStdString("Hex Edit" + captionSuffix));
   connect(bbtnOK, &QPushButton::clicked, this, [this] { bbtnOKClick(); });
   connect(bbtnCancel, &QPushButton::clicked, this, &QDialog::reject);

@@ -9,6 +9,7 @@
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 
+#include <algorithm>
 #include <array>
 
 namespace tessaro {
@@ -32,24 +33,29 @@ class THexLineDelegate : public TPlainTextDelegate {
 
   void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
     const std::array<bool, THexView::kBytesPerLine> marked = view_.HighlightedBytes(index.row());
-    const QFontMetrics metrics(option.font);
-    const int charWidth = metrics.horizontalAdvance(QLatin1Char('0'));
-    const QRect text = option.rect.adjusted(3, 0, 0, 0);
+    const QString text = index.data(Qt::DisplayRole).toString();
     PaintBackground(painter, option);
-    QColor mark = option.palette.color(QPalette::Highlight);
-    mark.setAlpha(110);
-    painter->save();
-    for (int b = 0; b < THexView::kBytesPerLine; ++b) {
-      if (!marked[static_cast<size_t>(b)]) continue;
-      const int hexX = text.left() + (THexView::kHexColumn + 3 * b) * charWidth;
-      const int charX = text.left() + (THexView::kCharColumn + b) * charWidth;
-      // Neighbouring marked bytes join across the blank between them.
-      const int hexWidth = (b + 1 < THexView::kBytesPerLine && marked[static_cast<size_t>(b) + 1] ? 3 : 2) * charWidth;
-      painter->fillRect(QRect(hexX, option.rect.top(), hexWidth, option.rect.height()), mark);
-      painter->fillRect(QRect(charX, option.rect.top(), charWidth, option.rect.height()), mark);
+    if (std::find(marked.begin(), marked.end(), true) != marked.end()) {
+      // The marks take their edges from the glyphs' own places, never from a
+      // character width of their own: any difference adds up along the line.
+      const QList<qreal> edges = TextEdges(option, text);
+      QColor mark = option.palette.color(QPalette::Highlight);
+      mark.setAlpha(110);
+      const auto fill = [&](int first, int end) {
+        if (end >= edges.size()) return;
+        painter->fillRect(QRectF(edges[first], option.rect.top(), edges[end] - edges[first], option.rect.height()),
+                          mark);
+      };
+      for (int b = 0; b < THexView::kBytesPerLine; ++b) {
+        if (!marked[static_cast<size_t>(b)]) continue;
+        const int hex = THexView::kHexColumn + 3 * b;
+        // Neighbouring marked bytes join across the blank between them.
+        const bool joined = b + 1 < THexView::kBytesPerLine && marked[static_cast<size_t>(b) + 1];
+        fill(hex, hex + (joined ? 3 : 2));
+        fill(THexView::kCharColumn + b, THexView::kCharColumn + b + 1);
+      }
     }
-    painter->restore();
-    PaintText(painter, option, index.data(Qt::DisplayRole).toString());
+    PaintText(painter, option, text);
   }
 
   QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {

@@ -1,5 +1,6 @@
 #include "ui/MainWindow.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileInfo>
@@ -9,6 +10,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QMenuBar>
 #include <QScrollBar>
 #include <QSplitter>
@@ -20,7 +22,9 @@
 
 #include <array>
 
+#include "browser/NodeText.h"
 #include "browser/PIDText.h"
+#include "browser/StreamPosition.h"
 #include "core/Diagnostics.h"
 #include "core/PacketSizeProbe.h"
 #include "core/TextHelpers.h"
@@ -80,9 +84,11 @@ QFont TreeFont() {
 constexpr int kNodeRole = Qt::UserRole;
 
 QTreeWidgetItem* MakeItem(const TTreeNode& node) {
-  auto* item =
-      new QTreeWidgetItem(QStringList(QString::fromLatin1(node.text.data(), static_cast<int>(node.text.size()))));
+  const QString text = QString::fromLatin1(node.text.data(), static_cast<int>(node.text.size()));
+  auto* item = new QTreeWidgetItem(QStringList(text));
   item->setData(0, kNodeRole, QVariant::fromValue(reinterpret_cast<quintptr>(&node)));
+  // The whole text, whatever the panel's width shows of it.
+  item->setToolTip(0, text);
   for (const auto& child : node.children) item->addChild(MakeItem(*child));
   return item;
 }
@@ -96,8 +102,9 @@ TForm1::TForm1(std::unique_ptr<TPrompts> prompts, QWidget* parent)
   FUpdateCheck = new TUpdateCheck(*FPrompts, this);
   BuildPanels();
   BuildMenus();
+  BuildCopyMenus();
   resize(kClientWidth, kClientHeight);
-  statusBar();
+  BuildStatusBar();
   // Wheel steps become Up and Down keys for the focused control.
   qApp->installEventFilter(this);
   FBrowser.SetScanCancel(&FCancelSearch);
@@ -212,6 +219,7 @@ void TForm1::BuildMenus() {
   QMenu* search = menuBar()->addMenu("Search");
   search->addAction("Find PID", QKeySequence("Ctrl+F"), this, [this] { FindnextPID1Click(); });
   search->addAction("Search Again", QKeySequence("F3"), this, [this] { Searchagain1Click(); });
+  GoToOffset1 = search->addAction("Go To Offset...", QKeySequence("Ctrl+J"), this, [this] { GoToOffset1Click(); });
   for (const TFindNextItem& item : kFindNextItems) {
     if (item.separatorBefore) search->addSeparator();
     const TFindNextCommand* command = FindNextCommand(item.word);
@@ -225,7 +233,9 @@ void TForm1::BuildMenus() {
   QMenu* tools = menuBar()->addMenu("Tools");
   tools->addAction("Hex Edit", this, [this] { HexEdit1Click(); });
   tools->addSeparator();
-  tools->addAction("Validation", this, [this] { Validation1Click(); });
+  Validation1 = tools->addAction("Validation", this, [this] { Validation1Click(); });
+  // A disabled Validation item tells why.
+  tools->setToolTipsVisible(true);
 
   QMenu* help = menuBar()->addMenu("Help");
   CheckForUpdates1 = help->addAction("Check For Updates");
@@ -332,6 +342,15 @@ void TForm1::ShowPage() {
   ScrollBar1->setPageStep(std::max(FBrowser.VisibleRows(), 1));
   FBusy = false;
   SetScrollPosition(FBrowser.ScrollPosition());
+  // A page load that kept the old rows says so until one finds packets again.
+  if (FBrowser.IsLoaded() && FBrowser.PageKept()) {
+    FKeptPageMessage = QString::fromStdString(KeptPageText(FBrowser.TopOffset()));
+    statusBar()->showMessage(FKeptPageMessage);
+  } else if (!FKeptPageMessage.isEmpty()) {
+    if (statusBar()->currentMessage() == FKeptPageMessage) statusBar()->clearMessage();
+    FKeptPageMessage.clear();
+  }
+  UpdateStatus();
 }
 
 void TForm1::RefreshPosition(int64_t offset) {
@@ -423,6 +442,10 @@ void TForm1::ShowTree() {
 
 void TForm1::RefreshTSPacket(int64_t offset) {
   FBrowser.RefreshTSPacket(offset);
+  ShowPacketViews(offset);
+}
+
+void TForm1::ShowPacketViews(int64_t offset) {
   ShowTree();
   // The hex view shows the packet, its bytes marked.
   FHexView->RefreshFileData(offset);
@@ -434,6 +457,26 @@ void TForm1::TreeView1Change() {
   if (item == nullptr) return;
   const auto* node = reinterpret_cast<const TTreeNode*>(item->data(0, kNodeRole).value<quintptr>());
   if (node != nullptr) FHexView->SetHighlight(node->spans, true);
+  RevealNodeValue(item);
+}
+
+void TForm1::RevealNodeValue(const QTreeWidgetItem* item) {
+  const auto* delegate = dynamic_cast<const TPlainTextDelegate*>(TreeView1->itemDelegate());
+  const QString text = item->text(0);
+  if (delegate == nullptr || text.isEmpty()) return;
+  QStyleOptionViewItem option;
+  option.rect = TreeView1->visualItemRect(item);
+  option.font = TreeView1->font();
+  const QList<qreal> edges = delegate->TextEdges(option, text);
+  const auto valueStart = static_cast<qsizetype>(NodeValueStart(text.toLatin1().toStdString()));
+  const int margin = TreeView1->fontMetrics().horizontalAdvance(QLatin1Char('0'));
+  const int left = static_cast<int>(edges[valueStart]) - margin;
+  const int right = static_cast<int>(std::ceil(edges.back())) + margin;
+  const int width = TreeView1->viewport()->width();
+  if (left >= 0 && right <= width) return;
+  // As much of the value as fits, from its start.
+  QScrollBar* bar = TreeView1->horizontalScrollBar();
+  bar->setValue(bar->value() + std::min(left, right - width));
 }
 
 void TForm1::RefreshSelectedPacket() {
@@ -472,9 +515,51 @@ void TForm1::RunSearch(const std::function<TSearchOutcome()>& search) {
     FPrompts->ShowMessage(outcome.message);
     return;
   }
-  // The hit is the first row of its page; the selection stays where it was.
+  // The hit is the first row of its page, and the selected packet.
+  ShowPacket(outcome.offset);
+}
+
+void TForm1::GoToOffset1Click() {
+  if (!FBrowser.IsLoaded() || FBrowser.RowCount() == 0) {
+    FPrompts->ShowMessage("No file loaded.");
+    return;
+  }
+  const std::optional<std::string> text =
+      FPrompts->InputQuery("Go To Offset", "Enter an offset (0x hex or decimal) or a packet number (#N)",
+                           "0x" + HexDigits(static_cast<uint64_t>(SearchStart()), 16));
+  if (!text) return;
+  const TGoToTarget target = ReadGoToText(*text, {FBrowser.FileSize(), FBrowser.PacketSize(), FBrowser.StartOffset()});
+  if (!target.message.empty()) {
+    FPrompts->ShowMessage(target.message);
+    return;
+  }
+  TBusyCursor busy;
+  if (ShowPacket(target.offset)) return;
+  // No packet starts in that slot (the stream lost its alignment there).
+  const std::string place = "0x" + HexDigits(static_cast<uint64_t>(target.offset), 16);
+  statusBar()->showMessage(QString::fromStdString(FBrowser.SelectedOffset(SelectedRow()) > target.offset
+                                                      ? "No packet starts at " + place + ": the next packet is shown"
+                                                      : KeptPageText(target.offset)));
+}
+
+bool TForm1::ShowPacket(int64_t offset) {
+  const int64_t top = FBrowser.TopOffset();
+  FBrowser.SetVisibleRows(ListView1->VisibleRowCount());
+  const bool selected = FBrowser.SelectPacket(offset);
+  // Nothing to show there: the page before comes back.
+  if (FBrowser.RowCount() == 0) FBrowser.RefreshPosition(top);
+  if (FBrowser.PacketSize() > 0)
+    FBrowser.SetScrollPosition(std::clamp<int64_t>(offset / FBrowser.PacketSize(), 0, FBrowser.ScrollMaximum()));
   ShowPage();
-  RefreshSelectedPacket();
+  int row = 0;
+  while (row < FBrowser.RowCount() && FBrowser.Row(row).Offset != offset) ++row;
+  if (row == FBrowser.RowCount()) row = 0;
+  SelectRow(row);
+  if (selected)
+    ShowPacketViews(offset);
+  else
+    RefreshSelectedPacket();
+  return selected;
 }
 
 void TForm1::FindnextPID1Click() {
@@ -538,7 +623,7 @@ void TForm1::showEvent(QShowEvent* event) {
   RefreshCaption();
   CheckForUpdates1->setChecked(FCheckForUpdates);
   if (FCheckForUpdates) FUpdateCheck->Start();
-  FindValidatorPath();
+  FindValidatorPath(QCoreApplication::applicationDirPath().toStdString());
   // The settings hold the outer size; the frame's own size is known once shown.
   QTimer::singleShot(0, this, [this] {
     const QSize margins = frameGeometry().size() - size();

@@ -1,12 +1,15 @@
 // TForm1: the main window. It draws the browser's state and forwards every
 // command to it: the paged packet list with its navigation scroll bar, the
 // decode tree of the selected packet, the hex view's place, the lists of seen
-// PIDs and programs, the File, Search, Operations, Tools and Help menus, and
-// the window settings kept between runs.
+// PIDs and programs, the File, Search, Operations, Tools and Help menus, the
+// status bar, Copy in the list, the tree and the hex view, and the window
+// settings kept between runs.
 #pragma once
 
 #include <QMainWindow>
 #include <QSize>
+#include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <cstdint>
@@ -26,6 +29,7 @@ class QListWidget;
 class QScrollBar;
 class QSplitter;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 namespace tessaro {
 
@@ -67,6 +71,12 @@ class TForm1 : public QMainWindow {
   void FindnextPID1Click();
   void Searchagain1Click();
   void FindNextClick(const TFindNextCommand& command);
+  // Search > "Go To Offset...": an offset (0x hex or decimal) or a packet
+  // number (#N); the packet that holds it is selected and shown.
+  void GoToOffset1Click();
+  // Loads the page at the packet at offset, selects the packet and shows its
+  // tree and bytes (the next packet when none starts there); false then.
+  bool ShowPacket(int64_t offset);
   void About1Click();
   void HexEdit1Click();
 
@@ -75,6 +85,11 @@ class TForm1 : public QMainWindow {
   void Validation1Click();
   const std::string& ValidatorPath() const { return FValidatorPath; }
   void SetValidatorPath(const std::string& path) { FValidatorPath = path; }
+  // Pelvanor.pvm in the program's folder, else in the installed module
+  // folder; without it Tools > Validation is disabled and its tooltip says
+  // where the module was looked for.
+  void FindValidatorPath(const std::string& programFolder);
+  QAction* ValidationItem() const { return Validation1; }
 
   // Window settings (QSettings "Quindel", "Tessaro").
   void LoadRegistrySettings();
@@ -91,6 +106,14 @@ class TForm1 : public QMainWindow {
   QWidget* LeftPanel() const { return Panel2; }
   QSplitter* Splitter() const { return Splitter1; }
   const std::vector<QAction*>& FindNextActions() const { return FFindNextActions; }
+  QAction* GoToOffsetItem() const { return GoToOffset1; }
+  // The status bar's fields: slot size, packet number, offset, file size.
+  QStringList StatusFields() const;
+  // Copy: the context menus' items of the list, the tree and the hex view.
+  enum class TCopy : uint8_t { PacketRows, NodeText, NodeValue, Subtree, HexLines };
+  void CopyClick(TCopy what);
+  // The tree's "Show Bytes": the hex view goes to the selected node's first span.
+  void ShowBytesClick();
   // The selected row, or -1.
   int SelectedRow() const;
   void SelectRow(int row);
@@ -119,6 +142,13 @@ class TForm1 : public QMainWindow {
   // The list, the scroll bar and the seen lists after the browser changed the page.
   void ShowPage();
   void ShowTree();
+  // The decode tree and the hex view for the packet whose tree the browser built.
+  void ShowPacketViews(int64_t offset);
+  // The selected node's value scrolled into view when the line is wider than the tree.
+  void RevealNodeValue(const QTreeWidgetItem* item);
+  void BuildStatusBar();
+  void UpdateStatus();
+  void BuildCopyMenus();
   // The selected tree node's bytes are marked in the hex view.
   void TreeView1Change();
   void ShowSeenLists();
@@ -129,8 +159,6 @@ class TForm1 : public QMainWindow {
   // dialog that can cancel it; shows the hit or the message.
   void RunSearch(const std::function<TSearchOutcome()>& search);
   void SetScrollPosition(int64_t position);
-  // Pelvanor.pvm beside the program, else in the installed module folder.
-  void FindValidatorPath();
 
   std::unique_ptr<TPrompts> FPrompts;
   TStreamBrowser FBrowser;
@@ -148,6 +176,10 @@ class TForm1 : public QMainWindow {
   QListWidget* lboxSeenPrograms = nullptr;
   std::vector<QAction*> FFindNextActions;
   QAction* CheckForUpdates1 = nullptr;
+  QAction* GoToOffset1 = nullptr;
+  QAction* Validation1 = nullptr;
+  std::vector<QLabel*> FStatusFields;    // slot size, packet, offset, file size
+  QString FKeptPageMessage;              // shown while a page load keeps the old rows
   TUpdateCheck* FUpdateCheck = nullptr;  // owns tmUpdate
 
   bool FBusy = false;  // code moves the navigation scroll bar

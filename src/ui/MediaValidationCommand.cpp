@@ -1,7 +1,10 @@
 // Tools > Validation of the main window: the validation window over the open
 // file, with the module found beside the program when the window was first
-// shown (FValidatorPath).
-#include <QCoreApplication>
+// shown (FValidatorPath); without one the menu item is disabled and says
+// where the module was looked for.
+#include <QAction>
+
+#include <filesystem>
 
 #include "ui/MainWindow.h"
 #include "ui/MediaValidationForm.h"
@@ -9,8 +12,18 @@
 
 namespace tessaro {
 
-void TForm1::FindValidatorPath() {
-  FValidatorPath = FindValidatorModule(QCoreApplication::applicationDirPath().toStdString());
+void TForm1::FindValidatorPath(const std::string& programFolder) {
+  FValidatorPath = FindValidatorModule(programFolder);
+  Validation1->setEnabled(!FValidatorPath.empty());
+  if (!FValidatorPath.empty()) {
+    Validation1->setToolTip({});
+    return;
+  }
+  const std::filesystem::path folder(programFolder);
+  const std::string beside = (folder / kValidatorModuleFile).lexically_normal().string();
+  const std::string installed = (folder / ".." / "lib" / "tessaro" / kValidatorModuleFile).lexically_normal().string();
+  Validation1->setToolTip(QString::fromStdString("No validation module: neither " + beside + " nor " + installed +
+                                                 " was found when the program started."));
 }
 
 void TForm1::Validation1Click() {

@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "core/Diagnostics.h"
@@ -25,6 +26,7 @@ namespace {
 constexpr const char* kCaption = "Media Validation";
 constexpr const char* kStart = "Start Validation";
 constexpr const char* kStop = "Stop Validation";
+constexpr int kMessageWidth = 680;
 constexpr const char* kSaveFilter = "Report XML File (*.xml)|*.xml|All Files (*.*)|*.*";
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
@@ -45,11 +47,16 @@ TMediaValidationForm::TMediaValidationForm(TPrompts& prompts, const std::string&
   lvReport->setEditTriggers(QAbstractItemView::NoEditTriggers);
   lvReport->setShowGrid(true);
   lvReport->setWordWrap(false);
+  // One line a finding; a long message scrolls sideways and shows whole in its tooltip.
+  lvReport->setTextElideMode(Qt::ElideNone);
+  lvReport->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+  lvReport->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  lvReport->verticalHeader()->setDefaultSectionSize(lvReport->fontMetrics().height() + 6);
   lvReport->verticalHeader()->hide();
   lvReport->horizontalHeader()->setHighlightSections(false);
   lvReport->setColumnWidth(1, 160);
   lvReport->setColumnWidth(2, 60);
-  lvReport->setColumnWidth(3, 680);
+  lvReport->setColumnWidth(3, kMessageWidth);
   group->addWidget(lvReport);
   layout->addWidget(GroupBox1, 1);
 
@@ -139,6 +146,8 @@ void TMediaValidationForm::StopClick() {
   btnSettings->setEnabled(true);
   btnClose->setEnabled(true);
   btnValidation->setText(kStart);
+  // What the stopped run found is listed, as at the end of a run.
+  VisualizeReports();
 }
 
 void TMediaValidationForm::Timer1Timer() {
@@ -155,7 +164,16 @@ void TMediaValidationForm::Timer1Timer() {
 }
 
 void TMediaValidationForm::VisualizeReports() {
-  GuardedVoid("TMediaValidationForm.VisualizeReports", [&] { FModel->SetReports(FValidation.Reports().Items()); });
+  GuardedVoid("TMediaValidationForm.VisualizeReports", [&] {
+    FModel->SetReports(FValidation.Reports().Items());
+    // The message column is as wide as its longest text, so the list scrolls to it.
+    constexpr int kMessage = 3;
+    int widest = kMessageWidth;
+    const QFontMetrics metrics(lvReport->font());
+    for (int row = 0; row < FModel->rowCount(); ++row)
+      widest = std::max(widest, metrics.horizontalAdvance(FModel->index(row, kMessage).data().toString()) + 12);
+    lvReport->setColumnWidth(kMessage, widest);
+  });
 }
 
 void TMediaValidationForm::btnSettingsClick() {
@@ -166,7 +184,8 @@ void TMediaValidationForm::btnSettingsClick() {
 
 void TMediaValidationForm::btnSaveReportClick() {
   GuardedVoid("TMediaValidationForm.btnSaveReportClick", [&] {
-    if (FValidation.Reports().Count() == 0) {
+    // What the list shows is what is saved: nothing while a run goes on.
+    if (FModel->rowCount() == 0) {
       FPrompts.ShowMessage(kReportListEmpty);
       return;
     }

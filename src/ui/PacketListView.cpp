@@ -35,6 +35,13 @@ int TPacketListView::VisibleRowCount() const {
   return std::max(viewport()->height() / rowHeight, 1);
 }
 
+QModelIndex TPacketListView::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) {
+  const int rows = model() != nullptr ? model()->rowCount() : 0;
+  if ((cursorAction != MoveHome && cursorAction != MoveEnd) || rows == 0)
+    return QTableView::moveCursor(cursorAction, modifiers);
+  return model()->index(cursorAction == MoveHome ? 0 : rows - 1, std::max(currentIndex().column(), 0));
+}
+
 void TPacketListView::keyPressEvent(QKeyEvent* event) {
   emit keyPressing(event->key());
   QTableView::keyPressEvent(event);

@@ -28,6 +28,9 @@ class TPacketListView : public QTableView {
   void resized();
 
  protected:
+  // Home and End go to the first and last row of the page, as in a list;
+  // the column stays, so the list does not scroll sideways.
+  QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
   void keyPressEvent(QKeyEvent* event) override;
   void keyReleaseEvent(QKeyEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;

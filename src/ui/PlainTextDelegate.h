@@ -22,6 +22,10 @@ class TPlainTextDelegate : public QStyledItemDelegate {
   // The background and the text, for delegates that paint more in between.
   static void PaintBackground(QPainter* painter, const QStyleOptionViewItem& option);
   void PaintText(QPainter* painter, const QStyleOptionViewItem& option, const QString& text) const;
+  // Where PaintText puts the characters of text: the left edge of each, then
+  // the right edge of the last (text.size() + 1 values). Marks drawn behind a
+  // text take their places from here, so they lie on the glyphs.
+  QList<qreal> TextEdges(const QStyleOptionViewItem& option, const QString& text) const;
 
  private:
   // The glyph and advance of every Latin-1 character in the font.
@@ -32,6 +36,9 @@ class TPlainTextDelegate : public QStyledItemDelegate {
     std::array<qreal, 256> advance{};
   };
   const TGlyphs* GlyphsFor(const QFont& font) const;
+  // The glyph table when every character of text is in it, else null (the
+  // text is then laid out by Qt's text layout).
+  const TGlyphs* LatinGlyphs(const QFont& font, const QString& text) const;
 
   mutable TGlyphs glyphs_;
   mutable bool haveGlyphs_ = false;

@@ -49,6 +49,8 @@ QVariant TReportListModel::data(const QModelIndex& index, int role) const {
     const std::optional<QColor> colour = lvReportCustomDrawItem(ReportTypeName(report.ReportType));
     return colour ? QVariant(*colour) : QVariant();
   }
+  // A message may be longer than its column: the tooltip holds it whole.
+  if (role == Qt::ToolTipRole) return index.column() == 3 ? Latin1(report.Message) : QVariant();
   if (role != Qt::DisplayRole) return {};
   switch (index.column()) {
     case 0:

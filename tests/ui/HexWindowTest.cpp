@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include <QImage>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -32,6 +33,7 @@ namespace tessaro {
 namespace {
 
 using test::Bytes;
+using test::FindItem;
 using test::MakePacket;
 using test::TWindow;
 
@@ -59,13 +61,6 @@ Bytes LongPMTStream() {
   return test::Slots({MakePacket({.pid = 0x0000, .pusi = true, .payload = test::SectionPayload(pat)}),
                       MakePacket({.pid = 0x0100, .pusi = true, .payload = first}), null,
                       MakePacket({.pid = 0x0100, .cc = 1, .payload = rest}), null, null});
-}
-
-QTreeWidgetItem* FindItem(QTreeWidgetItem* item, const std::string& prefix) {
-  if (item->text(0).toStdString().rfind(prefix, 0) == 0) return item;
-  for (int i = 0; i < item->childCount(); ++i)
-    if (QTreeWidgetItem* found = FindItem(item->child(i), prefix)) return found;
-  return nullptr;
 }
 
 // The bytes of a shown hex line that are marked.
@@ -115,6 +110,62 @@ TEST_F(HexWindowTest, SelectedPacketAndFieldBytesAreMarked) {
   EXPECT_EQ(marked.front(), static_cast<int>(crc % 16));
   // The line texts are those of the hex view, whatever is marked.
   EXPECT_EQ(list.item(0)->text().toLatin1().toStdString(), hex.View().Lines()[0]);
+}
+
+// The pixel columns, within rows, where two pictures differ.
+std::vector<int> ChangedColumns(const QImage& a, const QImage& b, const QRect& rows) {
+  std::vector<int> columns;
+  for (int x = rows.left(); x <= rows.right(); ++x)
+    for (int y = rows.top(); y <= rows.bottom(); ++y)
+      if (a.pixel(x, y) != b.pixel(x, y)) {
+        columns.push_back(x);
+        break;
+      }
+  return columns;
+}
+
+// The middle of the columns before and after their widest gap: the hex part
+// and the character part of a line.
+std::pair<double, double> Middles(const std::vector<int>& columns) {
+  if (columns.size() < 2) return {-1, -1};
+  size_t split = 1;
+  for (size_t i = 1; i < columns.size(); ++i)
+    if (columns[i] - columns[i - 1] > columns[split] - columns[split - 1]) split = i;
+  return {(columns.front() + columns[split - 1]) / 2.0, (columns[split] + columns.back()) / 2.0};
+}
+
+TEST_F(HexWindowTest, EachBytesMarkLiesOnItsDigitsAndItsCharacter) {
+  TWindow w;
+  ASSERT_TRUE(w.form->LoadFile(test::TestDataPath("one-program.ts")));
+  THexViewPanel& hex = *w.form->HexView();
+  QListWidget& list = *hex.List();
+  list.setCurrentRow(-1);
+  const int line = 1;
+  ASSERT_GT(list.count(), line);
+  QListWidgetItem& item = *list.item(line);
+  const QString text = item.text();
+  const QRect rows = list.visualItemRect(&item);
+  const int64_t lineOffset = hex.View().FirstLineOffset() + 16 * line;
+  const auto picture = [&] { return list.viewport()->grab().toImage(); };
+  hex.SetHighlight({}, false);
+  const QImage plain = picture();
+  for (int b = 0; b < 16; ++b) {
+    // Where the byte's glyphs are drawn: what changes when they are changed.
+    QString changed = text;
+    const int hexAt = THexView::kHexColumn + 3 * b;
+    const int charAt = THexView::kCharColumn + b;
+    changed[hexAt] = changed[hexAt + 1] = QLatin1Char('#');
+    changed[charAt] = QLatin1Char(text[charAt] == QLatin1Char('#') ? '@' : '#');
+    item.setText(changed);
+    const auto glyphs = Middles(ChangedColumns(plain, picture(), rows));
+    item.setText(text);
+    // Where its mark is drawn.
+    hex.SetHighlight({{lineOffset + b, 0, 8}}, false);
+    const auto mark = Middles(ChangedColumns(plain, picture(), rows));
+    hex.SetHighlight({}, false);
+    EXPECT_NEAR(mark.first, glyphs.first, 1.5) << "hex digits of byte " << b;
+    EXPECT_NEAR(mark.second, glyphs.second, 1.5) << "character of byte " << b;
+  }
 }
 
 TEST_F(HexWindowTest, HexViewKeysAndThumbMoveThroughTheFile) {
@@ -194,6 +245,16 @@ TEST_F(HexWindowTest, HexEditTypingMarkingAndSaving) {
     EXPECT_EQ(form.Grid()->item(1, 0)->text().toStdString(), "0x0000000000000178");
     EXPECT_FALSE(form.Grid()->item(12, 13)->flags() & Qt::ItemIsSelectable);
     EXPECT_FALSE(form.Grid()->item(1, 17)->flags() & Qt::ItemIsSelectable);
+    // Every row is one line high with its 16 characters unwrapped, and every row shows whole.
+    const QTableWidget& grid = *form.Grid();
+    const QFontMetrics metrics(grid.font());
+    for (int row = 1; row < grid.rowCount(); ++row) {
+      EXPECT_EQ(grid.rowHeight(row), grid.rowHeight(0));
+      EXPECT_GE(grid.columnWidth(17), metrics.horizontalAdvance(grid.item(row, 17)->text()) + 6) << row;
+    }
+    EXPECT_LT(grid.rowHeight(0), 2 * metrics.height());
+    const QRect last = grid.visualItemRect(grid.item(12, 17));
+    EXPECT_TRUE(grid.viewport()->rect().contains(last)) << last.bottom() << " " << grid.viewport()->height();
     Type(form, 1, 5, "1G");
     EXPECT_EQ(form.Grid()->item(1, 5)->text().toStdString(), "10");
     Type(form, 1, 6, "G1");

@@ -1,10 +1,12 @@
 // The main window offscreen, driven as a user drives it: opening and
 // dropping files, paging with keys and the wheel, the Search menu with its
-// input box and messages, a cancelled search, the seen lists, the settings,
-// and the decode tree against the command line's.
+// input box and messages, a cancelled search, Go To Offset, the status bar,
+// Copy, the seen lists, the settings, and the decode tree against the
+// command line's.
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QClipboard>
 #include <QListWidget>
 #include <QProgressDialog>
 #include <QScrollBar>
@@ -18,12 +20,14 @@
 #include <fstream>
 
 #include "support/TestSupport.h"
+#include "ui/HexViewPanel.h"
 #include "ui/UiSupport.h"
 
 namespace tessaro {
 namespace {
 
 using test::Bytes;
+using test::FindItem;
 using test::MakePacket;
 using test::TestDataPath;
 using test::TWindow;
@@ -55,6 +59,20 @@ std::vector<std::string> Items(const QListWidget* box) {
 }
 
 void Key(TWindow& w, Qt::Key key) { QTest::keyClick(w.form->PacketList(), key); }
+
+// Ctrl+C in a view, and an item of its context menu.
+std::string CopyIn(QWidget* view) {
+  QApplication::clipboard()->clear();
+  view->setFocus();
+  QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+  return QApplication::clipboard()->text().toLatin1().toStdString();
+}
+std::string MenuItem(QWidget* view, const char* caption) {
+  QApplication::clipboard()->clear();
+  for (QAction* action : view->actions())
+    if (action->text() == caption) action->trigger();
+  return QApplication::clipboard()->text().toLatin1().toStdString();
+}
 
 class WindowTest : public ::testing::Test {
  protected:
@@ -156,6 +174,10 @@ TEST_F(WindowTest, KeysPageThroughTheFileAndStopAtItsEdges) {
   EXPECT_EQ(w.form->NavigationBar()->value(), last);
   EXPECT_EQ(b.TopOffset(), (last - (rows - 2)) * 188);
   EXPECT_EQ(RowOffset(w, Rows(w) - 1), size - 188);
+  // End selects the last row, as in a list, and the list keeps its first columns in view.
+  EXPECT_EQ(w.form->SelectedRow(), Rows(w) - 1);
+  EXPECT_EQ(w.form->PacketList()->horizontalScrollBar()->value(), 0);
+  EXPECT_EQ(w.form->StatusFields()[2].toStdString(), Cell(w, Rows(w) - 1));
   // Down on the last row of the last page keeps the page at the last slot.
   for (int i = 0; i < 3; ++i) {
     w.form->SelectRow(Rows(w) - 1);
@@ -167,6 +189,7 @@ TEST_F(WindowTest, KeysPageThroughTheFileAndStopAtItsEdges) {
   Key(w, Qt::Key_Home);
   EXPECT_EQ(b.TopOffset(), 0);
   EXPECT_EQ(RowOffset(w, 0), 0);
+  EXPECT_EQ(w.form->SelectedRow(), 0);
 }
 
 TEST_F(WindowTest, WheelStepsAreUpAndDownKeysThatPageAtTheEdges) {
@@ -241,6 +264,8 @@ TEST_F(WindowTest, FindNextCommandsShowTheCommandLinesHitAsTheFirstRow) {
     if (expected.exitCode == 0) {
       ++hits;
       EXPECT_EQ(Cell(w, 0), expected.out.substr(0, 18)) << command.word;
+      EXPECT_EQ(w.form->SelectedRow(), 0) << command.word;
+      EXPECT_EQ(w.form->StatusFields()[2].toStdString(), Cell(w, 0)) << command.word;
       EXPECT_TRUE(w.script.messages.empty()) << command.word;
     } else {
       EXPECT_EQ(w.script.messages, std::vector<std::string>{"Not found"}) << command.word;
@@ -270,10 +295,19 @@ TEST_F(WindowTest, FindPIDChecksTheTextAndSearchAgainGoesOn) {
   // Find PID starts at the selected packet itself: the PMT at 0x178.
   EXPECT_EQ(Cell(w, 0), "0x0000000000000178");
   // Search Again starts one slot later; the input box now offers the PID searched.
+  // The hit is the selected row, whichever row was selected, and its tree and bytes are shown.
   w.form->SelectRow(0);
   w.form->Searchagain1Click();
   EXPECT_GT(RowOffset(w, 0), 0x178);
   EXPECT_EQ(Cell(w, 0, 1), "0x1000");
+  w.form->SelectRow(4);
+  w.form->Searchagain1Click();
+  const int64_t hit = RowOffset(w, 0);
+  EXPECT_EQ(w.form->SelectedRow(), 0);
+  const test::CliResult cli = test::RunCli("tree '" + TestDataPath("one-program.ts") + "' --offset " + Cell(w, 0));
+  EXPECT_EQ(TreeText(w), cli.out);
+  EXPECT_TRUE(w.form->HexView()->View().Shows(hit));
+  EXPECT_EQ(w.form->HexView()->View().Highlight().front().offset, hit);
   w.script.inputs = {std::nullopt};
   w.form->FindnextPID1Click();
   EXPECT_EQ(w.script.inputCalls.back(), "Extract PES from PID|Enter valid PID (0x0000-0x1FFF)|0x1000");
@@ -296,6 +330,135 @@ TEST_F(WindowTest, CancelledSearchChangesNothingAndSaysSo) {
   EXPECT_EQ(w.form->Browser().TopOffset(), top);
   EXPECT_EQ(RowOffset(w, 0), 0);
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(WindowTest, GoToOffsetSelectsThePacketThatHoldsTheByte) {
+  TWindow w;
+  w.form->GoToOffset1Click();
+  EXPECT_EQ(w.script.messages, std::vector<std::string>{"No file loaded."});
+  EXPECT_EQ(w.form->GoToOffsetItem()->text().toStdString(), "Go To Offset...");
+  EXPECT_EQ(w.form->GoToOffsetItem()->shortcut(), QKeySequence("Ctrl+J"));
+  const std::string path = TestDataPath("one-program.ts");
+  ASSERT_TRUE(w.form->LoadFile(path));
+  const int64_t size = w.form->Browser().FileSize();
+  const int64_t lastPacket = size - 188;
+  w.script.messages.clear();
+  w.script.inputs = {"0x17A", "1000", " #613 ", "#1", "0x12G", "#0", "", std::to_string(size), "#614", std::nullopt};
+  for (const int64_t packet : {int64_t{0x178}, int64_t{5 * 188}, lastPacket, int64_t{0}}) {
+    w.form->GoToOffsetItem()->trigger();
+    EXPECT_EQ(w.form->SelectedRow() >= 0 ? RowOffset(w, w.form->SelectedRow()) : -1, packet);
+    EXPECT_EQ(w.form->Browser().TopOffset(), packet);
+    EXPECT_EQ(w.form->StatusFields()[2].toStdString(), Cell(w, w.form->SelectedRow()));
+    EXPECT_TRUE(w.form->HexView()->View().Shows(packet));
+  }
+  EXPECT_EQ(w.script.inputCalls.front(),
+            "Go To Offset|Enter an offset (0x hex or decimal) or a packet number (#N)|0x0000000000000000");
+  // The last one, #1: the status bar tells where the selected packet is.
+  EXPECT_EQ(w.form->StatusFields(),
+            (QStringList{"188-byte packets", "packet 1 of 613", "0x0000000000000000", "115,244 bytes"}));
+  EXPECT_TRUE(w.script.messages.empty());
+  for (int i = 0; i < 6; ++i) w.form->GoToOffset1Click();
+  EXPECT_EQ(w.script.messages, (std::vector<std::string>{"0x12G is invalid offset.", "#0 is invalid packet number.",
+                                                         "Offset must be in 0x hex, decimal or #N format.",
+                                                         "Offset is beyond the end of the file.",
+                                                         "Offset is beyond the end of the file."}));
+  EXPECT_EQ(RowOffset(w, 0), 0);
+
+  // Garbage at 0xBB80 takes the packets out of their slots: the next packet is shown, and the user is told.
+  ASSERT_TRUE(w.form->LoadFile(TestDataPath("garbage.ts")));
+  w.script.inputs = {"0xBC00"};
+  w.form->GoToOffset1Click();
+  EXPECT_EQ(RowOffset(w, w.form->SelectedRow()), 0xBBCD);
+  EXPECT_EQ(w.form->statusBar()->currentMessage().toStdString(),
+            "No packet starts at 0x000000000000BB80: the next packet is shown");
+}
+
+TEST_F(WindowTest, APageWithoutPacketsIsToldInTheStatusBar) {
+  // 300 packets, 200 slots of zeros, 300 packets.
+  Bytes bytes = test::Slots(std::vector<Bytes>(300, MakePacket({.pid = 0x0100})));
+  bytes.insert(bytes.end(), 200 * 188, 0x00);
+  const Bytes more = test::Slots(std::vector<Bytes>(300, MakePacket({.pid = 0x0100})));
+  bytes.insert(bytes.end(), more.begin(), more.end());
+  test::TempFile file(bytes);
+  TWindow w;
+  ASSERT_TRUE(w.form->LoadFile(file.Path()));
+  EXPECT_EQ(w.form->StatusFields()[1].toStdString(), "packet 1 of 800");
+  w.form->NavigationBar()->setValue(350);
+  EXPECT_EQ(w.form->statusBar()->currentMessage().toStdString(),
+            "No packets at 0x0000000000010108: the list still shows the previous page");
+  EXPECT_EQ(RowOffset(w, 0), 0);
+  w.form->NavigationBar()->setValue(600);
+  EXPECT_TRUE(w.form->statusBar()->currentMessage().isEmpty());
+  EXPECT_EQ(w.form->StatusFields()[1].toStdString(), "packet 601 of 800");
+}
+
+TEST_F(WindowTest, CopyTakesRowsNodesValuesSubtreesAndHexLines) {
+  TWindow w;
+  ASSERT_TRUE(w.form->LoadFile(TestDataPath("one-program.ts")));
+  w.form->SelectRow(2);
+  EXPECT_EQ(CopyIn(w.form->PacketList()), "0x0000000000000178\t0x1000\t\t\t\t\t1\t1\t0\tPMT\tPLD\n");
+  EXPECT_EQ(MenuItem(w.form->PacketList(), "Copy"), "0x0000000000000178\t0x1000\t\t\t\t\t1\t1\t0\tPMT\tPLD\n");
+
+  QTreeWidget& tree = *w.form->DecodeTree();
+  tree.setCurrentItem(FindItem(tree.topLevelItem(0), "PID  "));
+  EXPECT_EQ(CopyIn(&tree), "PID                                  : 0x1000 (13 bits)");
+  EXPECT_EQ(MenuItem(&tree, "Copy Value"), "0x1000");
+  QTreeWidgetItem* psi = FindItem(tree.topLevelItem(0), "PSI");
+  tree.setCurrentItem(psi);
+  std::string subtree;
+  AddItemText(psi, 0, subtree);
+  EXPECT_EQ(MenuItem(&tree, "Copy Subtree"), subtree);
+  // Show Bytes brings the hex view back to the node's bytes.
+  THexViewPanel& hex = *w.form->HexView();
+  tree.setCurrentItem(FindItem(tree.topLevelItem(0), "PCR_PID"));
+  hex.RefreshFileData(0x4000);
+  MenuItem(&tree, "Show Bytes");
+  EXPECT_EQ(hex.View().FirstLineOffset(), 0x180);
+
+  hex.List()->clearSelection();
+  hex.List()->item(1)->setSelected(true);
+  hex.List()->item(2)->setSelected(true);
+  EXPECT_EQ(CopyIn(hex.List()), hex.View().Lines()[1] + "\n" + hex.View().Lines()[2] + "\n");
+}
+
+TEST_F(WindowTest, ASelectedNodeShowsItsValueInANarrowTree) {
+  TWindow w;
+  ASSERT_TRUE(w.form->LoadFile(TestDataPath("one-program.ts")));
+  w.form->SelectRow(2);
+  w.form->RefreshSelectedPacket();
+  QTreeWidget& tree = *w.form->DecodeTree();
+  const QFontMetricsF metrics(tree.font());
+  const int width = tree.viewport()->width();
+  // A short value is shown whole, a long one from its start; the tooltip holds the whole text.
+  for (const char* label : {"PCR_PID", "stream_type"}) {
+    QTreeWidgetItem* item = FindItem(tree.topLevelItem(0), label);
+    ASSERT_NE(item, nullptr) << label;
+    tree.setCurrentItem(item);
+    const QString text = item->text(0);
+    EXPECT_EQ(item->toolTip(0), text);
+    const qreal left = tree.visualItemRect(item).left() + metrics.horizontalAdvance(text.left(text.indexOf(" : ") + 3));
+    const qreal right = tree.visualItemRect(item).left() + metrics.horizontalAdvance(text);
+    EXPECT_GE(left, 0) << label;
+    EXPECT_LT(left, width) << label;
+    if (right - left < width / 2) {
+      EXPECT_LE(right, width) << label;
+    }
+  }
+}
+
+TEST_F(WindowTest, ValidationIsDisabledWithoutAModuleAndSaysWhereItLooked) {
+  TWindow w;
+  EXPECT_EQ(w.form->ValidationItem()->isEnabled(), !w.form->ValidatorPath().empty());
+  w.form->FindValidatorPath("/nonexistent/bin");
+  EXPECT_FALSE(w.form->ValidationItem()->isEnabled());
+  EXPECT_EQ(w.form->ValidationItem()->toolTip().toStdString(),
+            "No validation module: neither /nonexistent/bin/Pelvanor.pvm nor /nonexistent/lib/tessaro/Pelvanor.pvm "
+            "was found when the program started.");
+  const QTemporaryDir folder;
+  std::ofstream(folder.filePath("Pelvanor.pvm").toStdString()) << "module";
+  w.form->FindValidatorPath(folder.path().toStdString());
+  EXPECT_TRUE(w.form->ValidationItem()->isEnabled());
+  EXPECT_FALSE(w.form->ValidationItem()->toolTip().contains("No validation module"));
 }
 
 // ---- Seen lists, decode tree ---------------------------------------------------------

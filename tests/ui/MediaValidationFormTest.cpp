@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QStandardPaths>
 #include <QTableView>
@@ -183,16 +184,26 @@ TEST_F(ValidationWindowTest, ProgressStopRowColoursAndEscapedTexts) {
     // Five of six lines done, then the script holds: 83.33 %.
     EXPECT_TRUE(QTest::qWaitFor([&] { return form.ProgressEdit()->text() == "Progress: 83.33%"; }, 5000))
         << form.ProgressEdit()->text().toStdString();
-    // The window cannot be closed while running, and the list stays empty.
+    // The window cannot be closed while running, and the list stays empty:
+    // there is no report to save yet.
     form.close();
     QTest::keyClick(&form, Qt::Key_Escape);
     EXPECT_TRUE(form.isVisible());
     EXPECT_EQ(form.ReportView()->model()->rowCount(), 0);
+    Click(form.SaveReportButton());
+    EXPECT_EQ(w.script.messages.back(), kReportListEmpty);
+    // Stopped, the list shows the five findings so far, and they are what is saved.
     Click(form.ValidationButton());  // Stop
     EXPECT_EQ(form.ValidationButton()->text().toStdString(), "Start Validation");
     EXPECT_TRUE(form.CloseButton()->isEnabled());
     EXPECT_FALSE(form.Timer()->isActive());
-    EXPECT_EQ(form.ReportView()->model()->rowCount(), 0);
+    ASSERT_EQ(form.ReportView()->model()->rowCount(), 5);
+    test::TempFile stopped({}, ".xml");
+    std::filesystem::remove(stopped.Path());
+    w.script.saveFiles = {stopped.Path()};
+    Click(form.SaveReportButton());
+    std::string stoppedFile;
+    EXPECT_EQ(ParsedMessages(stopped.Path(), stoppedFile).size(), 5u);
 
     writeScript("report\t6\t1\tinfo\nreport\t4\t2\twarning\nreport\t4\t3\t" + special +
                 "\nreport\t4\t0\tnone\nreport\t4\t7\tseven\n");
@@ -245,6 +256,26 @@ TEST_F(ValidationWindowTest, ProgressStopRowColoursAndEscapedTexts) {
   test::TScriptedPrompts prompts(w.script);
   EXPECT_TRUE(ShowMediaValidation(test::TestModulePath("Scripted"), script.Path(), prompts, w.form.get()));
   EXPECT_TRUE(worked);
+}
+
+TEST_F(ValidationWindowTest, ALongMessageStaysOnOneLineAndShowsWholeInItsTooltip) {
+  TWindow w;
+  test::TempFile script(test::Bytes{}, ".txt");
+  const std::string message = "the message that goes on " + std::string(300, 'x');
+  std::ofstream(script.Path(), std::ios::binary) << "report\t4\t2\t" + message + "\nreport\t4\t1\tshort\n";
+  w.script.dialogs.push_back(test::ClosedAfter([&](QDialog& dialog) {
+    TMediaValidationForm& form = Form(dialog);
+    ASSERT_TRUE(RunToDone(form, w));
+    QTableView& list = *form.ReportView();
+    ASSERT_EQ(list.model()->rowCount(), 2);
+    EXPECT_EQ(Cell(form, 0, 3, Qt::ToolTipRole), message);
+    EXPECT_LT(list.rowHeight(0), 2 * list.fontMetrics().height());
+    EXPECT_EQ(list.rowHeight(1), list.rowHeight(0));
+    EXPECT_GE(list.columnWidth(3), list.fontMetrics().horizontalAdvance(QString::fromStdString(message)));
+    EXPECT_GT(list.horizontalScrollBar()->maximum(), 0);
+  }));
+  test::TScriptedPrompts prompts(w.script);
+  EXPECT_TRUE(ShowMediaValidation(test::TestModulePath("Scripted"), script.Path(), prompts, w.form.get()));
 }
 
 TEST_F(ValidationWindowTest, TheModulesSettingsDialogKeepsTheChoice) {

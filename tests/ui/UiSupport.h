@@ -1,6 +1,6 @@
 // What the window tests share: prompts answered from a script that record
-// every text shown, settings kept apart from the user's, a window, and a
-// cancel for its progress dialogs.
+// every text shown, settings kept apart from the user's, a window, a cancel
+// for its progress dialogs, and a look-up in the decode tree.
 #pragma once
 
 #include <QApplication>
@@ -10,6 +10,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QTreeWidget>
 
 #include <deque>
 #include <functional>
@@ -153,6 +154,14 @@ inline void IsolateSettings() {
   static const QTemporaryDir folder;
   QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder.path());
   QSettings("Quindel", "Tessaro").clear();
+}
+
+// The first item at or below item whose text starts with prefix.
+inline QTreeWidgetItem* FindItem(QTreeWidgetItem* item, const std::string& prefix) {
+  if (item->text(0).toStdString().rfind(prefix, 0) == 0) return item;
+  for (int i = 0; i < item->childCount(); ++i)
+    if (QTreeWidgetItem* found = FindItem(item->child(i), prefix)) return found;
+  return nullptr;
 }
 
 // Counts the paint events of the widgets it is installed on.
