@@ -21,30 +21,55 @@ void Combine(TTimelineCell& into, const TTimelineCell& from) {
   into.dtsMax = std::fmax(into.dtsMax, from.dtsMax);
 }
 
+bool ByPID(const TTimelineCell& a, const TTimelineCell& b) { return a.pid < b.pid; }
+
+// Adds a later bucket to an earlier one; the cells come out in PID order.
 void Absorb(TTimelineBucket& into, TTimelineBucket&& from) {
   if (into.offset < 0) into.offset = from.offset;
+  std::sort(from.cells.begin(), from.cells.end(), ByPID);
   if (into.cells.empty()) {
     into.cells = std::move(from.cells);
     return;
   }
-  for (const TTimelineCell& cell : from.cells) {
-    const auto same =
-        std::find_if(into.cells.begin(), into.cells.end(), [&](const TTimelineCell& c) { return c.pid == cell.pid; });
-    if (same != into.cells.end())
-      Combine(*same, cell);
-    else
-      into.cells.push_back(cell);
+  std::sort(into.cells.begin(), into.cells.end(), ByPID);
+  std::vector<TTimelineCell> cells;
+  cells.reserve(into.cells.size() + from.cells.size());
+  auto a = into.cells.begin();
+  auto b = from.cells.begin();
+  while (a != into.cells.end() || b != from.cells.end()) {
+    if (b == from.cells.end() || (a != into.cells.end() && a->pid < b->pid)) {
+      cells.push_back(*a++);
+    } else if (a == into.cells.end() || b->pid < a->pid) {
+      cells.push_back(*b++);
+    } else {
+      cells.push_back(*a++);
+      Combine(cells.back(), *b++);
+    }
   }
+  into.cells = std::move(cells);
 }
 
 }  // namespace
+
+void TTimeline::Recache() {
+  ++stamp_;
+  if (current_ >= static_cast<int64_t>(buckets_.size())) return;
+  const std::vector<TTimelineCell>& cells = buckets_[static_cast<size_t>(current_)].cells;
+  for (size_t i = 0; i < cells.size(); ++i) {
+    const auto slot = static_cast<size_t>(cells[i].pid & (kPIDCount - 1));
+    cellStamp_[slot] = stamp_;
+    cellIndex_[slot] = static_cast<int32_t>(i);
+  }
+}
 
 TTimelineCell& TTimeline::Cell(TTimelineBucket& bucket, int32_t pid) {
   const bool current = &bucket == &buckets_[static_cast<size_t>(current_)];
   const auto slot = static_cast<size_t>(pid & (kPIDCount - 1));
   if (current && cellStamp_[slot] == stamp_) return bucket.cells[static_cast<size_t>(cellIndex_[slot])];
-  auto it =
-      std::find_if(bucket.cells.begin(), bucket.cells.end(), [&](const TTimelineCell& c) { return c.pid == pid; });
+  // Every cell of the current bucket is in the index: one missing there is new.
+  auto it = current ? bucket.cells.end()
+                    : std::find_if(bucket.cells.begin(), bucket.cells.end(),
+                                   [&](const TTimelineCell& c) { return c.pid == pid; });
   if (it == bucket.cells.end()) {
     TTimelineCell cell;
     cell.pid = pid;
@@ -64,25 +89,21 @@ void TTimeline::Merge() {
   for (size_t i = 0; i < buckets_.size(); ++i) Absorb(merged[i / 2], std::move(buckets_[i]));
   buckets_ = std::move(merged);
   cells_ = 0;
-  for (TTimelineBucket& bucket : buckets_) {
-    std::sort(bucket.cells.begin(), bucket.cells.end(),
-              [](const TTimelineCell& a, const TTimelineCell& b) { return a.pid < b.pid; });
-    cells_ += static_cast<int64_t>(bucket.cells.size());
-  }
+  for (const TTimelineBucket& bucket : buckets_) cells_ += static_cast<int64_t>(bucket.cells.size());
   if (timed_)
     span_ *= 2;
   else
     spanBytes_ *= 2;
   current_ /= 2;
-  ++stamp_;
+  Recache();
 }
 
 void TTimeline::Enter(int64_t index, int64_t offset) {
+  if (static_cast<int64_t>(buckets_.size()) <= index) buckets_.resize(static_cast<size_t>(index) + 1);
   if (index != current_) {
     current_ = index;
-    ++stamp_;
+    Recache();
   }
-  if (static_cast<int64_t>(buckets_.size()) <= index) buckets_.resize(static_cast<size_t>(index) + 1);
   TTimelineBucket& bucket = buckets_[static_cast<size_t>(index)];
   if (bucket.offset < 0) bucket.offset = offset;
 }
@@ -98,7 +119,7 @@ void TTimeline::Packet(const TPacketHeaderView& header, int64_t offset, double t
     cells_ = static_cast<int64_t>(buckets_[0].cells.size());
     timed_ = true;
     current_ = 0;
-    ++stamp_;
+    Recache();
   }
   int64_t index = current_;
   if (timed_) {

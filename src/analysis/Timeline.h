@@ -62,6 +62,7 @@ class TTimeline : public TPacketObserver {
   TTimelineBucket* BucketAt(int64_t offset);
   void Enter(int64_t index, int64_t offset);
   void Merge();
+  void Recache();
 
   std::vector<TTimelineBucket> buckets_;
   bool timed_ = false;
