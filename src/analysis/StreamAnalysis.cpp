@@ -57,7 +57,7 @@ TServiceFigures ServiceFigures(const TService& s) {
     // The table's names are in parentheses, as the PMT tree shows them.
     std::string name = GetStreamTypeName(es.streamType);
     if (name.size() >= 2 && name.front() == '(' && name.back() == ')') name = name.substr(1, name.size() - 2);
-    f.streams.push_back({es.pid, es.streamType, name, es.language});
+    f.streams.push_back({es.pid, es.streamType, name, es.language, es.what});
   }
   return f;
 }

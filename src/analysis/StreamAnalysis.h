@@ -38,6 +38,7 @@ struct TStreamFigures {
   int32_t streamType = 0;
   std::string streamTypeName;
   std::string language;  // ISO 639 code, or empty
+  std::string what;      // "video H.264", "teletext", ...
 };
 
 struct TServiceFigures {

@@ -155,8 +155,8 @@ std::string ToText(const std::string& file, const TStreamAnalysis& a) {
                    s.pmtPID ? Format("0x%04X", *s.pmtPID).c_str() : "-",
                    s.pcrPID ? Format("0x%04X", *s.pcrPID).c_str() : "-");
     for (const TStreamFigures& es : s.streams)
-      text +=
-          Format("  0x%04X  0x%02X %-3s  %s\n", es.pid, es.streamType, es.language.c_str(), es.streamTypeName.c_str());
+      text += Format("  0x%04X  0x%02X %-3s  %-24s %s\n", es.pid, es.streamType, es.language.c_str(), es.what.c_str(),
+                     es.streamTypeName.c_str());
   }
 
   text += '\n' + Format("%-6s %9s %8s %13s %13s %13s %10s %10s %8s %11s  %s\n", "PID", "Packets", "Share", "Bitrate",
