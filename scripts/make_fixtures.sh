@@ -280,4 +280,202 @@ for i in (21, 31):
 write("fault-pcr-gap.ts", s)
 PYTHON
 
+
+# The analysis fixtures: a clean constant-rate stream and a 192-byte M2TS
+# one from ffmpeg's muxer, two services named in ISO/IEC 8859-5 and UTF-8,
+# and variants of the clean stream with one timing fault each. The PCR
+# arithmetic of each (the duration as the sum of PCR steps on one time base,
+# the fault's place and size) is written to expected/analysis.pcr.json.
+if ((encode == 1)); then
+analysis_sources=(-f lavfi -i "testsrc=size=160x120:rate=25:duration=1.0"
+  -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=1.0")
+analysis_codecs=(-map 0:v -map 1:a -c:v mpeg2video -b:v 300k -maxrate 400k -bufsize 200k -g 12 -bf 2
+  -c:a aac -b:a 64k)
+ffmpeg "${common[@]}" "${analysis_sources[@]}" "${analysis_codecs[@]}" "${exact[@]}" \
+  -metadata service_provider=Tessaro -metadata service_name="Analysis CBR" \
+  -mpegts_service_id 1 -muxrate 600000 -f mpegts "$out/analysis-cbr.ts"
+ffmpeg "${common[@]}" "${analysis_sources[@]}" "${analysis_codecs[@]}" "${exact[@]}" \
+  -metadata service_provider=Tessaro -metadata service_name="Analysis M2TS" \
+  -mpegts_service_id 1 -muxrate 600000 -mpegts_m2ts_mode 1 -f mpegts "$out/analysis-m2ts.ts"
+# Both names in UTF-8 here (ffmpeg marks a name that starts with a non-ASCII
+# letter with table byte 0x15); the Python step rewrites the first in 8859-5.
+ffmpeg "${common[@]}" \
+  -f lavfi -i "testsrc=size=160x120:rate=25:duration=0.5" \
+  -f lavfi -i "testsrc2=size=160x120:rate=25:duration=0.5" \
+  -map 0:v -map 1:v -c:v mpeg2video -b:v 200k "${exact[@]}" \
+  -metadata service_provider=Tessaro \
+  -program program_num=1:title="Пятый канал":st=0 \
+  -program program_num=2:title="Первый канал":st=1 \
+  -f mpegts "$out/analysis-names.ts"
+fi
+
+PYTHONPATH="$here" python3 - "$out" <<'PYTHON'
+import json
+import os
+import sys
+
+from mpegcrc import crc32_mpeg2
+
+out = sys.argv[1]
+WRAP = (1 << 33) * 300
+
+
+def expect(condition, text):
+    if not condition:
+        sys.exit("analysis fixtures: " + text)
+
+
+def read_packets(name, slot=188, lead=0):
+    with open(os.path.join(out, name), "rb") as f:
+        data = f.read()
+    expect(len(data) % slot == 0, name + " is not whole slots")
+    packets = [bytearray(data[i + lead:i + lead + 188]) for i in range(0, len(data), slot)]
+    expect(all(p[0] == 0x47 for p in packets), name + " lost sync")
+    return packets
+
+
+def write(name, packets):
+    with open(os.path.join(out, name), "wb") as f:
+        f.write(b"".join(packets))
+
+
+def pid(p):
+    return ((p[1] & 0x1F) << 8) | p[2]
+
+
+def has_pcr(p):
+    return p[3] & 0x20 and p[4] > 0 and p[5] & 0x10
+
+
+def get_pcr(p):
+    base = (p[6] << 25) | (p[7] << 17) | (p[8] << 9) | (p[9] << 1) | (p[10] >> 7)
+    return base * 300 + (((p[10] & 1) << 8) | p[11])
+
+
+def set_pcr(p, value):
+    base, ext = value // 300 % (1 << 33), value % 300
+    p[6:12] = bytes([base >> 25 & 0xFF, base >> 17 & 0xFF, base >> 9 & 0xFF, base >> 1 & 0xFF,
+                     (base & 1) << 7 | 0x7E | ext >> 8, ext & 0xFF])
+
+
+def pcr_arithmetic(packets, slot=188, lead=0):
+    """The PID with the most PCRs, and its duration: the sum of the steps
+    between consecutive PCRs, leaving out a step into a discontinuity_indicator
+    or one that is not forward by at most a second."""
+    counts = {}
+    for p in packets:
+        if has_pcr(p):
+            counts[pid(p)] = counts.get(pid(p), 0) + 1
+    if not counts:
+        return {"pcr_pid": None, "duration": None}
+    ref = min(counts, key=lambda k: (-counts[k], k))
+    pcrs = [(i, get_pcr(p), bool(p[5] & 0x80)) for i, p in enumerate(packets) if pid(p) == ref and has_pcr(p)]
+    ticks, steps, largest = 0, [], 0
+    for (i0, a, _), (i1, b, jump) in zip(pcrs, pcrs[1:]):
+        step = (b - a) % WRAP
+        if not jump and 0 < step <= 27000000:
+            ticks += step
+            largest = max(largest, step)
+    return {"pcr_pid": ref, "pcrs": len(pcrs), "duration": ticks / 27e6, "interval_max": largest / 27e6,
+            "first_offset": pcrs[0][0] * slot + lead}
+
+
+clean = read_packets("analysis-cbr.ts")
+expected = {"analysis-cbr.ts": pcr_arithmetic(clean),
+            "analysis-m2ts.ts": pcr_arithmetic(read_packets("analysis-m2ts.ts", 192, 4), 192, 4)}
+expect(pcr_arithmetic(read_packets("analysis-m2ts.ts", 192, 4))["pcrs"] > 10, "M2TS stream without PCRs")
+PCR_PID = expected["analysis-cbr.ts"]["pcr_pid"]
+PCR_PACKETS = [i for i, p in enumerate(clean) if pid(p) == PCR_PID and has_pcr(p)]
+expect(len(PCR_PACKETS) > 40, "too few PCRs in analysis-cbr.ts")
+
+# analysis-pcr-moved.ts: the 20th PCR 27 ticks (1 us) late.
+s = [bytearray(p) for p in clean]
+moved = PCR_PACKETS[20]
+set_pcr(s[moved], get_pcr(s[moved]) + 27)
+write("analysis-pcr-moved.ts", s)
+expected["analysis-pcr-moved.ts"] = dict(pcr_arithmetic(s), moved_offset=moved * 188)
+
+# analysis-pcr-gap.ts: the PCRs after the 10th removed (their adaptation
+# fields kept as stuffing) up to the first one at least 100 ms after it.
+s = [bytearray(p) for p in clean]
+start = get_pcr(clean[PCR_PACKETS[10]])
+removed = [i for i in PCR_PACKETS[11:] if get_pcr(clean[i]) - start < 2700000]
+for i in removed:
+    s[i][5] &= 0xEF
+    s[i][6:12] = b"\xFF" * 6
+write("analysis-pcr-gap.ts", s)
+expected["analysis-pcr-gap.ts"] = pcr_arithmetic(s)
+expect(expected["analysis-pcr-gap.ts"]["interval_max"] >= 0.1, "no gap of 100 ms")
+
+# analysis-discontinuity.ts: from the 25th PCR on a time base 10 s ahead,
+# signalled by discontinuity_indicator in that PCR's packet.
+s = [bytearray(p) for p in clean]
+jump = PCR_PACKETS[25]
+s[jump][5] |= 0x80
+for i in PCR_PACKETS[25:]:
+    set_pcr(s[i], get_pcr(s[i]) + 270000000)
+write("analysis-discontinuity.ts", s)
+expected["analysis-discontinuity.ts"] = dict(pcr_arithmetic(s), discontinuity_offset=jump * 188)
+
+# analysis-unreferenced.ts: the first 20 null packets moved to PID 0x0777,
+# which no table names, with counters in order.
+s = [bytearray(p) for p in clean]
+nulls = [i for i, p in enumerate(s) if pid(p) == 0x1FFF][:20]
+expect(len(nulls) == 20, "too few null packets")
+for n, i in enumerate(nulls):
+    s[i][1:4] = bytes([0x07, 0x77, 0x10 | n % 16])
+write("analysis-unreferenced.ts", s)
+expected["analysis-unreferenced.ts"] = dict(pcr_arithmetic(s), unreferenced_pid=0x0777, unreferenced_packets=20)
+
+# analysis-no-pcr.ts: every PCR_flag cleared, the PCR bytes made stuffing.
+s = [bytearray(p) for p in clean]
+for p in s:
+    if has_pcr(p):
+        p[5] &= 0xEF
+        p[6:12] = b"\xFF" * 6
+write("analysis-no-pcr.ts", s)
+expected["analysis-no-pcr.ts"] = pcr_arithmetic(s)
+
+# analysis-names.ts: service 1's name rewritten in ISO/IEC 8859-5 (table
+# byte 0x01) in every SDT section, which is rebuilt with its CRC_32.
+s = read_packets("analysis-names.ts")
+NAME_8859_5 = "Пятый канал"
+rewritten = 0
+for p in s:
+    if pid(p) != 0x0011 or not p[1] & 0x40:
+        continue
+    section = p[5 + p[4]:]
+    length = 3 + (((section[1] & 0x0F) << 8) | section[2])
+    body, pos, services = section[:11], 11, b""
+    while pos < length - 4:
+        sid = (section[pos] << 8) | section[pos + 1]
+        loop = ((section[pos + 3] & 0x0F) << 8) | section[pos + 4]
+        descriptors = section[pos + 5:pos + 5 + loop]
+        if sid == 1:
+            expect(descriptors[0] == 0x48, "service 1 without service_descriptor first")
+            provider = descriptors[3:4 + descriptors[3]]
+            name = b"\x01" + NAME_8859_5.encode("iso8859-5")
+            rest = descriptors[2 + descriptors[1]:]
+            d = bytes([descriptors[2]]) + provider + bytes([len(name)]) + name
+            descriptors = bytes([0x48, len(d)]) + d + rest
+            loop = len(descriptors)
+        services += bytes(section[pos:pos + 3]) + bytes([(section[pos + 3] & 0xF0) | loop >> 8, loop & 0xFF])
+        services += descriptors
+        pos += 5 + ((section[pos + 3] & 0x0F) << 8 | section[pos + 4])
+    new = bytearray(body + services)
+    new[1] = (new[1] & 0xF0) | ((len(new) + 1) >> 8)
+    new[2] = (len(new) + 1) & 0xFF
+    new += crc32_mpeg2(new).to_bytes(4, "big")
+    expect(5 + p[4] + len(new) <= 188, "SDT does not fit its packet")
+    p[5 + p[4]:] = new + b"\xFF" * (183 - p[4] - len(new))
+    rewritten += 1
+expect(rewritten > 0, "no SDT in analysis-names.ts")
+write("analysis-names.ts", s)
+
+os.makedirs(os.path.join(out, "expected"), exist_ok=True)
+with open(os.path.join(out, "expected", "analysis.pcr.json"), "w") as f:
+    json.dump(expected, f, indent=1, sort_keys=True)
+    f.write("\n")
+PYTHON
+
 ls -l "$out"/*.ts

@@ -47,6 +47,7 @@ void TPCRTiming::Packet(const TPacketHeaderView& header, int64_t offset, double,
         t.accuracyMax = std::fabs(error);
         t.accuracyMaxOffset = last.offset;
       }
+      if (onAccuracy_) onAccuracy_(static_cast<int32_t>(pid), last.offset, error);
     }
     beforeLast_[pid] = last;
   }

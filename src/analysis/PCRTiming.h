@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 
 #include "analysis/AnalysisPass.h"
 #include "analysis/PIDCounts.h"
@@ -33,8 +34,14 @@ class TPCRTiming : public TPacketObserver {
  public:
   void Packet(const TPacketHeaderView& header, int64_t offset, double time, bool timed) override;
   const TPCRTrack& operator[](int32_t pid) const { return tracks_[static_cast<size_t>(pid & (kPIDCount - 1))]; }
+  // Told each accuracy measured: the PID, the offset of the PCR's packet, the
+  // difference in 27 MHz ticks.
+  void OnAccuracy(std::function<void(int32_t pid, int64_t offset, double ticks)> sink) {
+    onAccuracy_ = std::move(sink);
+  }
 
  private:
+  std::function<void(int32_t, int64_t, double)> onAccuracy_;
   struct TRecent {
     int64_t offset = 0;
     int64_t pcr = 0;

@@ -8,7 +8,11 @@
 #include "analysis/AnalysisPass.h"
 #include "analysis/PCRTiming.h"
 #include "analysis/PIDCounts.h"
+#include "analysis/Services.h"
+#include "analysis/Timeline.h"
+#include "analysis/Timestamps.h"
 #include "core/PacketSizeProbe.h"
+#include "core/StreamTypes.h"
 
 namespace tessaro {
 
@@ -37,6 +41,50 @@ TPCRFigures PCRFigures(int32_t pid, const TPCRTrack& t) {
   return f;
 }
 
+std::optional<double> Measured(double value) { return std::isnan(value) ? std::nullopt : std::optional(value); }
+
+std::optional<int32_t> Known(int32_t value) { return value < 0 ? std::nullopt : std::optional(value); }
+
+TServiceFigures ServiceFigures(const TService& s) {
+  TServiceFigures f;
+  f.programNumber = s.programNumber;
+  f.pmtPID = Known(s.pmtPID);
+  f.pcrPID = Known(s.pcrPID);
+  f.name = s.name;
+  f.provider = s.provider;
+  f.serviceType = Known(s.serviceType);
+  for (const TElementaryStream& es : s.streams) {
+    // The table's names are in parentheses, as the PMT tree shows them.
+    std::string name = GetStreamTypeName(es.streamType);
+    if (name.size() >= 2 && name.front() == '(' && name.back() == ')') name = name.substr(1, name.size() - 2);
+    f.streams.push_back({es.pid, es.streamType, name, es.language, es.what});
+  }
+  return f;
+}
+
+TTimelineFigures TimelineFigures(const TTimeline& timeline) {
+  TTimelineFigures f;
+  if (timeline.Timed())
+    f.bucket = timeline.Span();
+  else
+    f.bucketBytes = static_cast<int64_t>(timeline.Span());
+  const std::vector<TTimelineBucket>& buckets = timeline.Buckets();
+  for (size_t i = 0; i < buckets.size(); ++i) {
+    const TTimelineBucket& b = buckets[i];
+    if (b.offset < 0) continue;
+    TTimelineRow row;
+    if (f.bucket) row.time = static_cast<double>(i) * *f.bucket;
+    row.offset = b.offset;
+    for (const TTimelineCell& c : b.cells)
+      row.pids.push_back({c.pid, c.packets, Measured(c.accuracyMin), Measured(c.accuracyMax), Measured(c.ptsMin),
+                          Measured(c.ptsMax), Measured(c.dtsMin), Measured(c.dtsMax)});
+    std::sort(row.pids.begin(), row.pids.end(),
+              [](const TTimelinePID& a, const TTimelinePID& b) { return a.pid < b.pid; });
+    f.rows.push_back(std::move(row));
+  }
+  return f;
+}
+
 }  // namespace
 
 TStreamAnalysis AnalyzeStream(const TFileStream& stream, const TAnalysisOptions& options) {
@@ -54,12 +102,21 @@ TStreamAnalysis AnalyzeStream(const TFileStream& stream, const TAnalysisOptions&
   result.packetSize = packetSize;
   result.startOffset = start;
 
-  // About 200 KiB of per-PID state: on the heap, not the caller's stack.
+  // About a megabyte of per-PID state: on the heap, not the caller's stack.
   const auto counts = std::make_unique<TPIDCounts>();
   const auto timing = std::make_unique<TPCRTiming>();
+  const auto services = std::make_unique<TServices>();
+  const auto timeline = std::make_unique<TTimeline>();
+  const auto timestamps = std::make_unique<TTimestamps>(*services, timeline.get());
+  timing->OnAccuracy(
+      [&timeline](int32_t pid, int64_t offset, double ticks) { timeline->Accuracy(pid, offset, ticks / kTicks); });
   TAnalysisPass pass;
   pass.AddObserver(counts.get());
+  // The timeline takes each packet before the measurements made on it.
+  pass.AddObserver(timeline.get());
   pass.AddObserver(timing.get());
+  pass.AddObserver(services.get());
+  pass.AddObserver(timestamps.get());
   pass.SetProgress(options.progress);
   pass.SetCancel(options.cancel);
   if (options.blockSize > 0) pass.SetBlockSize(options.blockSize);
@@ -103,8 +160,17 @@ TStreamAnalysis AnalyzeStream(const TFileStream& stream, const TAnalysisOptions&
     f.pesStarts = c.pesStarts;
     f.firstOffset = c.firstOffset;
     f.lastOffset = c.lastOffset;
+    f.description = services->Description(pid);
     result.pids.push_back(f);
+
+    const TTimestampTrack& t = (*timestamps)[pid];
+    if (t.ptsFirst >= 0)
+      result.timestamps.push_back({pid, Measured(t.ptsMin), Measured(t.ptsMax), Measured(t.dtsMin), Measured(t.dtsMax),
+                                   static_cast<double>(t.ptsFirst) / 90000.0,
+                                   static_cast<double>(t.ptsLast) / 90000.0});
   }
+  for (const TService& s : services->Services()) result.services.push_back(ServiceFigures(s));
+  result.timeline = TimelineFigures(*timeline);
   return result;
 }
 

@@ -1,13 +1,16 @@
 // The stream analysis: one analysis pass with the per-PID and PCR observers,
-// turned into the figures a person reads: the stream line, one row per PID
-// and one per PCR PID. Times are seconds and rates bits per second; a figure
-// the stream gives no ground for is empty, never estimated.
+// and the services, timestamp and timeline observers, turned into the
+// figures a person reads: the stream line, the services, one row per PID,
+// one per PCR PID and per stream with timestamps, and the timeline. Times
+// are seconds and rates bits per second; a figure the stream gives no
+// ground for is empty, never estimated.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "core/FileStream.h"
@@ -27,6 +30,60 @@ struct TPIDFigures {
   int64_t pesStarts = 0;
   int64_t firstOffset = 0;
   int64_t lastOffset = 0;
+  std::string description;  // "PAT", "video H.264 of program 1", "unreferenced", ...
+};
+
+struct TStreamFigures {
+  int32_t pid = 0;
+  int32_t streamType = 0;
+  std::string streamTypeName;
+  std::string language;  // ISO 639 code, or empty
+  std::string what;      // "video H.264", "teletext", ...
+};
+
+struct TServiceFigures {
+  int32_t programNumber = 0;
+  std::optional<int32_t> pmtPID;  // empty: named by the SDT only
+  std::optional<int32_t> pcrPID;  // empty: no PMT seen
+  std::string name;               // UTF-8 (hex when the text's table cannot be decoded)
+  std::string provider;
+  std::optional<int32_t> serviceType;
+  std::vector<TStreamFigures> streams;
+};
+
+// Per PID with PTS: PTS - PCR and DTS - PCR against the program's PCR, and
+// the first and last PTS in file order.
+struct TTimestampFigures {
+  int32_t pid = 0;
+  std::optional<double> ptsPCRMin;
+  std::optional<double> ptsPCRMax;
+  std::optional<double> dtsPCRMin;
+  std::optional<double> dtsPCRMax;
+  std::optional<double> ptsFirst;
+  std::optional<double> ptsLast;
+};
+
+struct TTimelinePID {
+  int32_t pid = 0;
+  int64_t packets = 0;
+  std::optional<double> accuracyMin;
+  std::optional<double> accuracyMax;
+  std::optional<double> ptsPCRMin;
+  std::optional<double> ptsPCRMax;
+  std::optional<double> dtsPCRMin;
+  std::optional<double> dtsPCRMax;
+};
+
+struct TTimelineRow {
+  std::optional<double> time;      // seconds from the first PCR; empty without PCRs
+  int64_t offset = 0;              // the row's first packet
+  std::vector<TTimelinePID> pids;  // in PID order
+};
+
+struct TTimelineFigures {
+  std::optional<double> bucket;    // seconds; empty when the rows are spans of bytes
+  int64_t bucketBytes = 0;         // the span of a row in bytes when bucket is empty
+  std::vector<TTimelineRow> rows;  // rows with packets, in time order; at most 4,096
 };
 
 struct TPCRFigures {
@@ -54,8 +111,11 @@ struct TStreamAnalysis {
   bool partial = false;           // cancelled, or the reads stopped short
   bool readFailed = false;
   int64_t reached = 0;
-  std::vector<TPIDFigures> pids;  // PIDs with packets, in PID order
-  std::vector<TPCRFigures> pcr;   // PIDs with PCRs, in PID order
+  std::vector<TPIDFigures> pids;              // PIDs with packets, in PID order
+  std::vector<TPCRFigures> pcr;               // PIDs with PCRs, in PID order
+  std::vector<TServiceFigures> services;      // in program_number order
+  std::vector<TTimestampFigures> timestamps;  // PIDs with PTS, in PID order
+  TTimelineFigures timeline;
 };
 
 struct TAnalysisOptions {

@@ -1,6 +1,7 @@
 // The analysis command of tessaro-cli: analyze FILE [--json], one pass over
-// the file giving the stream's figures, one row per PID and one per PCR PID,
-// as aligned text or as one JSON object. Ctrl+C (and the other ending
+// the file giving the stream's figures, its services, one row per PID, per
+// PCR PID and per stream with timestamps, and the timeline, as aligned text
+// or as one JSON object. Ctrl+C (and the other ending
 // signals) stops the pass and prints what it measured so far.
 #include <nlohmann/json.hpp>
 
@@ -31,6 +32,40 @@ nlohmann::json Value(const std::optional<double>& value) {
   return value ? nlohmann::json(*value) : nlohmann::json(nullptr);
 }
 
+nlohmann::json Value(const std::optional<int32_t>& value) {
+  return value ? nlohmann::json(*value) : nlohmann::json(nullptr);
+}
+
+nlohmann::json ServicesJSON(const TStreamAnalysis& a) {
+  nlohmann::json services = nlohmann::json::array();
+  for (const TServiceFigures& s : a.services) {
+    nlohmann::json streams = nlohmann::json::array();
+    for (const TStreamFigures& es : s.streams)
+      streams.push_back({{"pid", es.pid},
+                         {"stream_type", es.streamType},
+                         {"stream_type_name", es.streamTypeName},
+                         {"language", es.language.empty() ? nlohmann::json(nullptr) : nlohmann::json(es.language)}});
+    services.push_back({{"program_number", s.programNumber},
+                        {"pmt_pid", Value(s.pmtPID)},
+                        {"pcr_pid", Value(s.pcrPID)},
+                        {"name", s.name},
+                        {"provider", s.provider},
+                        {"service_type", Value(s.serviceType)},
+                        {"streams", streams}});
+  }
+  return services;
+}
+
+nlohmann::json TimelineJSON(const TTimelineFigures& t) {
+  nlohmann::json rows = nlohmann::json::array();
+  for (const TTimelineRow& row : t.rows) {
+    nlohmann::json pids = nlohmann::json::object();
+    for (const TTimelinePID& p : row.pids) pids[std::to_string(p.pid)] = p.packets;
+    rows.push_back({{"time", Value(row.time)}, {"offset", row.offset}, {"pids", pids}});
+  }
+  return {{"bucket", Value(t.bucket)}, {"rows", rows}};
+}
+
 nlohmann::json ToJSON(const std::string& file, const TStreamAnalysis& a) {
   nlohmann::json pids = nlohmann::json::array();
   for (const TPIDFigures& f : a.pids)
@@ -45,7 +80,8 @@ nlohmann::json ToJSON(const std::string& file, const TStreamAnalysis& a) {
                     {"pcrs", f.pcrs},
                     {"pes_starts", f.pesStarts},
                     {"first_offset", f.firstOffset},
-                    {"last_offset", f.lastOffset}});
+                    {"last_offset", f.lastOffset},
+                    {"description", f.description}});
   nlohmann::json pcr = nlohmann::json::array();
   for (const TPCRFigures& f : a.pcr)
     pcr.push_back({{"pid", f.pid},
@@ -56,6 +92,15 @@ nlohmann::json ToJSON(const std::string& file, const TStreamAnalysis& a) {
                    {"accuracy_max", Value(f.accuracyMax)},
                    {"accuracy_rms", Value(f.accuracyRMS)},
                    {"discontinuities", f.discontinuities}});
+  nlohmann::json timestamps = nlohmann::json::array();
+  for (const TTimestampFigures& f : a.timestamps)
+    timestamps.push_back({{"pid", f.pid},
+                          {"pts_pcr_min", Value(f.ptsPCRMin)},
+                          {"pts_pcr_max", Value(f.ptsPCRMax)},
+                          {"dts_pcr_min", Value(f.dtsPCRMin)},
+                          {"dts_pcr_max", Value(f.dtsPCRMax)},
+                          {"pts_first", Value(f.ptsFirst)},
+                          {"pts_last", Value(f.ptsLast)}});
   return {{"file", file},
           {"size", a.fileSize},
           {"packet_size", a.packetSize},
@@ -66,8 +111,11 @@ nlohmann::json ToJSON(const std::string& file, const TStreamAnalysis& a) {
           {"pcr_pid", a.pcrPID ? nlohmann::json(*a.pcrPID) : nlohmann::json(nullptr)},
           {"partial", a.partial},
           {"reached", a.reached},
+          {"services", ServicesJSON(a)},
           {"pids", pids},
-          {"pcr", pcr}};
+          {"pcr", pcr},
+          {"timestamps", timestamps},
+          {"timeline", TimelineJSON(a.timeline)}};
 }
 
 std::string Format(const char* format, auto... values) {
@@ -100,13 +148,24 @@ std::string ToText(const std::string& file, const TStreamAnalysis& a) {
   text += "PCR PID:       " + (a.pcrPID ? Format("0x%04X", *a.pcrPID) : std::string("-")) + "\n";
   if (a.partial) text += Format("Partial:       stopped at offset %" PRId64 "\n", a.reached);
 
-  text += '\n' + Format("%-6s %9s %8s %13s %13s %13s %10s %10s %8s %11s\n", "PID", "Packets", "Share", "Bitrate",
-                        "Bitrate min", "Bitrate max", "CC errors", "Scrambled", "PCRs", "PES starts");
+  for (const TServiceFigures& s : a.services) {
+    text += '\n' + Format("Service %d", s.programNumber);
+    if (!s.name.empty() || !s.provider.empty()) text += " \"" + s.name + "\" (" + s.provider + ")";
+    text += Format(", type %s, PMT %s, PCR %s\n", s.serviceType ? Format("0x%02X", *s.serviceType).c_str() : "-",
+                   s.pmtPID ? Format("0x%04X", *s.pmtPID).c_str() : "-",
+                   s.pcrPID ? Format("0x%04X", *s.pcrPID).c_str() : "-");
+    for (const TStreamFigures& es : s.streams)
+      text += Format("  0x%04X  0x%02X %-3s  %-24s %s\n", es.pid, es.streamType, es.language.c_str(), es.what.c_str(),
+                     es.streamTypeName.c_str());
+  }
+
+  text += '\n' + Format("%-6s %9s %8s %13s %13s %13s %10s %10s %8s %11s  %s\n", "PID", "Packets", "Share", "Bitrate",
+                        "Bitrate min", "Bitrate max", "CC errors", "Scrambled", "PCRs", "PES starts", "Description");
   for (const TPIDFigures& f : a.pids)
     text += Format("0x%04X %9" PRId64 " %6.2f %%", f.pid, f.packets, 100 * f.share) + " " + Rate(f.bitrate, 13) + " " +
             Rate(f.bitrateMin, 13) + " " + Rate(f.bitrateMax, 13) +
-            Format(" %10" PRId64 " %10" PRId64 " %8" PRId64 " %11" PRId64 "\n", f.ccErrors, f.scrambled, f.pcrs,
-                   f.pesStarts);
+            Format(" %10" PRId64 " %10" PRId64 " %8" PRId64 " %11" PRId64 "  %s\n", f.ccErrors, f.scrambled, f.pcrs,
+                   f.pesStarts, f.description.c_str());
 
   if (!a.pcr.empty()) {
     text += '\n' + Format("%-7s %8s %12s %12s %12s %14s %14s %15s\n", "PCR PID", "PCRs", "Min ms", "Avg ms", "Max ms",
@@ -117,6 +176,19 @@ std::string ToText(const std::string& file, const TStreamAnalysis& a) {
               Time(f.accuracyMax, 1e9, 14, 1) + " " + Time(f.accuracyRMS, 1e9, 14, 1) +
               Format(" %15" PRId64 "\n", f.discontinuities);
   }
+
+  if (!a.timestamps.empty()) {
+    text += '\n' + Format("%-7s %14s %14s %14s %14s %14s %14s\n", "PTS PID", "PTS-PCR min s", "PTS-PCR max s",
+                          "DTS-PCR min s", "DTS-PCR max s", "PTS first s", "PTS last s");
+    for (const TTimestampFigures& f : a.timestamps)
+      text += Format("0x%04X  ", f.pid) + Time(f.ptsPCRMin, 1, 14, 6) + " " + Time(f.ptsPCRMax, 1, 14, 6) + " " +
+              Time(f.dtsPCRMin, 1, 14, 6) + " " + Time(f.dtsPCRMax, 1, 14, 6) + " " + Time(f.ptsFirst, 1, 14, 6) + " " +
+              Time(f.ptsLast, 1, 14, 6) + "\n";
+  }
+  text += '\n' + Format("Timeline:      %zu rows of ", a.timeline.rows.size()) +
+          (a.timeline.bucket ? Format("%.6f s", *a.timeline.bucket)
+                             : Format("%" PRId64 " bytes (no PCR)", a.timeline.bucketBytes)) +
+          "\n";
   return text;
 }
 

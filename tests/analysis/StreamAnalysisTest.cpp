@@ -185,6 +185,65 @@ TEST(StreamAnalysis, CancelGivesPartialFiguresUpToTheOffsetReached) {
   EXPECT_TRUE(a.partial);
   EXPECT_EQ(a.reached, 1880);
   EXPECT_EQ(a.packets, 10);
+  // The timeline holds what was measured up to there.
+  int64_t packets = 0;
+  for (const auto& row : a.timeline.rows)
+    for (const auto& p : row.pids) packets += p.packets;
+  EXPECT_EQ(packets, 10);
+}
+
+// A PES header (ISO/IEC 13818-1, Table 2-21) with PTS and DTS.
+Bytes PESHeader(int64_t pts, int64_t dts) {
+  Bytes pes{0, 0, 1, 0xE0, 0, 0, 0x80, 0xC0, 10};
+  for (const auto& [prefix, v] : {std::pair{3, pts}, std::pair{1, dts}})
+    pes.insert(pes.end(), {static_cast<uint8_t>(prefix << 4 | (v >> 29 & 0x0E) | 1), static_cast<uint8_t>(v >> 22),
+                           static_cast<uint8_t>((v >> 14 & 0xFE) | 1), static_cast<uint8_t>(v >> 7),
+                           static_cast<uint8_t>((v << 1 & 0xFE) | 1)});
+  return pes;
+}
+
+TEST(StreamAnalysis, TimestampsAreMeasuredAgainstTheProgramsPCRAcrossTheWrap) {
+  // Program 1: PMT on 0x1000, PCR on 0x100, one stream 0x101.
+  std::vector<Bytes> packets{
+      MakePacket({.pid = 0,
+                  .pusi = true,
+                  .payload = SectionPayload(
+                      WithSectionLengthAndCrc({0x00, 0xB0, 0, 0x00, 0x01, 0xC1, 0, 0, 0x00, 0x01, 0xF0, 0x00}))}),
+      MakePacket({.pid = 0x1000,
+                  .pusi = true,
+                  .payload = SectionPayload(WithSectionLengthAndCrc({0x02, 0xB0, 0, 0x00, 0x01, 0xC1, 0, 0, 0xE1, 0x00,
+                                                                     0xF0, 0x00, 0x02, 0xE1, 0x01, 0xF0, 0x00}))})};
+  const int64_t wrap = (int64_t{1} << 33) * 300;
+  int64_t pcr = wrap - 50 * kStep;
+  uint8_t cc = 0;
+  for (int g = 0; g < 100; ++g, pcr = (pcr + kStep) % wrap) {
+    packets.push_back(PCRPacket(0x100, pcr));
+    // One packet after the PCR (a tenth of a millisecond), presented 0.5 s
+    // later and decoded 40 ms before that.
+    const int64_t pts = (pcr + kStep / 10 + 13500000) % wrap / 300;
+    packets.push_back(MakePacket({.pid = 0x101, .pusi = true, .cc = cc++, .payload = PESHeader(pts, pts - 3600)}));
+    for (int k = 0; k < 8; ++k) packets.push_back(MakePacket({.pid = 0x101, .cc = static_cast<uint8_t>(cc++ & 15)}));
+    cc &= 15;
+  }
+  const TStreamAnalysis a = Analyze(Slots(packets));
+  ASSERT_EQ(a.timestamps.size(), 1u);
+  const TTimestampFigures& t = a.timestamps[0];
+  EXPECT_EQ(t.pid, 0x101);
+  EXPECT_NEAR(*t.ptsPCRMin, 0.5, 1e-9);
+  EXPECT_NEAR(*t.ptsPCRMax, 0.5, 1e-9);
+  EXPECT_NEAR(*t.dtsPCRMin, 0.46, 1e-9);
+  EXPECT_NEAR(*t.dtsPCRMax, 0.46, 1e-9);
+  ASSERT_EQ(a.services.size(), 1u);
+  EXPECT_EQ(FindPID(a, 0x101)->description, "video MPEG-2 of program 1");
+  // The timeline's rows carry the same figures.
+  int rows = 0;
+  for (const auto& row : a.timeline.rows)
+    for (const auto& p : row.pids)
+      if (p.pid == 0x101 && p.ptsPCRMax) {
+        ++rows;
+        EXPECT_NEAR(*p.ptsPCRMax, 0.5, 1e-9);
+      }
+  EXPECT_GT(rows, 50);
 }
 
 TEST(StreamAnalysis, NotAStream) {

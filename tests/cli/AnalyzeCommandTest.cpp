@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include <filesystem>
+#include <map>
 
 #include "support/TestSupport.h"
 
@@ -13,12 +14,12 @@ namespace {
 
 std::string Quote(const std::string& path) { return "'" + path + "'"; }
 
-TEST(AnalyzeCli, JSONHasTheStreamPIDAndPCRKeys) {
+TEST(AnalyzeCli, JSONHasEveryKey) {
   const CliResult r = RunCli("analyze --json " + Quote(TestDataPath("two-programs.ts")));
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const nlohmann::json j = nlohmann::json::parse(r.out);
   for (const char* key : {"file", "size", "packet_size", "start_offset", "packets", "duration", "bitrate", "pcr_pid",
-                          "partial", "reached", "pids", "pcr"})
+                          "partial", "reached", "services", "pids", "pcr", "timestamps", "timeline"})
     EXPECT_TRUE(j.contains(key)) << key;
   EXPECT_FALSE(j["partial"].get<bool>());
   EXPECT_EQ(j["reached"], j["size"]);
@@ -28,7 +29,7 @@ TEST(AnalyzeCli, JSONHasTheStreamPIDAndPCRKeys) {
   int previous = -1;
   for (const auto& pid : j["pids"]) {
     for (const char* key : {"pid", "packets", "share", "bitrate", "bitrate_min", "bitrate_max", "cc_errors",
-                            "scrambled", "pcrs", "pes_starts", "first_offset", "last_offset"})
+                            "scrambled", "pcrs", "pes_starts", "first_offset", "last_offset", "description"})
       EXPECT_TRUE(pid.contains(key)) << key;
     EXPECT_GT(pid["pid"].get<int>(), previous);
     previous = pid["pid"].get<int>();
@@ -39,6 +40,33 @@ TEST(AnalyzeCli, JSONHasTheStreamPIDAndPCRKeys) {
   for (const char* key : {"pid", "count", "interval_min", "interval_avg", "interval_max", "accuracy_max",
                           "accuracy_rms", "discontinuities"})
     EXPECT_TRUE(j["pcr"][0].contains(key)) << key;
+
+  ASSERT_EQ(j["services"].size(), 2u);
+  const auto& service = j["services"][1];
+  EXPECT_EQ(service["program_number"], 2);
+  EXPECT_EQ(service["pmt_pid"], 0x1001);
+  EXPECT_EQ(service["pcr_pid"], 0x0102);
+  EXPECT_EQ(service["name"], "Fixture Two");
+  EXPECT_EQ(service["service_type"], 1);
+  ASSERT_EQ(service["streams"].size(), 2u);
+  EXPECT_EQ(service["streams"][0]["pid"], 0x0102);
+  EXPECT_EQ(service["streams"][0]["stream_type"], 2);
+  EXPECT_TRUE(service["streams"][0]["language"].is_null());
+  EXPECT_TRUE(service.contains("provider"));
+  EXPECT_TRUE(service["streams"][1].contains("stream_type_name"));
+
+  ASSERT_EQ(j["timestamps"].size(), 4u);
+  for (const char* key : {"pid", "pts_pcr_min", "pts_pcr_max", "dts_pcr_min", "dts_pcr_max", "pts_first", "pts_last"})
+    EXPECT_TRUE(j["timestamps"][0][key].is_number()) << key;
+
+  // The rows' packets, keyed by the PID in decimal, add up to each PID's.
+  EXPECT_TRUE(j["timeline"]["bucket"].is_number());
+  std::map<std::string, int64_t> sums;
+  for (const auto& row : j["timeline"]["rows"]) {
+    EXPECT_TRUE(row["time"].is_number() && row["offset"].is_number());
+    for (const auto& [pid, count] : row["pids"].items()) sums[pid] += count.get<int64_t>();
+  }
+  for (const auto& pid : j["pids"]) EXPECT_EQ(sums[std::to_string(pid["pid"].get<int>())], pid["packets"]);
 }
 
 TEST(AnalyzeCli, WithoutPCRsTheTimesAreNull) {
@@ -52,6 +80,9 @@ TEST(AnalyzeCli, WithoutPCRsTheTimesAreNull) {
   EXPECT_TRUE(j["bitrate"].is_null());
   EXPECT_TRUE(j["pcr_pid"].is_null());
   EXPECT_TRUE(j["pids"][0]["bitrate"].is_null());
+  EXPECT_EQ(j["pids"][0]["description"], "unreferenced");
+  EXPECT_TRUE(j["timeline"]["bucket"].is_null());
+  EXPECT_TRUE(j["timeline"]["rows"][0]["time"].is_null());
 }
 
 TEST(AnalyzeCli, SummaryAndFailures) {
@@ -59,6 +90,10 @@ TEST(AnalyzeCli, SummaryAndFailures) {
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(r.out.find("PCR PID:"), std::string::npos);
   EXPECT_NE(r.out.find("\nPID      Packets    Share"), std::string::npos);
+  EXPECT_NE(r.out.find("\nService 1 \"Fixture One\" (Tessaro), type 0x01, PMT 0x1000, PCR 0x0100\n"),
+            std::string::npos);
+  EXPECT_NE(r.out.find(" 30  video MPEG-2 of program 1\n"), std::string::npos);
+  EXPECT_NE(r.out.find("\nPTS PID  PTS-PCR min s"), std::string::npos);
 
   TempFile notStream(Bytes(4000, 0x11));
   r = RunCli("analyze " + Quote(notStream.Path()));

@@ -1,0 +1,168 @@
+// The timeline observer: buckets of stream time (or of bytes before the
+// first PCR), merged pairwise to stay within their bounds.
+
+#include "analysis/Timeline.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace tessaro {
+
+namespace {
+
+void Combine(TTimelineCell& into, const TTimelineCell& from) {
+  into.packets += from.packets;
+  // fmin and fmax take the number where one side is NaN.
+  into.accuracyMin = std::fmin(into.accuracyMin, from.accuracyMin);
+  into.accuracyMax = std::fmax(into.accuracyMax, from.accuracyMax);
+  into.ptsMin = std::fmin(into.ptsMin, from.ptsMin);
+  into.ptsMax = std::fmax(into.ptsMax, from.ptsMax);
+  into.dtsMin = std::fmin(into.dtsMin, from.dtsMin);
+  into.dtsMax = std::fmax(into.dtsMax, from.dtsMax);
+}
+
+bool ByPID(const TTimelineCell& a, const TTimelineCell& b) { return a.pid < b.pid; }
+
+// Adds a later bucket to an earlier one; the cells come out in PID order.
+void Absorb(TTimelineBucket& into, TTimelineBucket&& from) {
+  if (into.offset < 0) into.offset = from.offset;
+  std::sort(from.cells.begin(), from.cells.end(), ByPID);
+  if (into.cells.empty()) {
+    into.cells = std::move(from.cells);
+    return;
+  }
+  std::sort(into.cells.begin(), into.cells.end(), ByPID);
+  std::vector<TTimelineCell> cells;
+  cells.reserve(into.cells.size() + from.cells.size());
+  auto a = into.cells.begin();
+  auto b = from.cells.begin();
+  while (a != into.cells.end() || b != from.cells.end()) {
+    if (b == from.cells.end() || (a != into.cells.end() && a->pid < b->pid)) {
+      cells.push_back(*a++);
+    } else if (a == into.cells.end() || b->pid < a->pid) {
+      cells.push_back(*b++);
+    } else {
+      cells.push_back(*a++);
+      Combine(cells.back(), *b++);
+    }
+  }
+  into.cells = std::move(cells);
+}
+
+}  // namespace
+
+void TTimeline::Recache() {
+  ++stamp_;
+  if (current_ >= static_cast<int64_t>(buckets_.size())) return;
+  const std::vector<TTimelineCell>& cells = buckets_[static_cast<size_t>(current_)].cells;
+  for (size_t i = 0; i < cells.size(); ++i) {
+    const auto slot = static_cast<size_t>(cells[i].pid & (kPIDCount - 1));
+    cellStamp_[slot] = stamp_;
+    cellIndex_[slot] = static_cast<int32_t>(i);
+  }
+}
+
+TTimelineCell& TTimeline::Cell(TTimelineBucket& bucket, int32_t pid) {
+  const bool current = &bucket == &buckets_[static_cast<size_t>(current_)];
+  const auto slot = static_cast<size_t>(pid & (kPIDCount - 1));
+  if (current && cellStamp_[slot] == stamp_) return bucket.cells[static_cast<size_t>(cellIndex_[slot])];
+  // Every cell of the current bucket is in the index: one missing there is new.
+  auto it = current ? bucket.cells.end()
+                    : std::find_if(bucket.cells.begin(), bucket.cells.end(),
+                                   [&](const TTimelineCell& c) { return c.pid == pid; });
+  if (it == bucket.cells.end()) {
+    TTimelineCell cell;
+    cell.pid = pid;
+    bucket.cells.push_back(cell);
+    ++cells_;
+    it = bucket.cells.end() - 1;
+  }
+  if (current) {
+    cellStamp_[slot] = stamp_;
+    cellIndex_[slot] = static_cast<int32_t>(it - bucket.cells.begin());
+  }
+  return *it;
+}
+
+void TTimeline::Merge() {
+  std::vector<TTimelineBucket> merged((buckets_.size() + 1) / 2);
+  for (size_t i = 0; i < buckets_.size(); ++i) Absorb(merged[i / 2], std::move(buckets_[i]));
+  buckets_ = std::move(merged);
+  cells_ = 0;
+  for (const TTimelineBucket& bucket : buckets_) cells_ += static_cast<int64_t>(bucket.cells.size());
+  if (timed_)
+    span_ *= 2;
+  else
+    spanBytes_ *= 2;
+  current_ /= 2;
+  Recache();
+}
+
+void TTimeline::Enter(int64_t index, int64_t offset) {
+  if (static_cast<int64_t>(buckets_.size()) <= index) buckets_.resize(static_cast<size_t>(index) + 1);
+  if (index != current_) {
+    current_ = index;
+    Recache();
+  }
+  TTimelineBucket& bucket = buckets_[static_cast<size_t>(index)];
+  if (bucket.offset < 0) bucket.offset = offset;
+}
+
+void TTimeline::Packet(const TPacketHeaderView& header, int64_t offset, double time, bool timed) {
+  if (origin_ < 0) origin_ = offset;
+  if (timed && !timed_) {
+    // The first PCR: what came before it is the first bucket of time.
+    TTimelineBucket before;
+    for (TTimelineBucket& bucket : buckets_) Absorb(before, std::move(bucket));
+    buckets_.clear();
+    buckets_.push_back(std::move(before));
+    cells_ = static_cast<int64_t>(buckets_[0].cells.size());
+    timed_ = true;
+    current_ = 0;
+    Recache();
+  }
+  int64_t index = current_;
+  if (timed_) {
+    // The clock runs on at the last rate it knows until the next PCR, which
+    // may put the next packets a little earlier: buckets only move forward.
+    if (std::isfinite(time) && time / span_ < 1e15)
+      index = std::max(index, static_cast<int64_t>(std::floor(std::max(time, 0.0) / span_)));
+  } else {
+    index = std::max(index, (offset - origin_) / spanBytes_);
+  }
+  while (index >= kMaxBuckets) {
+    Merge();
+    index /= 2;
+  }
+  Enter(index, offset);
+  ++Cell(buckets_[static_cast<size_t>(current_)], header.PID()).packets;
+  if (cells_ > kMaxCells) Merge();
+}
+
+TTimelineBucket* TTimeline::BucketAt(int64_t offset) {
+  for (int64_t i = std::min<int64_t>(current_, static_cast<int64_t>(buckets_.size()) - 1); i >= 0; --i) {
+    TTimelineBucket& bucket = buckets_[static_cast<size_t>(i)];
+    if (bucket.offset >= 0 && bucket.offset <= offset) return &bucket;
+  }
+  return nullptr;
+}
+
+void TTimeline::Accuracy(int32_t pid, int64_t offset, double seconds) {
+  TTimelineBucket* bucket = BucketAt(offset);
+  if (bucket == nullptr) return;
+  TTimelineCell& cell = Cell(*bucket, pid);
+  cell.accuracyMin = std::fmin(cell.accuracyMin, seconds);
+  cell.accuracyMax = std::fmax(cell.accuracyMax, seconds);
+}
+
+void TTimeline::Timestamps(int32_t pid, int64_t offset, double pts, double dts) {
+  TTimelineBucket* bucket = BucketAt(offset);
+  if (bucket == nullptr) return;
+  TTimelineCell& cell = Cell(*bucket, pid);
+  cell.ptsMin = std::fmin(cell.ptsMin, pts);
+  cell.ptsMax = std::fmax(cell.ptsMax, pts);
+  cell.dtsMin = std::fmin(cell.dtsMin, dts);
+  cell.dtsMax = std::fmax(cell.dtsMax, dts);
+}
+
+}  // namespace tessaro

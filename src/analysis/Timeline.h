@@ -1,0 +1,80 @@
+// TTimeline: the analysis pass's figures over time, in at most 4,096
+// buckets whatever the file's length. Buckets cover equal spans of stream
+// time; when the stream outgrows them, neighbours merge pairwise and the
+// span doubles, so memory stays constant. Until the first PCR (and for a
+// stream without any) buckets cover equal spans of file bytes; the first
+// PCR folds everything before it into the first bucket of time, so the
+// timeline's packets add up to each PID's count.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+#include "analysis/AnalysisPass.h"
+#include "analysis/PIDCounts.h"
+
+namespace tessaro {
+
+struct TTimelineCell {
+  static constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
+  int32_t pid = 0;
+  int64_t packets = 0;
+  // Seconds; NaN where the bucket holds no such measurement.
+  double accuracyMin = kNone;
+  double accuracyMax = kNone;
+  double ptsMin = kNone;  // PTS - PCR
+  double ptsMax = kNone;
+  double dtsMin = kNone;  // DTS - PCR
+  double dtsMax = kNone;
+};
+
+struct TTimelineBucket {
+  int64_t offset = -1;  // the first packet in it; -1: empty
+  std::vector<TTimelineCell> cells;
+};
+
+class TTimeline : public TPacketObserver {
+ public:
+  static constexpr int32_t kMaxBuckets = 4096;
+  // Cells of all buckets together; past it buckets merge too (a stream of
+  // thousands of PIDs would otherwise hold thousands of cells per bucket).
+  static constexpr int64_t kMaxCells = int64_t{1} << 17;
+  static constexpr double kFirstSpan = 1.0 / 1024;  // seconds
+  static constexpr int64_t kFirstSpanBytes = 64 * 1024;
+
+  void Packet(const TPacketHeaderView& header, int64_t offset, double time, bool timed) override;
+  // A PCR accuracy measured for the PCR in the packet at offset.
+  void Accuracy(int32_t pid, int64_t offset, double seconds);
+  // PTS - PCR and DTS - PCR of the PES packet starting at offset.
+  void Timestamps(int32_t pid, int64_t offset, double pts, double dts);
+
+  bool Timed() const { return timed_; }
+  // The span of a bucket: seconds when Timed(), else bytes.
+  double Span() const { return timed_ ? span_ : static_cast<double>(spanBytes_); }
+  // Bucket i starts at i * Span() (seconds from the first PCR, or bytes
+  // from the first packet); empty buckets have offset -1.
+  const std::vector<TTimelineBucket>& Buckets() const { return buckets_; }
+
+ private:
+  TTimelineCell& Cell(TTimelineBucket& bucket, int32_t pid);
+  TTimelineBucket* BucketAt(int64_t offset);
+  void Enter(int64_t index, int64_t offset);
+  void Merge();
+  void Recache();
+
+  std::vector<TTimelineBucket> buckets_;
+  bool timed_ = false;
+  double span_ = kFirstSpan;
+  int64_t spanBytes_ = kFirstSpanBytes;
+  int64_t origin_ = -1;  // offset of the first packet
+  int64_t current_ = 0;  // the bucket being filled
+  int64_t cells_ = 0;
+  // Where each PID's cell of the current bucket is, valid while its stamp is.
+  std::array<int32_t, kPIDCount> cellIndex_{};
+  std::array<uint32_t, kPIDCount> cellStamp_{};
+  uint32_t stamp_ = 1;
+};
+
+}  // namespace tessaro

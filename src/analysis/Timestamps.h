@@ -1,0 +1,47 @@
+// TTimestamps: the PES timestamp observer of the analysis pass. For every
+// PES packet with a PTS it measures PTS - PCR and DTS - PCR, the time the
+// decoder holds the access unit in its buffers, against the PCR of the
+// program's PCR PID at the PES packet's first byte, and keeps the first and
+// last PTS of each PID. Fixed arrays over all 8192 PIDs.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <limits>
+
+#include "analysis/AnalysisPass.h"
+#include "analysis/PIDCounts.h"
+#include "analysis/StreamClock.h"
+
+namespace tessaro {
+
+class TServices;
+class TTimeline;
+
+struct TTimestampTrack {
+  static constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
+  // Seconds; NaN until measured.
+  double ptsMin = kNone;
+  double ptsMax = kNone;
+  double dtsMin = kNone;
+  double dtsMax = kNone;
+  int64_t ptsFirst = -1;  // 90 kHz values; -1: no PTS seen
+  int64_t ptsLast = -1;
+};
+
+class TTimestamps : public TPacketObserver {
+ public:
+  // services names each stream's PCR PID; timeline (optional) gets every measurement.
+  TTimestamps(const TServices& services, TTimeline* timeline) : services_(services), timeline_(timeline) {}
+  void Packet(const TPacketHeaderView& header, int64_t offset, double time, bool timed) override;
+  const TTimestampTrack& operator[](int32_t pid) const { return tracks_[static_cast<size_t>(pid & (kPIDCount - 1))]; }
+
+ private:
+  const TServices& services_;
+  TTimeline* timeline_;
+  std::array<TTimestampTrack, kPIDCount> tracks_{};
+  // One clock per PID that carries PCRs, so each program is timed by its own.
+  std::array<TStreamClock, kPIDCount> clocks_{};
+};
+
+}  // namespace tessaro
