@@ -216,12 +216,12 @@ expect(pid(s[301]) == 0x0101 and s[301][3] & 0x0F == 10 and pid(s[305]) == 0x010
 s[301] = null_packet()
 write("fault-cc-gap.ts", s)
 
-# fault-duplicate.ts: video packet 5 (PID 0x0100, counter 2) sent twice; the
-# null packet 113 goes, so the later packets keep their places.
+# fault-duplicate.ts: video packet 123 (PID 0x0100, no PCR) sent twice, in
+# the place of the null packet 124, so every other packet and every PCR keeps
+# its place.
 s = [bytearray(p) for p in packets]
-expect(pid(s[5]) == 0x0100 and pid(s[113]) == 0x1FFF, "packets 5 and 113 moved")
-del s[113]
-s.insert(6, bytearray(s[5]))
+expect(pid(s[123]) == 0x0100 and not s[123][3] & 0x20 and pid(s[124]) == 0x1FFF, "packets 123 and 124 moved")
+s[124] = bytearray(s[123])
 write("fault-duplicate.ts", s)
 
 # fault-pat-crc.ts: the CRC_32 of the PAT section in packet 153 is wrong.
@@ -278,6 +278,27 @@ for i in (21, 31):
     p[5] = 0x00
     p[6:12] = b"\xFF" * 6
 write("fault-pcr-gap.ts", s)
+
+
+def pcr_of(p):
+    b = p[6:12]
+    return ((b[0] << 25) | (b[1] << 17) | (b[2] << 9) | (b[3] << 1) | (b[4] >> 7)) * 300 + (((b[4] & 1) << 8) | b[5])
+
+
+def set_pcr(p, value):
+    base, extension = divmod(value, 300)
+    p[6:12] = bytes([base >> 25 & 0xFF, base >> 17 & 0xFF, base >> 9 & 0xFF, base >> 1 & 0xFF,
+                     (base & 1) << 7 | 0x7E | extension >> 8, extension & 0xFF])
+
+
+# fault-pcr-accuracy.ts: the PCR of packet 395 (PID 0x0100) 1 us (27 ticks)
+# late in the constant-rate stream. Its neighbours, 10 and 11 packets before
+# and after it, lie on uneven spacings that keep them within 500 ns.
+s = [bytearray(p) for p in packets]
+p = s[395]
+expect(pid(p) == 0x0100 and p[4] >= 7 and p[5] & 0x10, "PCR packet 395 moved")
+set_pcr(p, pcr_of(p) + 27)
+write("fault-pcr-accuracy.ts", s)
 PYTHON
 
 ls -l "$out"/*.ts

@@ -20,10 +20,11 @@ enum class TIndicator : uint8_t {
   CRC_error,
   PCR_repetition_error,
   PCR_discontinuity_indicator_error,
+  PCR_accuracy_error,
   PTS_error,
   CAT_error,
 };
-inline constexpr int kIndicatorCount = 12;
+inline constexpr int kIndicatorCount = 13;
 
 const char* IndicatorName(TIndicator indicator);
 bool IsSecondPriority(TIndicator indicator);
@@ -36,6 +37,7 @@ struct TCheckSettings {
     return all;
   }();
   double pcrRepetitionLimit = 0.040;  // seconds between PCRs of a PID (PCR_repetition_error)
+  double pcrAccuracyLimit = 500e-9;   // seconds a PCR may lie from its neighbours' rate (PCR_accuracy_error)
   double ptsRepetitionLimit = 0.700;  // seconds between PTSs of a PID (PTS_error)
   // PAT_error and PMT_error: their sections at least this often.
   double tableRepetitionLimit = 0.5;

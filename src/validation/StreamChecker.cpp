@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "analysis/PCRTiming.h"
 #include "analysis/SectionAssembler.h"
 #include "analysis/StreamClock.h"
 #include "core/ByteView.h"
@@ -24,7 +26,6 @@
 namespace tessaro {
 namespace {
 
-constexpr int32_t kPIDCount = 0x2000;
 constexpr int32_t kNullPID = 0x1FFF;
 constexpr int32_t kNoPID = -1;
 // TR 101 290, 5.2.1 (1.1): five sync bytes in a row give sync, two missing lose it.
@@ -69,6 +70,12 @@ struct TPIDState {
   double since = 0;  // last packet, or when a PMT first named it
   int64_t pcr = 0;
   double pcrTime = 0;
+  // The PCR before the last one, and whether the last one continued its
+  // time base: PCR accuracy needs a PCR's neighbours on both sides.
+  bool pcrContinuous = false;
+  int64_t pcrOffset = 0;
+  int64_t beforePCR = 0;
+  int64_t beforeOffset = 0;
   double ptsTime = 0;
   double pmtTime = 0;  // last PMT section, or when the PAT named the PID
   TSectionState* sections = nullptr;
@@ -434,10 +441,27 @@ class TStreamChecker::TState {
           return Format("%.3f ms since the last PCR (limit %g ms)", Milliseconds(interval),
                         Milliseconds(settings_.pcrRepetitionLimit));
         });
+      // 2.4: the last PCR against its neighbours, as the analysis pass measures it.
+      const bool sameBase = !discontinuity && step > 0 && step <= TStreamClock::kLongestStep && offset > st.pcrOffset;
+      if (sameBase && st.pcrContinuous) Accuracy(st, pid, offset, value);
+      st.pcrContinuous = sameBase;
+      st.beforePCR = st.pcr;
+      st.beforeOffset = st.pcrOffset;
     }
+    st.pcrOffset = offset;
     st.pcr = value;
     st.pcrTime = now;
     st.pcrKnown = true;
+  }
+
+  void Accuracy(const TPIDState& st, int32_t pid, int64_t afterOffset, int64_t afterPCR) {
+    const double ticks = PCRAccuracy(st.beforeOffset, st.beforePCR, st.pcrOffset, st.pcr, afterOffset, afterPCR);
+    const double seconds = ticks * (1.0 / kPCRTicksPerSecond);
+    if (std::fabs(seconds) > settings_.pcrAccuracyLimit)
+      Finding(TIndicator::PCR_accuracy_error, pid, st.pcrOffset, [&] {
+        return Format("PCR %+.0f ns from the value its neighbours predict (limit %g ns)", seconds * 1e9,
+                      settings_.pcrAccuracyLimit * 1e9);
+      });
   }
 
   void PESStart(TPIDState& st, int32_t pid, const uint8_t* p, int32_t length, int64_t offset, double now) {

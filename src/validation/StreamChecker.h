@@ -8,8 +8,10 @@
 // sections every 0.5 s on each PMT PID of the PAT, not scrambled) and
 // PID_error (a PID a PMT refers to is missing). Second priority:
 // Transport_error, CRC_error (PAT, CAT, PMT, NIT, SDT, EIT, BAT, TOT),
-// PCR_repetition_error, PCR_discontinuity_indicator_error, PTS_error and
-// CAT_error. Intervals are stream time from the PCRs (TStreamClock).
+// PCR_repetition_error, PCR_discontinuity_indicator_error,
+// PCR_accuracy_error (a PCR more than 500 ns from the value the transport rate
+// between its neighbours predicts, as the analysis pass measures it),
+// PTS_error and CAT_error. Intervals are stream time from the PCRs (TStreamClock).
 //
 // Every finding is one report of type Error whose message starts with the
 // indicator's name, then "PID 0xXXXX" where one PID is concerned, then the

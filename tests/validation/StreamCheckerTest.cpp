@@ -99,6 +99,10 @@ TEST(StreamChecker, FaultStreamsYieldExactlyTheirFindings) {
       // 59.368 ms: the PCRs of packets 11 and 41, 19490874 and 21093821 ticks of 27 MHz.
       {"fault-pcr-gap.ts",
        {"Error: PCR_repetition_error: PID 0x0100, " + At(41) + ", 59.368 ms since the last PCR (limit 40 ms)"}},
+      // 27 ticks late; its neighbours move by 12.6 and 12.8 ticks, within the 13.5 of 500 ns.
+      {"fault-pcr-accuracy.ts",
+       {"Error: PCR_accuracy_error: PID 0x0100, " + At(395) +
+        ", PCR +1000 ns from the value its neighbours predict (limit 500 ns)"}},
   };
   for (const auto& [name, expected] : cases) {
     const TRun run = Check(test::TestDataPath(name));
@@ -108,7 +112,8 @@ TEST(StreamChecker, FaultStreamsYieldExactlyTheirFindings) {
   EXPECT_EQ(Check(test::TestDataPath("fault-cc-gap.ts")).summary,
             "Summary: TS_sync_loss 0, Sync_byte_error 0, PAT_error 0, Continuity_count_error 1, PMT_error 0, "
             "PID_error 0, Transport_error 0, CRC_error 0, PCR_repetition_error 0, "
-            "PCR_discontinuity_indicator_error 0, PTS_error 0, CAT_error 0; 613 packets in 115244 bytes");
+            "PCR_discontinuity_indicator_error 0, PCR_accuracy_error 0, PTS_error 0, CAT_error 0; 613 packets in "
+            "115244 bytes");
 }
 
 TEST(StreamChecker, CleanStreamsYieldNoFinding) {
