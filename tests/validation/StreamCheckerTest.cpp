@@ -103,6 +103,52 @@ TEST(StreamChecker, FaultStreamsYieldExactlyTheirFindings) {
       {"fault-pcr-accuracy.ts",
        {"Error: PCR_accuracy_error: PID 0x0100, " + At(395) +
         ", PCR +1000 ns from the value its neighbours predict (limit 500 ns)"}},
+      // The SI streams: packet k at 19.5 ms * k. A limit runs out at the first
+      // packet past it, and SI_repetition_error comes besides the table's own.
+      {"fault-nit-gap.ts",
+       {"Error: NIT_actual_error: " + At(538) +
+            ", no NIT actual section (table_id 0x40) on PID 0x0010 within 10 s of " + "the last at " + At(25),
+        "Error: SI_repetition_error: " + At(538) +
+            ", no NIT actual section 0 (table_id 0x40, table_id_extension 0x0001) on PID 0x0010 within 10 s of the "
+            "last at " +
+            At(25)}},
+      {"fault-sdt-gap.ts",
+       {"Error: SDT_actual_error: " + At(112) + ", no SDT actual section (table_id 0x42) on PID 0x0011 within 2 s of " +
+            "the last at " + At(9),
+        "Error: SI_repetition_error: " + At(112) +
+            ", no SDT actual section 0 (table_id 0x42, table_id_extension 0x0001) on PID 0x0011 within 2 s of the "
+            "last at " +
+            At(9)}},
+      {"fault-eit-gap.ts",
+       {"Error: EIT_actual_error: " + At(116) +
+            ", no EIT actual present/following section 0 (table_id 0x4E) on PID 0x0012 within 2 s of the last at " +
+            At(13),
+        "Error: SI_repetition_error: " + At(116) +
+            ", no EIT actual present/following section 0 (table_id 0x4E, table_id_extension 0x0001) on PID 0x0012 "
+            "within 2 s of the last at " +
+            At(13),
+        "Error: EIT_actual_error: " + At(120) +
+            ", no EIT actual present/following section 1 (table_id 0x4E) on PID 0x0012 within 2 s of the last at " +
+            At(17),
+        "Error: SI_repetition_error: " + At(120) +
+            ", no EIT actual present/following section 1 (table_id 0x4E, table_id_extension 0x0001) on PID 0x0012 "
+            "within 2 s of the last at " +
+            At(17)}},
+      // The TDT of packet 1 comes before the clock's second PCR, at stream time 0.
+      {"fault-tdt-gap.ts",
+       {"Error: TDT_error: " + At(1539) + ", no TDT section (table_id 0x70) on PID 0x0014 within 30 s of the last at " +
+            At(1),
+        "Error: SI_repetition_error: " + At(1539) +
+            ", no TDT section (table_id 0x70) on PID 0x0014 within 30 s of the last at " + At(1)}},
+      {"fault-si-fast.ts",
+       {"Error: SDT_actual_error: PID 0x0011, " + At(109) +
+            ", SDT actual section (table_id 0x42) 0.0 ms after the one before it (least 25 ms)",
+        "Error: SI_repetition_error: PID 0x0011, " + At(109) +
+            ", SDT actual section (table_id 0x42) 0.0 ms after the one before it (least 25 ms)"}},
+      {"fault-unreferenced-pid.ts",
+       {"Error: Unreferenced_PID: PID 0x0200, " + At(91) +
+        ", not named by a PMT or the CAT within 0.5 s of its first packet at " + At(41)}},
+      {"fault-rst-table.ts", {"Error: RST_error: PID 0x0013, " + At(91) + ", table_id 0x70 on PID 0x0013"}},
   };
   for (const auto& [name, expected] : cases) {
     const TRun run = Check(test::TestDataPath(name));
@@ -112,13 +158,15 @@ TEST(StreamChecker, FaultStreamsYieldExactlyTheirFindings) {
   EXPECT_EQ(Check(test::TestDataPath("fault-cc-gap.ts")).summary,
             "Summary: TS_sync_loss 0, Sync_byte_error 0, PAT_error 0, Continuity_count_error 1, PMT_error 0, "
             "PID_error 0, Transport_error 0, CRC_error 0, PCR_repetition_error 0, "
-            "PCR_discontinuity_indicator_error 0, PCR_accuracy_error 0, PTS_error 0, CAT_error 0; 613 packets in "
-            "115244 bytes");
+            "PCR_discontinuity_indicator_error 0, PCR_accuracy_error 0, PTS_error 0, CAT_error 0, NIT_actual_error 0, "
+            "NIT_other_error 0, SI_repetition_error 0, Unreferenced_PID 0, SDT_actual_error 0, SDT_other_error 0, "
+            "EIT_actual_error 0, EIT_other_error 0, EIT_PF_error 0, RST_error 0, TDT_error 0; 613 packets in 115244 "
+            "bytes");
 }
 
 TEST(StreamChecker, CleanStreamsYieldNoFinding) {
   for (const auto& [name, slot] : std::vector<std::pair<std::string, int>>{
-           {"one-program.ts", 188}, {"slots-192.ts", 192}, {"slots-204.ts", 204}}) {
+           {"one-program.ts", 188}, {"slots-192.ts", 192}, {"slots-204.ts", 204}, {"si-clean.ts", 188}}) {
     const TRun run = Check(test::TestDataPath(name), {}, slot);
     EXPECT_EQ(run.findings, std::vector<std::string>{}) << name;
     EXPECT_NE(run.summary.find("Continuity_count_error 0,"), std::string::npos) << name;
@@ -160,7 +208,8 @@ TEST(StreamChecker, ContinuityCounterRules) {
   // No PCR, no PAT.
   EXPECT_EQ(run.Of(TIndicator::PAT_error),
             std::vector<std::string>{"Error: PAT_error: PID 0x0000, " + At(0) + ", no PAT section in the stream"});
-  EXPECT_EQ(run.findings.back(), "Warning: No PCR in the stream: PAT, PMT, PID and PTS intervals were not measured.");
+  EXPECT_EQ(run.findings.back(),
+            "Warning: No PCR in the stream: PAT, PMT, PID, PTS and SI table intervals were not measured.");
   EXPECT_NE(run.summary.find("; 16 packets in 3008 bytes; 1 packets with transport_error_indicator set"),
             std::string::npos);
 }
@@ -297,6 +346,48 @@ TEST(StreamChecker, SecondPriorityChecksCanBeSwitchedOffOrGivenOtherLimits) {
   EXPECT_EQ(Check(test::TestDataPath("fault-sync.ts"), off).Count(TIndicator::Sync_byte_error), 3);
 }
 
+// si-clean.ts with some of its table packets replaced (each PID keeping its
+// counter): tables on the wrong SI PIDs, a present/following sub-table without
+// section 1, and a NIT of another network that is not sent again. The third
+// priority switched off as a whole finds none of it.
+TEST(StreamChecker, ThirdPriorityRulesOnCraftedSections) {
+  Bytes stream = test::ReadFileBytes(test::TestDataPath("si-clean.ts"));
+  const auto replace = [&](int64_t k, uint16_t pid, const Bytes& section) {
+    const uint8_t cc = stream[static_cast<size_t>(k * 188 + 3)] & 0x0F;
+    const Bytes packet = MakePacket({.pid = pid, .pusi = true, .cc = cc, .payload = test::SectionPayload(section)});
+    std::copy(packet.begin(), packet.end(), stream.begin() + k * 188);
+  };
+  const Bytes tdt{0x70, 0x70, 0x05, 0xEA, 0x60, 0x12, 0x00, 0x00};
+  const Bytes sdt = Section({0x42, 0xF0, 0, 0x00, 0x01, 0xC1, 0, 0, 0x00, 0x01, 0xFF}, {});
+  replace(75, 0x10, Section({0x41, 0xF0, 0, 0x00, 0x02, 0xC1, 0, 0}, {0xF0, 0x00, 0xF0, 0x00}));
+  replace(151, 0x14, sdt);
+  replace(159, 0x11, Section({0x40, 0xF0, 0, 0x00, 0x01, 0xC1, 0, 0}, {0xF0, 0x00, 0xF0, 0x00}));
+  replace(163, 0x12, tdt);
+  replace(175, 0x10, sdt);
+  replace(313, 0x12, Section({0x4E, 0xF0, 0, 0x00, 0x01, 0xC1, 0, 0}, {0, 1, 0, 1, 0, 0x4E}));
+  const std::string nitOther =
+      ", no NIT other section 0 (table_id 0x41, table_id_extension 0x0002) on PID 0x0010 within 10 s of the last at " +
+      At(75);
+  EXPECT_EQ(Check(stream).findings,
+            (std::vector<std::string>{
+                "Error: TDT_error: PID 0x0014, " + At(151) + ", table_id 0x42 on PID 0x0014",
+                "Error: SDT_actual_error: PID 0x0011, " + At(159) + ", table_id 0x40 on PID 0x0011",
+                "Error: EIT_actual_error: PID 0x0012, " + At(163) + ", table_id 0x70 on PID 0x0012",
+                "Error: NIT_actual_error: PID 0x0010, " + At(175) + ", table_id 0x42 on PID 0x0010",
+                "Error: EIT_PF_error: PID 0x0012, " + At(313) +
+                    ", EIT actual present/following sub-table (table_id 0x4E, service_id 0x0001) without section 1 "
+                    "(last_section_number 0)",
+                "Error: NIT_other_error: " + At(588) + nitOther,
+                "Error: SI_repetition_error: " + At(588) + nitOther,
+            }));
+  TCheckSettings off;
+  off.thirdPriority = false;
+  const TRun run = Check(stream, off);
+  EXPECT_EQ(run.findings, std::vector<std::string>{});
+  EXPECT_NE(run.summary.find("CAT_error 0, NIT_actual_error off, "), std::string::npos) << run.summary;
+  EXPECT_NE(run.summary.find("RST_error off, TDT_error off;"), std::string::npos) << run.summary;
+}
+
 TEST(StreamChecker, ACancelledRunSaysSo) {
   const std::atomic<bool> cancel{true};
   const TRun run = Check(test::TestDataPath("one-program.ts"), {}, 188, &cancel);
@@ -329,10 +420,12 @@ TEST(ValidatorModule, ReportsTheCheckerFindingsWithItsStoredSettings) {
   expected.push_back("Info: " + direct.summary);
   EXPECT_EQ(run("fault-cc-gap.ts"), expected);
 
-  std::ofstream(settings) << "[Checks]\nPCR_repetition_error=false\n\n[Limits]\nPTSRepetitionLimitMs=20\n";
+  std::ofstream(settings)
+      << "[Checks]\nPCR_repetition_error=false\nThirdPriority=false\n\n[Limits]\nPTSRepetitionLimitMs=20\n";
   const std::vector<std::string> off = run("fault-pcr-gap.ts");
   ASSERT_FALSE(off.empty());
   EXPECT_NE(off.back().find("PCR_repetition_error off"), std::string::npos) << off.back();
+  EXPECT_NE(off.back().find("Unreferenced_PID off"), std::string::npos) << off.back();
   EXPECT_EQ(off.front().find("PTS_error"), 7u) << off.front();
 }
 
