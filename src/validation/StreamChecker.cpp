@@ -81,7 +81,8 @@ struct TPIDState {
   uint32_t references = 0;      // entries of current PMTs naming the PID
   uint16_t referencedBy = 0;
   int64_t referenceOffset = 0;
-  double since = 0;  // last packet, or when a PMT first named it
+  double referenceTime = 0;  // TimeOf(referenceOffset)
+  double since = 0;          // last packet, or when a PMT first named it
   int64_t pcr = 0;
   double pcrTime = 0;
   // The PCR before the last one, and whether the last one continued its
@@ -252,9 +253,15 @@ class TStreamChecker::TState {
  private:
   // ---- Findings ---------------------------------------------------------------
 
-  // Counts a finding; true when it is to be reported, detail() giving its text.
+  // Counts a finding and reports it, detail() giving its text, unless too
+  // many were; time: the stream time of offset, negative when it has none.
   template <class Detail>
   void Finding(TIndicator indicator, int32_t pid, int64_t offset, Detail&& detail) {
+    if (settings_.Checks(indicator)) FindingAt(indicator, pid, offset, TimeOf(offset), detail);
+  }
+
+  template <class Detail>
+  void FindingAt(TIndicator indicator, int32_t pid, int64_t offset, double time, Detail&& detail) {
     if (!settings_.Checks(indicator)) return;
     const auto i = static_cast<size_t>(indicator);
     ++counts_[i];
@@ -265,7 +272,7 @@ class TStreamChecker::TState {
       if (reported == perPID) {
         ++reported;
         report_(kReportWarning, Head(indicator, pid, offset) + ", " + std::to_string(perPID) +
-                                    " findings reported; further ones are only counted");
+                                    " findings reported; further ones are only counted" + TimeText(time));
       }
       return;
     }
@@ -273,7 +280,8 @@ class TStreamChecker::TState {
       if (!runLimitWarned_) {
         runLimitWarned_ = true;
         report_(kReportWarning, Head(indicator, pid, offset) + ", " + std::to_string(reportedInRun_) +
-                                    " findings reported in this run; further ones of every indicator are only counted");
+                                    " findings reported in this run; further ones of every indicator are only counted" +
+                                    TimeText(time));
       }
       return;
     }
@@ -282,7 +290,22 @@ class TStreamChecker::TState {
     std::string message = Head(indicator, pid, offset);
     message += ", ";
     message += detail();
+    message += TimeText(time);
     report_(kReportError, message);
+  }
+
+  // Stream time from the first PCR; bytes before it have none.
+  double TimeOf(int64_t offset) const {
+    return clock_.Running() && offset >= firstPCROffset_ ? std::max(clock_.Time(offset), 0.0) : -1.0;
+  }
+
+  // " at HH:MM:SS.mmm", or nothing for no time.
+  static std::string TimeText(double time) {
+    if (time < 0) return {};
+    // The millisecond the time falls in; the small excess keeps a whole one
+    // that the arithmetic took a hair below it.
+    const auto ms = static_cast<long long>(std::floor(time * 1000.0 + 1e-6));
+    return Format(" at %02lld:%02lld:%02lld.%03lld", ms / 3600000, ms / 60000 % 60, ms / 1000 % 60, ms % 1000);
   }
 
   static std::string Head(TIndicator indicator, int32_t pid, int64_t offset) {
@@ -421,6 +444,7 @@ class TStreamChecker::TState {
     if (!scrambled_) {
       scrambled_ = true;
       scrambledOffset_ = offset;
+      scrambledTime_ = TimeOf(offset);
       scrambledPID_ = pid;
     }
     if ((st.roles & kRolePAT) != 0)
@@ -442,7 +466,10 @@ class TStreamChecker::TState {
     if (pid == clockPID_) {
       const bool started = !clock_.Running();
       clock_.Reference(offset, value, discontinuity);
-      if (started) ClockStarted(offset);
+      if (started) {
+        firstPCROffset_ = offset;
+        ClockStarted(offset);
+      }
       Schedule(offset);  // the rate changed
     }
     const double now = clock_.Time(offset);
@@ -674,6 +701,7 @@ class TStreamChecker::TState {
     Met(es);
     st.referencedBy = static_cast<uint16_t>(pmtPID);
     st.referenceOffset = offset;
+    st.referenceTime = TimeOf(offset);
     st.since = now;
   }
 
@@ -711,12 +739,12 @@ class TStreamChecker::TState {
       return;
     }
     if (!clock_.Running() || clock_.Time(offset) - st.metTime <= settings_.unreferencedPeriod) return;
-    Unreferenced(st, pid, offset);
+    Unreferenced(st, pid, offset, TimeOf(offset));
   }
 
-  void Unreferenced(TPIDState& st, int32_t pid, int64_t offset) {
+  void Unreferenced(TPIDState& st, int32_t pid, int64_t offset, double time) {
     st.naming = kNamingReported;
-    Finding(TIndicator::Unreferenced_PID, pid, offset, [&] {
+    FindingAt(TIndicator::Unreferenced_PID, pid, offset, time, [&] {
       return Format("not named by a PMT or the CAT within %g s of its first packet at ", settings_.unreferencedPeriod) +
              OffsetText(st.metOffset);
     });
@@ -925,7 +953,7 @@ class TStreamChecker::TState {
         });
       if (st.references == 0) continue;
       if (!st.present) {
-        Finding(TIndicator::PID_error, pid, st.referenceOffset, [&] {
+        FindingAt(TIndicator::PID_error, pid, st.referenceOffset, st.referenceTime, [&] {
           return Format("named by the PMT on PID 0x%04X and never present", static_cast<unsigned>(st.referencedBy));
         });
       } else if (timed && now - st.since > settings_.pidPeriod) {
@@ -939,11 +967,11 @@ class TStreamChecker::TState {
       TPIDState& st = pids_[pid];
       if (st.naming == kNamingPending && st.references == 0 && !st.namedOtherwise &&
           (st.roles & (kRolePMT | kRoleNIT)) == 0 && timed && now - st.metTime > settings_.unreferencedPeriod)
-        Unreferenced(st, pid, st.metOffset);
+        Unreferenced(st, pid, st.metOffset, st.metOffset >= firstPCROffset_ ? st.metTime : -1.0);
     }
     // TR 101 290, 5.2.2 (2.6): scrambled packets call for a CAT.
     if (scrambled_ && !catSeen_)
-      Finding(TIndicator::CAT_error, kNoPID, scrambledOffset_, [&] {
+      FindingAt(TIndicator::CAT_error, kNoPID, scrambledOffset_, scrambledTime_, [&] {
         return Format("scrambled packets (the first on PID 0x%04X) and no CAT section",
                       static_cast<unsigned>(scrambledPID_));
       });
@@ -976,6 +1004,7 @@ class TStreamChecker::TState {
   std::array<uint8_t, kTSPacketSize> pendingPacket_{};
 
   TStreamClock clock_;
+  int64_t firstPCROffset_ = -1;
   // Where the next limit of an SI table runs out (at the clock's present rate).
   int64_t deadlineOffset_ = std::numeric_limits<int64_t>::max();
   TSIDeadlines deadlines_;
@@ -994,6 +1023,7 @@ class TStreamChecker::TState {
   bool catSeen_ = false;
   bool scrambled_ = false;
   int64_t scrambledOffset_ = 0;
+  double scrambledTime_ = -1.0;
   int32_t scrambledPID_ = 0;
 };
 

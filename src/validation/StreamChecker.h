@@ -19,7 +19,9 @@
 //
 // Every finding is one report of type Error whose message starts with the
 // indicator's name, then "PID 0xXXXX" where one PID is concerned, then the
-// packet's "offset 0x" + 16 hex digits, then what was found. A finding that
+// packet's "offset 0x" + 16 hex digits, then what was found, then " at
+// HH:MM:SS.mmm", the packet's stream time from the first PCR (none for a
+// packet before it, or in a stream without PCRs). A finding that
 // something did not come in time (a table, a PMT naming a PID) is at the
 // packet where its limit ran out, and names no PID when that packet need not
 // be one of it. After a set

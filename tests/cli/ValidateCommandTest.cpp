@@ -63,7 +63,7 @@ TEST_F(ValidateCommand, PrintsEachFindingAndWritesTheReport) {
   EXPECT_EQ(
       lines[0],
       "1\tMPEG-2 TS Validator\tError\tContinuity_count_error: PID 0x0101, offset 0x000000000000DFFC, expected 10, "
-      "found 11");
+      "found 11 at 00:00:00.597");
   EXPECT_EQ(lines[1].rfind("2\tMPEG-2 TS Validator\tInfo\tSummary: TS_sync_loss 0, ", 0), 0u);
 
   // The report of the same findings, for the file by its full name, CR LF after every line.

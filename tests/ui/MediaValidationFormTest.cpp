@@ -125,7 +125,8 @@ TEST_F(ValidationWindowTest, ARunGoesFromStartToDoneAndTheReportIsSaved) {
     EXPECT_EQ(Cell(form, 0, 0), "1");
     EXPECT_EQ(Cell(form, 0, 1), "MPEG-2 TS Validator");
     EXPECT_EQ(Cell(form, 0, 2), "Error");
-    EXPECT_EQ(Cell(form, 0, 3), "Continuity_count_error: PID 0x0101, offset 0x000000000000DFFC, expected 10, found 11");
+    EXPECT_EQ(Cell(form, 0, 3),
+              "Continuity_count_error: PID 0x0101, offset 0x000000000000DFFC, expected 10, found 11 at 00:00:00.597");
     EXPECT_EQ(Background(form, 0).value<QColor>(), QColor(0xFF, 0xCC, 0xCC));
     EXPECT_EQ(Cell(form, 1, 0), "2");
     EXPECT_EQ(Cell(form, 1, 2), "Info");
