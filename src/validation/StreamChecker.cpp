@@ -218,6 +218,7 @@ class TStreamChecker::TState {
       Finding(TIndicator::TS_sync_loss, kNoPID, lostAt_,
               [] { return std::string("sync not regained before the end"); });
     if (!cancelled) EndOfStream();
+    Stamp();
     if (!clock_.Running())
       report_(kReportWarning, "No PCR in the stream: PAT, PMT, PID, PTS and SI table intervals were not measured.");
     std::string summary = cancelled ? "Summary (stopped before the end): " : "Summary: ";
@@ -242,6 +243,7 @@ class TStreamChecker::TState {
   }
 
   void ReadShortfall(int64_t read, int64_t size) {
+    Stamp();
     report_(kReportError, Format("Validation ended early: only %lld of %lld bytes of the file could be read.",
                                  static_cast<long long>(read), static_cast<long long>(size)));
   }
@@ -257,7 +259,7 @@ class TStreamChecker::TState {
   // many were; time: the stream time of offset, negative when it has none.
   template <class Detail>
   void Finding(TIndicator indicator, int32_t pid, int64_t offset, Detail&& detail) {
-    if (settings_.Checks(indicator)) FindingAt(indicator, pid, offset, TimeOf(offset), detail);
+    if (settings_.Checks(indicator)) FindingAt(indicator, pid, offset, kPendingTime, detail);
   }
 
   template <class Detail>
@@ -271,17 +273,20 @@ class TStreamChecker::TState {
       // The first one past the limit says so; the rest are counted only.
       if (reported == perPID) {
         ++reported;
-        report_(kReportWarning, Head(indicator, pid, offset) + ", " + std::to_string(perPID) +
-                                    " findings reported; further ones are only counted" + TimeText(time));
+        Emit(kReportWarning,
+             Head(indicator, pid, offset) + ", " + std::to_string(perPID) +
+                 " findings reported; further ones are only counted",
+             offset, time);
       }
       return;
     }
     if (reportedInRun_ >= settings_.findingsPerRun) {
       if (!runLimitWarned_) {
         runLimitWarned_ = true;
-        report_(kReportWarning, Head(indicator, pid, offset) + ", " + std::to_string(reportedInRun_) +
-                                    " findings reported in this run; further ones of every indicator are only counted" +
-                                    TimeText(time));
+        Emit(kReportWarning,
+             Head(indicator, pid, offset) + ", " + std::to_string(reportedInRun_) +
+                 " findings reported in this run; further ones of every indicator are only counted",
+             offset, time);
       }
       return;
     }
@@ -290,13 +295,43 @@ class TStreamChecker::TState {
     std::string message = Head(indicator, pid, offset);
     message += ", ";
     message += detail();
-    message += TimeText(time);
-    report_(kReportError, message);
+    Emit(kReportError, std::move(message), offset, time);
   }
 
-  // Stream time from the first PCR; bytes before it have none.
+  // ---- Stream time of findings ---------------------------------------------------
+
+  // The time of a byte at or after the clock's last PCR is known only once
+  // the next PCR tells the rate up to it: findings wait for it, so that their
+  // times rise with their offsets as the PCRs do, whatever the rate does.
+  // Between two PCRs of the clock the time is their interpolation.
+  static constexpr double kPendingTime = -2.0;
+
+  void Emit(int32_t type, std::string message, int64_t offset, double time) {
+    if (time == kPendingTime && clock_.Running() && offset >= firstPCROffset_ && offset <= clockOffset_)
+      time = std::max(clock_.Time(offset), 0.0);
+    if (time == kPendingTime && (!clock_.Running() || offset < firstPCROffset_)) time = -1.0;
+    if (time == kPendingTime || !waiting_.empty()) {
+      waiting_.push_back({type, std::move(message), offset, time});
+      return;
+    }
+    report_(type, message + TimeText(time));
+  }
+
+  // The findings waiting for their time, stamped as the clock now gives it
+  // (at the end of the stream, by the last rate).
+  void Stamp() {
+    for (TWaiting& w : waiting_) {
+      if (w.time == kPendingTime) w.time = std::max(clock_.Time(w.offset), 0.0);
+      report_(w.type, w.message + TimeText(w.time));
+    }
+    waiting_.clear();
+  }
+
+  // Stream time from the first PCR (negative for bytes before it, which have
+  // none), or kPendingTime when the next PCR is to give it.
   double TimeOf(int64_t offset) const {
-    return clock_.Running() && offset >= firstPCROffset_ ? std::max(clock_.Time(offset), 0.0) : -1.0;
+    if (!clock_.Running() || offset < firstPCROffset_) return -1.0;
+    return offset <= clockOffset_ ? std::max(clock_.Time(offset), 0.0) : kPendingTime;
   }
 
   // " at HH:MM:SS.mmm", or nothing for no time.
@@ -466,10 +501,12 @@ class TStreamChecker::TState {
     if (pid == clockPID_) {
       const bool started = !clock_.Running();
       clock_.Reference(offset, value, discontinuity);
+      clockOffset_ = offset;
       if (started) {
         firstPCROffset_ = offset;
         ClockStarted(offset);
       }
+      Stamp();
       Schedule(offset);  // the rate changed
     }
     const double now = clock_.Time(offset);
@@ -1005,6 +1042,14 @@ class TStreamChecker::TState {
 
   TStreamClock clock_;
   int64_t firstPCROffset_ = -1;
+  int64_t clockOffset_ = -1;  // the clock's last PCR
+  struct TWaiting {
+    int32_t type;
+    std::string message;
+    int64_t offset;
+    double time;
+  };
+  std::vector<TWaiting> waiting_;  // findings in order, waiting for the next PCR to time them
   // Where the next limit of an SI table runs out (at the clock's present rate).
   int64_t deadlineOffset_ = std::numeric_limits<int64_t>::max();
   TSIDeadlines deadlines_;
