@@ -870,7 +870,8 @@ class TStreamChecker::TState {
           seen(Expect(pid, tableId, static_cast<int32_t>(section), tableId == 0x4E ? 2.0 : 10.0,
                       tableId == 0x4E ? TIndicator::EIT_actual_error : TIndicator::EIT_other_error, now));
         // 3.6.c: a present/following sub-table has both its sections.
-        if (longForm && s.U8(7) == 0 && pfReported_.insert(subTable).second)
+        if (longForm && s.U8(7) == 0 && pfReported_.size() < TSIDeadlines::kMostTracks &&
+            pfReported_.insert(subTable).second)
           Finding(TIndicator::EIT_PF_error, pid, offset, [&] {
             return Format("%s sub-table (table_id 0x%02X, service_id 0x%04X) without section 1 (last_section_number 0)",
                           table.name, tableId, extension);
