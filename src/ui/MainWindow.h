@@ -75,6 +75,9 @@ class TForm1 : public QMainWindow {
   void Validation1Click();
   const std::string& ValidatorPath() const { return FValidatorPath; }
   void SetValidatorPath(const std::string& path) { FValidatorPath = path; }
+  // A finding of the validation window chosen: its packet selected, its tree
+  // shown and its bytes marked, or the nearest page when no packet is there.
+  void ShowFinding(int64_t offset);
 
   // Window settings (QSettings "Quindel", "Tessaro").
   void LoadRegistrySettings();

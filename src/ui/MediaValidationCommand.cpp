@@ -1,7 +1,9 @@
 // Tools > Validation of the main window: the validation window over the open
 // file, with the module found beside the program when the window was first
-// shown (FValidatorPath).
+// shown (FValidatorPath), and the way from one of its findings to its packet.
 #include <QCoreApplication>
+
+#include <algorithm>
 
 #include "ui/MainWindow.h"
 #include "ui/MediaValidationForm.h"
@@ -19,7 +21,26 @@ void TForm1::Validation1Click() {
     return;
   }
   // A module that does not load shows nothing; the reason is a diagnostic line.
-  ShowMediaValidation(FValidatorPath, FBrowser.FileName(), *FPrompts, this);
+  ShowMediaValidation(FValidatorPath, FBrowser.FileName(), *FPrompts, this,
+                      [this](int64_t offset) { ShowFinding(offset); });
+}
+
+void TForm1::ShowFinding(int64_t offset) {
+  if (!FBrowser.IsLoaded()) return;
+  FBrowser.SetVisibleRows(ListView1->VisibleRowCount());
+  if (!FBrowser.SelectPacket(offset)) {
+    // No packet there any more (the file changed): the page the scroll bar
+    // shows for that place.
+    FBrowser.ScrollPaging((offset - FBrowser.StartOffset()) / std::max(FBrowser.PacketSize(), 1));
+    ShowPage();
+    SelectRow(0);
+    RefreshSelectedPacket();
+    return;
+  }
+  ShowPage();
+  for (int row = 0; row < FBrowser.RowCount(); ++row)
+    if (FBrowser.Row(row).Offset == offset) SelectRow(row);
+  RefreshTSPacket(offset);
 }
 
 }  // namespace tessaro
