@@ -48,6 +48,10 @@ enum TTableRole : uint8_t {
   kRoleRST = 128,
 };
 
+// Bytes after its first packet that a PID is watched for Unreferenced_PID
+// while the stream has no clock yet.
+constexpr int64_t kUntimedNaming = int64_t{4} << 20;
+
 // Unreferenced_PID: where a PID stands.
 enum TNaming : uint8_t {
   kNamingUnknown = 0,   // not met yet, or named
@@ -775,7 +779,13 @@ class TStreamChecker::TState {
       st.naming = kNamingUnknown;
       return;
     }
-    if (!clock_.Running() || clock_.Time(offset) - st.metTime <= settings_.unreferencedPeriod) return;
+    if (!clock_.Running()) {
+      // Without a clock the limit cannot be told; the PID goes back to the
+      // fast path before its packets cost the check much.
+      if (offset - st.metOffset > kUntimedNaming) st.naming = kNamingUnknown;
+      return;
+    }
+    if (clock_.Time(offset) - st.metTime <= settings_.unreferencedPeriod) return;
     Unreferenced(st, pid, offset, TimeOf(offset));
   }
 
