@@ -216,12 +216,12 @@ expect(pid(s[301]) == 0x0101 and s[301][3] & 0x0F == 10 and pid(s[305]) == 0x010
 s[301] = null_packet()
 write("fault-cc-gap.ts", s)
 
-# fault-duplicate.ts: video packet 5 (PID 0x0100, counter 2) sent twice; the
-# null packet 113 goes, so the later packets keep their places.
+# fault-duplicate.ts: video packet 123 (PID 0x0100, no PCR) sent twice, in
+# the place of the null packet 124, so every other packet and every PCR keeps
+# its place.
 s = [bytearray(p) for p in packets]
-expect(pid(s[5]) == 0x0100 and pid(s[113]) == 0x1FFF, "packets 5 and 113 moved")
-del s[113]
-s.insert(6, bytearray(s[5]))
+expect(pid(s[123]) == 0x0100 and not s[123][3] & 0x20 and pid(s[124]) == 0x1FFF, "packets 123 and 124 moved")
+s[124] = bytearray(s[123])
 write("fault-duplicate.ts", s)
 
 # fault-pat-crc.ts: the CRC_32 of the PAT section in packet 153 is wrong.
@@ -278,6 +278,156 @@ for i in (21, 31):
     p[5] = 0x00
     p[6:12] = b"\xFF" * 6
 write("fault-pcr-gap.ts", s)
+
+
+def pcr_of(p):
+    b = p[6:12]
+    return ((b[0] << 25) | (b[1] << 17) | (b[2] << 9) | (b[3] << 1) | (b[4] >> 7)) * 300 + (((b[4] & 1) << 8) | b[5])
+
+
+def set_pcr(p, value):
+    base, extension = divmod(value, 300)
+    p[6:12] = bytes([base >> 25 & 0xFF, base >> 17 & 0xFF, base >> 9 & 0xFF, base >> 1 & 0xFF,
+                     (base & 1) << 7 | 0x7E | extension >> 8, extension & 0xFF])
+
+
+# fault-pcr-accuracy.ts: the PCR of packet 395 (PID 0x0100) 1 us (27 ticks)
+# late in the constant-rate stream. Its neighbours, 10 and 11 packets before
+# and after it, lie on uneven spacings that keep them within 500 ns.
+s = [bytearray(p) for p in packets]
+p = s[395]
+expect(pid(p) == 0x0100 and p[4] >= 7 and p[5] & 0x10, "PCR packet 395 moved")
+set_pcr(p, pcr_of(p) + 27)
+write("fault-pcr-accuracy.ts", s)
+PYTHON
+
+# The SI fault streams: made from nothing, since the third-priority limits
+# run to 30 s. A constant-rate stream of 188-byte packets 19.5 ms apart (no
+# PCR lies off its byte position): even packets carry the PCR of PID 0x0100
+# (an adaptation field alone), odd ones the tables by a cycle of 50 packets
+# (0.975 s) or a null packet. si-clean.ts yields no finding at all; each
+# fault stream changes the cycle in one way.
+PYTHONPATH="$here" python3 - "$out" <<'PYTHON'
+import os
+import sys
+
+from mpegcrc import crc32_mpeg2
+
+out = sys.argv[1]
+TICKS = 526500  # 19.5 ms of the 27 MHz clock per packet
+CYCLE = 50
+PCR_START = 27000000 * 10
+
+
+class Section(bytes):
+    pass
+
+
+def section(table_id, body, long_form=True):
+    """table_id, the flags and section_length, body, CRC_32 (long form and the TOT)."""
+    with_crc = long_form or table_id == 0x73
+    length = len(body) + (4 if with_crc else 0)
+    head = bytes([table_id, (0xB0 if long_form else 0x70) | length >> 8, length & 0xFF])
+    data = head + body
+    return Section(data + crc32_mpeg2(data).to_bytes(4, "big") if with_crc else data)
+
+
+def long_body(extension, section_number=0, last=0, rest=b""):
+    return extension.to_bytes(2, "big") + bytes([0xC1, section_number, last]) + rest
+
+
+PAT = section(0x00, long_body(1, rest=bytes([0, 0, 0xE0, 0x10, 0, 1, 0xF0, 0x00])))
+PMT = section(0x02, long_body(1, rest=bytes([0xE1, 0x00, 0xF0, 0x00, 0x02, 0xE1, 0x00, 0xF0, 0x00])))
+NIT = section(0x40, long_body(1, rest=bytes([0xF0, 0x00, 0xF0, 0x00])))
+SDT = section(0x42, long_body(1, rest=bytes([0x00, 0x01, 0xFF, 0x00, 0x01, 0xFF, 0x80, 0x00])))
+EIT = [section(0x4E, long_body(1, n, 1, bytes([0, 1, 0, 1, 1, 0x4E]))) for n in (0, 1)]
+TDT = section(0x70, bytes([0xEA, 0x60, 0x12, 0x00, 0x00]), long_form=False)
+RST = section(0x71, bytes([0, 1, 0, 1, 0, 1, 0, 1, 0xFC]), long_form=False)
+
+# Odd packet j of the cycle (packet 2j + 1): PAT and PMT every 8 or 9 (at
+# most 0.351 s apart), SDT, EIT present/following sections 0 and 1, NIT and
+# TDT once a cycle; j = 19 and 20 are left for the faults.
+TABLES = {0: ("tdt", 0x14), 1: ("pat", 0x00), 2: ("pmt", 0x1000), 4: ("sdt", 0x11), 6: ("eit0", 0x12),
+          8: ("eit1", 0x12), 9: ("pat", 0x00), 10: ("pmt", 0x1000), 12: ("nit", 0x10), 17: ("pat", 0x00),
+          18: ("pmt", 0x1000)}
+SECTIONS = {"pat": PAT, "pmt": PMT, "nit": NIT, "sdt": SDT, "eit0": EIT[0], "eit1": EIT[1], "tdt": TDT}
+
+
+class Stream:
+    def __init__(self):
+        self.packets = []
+        self.cc = {}
+
+    def add(self, pid, payload=b"", pcr=None):
+        """A packet of an adaptation field with the PCR, or of the payload: a
+        section after a pointer_field when payload is bytes of one, else as it is."""
+        if pcr is not None:
+            base, extension = divmod(pcr, 300)
+            field = bytes([0x10, base >> 25 & 0xFF, base >> 17 & 0xFF, base >> 9 & 0xFF, base >> 1 & 0xFF,
+                           (base & 1) << 7 | 0x7E | extension >> 8, extension & 0xFF])
+            packet = bytes([0x47, pid >> 8, pid & 0xFF, 0x20]) + bytes([183]) + field + b"\xFF" * (183 - len(field))
+        else:
+            cc = self.cc.get(pid, 0)
+            self.cc[pid] = (cc + 1) & 0x0F
+            start = 0
+            if isinstance(payload, Section):
+                start, payload = 0x40, b"\x00" + payload
+            packet = bytes([0x47, start | pid >> 8, pid & 0xFF, 0x10 | cc]) + payload
+            packet += b"\xFF" * (188 - len(packet))
+        assert len(packet) == 188
+        self.packets.append(packet)
+
+
+def make(name, packets, drop=lambda k, table: False, extra=lambda k: None):
+    """extra(k): (pid, payload) to send in odd packet k in place of what the cycle has there."""
+    s = Stream()
+    for k in range(packets):
+        if k % 2 == 0:
+            s.add(0x0100, pcr=PCR_START + k * TICKS)
+            continue
+        forced = extra(k)
+        if forced is not None:
+            s.add(*forced)
+            continue
+        table = TABLES.get((k % CYCLE) // 2)
+        if table and not drop(k, table[0]):
+            s.add(table[1], SECTIONS[table[0]])
+        else:
+            s.add(0x1FFF, b"\xFF" * 184)
+    data = b"".join(s.packets)
+    if len(data) >= 300000:
+        sys.exit(f"{name} is too large")
+    with open(os.path.join(out, name), "wb") as f:
+        f.write(data)
+
+
+def cycle(k):
+    return k // CYCLE
+
+
+def at(packet, pid, payload):
+    return lambda k: (pid, payload) if k == packet else None
+
+
+make("si-clean.ts", 12 * CYCLE)
+# The NIT of packet 25 (0.4875 s) and then none until packet 589, 11 s later.
+make("fault-nit-gap.ts", 13 * CYCLE, drop=lambda k, t: t == "nit" and 1 <= cycle(k) <= 11,
+     extra=at(589, 0x10, NIT))
+# The SDT of packet 9 and the next at packet 165, 3.042 s later.
+make("fault-sdt-gap.ts", 6 * CYCLE, drop=lambda k, t: t == "sdt" and 1 <= cycle(k) <= 3,
+     extra=at(165, 0x11, SDT))
+# EIT present/following sections 0 and 1 of packets 13 and 17, then 167 and
+# 173: 3.003 and 3.042 s later.
+make("fault-eit-gap.ts", 6 * CYCLE, drop=lambda k, t: t in ("eit0", "eit1") and 1 <= cycle(k) <= 3,
+     extra=lambda k: {167: (0x12, EIT[0]), 173: (0x12, EIT[1])}.get(k))
+# The TDT of packet 1 and the next at packet 1591, 31.005 s later: the end.
+make("fault-tdt-gap.ts", 1592, drop=lambda k, t: t == "tdt" and k > 1, extra=at(1591, 0x14, TDT))
+# The SDT of packet 109 twice in its packet, one section right after the other.
+make("fault-si-fast.ts", 3 * CYCLE, extra=at(109, 0x11, Section(SDT + SDT)))
+# PID 0x0200, named by no PMT, in packets 41, 91 and 141 (0.975 s apart).
+make("fault-unreferenced-pid.ts", 3 * CYCLE, extra=lambda k: (0x0200, b"\x55" * 184) if k % CYCLE == 41 else None)
+# An RST in packet 41, and in packet 91 a TDT on the RST's PID 0x0013.
+make("fault-rst-table.ts", 3 * CYCLE, extra=lambda k: {41: (0x13, RST), 91: (0x13, TDT)}.get(k))
 PYTHON
 
 

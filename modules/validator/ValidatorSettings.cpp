@@ -13,6 +13,7 @@ namespace {
 using TValues = std::map<std::string, std::string>;  // "Section/key" -> value
 
 std::string CheckKey(TIndicator indicator) { return std::string("Checks/") + IndicatorName(indicator); }
+constexpr const char* kThirdPriorityKey = "Checks/ThirdPriority";
 constexpr const char* kPCRKey = "Limits/PCRRepetitionLimitMs";
 constexpr const char* kPTSKey = "Limits/PTSRepetitionLimitMs";
 
@@ -76,10 +77,11 @@ TCheckSettings LoadValidatorSettings() {
   const TValues values = ReadValues(path);
   for (int i = 0; i < kIndicatorCount; ++i) {
     const auto indicator = static_cast<TIndicator>(i);
-    if (!IsSecondPriority(indicator)) continue;
+    if (Priority(indicator) == 1) continue;
     if (const std::optional<bool> on = Flag(values, CheckKey(indicator)))
       settings.enabled[static_cast<size_t>(i)] = *on;
   }
+  if (const std::optional<bool> on = Flag(values, kThirdPriorityKey)) settings.thirdPriority = *on;
   settings.pcrRepetitionLimit = LimitSeconds(values, kPCRKey, settings.pcrRepetitionLimit);
   settings.ptsRepetitionLimit = LimitSeconds(values, kPTSKey, settings.ptsRepetitionLimit);
   return settings;
@@ -97,9 +99,10 @@ bool SaveValidatorSettings(const TCheckSettings& settings) {
     out << "[Checks]\n";
     for (int i = 0; i < kIndicatorCount; ++i) {
       const auto indicator = static_cast<TIndicator>(i);
-      if (IsSecondPriority(indicator))
+      if (Priority(indicator) != 1)
         out << IndicatorName(indicator) << '=' << (settings.enabled[static_cast<size_t>(i)] ? "true" : "false") << '\n';
     }
+    out << "ThirdPriority=" << (settings.thirdPriority ? "true" : "false") << '\n';
     out << "\n[Limits]\n"
         << "PCRRepetitionLimitMs=" << Milliseconds(settings.pcrRepetitionLimit) << '\n'
         << "PTSRepetitionLimitMs=" << Milliseconds(settings.ptsRepetitionLimit) << '\n';

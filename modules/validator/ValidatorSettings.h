@@ -1,7 +1,8 @@
 // The validator module's settings, kept between runs in the file
 // Quindel/Pelvanor.conf of the user's configuration folder ($XDG_CONFIG_HOME,
-// else ~/.config), in the INI form QSettings reads: which second-priority
-// checks are made and the PCR and PTS repetition limits. The module reads
+// else ~/.config), in the INI form QSettings reads: which second- and
+// third-priority checks are made, whether the third priority is made at all,
+// and the PCR and PTS repetition limits. The module reads
 // them without Qt, so loading it for a run costs no toolkit.
 #pragma once
 

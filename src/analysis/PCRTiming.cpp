@@ -30,17 +30,11 @@ void TPCRTiming::Packet(const TPacketHeaderView& header, int64_t offset, double,
     } else {
       ++t.discontinuities;
     }
-    // PCR accuracy (ETSI TR 101 290, 5.3.2 PCR_accuracy_error and Annex I):
-    // the transport rate between the PCRs on either side of a PCR predicts
-    // its value from its byte position; the accuracy is the difference of
-    // the PCR from that prediction. It is measured one PCR late, when the
-    // neighbour after it is known, and only when all three lie on one time base.
+    // PCR accuracy, measured one PCR late, when the neighbour after it is
+    // known, and only when all three lie on one time base.
     if (now.continuous && last.continuous && t.count >= 2) {
       const TRecent& before = beforeLast_[pid];
-      const double span = static_cast<double>(PCRDifference(before.pcr, now.pcr));
-      const double share =
-          static_cast<double>(last.offset - before.offset) / static_cast<double>(now.offset - before.offset);
-      const double error = static_cast<double>(PCRDifference(before.pcr, last.pcr)) - span * share;
+      const double error = PCRAccuracy(before.offset, before.pcr, last.offset, last.pcr, now.offset, now.pcr);
       ++t.accuracyCount;
       t.accuracySquares += error * error;
       if (std::fabs(error) > t.accuracyMax || t.accuracyMaxOffset < 0) {

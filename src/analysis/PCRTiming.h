@@ -11,8 +11,20 @@
 
 #include "analysis/AnalysisPass.h"
 #include "analysis/PIDCounts.h"
+#include "analysis/StreamClock.h"
 
 namespace tessaro {
+
+// PCR accuracy (ETSI TR 101 290, 5.3.2 PCR_accuracy_error and Annex I): the
+// transport rate between the PCRs on either side of a PCR predicts its value
+// from its byte position; the accuracy is the difference, in 27 MHz ticks, of
+// the PCR from that prediction. The three lie on one time base, in file order.
+inline double PCRAccuracy(int64_t beforeOffset, int64_t beforePCR, int64_t offset, int64_t pcr, int64_t afterOffset,
+                          int64_t afterPCR) {
+  const double span = static_cast<double>(PCRDifference(beforePCR, afterPCR));
+  const double share = static_cast<double>(offset - beforeOffset) / static_cast<double>(afterOffset - beforeOffset);
+  return static_cast<double>(PCRDifference(beforePCR, pcr)) - span * share;
+}
 
 struct TPCRTrack {
   int64_t count = 0;

@@ -90,6 +90,9 @@ class TForm1 : public QMainWindow {
   // where the module was looked for.
   void FindValidatorPath(const std::string& programFolder);
   QAction* ValidationItem() const { return Validation1; }
+  // A finding of the validation window chosen: its packet selected, its tree
+  // shown and its bytes marked, or the nearest page when no packet is there.
+  void ShowFinding(int64_t offset);
 
   // Window settings (QSettings "Quindel", "Tessaro").
   void LoadRegistrySettings();

@@ -18,6 +18,7 @@
 #include "core/Diagnostics.h"
 #include "ui/Prompts.h"
 #include "ui/ReportListModel.h"
+#include "validation/FindingPlace.h"
 #include "validation/ReportXML.h"
 
 namespace tessaro {
@@ -82,6 +83,8 @@ TMediaValidationForm::TMediaValidationForm(TPrompts& prompts, const std::string&
   connect(btnSettings, &QPushButton::clicked, this, &TMediaValidationForm::btnSettingsClick);
   connect(btnSaveReport, &QPushButton::clicked, this, &TMediaValidationForm::btnSaveReportClick);
   connect(btnClose, &QPushButton::clicked, this, &QDialog::close);
+  // Double-click and Enter; the dialog stays open for the next row.
+  connect(lvReport, &QTableView::activated, this, &TMediaValidationForm::lvReportActivated);
 }
 
 TMediaValidationForm::~TMediaValidationForm() {
@@ -176,6 +179,13 @@ void TMediaValidationForm::VisualizeReports() {
   });
 }
 
+void TMediaValidationForm::lvReportActivated(const QModelIndex& index) {
+  GuardedVoid("TMediaValidationForm.lvReportActivated", [&] {
+    const std::string message = index.sibling(index.row(), 3).data().toString().toStdString();
+    if (const std::optional<int64_t> offset = ReadFindingPlace(message).offset) emit FindingChosen(*offset);
+  });
+}
+
 void TMediaValidationForm::btnSettingsClick() {
   GuardedVoid("TMediaValidationForm.btnSettingsClick", [&] {
     if (FValidation.IsLoaded()) FValidation.ShowSettings();
@@ -201,10 +211,12 @@ void TMediaValidationForm::btnSaveReportClick() {
 }
 
 bool ShowMediaValidation(const std::string& modulePath, const std::string& mediaFileName, TPrompts& prompts,
-                         QWidget* parent) {
+                         QWidget* parent, const std::function<void(int64_t)>& onFinding) {
   return Guarded("TMediaValidationForm.ShowMediaValidation", false, [&] {
     TMediaValidationForm form(prompts, mediaFileName, parent);
     if (!form.LoadPlugin(modulePath)) return false;
+    if (onFinding)
+      QObject::connect(&form, &TMediaValidationForm::FindingChosen, &form, [&](qint64 offset) { onFinding(offset); });
     prompts.RunDialog(form);
     form.UnloadPlugin();
     return true;

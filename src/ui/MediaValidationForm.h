@@ -7,12 +7,14 @@
 
 #include <QDialog>
 
+#include <functional>
 #include <string>
 
 #include "validation/MediaValidation.h"
 
 class QGroupBox;
 class QLineEdit;
+class QModelIndex;
 class QPushButton;
 class QTableView;
 class QTimer;
@@ -54,6 +56,11 @@ class TMediaValidationForm : public QDialog {
   // Esc and the close button are refused while a run is going on.
   void reject() override;
 
+ signals:
+  // A row was double-clicked or Enter pressed on it, and its message names
+  // the offset of a packet.
+  void FindingChosen(qint64 offset);
+
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
@@ -63,6 +70,7 @@ class TMediaValidationForm : public QDialog {
   void StartClick();
   void StopClick();
   void VisualizeReports();
+  void lvReportActivated(const QModelIndex& index);
 
   TPrompts& FPrompts;
   TMediaValidation FValidation;
@@ -82,7 +90,8 @@ class TMediaValidationForm : public QDialog {
 // Creates the window for the file and loads the module; only when it loads
 // is the window shown (modally, through the prompts) and the module unloaded
 // afterwards. False when the module did not load: nothing was shown.
+// onFinding is called with the offset of each finding the user chooses.
 bool ShowMediaValidation(const std::string& modulePath, const std::string& mediaFileName, TPrompts& prompts,
-                         QWidget* parent = nullptr);
+                         QWidget* parent = nullptr, const std::function<void(int64_t)>& onFinding = {});
 
 }  // namespace tessaro

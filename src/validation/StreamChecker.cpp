@@ -2,17 +2,21 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <map>
 #include <new>
 #include <set>
 #include <type_traits>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include "analysis/PCRTiming.h"
 #include "analysis/SectionAssembler.h"
 #include "analysis/StreamClock.h"
 #include "core/ByteView.h"
@@ -20,11 +24,12 @@
 #include "core/FileStream.h"
 #include "core/PacketHeaderView.h"
 #include "validation/ReportNames.h"
+#include "validation/SIDeadlines.h"
+#include "validation/SIRules.h"
 
 namespace tessaro {
 namespace {
 
-constexpr int32_t kPIDCount = 0x2000;
 constexpr int32_t kNullPID = 0x1FFF;
 constexpr int32_t kNoPID = -1;
 // TR 101 290, 5.2.1 (1.1): five sync bytes in a row give sync, two missing lose it.
@@ -40,6 +45,18 @@ enum TTableRole : uint8_t {
   kRoleSDT = 16,  // SDT and BAT
   kRoleEIT = 32,
   kRoleTOT = 64,  // TDT and TOT
+  kRoleRST = 128,
+};
+
+// Bytes after its first packet that a PID is watched for Unreferenced_PID
+// while the stream has no clock yet.
+constexpr int64_t kUntimedNaming = int64_t{4} << 20;
+
+// Unreferenced_PID: where a PID stands.
+enum TNaming : uint8_t {
+  kNamingUnknown = 0,   // not met yet, or named
+  kNamingPending = 1,   // met and not named yet: its packets take the full path
+  kNamingReported = 2,  // its limit ran out, and that was reported
 };
 
 // The sections of one PID, put together, and the last one whose CRC_32
@@ -63,14 +80,25 @@ struct TPIDState {
   bool met = false;  // listed in metPIDs_
   bool pcrKnown = false;
   bool ptsKnown = false;
-  uint32_t references = 0;  // entries of current PMTs naming the PID
+  uint8_t naming = kNamingUnknown;
+  bool namedOtherwise = false;  // a PCR_PID, or a CA_PID of a PMT or the CAT
+  uint32_t references = 0;      // entries of current PMTs naming the PID
   uint16_t referencedBy = 0;
   int64_t referenceOffset = 0;
-  double since = 0;  // last packet, or when a PMT first named it
+  double referenceTime = 0;  // TimeOf(referenceOffset)
+  double since = 0;          // last packet, or when a PMT first named it
   int64_t pcr = 0;
   double pcrTime = 0;
+  // The PCR before the last one, and whether the last one continued its
+  // time base: PCR accuracy needs a PCR's neighbours on both sides.
+  bool pcrContinuous = false;
+  int64_t pcrOffset = 0;
+  int64_t beforePCR = 0;
+  int64_t beforeOffset = 0;
   double ptsTime = 0;
   double pmtTime = 0;  // last PMT section, or when the PAT named the PID
+  double metTime = 0;  // first packet (Unreferenced_PID)
+  int64_t metOffset = 0;
   TSectionState* sections = nullptr;
 };
 
@@ -154,6 +182,7 @@ class TStreamChecker::TState {
     SetRoles(0x0010, kRoleNIT);
     SetRoles(0x0011, kRoleSDT);
     SetRoles(0x0012, kRoleEIT);
+    SetRoles(0x0013, kRoleRST);
     SetRoles(0x0014, kRoleTOT);
   }
 
@@ -193,8 +222,9 @@ class TStreamChecker::TState {
       Finding(TIndicator::TS_sync_loss, kNoPID, lostAt_,
               [] { return std::string("sync not regained before the end"); });
     if (!cancelled) EndOfStream();
+    Stamp();
     if (!clock_.Running())
-      report_(kReportWarning, "No PCR in the stream: PAT, PMT, PID and PTS intervals were not measured.");
+      report_(kReportWarning, "No PCR in the stream: PAT, PMT, PID, PTS and SI table intervals were not measured.");
     std::string summary = cancelled ? "Summary (stopped before the end): " : "Summary: ";
     for (int i = 0; i < kIndicatorCount; ++i) {
       const auto indicator = static_cast<TIndicator>(i);
@@ -217,6 +247,7 @@ class TStreamChecker::TState {
   }
 
   void ReadShortfall(int64_t read, int64_t size) {
+    Stamp();
     report_(kReportError, Format("Validation ended early: only %lld of %lld bytes of the file could be read.",
                                  static_cast<long long>(read), static_cast<long long>(size)));
   }
@@ -228,9 +259,15 @@ class TStreamChecker::TState {
  private:
   // ---- Findings ---------------------------------------------------------------
 
-  // Counts a finding; true when it is to be reported, detail() giving its text.
+  // Counts a finding and reports it, detail() giving its text, unless too
+  // many were; time: the stream time of offset, negative when it has none.
   template <class Detail>
   void Finding(TIndicator indicator, int32_t pid, int64_t offset, Detail&& detail) {
+    if (settings_.Checks(indicator)) FindingAt(indicator, pid, offset, kPendingTime, detail);
+  }
+
+  template <class Detail>
+  void FindingAt(TIndicator indicator, int32_t pid, int64_t offset, double time, Detail&& detail) {
     if (!settings_.Checks(indicator)) return;
     const auto i = static_cast<size_t>(indicator);
     ++counts_[i];
@@ -240,16 +277,20 @@ class TStreamChecker::TState {
       // The first one past the limit says so; the rest are counted only.
       if (reported == perPID) {
         ++reported;
-        report_(kReportWarning, Head(indicator, pid, offset) + ", " + std::to_string(perPID) +
-                                    " findings reported; further ones are only counted");
+        Emit(kReportWarning,
+             Head(indicator, pid, offset) + ", " + std::to_string(perPID) +
+                 " findings reported; further ones are only counted",
+             offset, time);
       }
       return;
     }
     if (reportedInRun_ >= settings_.findingsPerRun) {
       if (!runLimitWarned_) {
         runLimitWarned_ = true;
-        report_(kReportWarning, Head(indicator, pid, offset) + ", " + std::to_string(reportedInRun_) +
-                                    " findings reported in this run; further ones of every indicator are only counted");
+        Emit(kReportWarning,
+             Head(indicator, pid, offset) + ", " + std::to_string(reportedInRun_) +
+                 " findings reported in this run; further ones of every indicator are only counted",
+             offset, time);
       }
       return;
     }
@@ -258,7 +299,52 @@ class TStreamChecker::TState {
     std::string message = Head(indicator, pid, offset);
     message += ", ";
     message += detail();
-    report_(kReportError, message);
+    Emit(kReportError, std::move(message), offset, time);
+  }
+
+  // ---- Stream time of findings ---------------------------------------------------
+
+  // The time of a byte at or after the clock's last PCR is known only once
+  // the next PCR tells the rate up to it: findings wait for it, so that their
+  // times rise with their offsets as the PCRs do, whatever the rate does.
+  // Between two PCRs of the clock the time is their interpolation.
+  static constexpr double kPendingTime = -2.0;
+
+  void Emit(int32_t type, std::string message, int64_t offset, double time) {
+    if (time == kPendingTime && clock_.Running() && offset >= firstPCROffset_ && offset <= clockOffset_)
+      time = std::max(clock_.Time(offset), 0.0);
+    if (time == kPendingTime && (!clock_.Running() || offset < firstPCROffset_)) time = -1.0;
+    if (time == kPendingTime || !waiting_.empty()) {
+      waiting_.push_back({type, std::move(message), offset, time});
+      return;
+    }
+    report_(type, message + TimeText(time));
+  }
+
+  // The findings waiting for their time, stamped as the clock now gives it
+  // (at the end of the stream, by the last rate).
+  void Stamp() {
+    for (TWaiting& w : waiting_) {
+      if (w.time == kPendingTime) w.time = std::max(clock_.Time(w.offset), 0.0);
+      report_(w.type, w.message + TimeText(w.time));
+    }
+    waiting_.clear();
+  }
+
+  // Stream time from the first PCR (negative for bytes before it, which have
+  // none), or kPendingTime when the next PCR is to give it.
+  double TimeOf(int64_t offset) const {
+    if (!clock_.Running() || offset < firstPCROffset_) return -1.0;
+    return offset <= clockOffset_ ? std::max(clock_.Time(offset), 0.0) : kPendingTime;
+  }
+
+  // " at HH:MM:SS.mmm", or nothing for no time.
+  static std::string TimeText(double time) {
+    if (time < 0) return {};
+    // The millisecond the time falls in; the small excess keeps a whole one
+    // that the arithmetic took a hair below it.
+    const auto ms = static_cast<long long>(std::floor(time * 1000.0 + 1e-6));
+    return Format(" at %02lld:%02lld:%02lld.%03lld", ms / 3600000, ms / 60000 % 60, ms / 1000 % 60, ms % 1000);
   }
 
   static std::string Head(TIndicator indicator, int32_t pid, int64_t offset) {
@@ -296,6 +382,7 @@ class TStreamChecker::TState {
   // counter; null packets have nothing to check.
   __attribute__((always_inline)) void Packet(const uint8_t* b, int64_t offset) {
     ++packets_;
+    if (offset >= deadlineOffset_) DeadlinePassed(offset);
     const uint32_t flags = b[1];
     const int32_t pid = TPacketHeaderView(b).PID();
     TPIDState& st = pids_[static_cast<size_t>(pid)];
@@ -326,6 +413,7 @@ class TStreamChecker::TState {
       return;
     }
     TPIDState& st = pids_[static_cast<size_t>(pid)];
+    if (!st.present || st.naming == kNamingPending) Naming(st, pid, offset);
     st.present = true;
     Met(static_cast<uint16_t>(pid));
     const bool unitStart = header.PayloadUnitStart();
@@ -370,7 +458,9 @@ class TStreamChecker::TState {
       }
       st.cc = cc;
       st.ccKnown = true;
-      st.next = st.roles == 0 && !st.duplicated ? static_cast<uint16_t>(0x110 | ((cc + 1) & 0x0F)) : 0;
+      st.next = st.roles == 0 && !st.duplicated && st.naming != kNamingPending
+                    ? static_cast<uint16_t>(0x110 | ((cc + 1) & 0x0F))
+                    : 0;
     }
 
     if (st.references > 0) Present(st, pid, offset, now);
@@ -393,6 +483,7 @@ class TStreamChecker::TState {
     if (!scrambled_) {
       scrambled_ = true;
       scrambledOffset_ = offset;
+      scrambledTime_ = TimeOf(offset);
       scrambledPID_ = pid;
     }
     if ((st.roles & kRolePAT) != 0)
@@ -411,7 +502,17 @@ class TStreamChecker::TState {
     const int64_t value = base * 300 + (((p[4] & 1) << 8) | p[5]);
     // The first PID met with a PCR sets the stream time.
     if (clockPID_ < 0) clockPID_ = pid;
-    if (pid == clockPID_) clock_.Reference(offset, value, discontinuity);
+    if (pid == clockPID_) {
+      const bool started = !clock_.Running();
+      clock_.Reference(offset, value, discontinuity);
+      clockOffset_ = offset;
+      if (started) {
+        firstPCROffset_ = offset;
+        ClockStarted(offset);
+      }
+      Stamp();
+      Schedule(offset);  // the rate changed
+    }
     const double now = clock_.Time(offset);
     if (st.pcrKnown) {
       // TR 101 290, 5.2.2 (2.3b): consecutive PCRs 0 to 100 ms apart unless a
@@ -434,10 +535,27 @@ class TStreamChecker::TState {
           return Format("%.3f ms since the last PCR (limit %g ms)", Milliseconds(interval),
                         Milliseconds(settings_.pcrRepetitionLimit));
         });
+      // 2.4: the last PCR against its neighbours, as the analysis pass measures it.
+      const bool sameBase = !discontinuity && step > 0 && step <= TStreamClock::kLongestStep && offset > st.pcrOffset;
+      if (sameBase && st.pcrContinuous) Accuracy(st, pid, offset, value);
+      st.pcrContinuous = sameBase;
+      st.beforePCR = st.pcr;
+      st.beforeOffset = st.pcrOffset;
     }
+    st.pcrOffset = offset;
     st.pcr = value;
     st.pcrTime = now;
     st.pcrKnown = true;
+  }
+
+  void Accuracy(const TPIDState& st, int32_t pid, int64_t afterOffset, int64_t afterPCR) {
+    const double ticks = PCRAccuracy(st.beforeOffset, st.beforePCR, st.pcrOffset, st.pcr, afterOffset, afterPCR);
+    const double seconds = ticks * (1.0 / kPCRTicksPerSecond);
+    if (std::fabs(seconds) > settings_.pcrAccuracyLimit)
+      Finding(TIndicator::PCR_accuracy_error, pid, st.pcrOffset, [&] {
+        return Format("PCR %+.0f ns from the value its neighbours predict (limit %g ns)", seconds * 1e9,
+                      settings_.pcrAccuracyLimit * 1e9);
+      });
   }
 
   void PESStart(TPIDState& st, int32_t pid, const uint8_t* p, int32_t length, int64_t offset, double now) {
@@ -468,7 +586,8 @@ class TStreamChecker::TState {
         return Finding(TIndicator::CAT_error, pid, offset,
                        [&] { return Format("table_id 0x%02X on PID 0x0001", tableId); });
       catSeen_ = true;
-      CRCHolds(pid, section, offset, "CAT");
+      if (CRCHolds(pid, section, offset, "CAT") && (section.U8(1) & 0x80) != 0)
+        NameCAPIDs(section, 8, section.Size() - 4);
       return;
     }
     if ((roles & kRolePMT) != 0 && tableId == 0x02) return PMT(pid, section, offset, now);
@@ -478,7 +597,8 @@ class TStreamChecker::TState {
     if ((roles & kRoleSDT) != 0 && tableId == 0x4A) name = "BAT";
     if ((roles & kRoleEIT) != 0 && tableId >= 0x4E && tableId <= 0x6F) name = "EIT";
     if ((roles & kRoleTOT) != 0 && tableId == 0x73) name = "TOT";
-    if (name != nullptr) CRCHolds(pid, section, offset, name);
+    if (name != nullptr && !CRCHolds(pid, section, offset, name)) return;
+    if (IsSIPID(pid) && settings_.thirdPriority) SI(pid, tableId, section, offset, now);
   }
 
   // Checks the section's CRC_32 (CRC_error when it is wrong); false for a wrong one.
@@ -602,9 +722,13 @@ class TStreamChecker::TState {
     // The elementary streams: stream_type, elementary_PID, ES_info_length.
     std::vector<uint16_t> streams;
     const int32_t end = s.Size() - 4;
-    for (int32_t i = 12 + static_cast<int32_t>(s.U16(10) & 0x0FFF); i + 5 <= end;
-         i += 5 + static_cast<int32_t>(s.U16(i + 3) & 0x0FFF))
+    const int32_t programInfoEnd = 12 + static_cast<int32_t>(s.U16(10) & 0x0FFF);
+    NameOtherwise(static_cast<int32_t>(s.U16(8) & 0x1FFF));  // PCR_PID
+    NameCAPIDs(s, 12, std::min(programInfoEnd, end));
+    for (int32_t i = programInfoEnd; i + 5 <= end; i += 5 + static_cast<int32_t>(s.U16(i + 3) & 0x0FFF)) {
       streams.push_back(static_cast<uint16_t>(s.U16(i + 1) & 0x1FFF));
+      NameCAPIDs(s, i + 5, std::min(i + 5 + static_cast<int32_t>(s.U16(i + 3) & 0x0FFF), end));
+    }
     // Named again before the old names go, so that a PID a new version keeps
     // stays named all along.
     for (const uint16_t es : streams) Reference(es, pid, offset, now);
@@ -618,10 +742,241 @@ class TStreamChecker::TState {
     Met(es);
     st.referencedBy = static_cast<uint16_t>(pmtPID);
     st.referenceOffset = offset;
+    st.referenceTime = TimeOf(offset);
     st.since = now;
   }
 
   void SetRoles(int32_t pid, uint8_t roles) { pids_[static_cast<size_t>(pid)].roles |= roles; }
+
+  // ---- Third priority: Unreferenced_PID ----------------------------------------------
+
+  // The CA_PIDs of the CA_descriptors (ISO/IEC 13818-1, 2.6.16) in a
+  // descriptor loop from begin to end of the section: ECM and EMM streams.
+  void NameCAPIDs(const TByteView& s, int32_t begin, int32_t end) {
+    for (int32_t i = begin; i + 2 <= end; i += 2 + s.U8(i + 1))
+      if (s.U8(i) == 0x09 && s.U8(i + 1) >= 4 && i + 6 <= end)
+        NameOtherwise(static_cast<int32_t>(s.U16(i + 4) & 0x1FFF));
+  }
+
+  void NameOtherwise(int32_t pid) {
+    if (pid == kNullPID) return;
+    pids_[static_cast<size_t>(pid)].namedOtherwise = true;
+    Met(static_cast<uint16_t>(pid));
+  }
+
+  // TR 101 290, 5.2.3 (3.4): each PID but those of the PSI and SI (0x0000 to
+  // 0x001F), the PMTs, the network and null packets is named by a PMT (or the
+  // CAT) within 0.5 s of its first packet. Until it is, its packets come here.
+  void Naming(TPIDState& st, int32_t pid, int64_t offset) {
+    if (!st.present) {
+      if (pid < 0x0020 || pid == kNullPID || !settings_.Checks(TIndicator::Unreferenced_PID)) return;
+      st.metTime = clock_.Time(offset);
+      st.metOffset = offset;
+      st.naming = kNamingPending;
+      st.next = 0;
+    }
+    if (st.references > 0 || st.namedOtherwise || (st.roles & (kRolePMT | kRoleNIT)) != 0) {
+      st.naming = kNamingUnknown;
+      return;
+    }
+    if (!clock_.Running()) {
+      // Without a clock the limit cannot be told; the PID goes back to the
+      // fast path before its packets cost the check much.
+      if (offset - st.metOffset > kUntimedNaming) st.naming = kNamingUnknown;
+      return;
+    }
+    if (clock_.Time(offset) - st.metTime <= settings_.unreferencedPeriod) return;
+    Unreferenced(st, pid, offset, TimeOf(offset));
+  }
+
+  void Unreferenced(TPIDState& st, int32_t pid, int64_t offset, double time) {
+    st.naming = kNamingReported;
+    FindingAt(TIndicator::Unreferenced_PID, pid, offset, time, [&] {
+      return Format("not named by a PMT or the CAT within %g s of its first packet at ", settings_.unreferencedPeriod) +
+             OffsetText(st.metOffset);
+    });
+  }
+
+  // ---- Third priority: SI tables -------------------------------------------------------
+
+  // The tables that must come from the start: the NIT, SDT, EIT
+  // present/following and TDT of the actual stream (TR 101 290, 3.1.a,
+  // 3.5.a, 3.6.a and 3.8), their time counted from the first PCR.
+  void ClockStarted(int64_t offset) {
+    if (!settings_.thirdPriority) return;
+    const double now = clock_.Time(offset);
+    Expect(0x0010, 0x40, -1, 10.0, TIndicator::NIT_actual_error, now);
+    Expect(0x0011, 0x42, -1, 2.0, TIndicator::SDT_actual_error, now);
+    Expect(0x0012, 0x4E, 0, 2.0, TIndicator::EIT_actual_error, now);
+    Expect(0x0012, 0x4E, 1, 2.0, TIndicator::EIT_actual_error, now);
+    Expect(0x0014, 0x70, -1, 30.0, TIndicator::TDT_error, now);
+  }
+
+  // A track of a whole table (or of one section_number of all its sub-tables).
+  static uint64_t TableKey(uint32_t tableId, int32_t section) {
+    return (uint64_t{0xFF} << 56) | (uint64_t{tableId} << 8) | static_cast<uint64_t>(section + 1);
+  }
+
+  TSIDeadlines::TTrack* Expect(int32_t pid, uint32_t tableId, int32_t section, double limit, TIndicator indicator,
+                               double now) {
+    if (!settings_.Checks(indicator)) return nullptr;
+    TSIDeadlines::TTrack track;
+    track.indicator = indicator;
+    track.tableId = static_cast<uint8_t>(tableId);
+    track.pid = static_cast<uint16_t>(pid);
+    track.section = section;
+    track.limit = limit;
+    track.last = now;
+    return Track(TableKey(tableId, section), track);
+  }
+
+  TSIDeadlines::TTrack* Track(uint64_t key, const TSIDeadlines::TTrack& track) {
+    TSIDeadlines::TTrack* found = deadlines_.Find(key, track);
+    if (found == nullptr) TooManySITables();
+    return found;
+  }
+
+  void TooManySITables() {
+    if (siOverflowWarned_) return;
+    siOverflowWarned_ = true;
+    report_(kReportWarning, "More than " + std::to_string(TSIDeadlines::kMostTracks) +
+                                " SI sub-tables or sections: the repetition of further ones is not checked.");
+  }
+
+  // A section of the SI PIDs 0x0010 to 0x0014 (its CRC_32, where it has one, holds).
+  void SI(int32_t pid, uint32_t tableId, const TByteView& s, int64_t offset, double now) {
+    if (!TableAllowed(pid, tableId)) {
+      Finding(WrongTableIndicator(pid), pid, offset,
+              [&] { return Format("table_id 0x%02X on PID 0x%04X", tableId, static_cast<unsigned>(pid)); });
+      return;
+    }
+    const TSITable table = SITableOf(tableId);
+    if (table.name == nullptr || !clock_.Running()) return;
+    // The sub-table: table_id, table_id_extension and, for SDT and EIT, the
+    // streams' ids after it (EN 300 468, 5.2.3 and 5.2.4).
+    const bool longForm = (s.U8(1) & 0x80) != 0 && s.Size() >= 12;
+    const bool eit = tableId >= 0x4E && tableId <= 0x6F;
+    const uint32_t extension = longForm ? s.U16(3) : 0;
+    const uint32_t section = longForm ? s.U8(6) : 0;
+    const uint32_t tsid = longForm && eit ? s.U16(8) : 0;
+    const uint32_t onid = !longForm ? 0 : eit ? s.U16(10) : tableId == 0x42 || tableId == 0x46 ? s.U16(8) : 0;
+    const uint64_t subTable =
+        (uint64_t{tableId} << 56) | (uint64_t{extension} << 40) | (uint64_t{tsid} << 24) | (uint64_t{onid} << 8);
+    Shortest(pid, tableId, table, subTable, offset, now);
+
+    const auto seen = [&](TSIDeadlines::TTrack* track) {
+      if (track != nullptr) deadlines_.Seen(*track, now, offset);
+    };
+    // The tables' own limits: 3.1, 3.5, 3.6.a and b, 3.8.
+    switch (tableId) {
+      case 0x40:
+      case 0x42:
+      case 0x70:
+        seen(Expect(pid, tableId, -1, table.longest, table.own, now));
+        break;
+      case 0x4E:
+      case 0x4F:
+        if (section <= 1)
+          seen(Expect(pid, tableId, static_cast<int32_t>(section), tableId == 0x4E ? 2.0 : 10.0,
+                      tableId == 0x4E ? TIndicator::EIT_actual_error : TIndicator::EIT_other_error, now));
+        // 3.6.c: a present/following sub-table has both its sections.
+        if (longForm && s.U8(7) == 0 && pfReported_.size() < TSIDeadlines::kMostTracks &&
+            pfReported_.insert(subTable).second)
+          Finding(TIndicator::EIT_PF_error, pid, offset, [&] {
+            return Format("%s sub-table (table_id 0x%02X, service_id 0x%04X) without section 1 (last_section_number 0)",
+                          table.name, tableId, extension);
+          });
+        break;
+      case 0x41:
+      case 0x46:
+        if (longForm && settings_.Checks(tableId == 0x41 ? TIndicator::NIT_other_error : TIndicator::SDT_other_error))
+          seen(SectionTrack(subTable | section, 0x80, pid, tableId, static_cast<int32_t>(extension),
+                            static_cast<int32_t>(section), 10.0,
+                            tableId == 0x41 ? TIndicator::NIT_other_error : TIndicator::SDT_other_error, now));
+        break;
+      default:
+        break;
+    }
+    // 3.2: every section of every sub-table within its table's longest interval.
+    if (table.longest > 0 && settings_.Checks(TIndicator::SI_repetition_error))
+      seen(SectionTrack(subTable | section, 0, pid, tableId, longForm ? static_cast<int32_t>(extension) : -1,
+                        longForm ? static_cast<int32_t>(section) : -1, table.longest, TIndicator::SI_repetition_error,
+                        now));
+    Schedule(offset);
+  }
+
+  // One section_number of one sub-table; kind keeps apart the tracks of two
+  // indicators on the same section.
+  TSIDeadlines::TTrack* SectionTrack(uint64_t key, uint64_t kind, int32_t pid, uint32_t tableId, int32_t extension,
+                                     int32_t section, double limit, TIndicator indicator, double now) {
+    TSIDeadlines::TTrack track;
+    track.indicator = indicator;
+    track.tableId = static_cast<uint8_t>(tableId);
+    track.pid = static_cast<uint16_t>(pid);
+    track.extension = extension;
+    track.section = section;
+    track.limit = limit;
+    track.last = now;
+    return Track(key | (kind << 56), track);
+  }
+
+  // TS 101 211, 4.4 and TR 101 290, 3.1.a, 3.5.a, 3.6.a, 3.7 and 3.8: 25 ms
+  // at least from the end of a section to the start of the next of its
+  // sub-table. SI_repetition_error besides the table's own indicator.
+  void Shortest(int32_t pid, uint32_t tableId, const TSITable& table, uint64_t subTable, int64_t offset, double now) {
+    auto found = subTableEnds_.find(subTable);
+    if (found == subTableEnds_.end()) {
+      if (subTableEnds_.size() >= TSIDeadlines::kMostTracks) return TooManySITables();
+      subTableEnds_.emplace(subTable, now);
+      return;
+    }
+    const double gap = clock_.Time(offset) - found->second;
+    found->second = now;
+    if (gap >= kSIShortestInterval) return;
+    const auto detail = [&] {
+      return Format("%s section (table_id 0x%02X) %.1f ms after the one before it (least %g ms)", table.name, tableId,
+                    Milliseconds(std::max(gap, 0.0)), Milliseconds(kSIShortestInterval));
+    };
+    if (table.own != TIndicator::SI_repetition_error) Finding(table.own, pid, offset, detail);
+    Finding(TIndicator::SI_repetition_error, pid, offset, detail);
+  }
+
+  // A limit ran out: the finding is at the packet where it did, and names no
+  // PID, as no packet of the table's PID need be there.
+  void Overdue(const TSIDeadlines::TTrack& t, int64_t offset) {
+    Finding(t.indicator, kNoPID, offset, [&] {
+      std::string text = "no ";
+      text += SITableOf(t.tableId).name;
+      text += " section";
+      if (t.section >= 0) text += " " + std::to_string(t.section);
+      text += t.extension >= 0 ? Format(" (table_id 0x%02X, table_id_extension 0x%04X)", t.tableId,
+                                        static_cast<unsigned>(t.extension))
+                               : Format(" (table_id 0x%02X)", t.tableId);
+      text += Format(" on PID 0x%04X within %g s of ", static_cast<unsigned>(t.pid), t.limit);
+      return text + (t.lastOffset < 0 ? std::string("the first PCR") : "the last at " + OffsetText(t.lastOffset));
+    });
+  }
+
+  __attribute__((noinline)) void DeadlinePassed(int64_t offset) {
+    const double now = clock_.Time(offset);
+    if (now > deadlines_.Next()) deadlines_.Expire(now, [&](const TSIDeadlines::TTrack& t) { Overdue(t, offset); });
+    Schedule(offset);
+  }
+
+  // Where the next limit runs out, at the clock's present rate; the next PCR
+  // corrects it when the rate changes.
+  void Schedule(int64_t offset) {
+    deadlineOffset_ = std::numeric_limits<int64_t>::max();
+    const double next = deadlines_.Next();
+    if (!clock_.Running() || !std::isfinite(next)) return;
+    constexpr int64_t kProbe = int64_t{1} << 20;
+    const double now = clock_.Time(offset);
+    const double perByte = (clock_.Time(offset + kProbe) - now) / static_cast<double>(kProbe);
+    if (perByte <= 0) return;
+    const double bytes = std::ceil(std::max(next - now, 0.0) / perByte);
+    deadlineOffset_ =
+        bytes < 1e15 ? offset + std::max<int64_t>(static_cast<int64_t>(bytes), 1) : std::numeric_limits<int64_t>::max();
+  }
 
   // ---- End of the stream -----------------------------------------------------------
 
@@ -646,7 +1001,7 @@ class TStreamChecker::TState {
         });
       if (st.references == 0) continue;
       if (!st.present) {
-        Finding(TIndicator::PID_error, pid, st.referenceOffset, [&] {
+        FindingAt(TIndicator::PID_error, pid, st.referenceOffset, st.referenceTime, [&] {
           return Format("named by the PMT on PID 0x%04X and never present", static_cast<unsigned>(st.referencedBy));
         });
       } else if (timed && now - st.since > settings_.pidPeriod) {
@@ -655,9 +1010,16 @@ class TStreamChecker::TState {
         });
       }
     }
+    // A PID whose limit ran out after its last packet: the finding is at its first.
+    for (const uint16_t pid : metPIDs_) {
+      TPIDState& st = pids_[pid];
+      if (st.naming == kNamingPending && st.references == 0 && !st.namedOtherwise &&
+          (st.roles & (kRolePMT | kRoleNIT)) == 0 && timed && now - st.metTime > settings_.unreferencedPeriod)
+        Unreferenced(st, pid, st.metOffset, st.metOffset >= firstPCROffset_ ? st.metTime : -1.0);
+    }
     // TR 101 290, 5.2.2 (2.6): scrambled packets call for a CAT.
     if (scrambled_ && !catSeen_)
-      Finding(TIndicator::CAT_error, kNoPID, scrambledOffset_, [&] {
+      FindingAt(TIndicator::CAT_error, kNoPID, scrambledOffset_, scrambledTime_, [&] {
         return Format("scrambled packets (the first on PID 0x%04X) and no CAT section",
                       static_cast<unsigned>(scrambledPID_));
       });
@@ -690,6 +1052,21 @@ class TStreamChecker::TState {
   std::array<uint8_t, kTSPacketSize> pendingPacket_{};
 
   TStreamClock clock_;
+  int64_t firstPCROffset_ = -1;
+  int64_t clockOffset_ = -1;  // the clock's last PCR
+  struct TWaiting {
+    int32_t type;
+    std::string message;
+    int64_t offset;
+    double time;
+  };
+  std::vector<TWaiting> waiting_;  // findings in order, waiting for the next PCR to time them
+  // Where the next limit of an SI table runs out (at the clock's present rate).
+  int64_t deadlineOffset_ = std::numeric_limits<int64_t>::max();
+  TSIDeadlines deadlines_;
+  std::unordered_map<uint64_t, double> subTableEnds_;  // sub-table: end of its last section
+  std::set<uint64_t> pfReported_;
+  bool siOverflowWarned_ = false;
   int32_t clockPID_ = -1;
 
   // Tables.
@@ -702,6 +1079,7 @@ class TStreamChecker::TState {
   bool catSeen_ = false;
   bool scrambled_ = false;
   int64_t scrambledOffset_ = 0;
+  double scrambledTime_ = -1.0;
   int32_t scrambledPID_ = 0;
 };
 

@@ -8,12 +8,23 @@
 // sections every 0.5 s on each PMT PID of the PAT, not scrambled) and
 // PID_error (a PID a PMT refers to is missing). Second priority:
 // Transport_error, CRC_error (PAT, CAT, PMT, NIT, SDT, EIT, BAT, TOT),
-// PCR_repetition_error, PCR_discontinuity_indicator_error, PTS_error and
-// CAT_error. Intervals are stream time from the PCRs (TStreamClock).
+// PCR_repetition_error, PCR_discontinuity_indicator_error,
+// PCR_accuracy_error (a PCR more than 500 ns from the value the transport rate
+// between its neighbours predicts, as the analysis pass measures it),
+// PTS_error and CAT_error. Third priority, but for the buffer checks:
+// NIT_actual_error and NIT_other_error, SI_repetition_error, Unreferenced_PID,
+// SDT_actual_error and SDT_other_error, EIT_actual_error, EIT_other_error and
+// EIT_PF_error, RST_error and TDT_error (SIRules.h holds their limits).
+// Intervals are stream time from the PCRs (TStreamClock).
 //
 // Every finding is one report of type Error whose message starts with the
 // indicator's name, then "PID 0xXXXX" where one PID is concerned, then the
-// packet's "offset 0x" + 16 hex digits, then what was found. After a set
+// packet's "offset 0x" + 16 hex digits, then what was found, then " at
+// HH:MM:SS.mmm", the packet's stream time from the first PCR (none for a
+// packet before it, or in a stream without PCRs). A finding that
+// something did not come in time (a table, a PMT naming a PID) is at the
+// packet where its limit ran out, and names no PID when that packet need not
+// be one of it. After a set
 // number of findings of one indicator on one PID (and of the whole run) a
 // single Warning says further ones are only counted; the Info summary at the
 // end holds every count. Memory does not grow with the file.

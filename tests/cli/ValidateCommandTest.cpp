@@ -5,6 +5,7 @@
 // report that cannot be written refused with exit status 2 and the reason;
 // the diagnostic lines only when asked for.
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <sys/mount.h>
 
@@ -63,7 +64,7 @@ TEST_F(ValidateCommand, PrintsEachFindingAndWritesTheReport) {
   EXPECT_EQ(
       lines[0],
       "1\tMPEG-2 TS Validator\tError\tContinuity_count_error: PID 0x0101, offset 0x000000000000DFFC, expected 10, "
-      "found 11");
+      "found 11 at 00:00:00.597");
   EXPECT_EQ(lines[1].rfind("2\tMPEG-2 TS Validator\tInfo\tSummary: TS_sync_loss 0, ", 0), 0u);
 
   // The report of the same findings, for the file by its full name, CR LF after every line.
@@ -106,6 +107,47 @@ TEST_F(ValidateCommand, PrintsEachFindingAndWritesTheReport) {
     EXPECT_EQ(r.err, message + "\n");
   }
   EXPECT_EQ(test::ReadFileBytes(stream).size(), 115244u);
+}
+
+// --json: the printed findings, each with the place its message names, and
+// the summary's counts (null for a check that is off).
+TEST_F(ValidateCommand, JSONHoldsThePrintedFindingsWithTheirPlaces) {
+  for (const char* name : {"fault-cc-gap.ts", "fault-eit-gap.ts"}) {
+    const std::string stream = TestDataPath(name);
+    const auto lines = RunCli("validate " + Quote(stream));
+    const auto r = RunCli("validate " + Quote(stream) + " --json");
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    const nlohmann::json j = nlohmann::json::parse(r.out);
+    EXPECT_EQ(j["file"], stream);
+    EXPECT_EQ(j["module"], "MPEG-2 TS Validator");
+    const std::vector<std::string> printed = Lines(lines.out);
+    ASSERT_EQ(j["findings"].size(), printed.size()) << name;
+    for (size_t i = 0; i < printed.size(); ++i) {
+      const nlohmann::json& f = j["findings"][i];
+      EXPECT_EQ(std::to_string(f["index"].get<int>()) + "\tMPEG-2 TS Validator\t" + f["type"].get<std::string>() +
+                    "\t" + f["message"].get<std::string>(),
+                printed[i]);
+    }
+    EXPECT_EQ(j["summary"]["TS_sync_loss"], 0);
+    EXPECT_EQ(j["findings"].back()["indicator"], nullptr);  // the summary
+  }
+  const nlohmann::json cc =
+      nlohmann::json::parse(RunCli("validate " + Quote(TestDataPath("fault-cc-gap.ts")) + " --json").out);
+  EXPECT_EQ(cc["findings"][0]["indicator"], "Continuity_count_error");
+  EXPECT_EQ(cc["findings"][0]["pid"], 0x0101);
+  EXPECT_EQ(cc["findings"][0]["offset"], 0xDFFC);
+  EXPECT_EQ(cc["findings"][0]["time"], 0.597);
+  EXPECT_EQ(cc["summary"]["Continuity_count_error"], 1);
+  // A limit that ran out names no PID.
+  std::ofstream(test::IsolateValidatorSettings()) << "[Checks]\nSI_repetition_error=false\n";
+  const nlohmann::json eit =
+      nlohmann::json::parse(RunCli("validate " + Quote(TestDataPath("fault-eit-gap.ts")) + " --json").out);
+  EXPECT_EQ(eit["findings"][0]["indicator"], "EIT_actual_error");
+  EXPECT_EQ(eit["findings"][0]["pid"], nullptr);
+  EXPECT_EQ(eit["findings"][0]["offset"], 116 * 188);
+  EXPECT_EQ(eit["findings"][0]["time"], 2.262);
+  EXPECT_EQ(eit["summary"]["EIT_actual_error"], 2);
+  EXPECT_EQ(eit["summary"]["SI_repetition_error"], nullptr);
 }
 
 // A report that cannot be written whole (a full file system, even with the

@@ -3,11 +3,13 @@
 // with "Done" (or the bytes that could not be read), the rows and their
 // colours, Save Report to a new and to an existing file (the XML compared line
 // by line and read by a real XML parser) or where it cannot be written, the
-// module's own settings dialog, and modules that do not load.
+// module's own settings dialog, a finding chosen to show its packet in the
+// main window, and modules that do not load.
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -16,12 +18,15 @@
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QXmlStreamReader>
 
 #include <filesystem>
 #include <fstream>
 
 #include "support/TestSupport.h"
+#include "ui/HexViewPanel.h"
+#include "ui/MainWindow.h"
 #include "ui/MediaValidationForm.h"
 #include "ui/UiSupport.h"
 #include "validation/ReportNames.h"
@@ -126,7 +131,8 @@ TEST_F(ValidationWindowTest, ARunGoesFromStartToDoneAndTheReportIsSaved) {
     EXPECT_EQ(Cell(form, 0, 0), "1");
     EXPECT_EQ(Cell(form, 0, 1), "MPEG-2 TS Validator");
     EXPECT_EQ(Cell(form, 0, 2), "Error");
-    EXPECT_EQ(Cell(form, 0, 3), "Continuity_count_error: PID 0x0101, offset 0x000000000000DFFC, expected 10, found 11");
+    EXPECT_EQ(Cell(form, 0, 3),
+              "Continuity_count_error: PID 0x0101, offset 0x000000000000DFFC, expected 10, found 11 at 00:00:00.597");
     EXPECT_EQ(Background(form, 0).value<QColor>(), QColor(0xFF, 0xCC, 0xCC));
     EXPECT_EQ(Cell(form, 1, 0), "2");
     EXPECT_EQ(Cell(form, 1, 2), "Info");
@@ -295,6 +301,10 @@ TEST_F(ValidationWindowTest, TheModulesSettingsDialogKeepsTheChoice) {
       ASSERT_TRUE(pcr != nullptr && pts != nullptr);
       EXPECT_TRUE(pcr->isChecked());
       EXPECT_EQ(pts->value(), 700);
+      auto* third = settings->findChild<QGroupBox*>("ThirdPriority");
+      ASSERT_NE(third, nullptr);
+      EXPECT_TRUE(third->isChecked());
+      third->setChecked(false);
       pcr->setChecked(false);
       pts->setValue(650);
       static_cast<QDialog*>(settings)->accept();
@@ -305,12 +315,57 @@ TEST_F(ValidationWindowTest, TheModulesSettingsDialogKeepsTheChoice) {
     ASSERT_TRUE(RunToDone(form, w));
     ASSERT_EQ(form.ReportView()->model()->rowCount(), 1);
     EXPECT_NE(Cell(form, 0, 3).find("PCR_repetition_error off"), std::string::npos) << Cell(form, 0, 3);
+    EXPECT_NE(Cell(form, 0, 3).find("TDT_error off"), std::string::npos) << Cell(form, 0, 3);
   }));
   w.form->Validation1Click();
   std::ifstream in(settingsFile_);
   const std::string stored((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   EXPECT_NE(stored.find("PCR_repetition_error=false\n"), std::string::npos) << stored;
   EXPECT_NE(stored.find("PTSRepetitionLimitMs=650\n"), std::string::npos) << stored;
+  EXPECT_NE(stored.find("ThirdPriority=false\n"), std::string::npos) << stored;
+}
+
+// A finding chosen in the list, by double-click or Enter, brings the main
+// window to its packet: the row selected, its tree shown, its bytes marked.
+// The dialog stays open; a row that names no offset changes nothing, and an
+// offset that is no packet any more gives the scroll bar's page there.
+TEST_F(ValidationWindowTest, AChosenFindingShowsItsPacketInTheMainWindow) {
+  TESSARO_REQUIRE_VALIDATOR_MODULE();
+  TWindow w;
+  ASSERT_TRUE(w.form->LoadFile(TestDataPath("fault-cc-gap.ts")));
+  const int64_t finding = 0xDFFC;
+  const auto selected = [&] { return w.form->Browser().Row(w.form->SelectedRow()).Offset; };
+  const auto shown = [&] {
+    return w.form->SelectedRow() >= 0 && selected() == finding && w.form->DecodeTree()->topLevelItemCount() > 0 &&
+           w.form->HexView()->View().Highlight() == TSpans{{finding, 0, 188 * 8}};
+  };
+  bool worked = false;
+  w.script.dialogs.push_back(test::ClosedAfter([&](QDialog& dialog) {
+    TMediaValidationForm& form = Form(dialog);
+    ASSERT_TRUE(RunToDone(form, w));
+    QTableView* list = form.ReportView();
+    ASSERT_EQ(list->model()->rowCount(), 2);
+    EXPECT_FALSE(shown());
+    // A double-click as the list gets it: the first click, then the second.
+    const QPoint cell = list->visualRect(list->model()->index(0, 3)).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, cell);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, cell);
+    EXPECT_TRUE(shown());
+    EXPECT_TRUE(dialog.isVisible());
+    w.form->ShowFinding(0);
+    list->setCurrentIndex(list->model()->index(1, 3));  // the summary
+    QTest::keyClick(list, Qt::Key_Return);
+    EXPECT_EQ(selected(), 0);
+    list->setCurrentIndex(list->model()->index(0, 3));
+    QTest::keyClick(list, Qt::Key_Return);
+    EXPECT_TRUE(shown());
+    worked = true;
+  }));
+  w.form->Validation1Click();
+  EXPECT_TRUE(worked);
+  w.form->ShowFinding(finding + 1);
+  EXPECT_EQ(w.form->Browser().TopOffset(), finding);
+  EXPECT_EQ(selected(), finding);
 }
 
 TEST_F(ValidationWindowTest, AModuleThatDoesNotLoadShowsNothing) {

@@ -74,6 +74,20 @@ std::string At(int64_t k) {
   return text;
 }
 
+// " at HH:MM:SS.mmm" of packet k of the SI streams: 19.5 ms a packet, from packet 0 with the first PCR.
+std::string SITime(int64_t k) {
+  const int64_t ms = k * 195 / 10;
+  char text[40];
+  std::snprintf(text, sizeof text, " at 00:%02lld:%02lld.%03lld", static_cast<long long>(ms / 60000),
+                static_cast<long long>(ms / 1000 % 60), static_cast<long long>(ms % 1000));
+  return text;
+}
+
+// An Error finding of an SI stream: indicator, "PID 0xXXXX, " or nothing, packet k, what was found.
+std::string SIError(const std::string& indicator, const std::string& pid, int64_t k, const std::string& detail) {
+  return "Error: " + indicator + ": " + pid + At(k) + ", " + detail + SITime(k);
+}
+
 Bytes Concatenate(const std::vector<Bytes>& packets) { return test::Slots(packets); }
 
 Bytes Section(Bytes head, const Bytes& body) {
@@ -83,22 +97,75 @@ Bytes Section(Bytes head, const Bytes& body) {
 
 TEST(StreamChecker, FaultStreamsYieldExactlyTheirFindings) {
   const std::vector<std::pair<std::string, std::vector<std::string>>> cases{
-      {"fault-cc-gap.ts", {"Error: Continuity_count_error: PID 0x0101, " + At(305) + ", expected 10, found 11"}},
+      {"fault-cc-gap.ts",
+       {"Error: Continuity_count_error: PID 0x0101, " + At(305) + ", expected 10, found 11 at 00:00:00.597"}},
       {"fault-duplicate.ts", {}},
       {"fault-pat-crc.ts",
        {"Error: CRC_error: PID 0x0000, " + At(153) +
-        ", PAT section (table_id 0x00): CRC_32 0x2AB104B3, computed 0x2AB104B2"}},
-      {"fault-pat-gap.ts", {"Error: PAT_error: PID 0x0000, " + At(353) + ", no PAT section for 0.598 s (limit 0.5 s)"}},
+        ", PAT section (table_id 0x00): CRC_32 0x2AB104B3, computed 0x2AB104B2 at 00:00:00.296"}},
+      {"fault-pat-gap.ts",
+       {"Error: PAT_error: PID 0x0000, " + At(353) + ", no PAT section for 0.598 s (limit 0.5 s) at 00:00:00.692"}},
       {"fault-pid-missing.ts",
        {"Error: PID_error: PID 0x0102, " + At(2) + ", named by the PMT on PID 0x1000 and never present"}},
       {"fault-sync.ts",
-       {"Error: Sync_byte_error: " + At(7) + ", sync_byte 0x00",
-        "Error: Sync_byte_error: " + At(114) + ", sync_byte 0x00",
-        "Error: Sync_byte_error: " + At(115) + ", sync_byte 0x00",
-        "Error: TS_sync_loss: " + At(114) + ", sync regained at " + At(117) + " after 564 bytes"}},
+       {"Error: Sync_byte_error: " + At(7) + ", sync_byte 0x00 at 00:00:00.007",
+        "Error: Sync_byte_error: " + At(114) + ", sync_byte 0x00 at 00:00:00.219",
+        "Error: Sync_byte_error: " + At(115) + ", sync_byte 0x00 at 00:00:00.221",
+        "Error: TS_sync_loss: " + At(114) + ", sync regained at " + At(117) + " after 564 bytes at 00:00:00.219"}},
       // 59.368 ms: the PCRs of packets 11 and 41, 19490874 and 21093821 ticks of 27 MHz.
       {"fault-pcr-gap.ts",
-       {"Error: PCR_repetition_error: PID 0x0100, " + At(41) + ", 59.368 ms since the last PCR (limit 40 ms)"}},
+       {"Error: PCR_repetition_error: PID 0x0100, " + At(41) +
+        ", 59.368 ms since the last PCR (limit 40 ms) at 00:00:00.075"}},
+      // 27 ticks late; its neighbours move by 12.6 and 12.8 ticks, within the 13.5 of 500 ns.
+      {"fault-pcr-accuracy.ts",
+       {"Error: PCR_accuracy_error: PID 0x0100, " + At(395) +
+        ", PCR +1000 ns from the value its neighbours predict (limit 500 ns) at 00:00:00.775"}},
+      // The SI streams: packet k at 19.5 ms * k. A limit runs out at the first
+      // packet past it, and SI_repetition_error comes besides the table's own.
+      {"fault-nit-gap.ts",
+       {SIError("NIT_actual_error", "", 538,
+                "no NIT actual section (table_id 0x40) on PID 0x0010 within 10 s of the last at " + At(25)),
+        SIError("SI_repetition_error", "", 538,
+                "no NIT actual section 0 (table_id 0x40, table_id_extension 0x0001) on PID 0x0010 within 10 s of "
+                "the last at " +
+                    At(25))}},
+      {"fault-sdt-gap.ts",
+       {SIError("SDT_actual_error", "", 112,
+                "no SDT actual section (table_id 0x42) on PID 0x0011 within 2 s of the last at " + At(9)),
+        SIError("SI_repetition_error", "", 112,
+                "no SDT actual section 0 (table_id 0x42, table_id_extension 0x0001) on PID 0x0011 within 2 s of "
+                "the last at " +
+                    At(9))}},
+      {"fault-eit-gap.ts",
+       {SIError("EIT_actual_error", "", 116,
+                "no EIT actual present/following section 0 (table_id 0x4E) on PID 0x0012 within 2 s of the last at " +
+                    At(13)),
+        SIError("SI_repetition_error", "", 116,
+                "no EIT actual present/following section 0 (table_id 0x4E, table_id_extension 0x0001) on PID "
+                "0x0012 within 2 s of the last at " +
+                    At(13)),
+        SIError("EIT_actual_error", "", 120,
+                "no EIT actual present/following section 1 (table_id 0x4E) on PID 0x0012 within 2 s of the last at " +
+                    At(17)),
+        SIError("SI_repetition_error", "", 120,
+                "no EIT actual present/following section 1 (table_id 0x4E, table_id_extension 0x0001) on PID "
+                "0x0012 within 2 s of the last at " +
+                    At(17))}},
+      // The TDT of packet 1 comes before the clock's second PCR, at stream time 0.
+      {"fault-tdt-gap.ts",
+       {SIError("TDT_error", "", 1539,
+                "no TDT section (table_id 0x70) on PID 0x0014 within 30 s of the last at " + At(1)),
+        SIError("SI_repetition_error", "", 1539,
+                "no TDT section (table_id 0x70) on PID 0x0014 within 30 s of the last at " + At(1))}},
+      {"fault-si-fast.ts",
+       {SIError("SDT_actual_error", "PID 0x0011, ", 109,
+                "SDT actual section (table_id 0x42) 0.0 ms after the one before it (least 25 ms)"),
+        SIError("SI_repetition_error", "PID 0x0011, ", 109,
+                "SDT actual section (table_id 0x42) 0.0 ms after the one before it (least 25 ms)")}},
+      {"fault-unreferenced-pid.ts",
+       {SIError("Unreferenced_PID", "PID 0x0200, ", 91,
+                "not named by a PMT or the CAT within 0.5 s of its first packet at " + At(41))}},
+      {"fault-rst-table.ts", {SIError("RST_error", "PID 0x0013, ", 91, "table_id 0x70 on PID 0x0013")}},
   };
   for (const auto& [name, expected] : cases) {
     const TRun run = Check(test::TestDataPath(name));
@@ -108,12 +175,15 @@ TEST(StreamChecker, FaultStreamsYieldExactlyTheirFindings) {
   EXPECT_EQ(Check(test::TestDataPath("fault-cc-gap.ts")).summary,
             "Summary: TS_sync_loss 0, Sync_byte_error 0, PAT_error 0, Continuity_count_error 1, PMT_error 0, "
             "PID_error 0, Transport_error 0, CRC_error 0, PCR_repetition_error 0, "
-            "PCR_discontinuity_indicator_error 0, PTS_error 0, CAT_error 0; 613 packets in 115244 bytes");
+            "PCR_discontinuity_indicator_error 0, PCR_accuracy_error 0, PTS_error 0, CAT_error 0, NIT_actual_error 0, "
+            "NIT_other_error 0, SI_repetition_error 0, Unreferenced_PID 0, SDT_actual_error 0, SDT_other_error 0, "
+            "EIT_actual_error 0, EIT_other_error 0, EIT_PF_error 0, RST_error 0, TDT_error 0; 613 packets in 115244 "
+            "bytes");
 }
 
 TEST(StreamChecker, CleanStreamsYieldNoFinding) {
   for (const auto& [name, slot] : std::vector<std::pair<std::string, int>>{
-           {"one-program.ts", 188}, {"slots-192.ts", 192}, {"slots-204.ts", 204}}) {
+           {"one-program.ts", 188}, {"slots-192.ts", 192}, {"slots-204.ts", 204}, {"si-clean.ts", 188}}) {
     const TRun run = Check(test::TestDataPath(name), {}, slot);
     EXPECT_EQ(run.findings, std::vector<std::string>{}) << name;
     EXPECT_NE(run.summary.find("Continuity_count_error 0,"), std::string::npos) << name;
@@ -155,7 +225,8 @@ TEST(StreamChecker, ContinuityCounterRules) {
   // No PCR, no PAT.
   EXPECT_EQ(run.Of(TIndicator::PAT_error),
             std::vector<std::string>{"Error: PAT_error: PID 0x0000, " + At(0) + ", no PAT section in the stream"});
-  EXPECT_EQ(run.findings.back(), "Warning: No PCR in the stream: PAT, PMT, PID and PTS intervals were not measured.");
+  EXPECT_EQ(run.findings.back(),
+            "Warning: No PCR in the stream: PAT, PMT, PID, PTS and SI table intervals were not measured.");
   EXPECT_NE(run.summary.find("; 16 packets in 3008 bytes; 1 packets with transport_error_indicator set"),
             std::string::npos);
 }
@@ -292,6 +363,48 @@ TEST(StreamChecker, SecondPriorityChecksCanBeSwitchedOffOrGivenOtherLimits) {
   EXPECT_EQ(Check(test::TestDataPath("fault-sync.ts"), off).Count(TIndicator::Sync_byte_error), 3);
 }
 
+// si-clean.ts with some of its table packets replaced (each PID keeping its
+// counter): tables on the wrong SI PIDs, a present/following sub-table without
+// section 1, and a NIT of another network that is not sent again. The third
+// priority switched off as a whole finds none of it.
+TEST(StreamChecker, ThirdPriorityRulesOnCraftedSections) {
+  Bytes stream = test::ReadFileBytes(test::TestDataPath("si-clean.ts"));
+  const auto replace = [&](int64_t k, uint16_t pid, const Bytes& section) {
+    const uint8_t cc = stream[static_cast<size_t>(k * 188 + 3)] & 0x0F;
+    const Bytes packet = MakePacket({.pid = pid, .pusi = true, .cc = cc, .payload = test::SectionPayload(section)});
+    std::copy(packet.begin(), packet.end(), stream.begin() + k * 188);
+  };
+  const Bytes tdt{0x70, 0x70, 0x05, 0xEA, 0x60, 0x12, 0x00, 0x00};
+  const Bytes sdt = Section({0x42, 0xF0, 0, 0x00, 0x01, 0xC1, 0, 0, 0x00, 0x01, 0xFF}, {});
+  replace(75, 0x10, Section({0x41, 0xF0, 0, 0x00, 0x02, 0xC1, 0, 0}, {0xF0, 0x00, 0xF0, 0x00}));
+  replace(151, 0x14, sdt);
+  replace(159, 0x11, Section({0x40, 0xF0, 0, 0x00, 0x01, 0xC1, 0, 0}, {0xF0, 0x00, 0xF0, 0x00}));
+  replace(163, 0x12, tdt);
+  replace(175, 0x10, sdt);
+  replace(313, 0x12, Section({0x4E, 0xF0, 0, 0x00, 0x01, 0xC1, 0, 0}, {0, 1, 0, 1, 0, 0x4E}));
+  const std::string nitOther =
+      "no NIT other section 0 (table_id 0x41, table_id_extension 0x0002) on PID 0x0010 within 10 s of the last at " +
+      At(75);
+  EXPECT_EQ(Check(stream).findings,
+            (std::vector<std::string>{
+                SIError("TDT_error", "PID 0x0014, ", 151, "table_id 0x42 on PID 0x0014"),
+                SIError("SDT_actual_error", "PID 0x0011, ", 159, "table_id 0x40 on PID 0x0011"),
+                SIError("EIT_actual_error", "PID 0x0012, ", 163, "table_id 0x70 on PID 0x0012"),
+                SIError("NIT_actual_error", "PID 0x0010, ", 175, "table_id 0x42 on PID 0x0010"),
+                SIError("EIT_PF_error", "PID 0x0012, ", 313,
+                        "EIT actual present/following sub-table (table_id 0x4E, service_id 0x0001) without section 1 "
+                        "(last_section_number 0)"),
+                SIError("NIT_other_error", "", 588, nitOther),
+                SIError("SI_repetition_error", "", 588, nitOther),
+            }));
+  TCheckSettings off;
+  off.thirdPriority = false;
+  const TRun run = Check(stream, off);
+  EXPECT_EQ(run.findings, std::vector<std::string>{});
+  EXPECT_NE(run.summary.find("CAT_error 0, NIT_actual_error off, "), std::string::npos) << run.summary;
+  EXPECT_NE(run.summary.find("RST_error off, TDT_error off;"), std::string::npos) << run.summary;
+}
+
 TEST(StreamChecker, ACancelledRunSaysSo) {
   const std::atomic<bool> cancel{true};
   const TRun run = Check(test::TestDataPath("one-program.ts"), {}, 188, &cancel);
@@ -324,10 +437,12 @@ TEST(ValidatorModule, ReportsTheCheckerFindingsWithItsStoredSettings) {
   expected.push_back("Info: " + direct.summary);
   EXPECT_EQ(run("fault-cc-gap.ts"), expected);
 
-  std::ofstream(settings) << "[Checks]\nPCR_repetition_error=false\n\n[Limits]\nPTSRepetitionLimitMs=20\n";
+  std::ofstream(settings)
+      << "[Checks]\nPCR_repetition_error=false\nThirdPriority=false\n\n[Limits]\nPTSRepetitionLimitMs=20\n";
   const std::vector<std::string> off = run("fault-pcr-gap.ts");
   ASSERT_FALSE(off.empty());
   EXPECT_NE(off.back().find("PCR_repetition_error off"), std::string::npos) << off.back();
+  EXPECT_NE(off.back().find("Unreferenced_PID off"), std::string::npos) << off.back();
   EXPECT_EQ(off.front().find("PTS_error"), 7u) << off.front();
 }
 

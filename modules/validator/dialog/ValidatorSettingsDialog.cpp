@@ -5,6 +5,7 @@
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
@@ -30,18 +31,30 @@ TValidatorSettingsDialog::TValidatorSettingsDialog(const TCheckSettings& setting
     : QDialog(parent), settings_(settings) {
   setWindowTitle("MPEG-2 TS Validator Settings");
   auto* layout = new QVBoxLayout(this);
-  auto* checks = new QGroupBox("Second-priority checks (ETSI TR 101 290)", this);
-  auto* checkLayout = new QVBoxLayout(checks);
+  auto* groups = new QHBoxLayout;
+  auto* second = new QGroupBox("Second-priority checks (ETSI TR 101 290)", this);
+  // Switched off as a whole, the third priority keeps its single checks' states.
+  third_ = new QGroupBox("Third-priority checks (ETSI TR 101 290)", this);
+  third_->setObjectName("ThirdPriority");
+  third_->setCheckable(true);
+  third_->setChecked(settings.thirdPriority);
+  auto* secondLayout = new QVBoxLayout(second);
+  auto* thirdLayout = new QVBoxLayout(third_);
   for (int i = 0; i < kIndicatorCount; ++i) {
     const auto indicator = static_cast<TIndicator>(i);
-    if (!IsSecondPriority(indicator)) continue;
-    auto* box = new QCheckBox(IndicatorName(indicator), checks);
+    if (Priority(indicator) == 1) continue;
+    QGroupBox* group = IsSecondPriority(indicator) ? second : third_;
+    auto* box = new QCheckBox(IndicatorName(indicator), group);
     box->setObjectName(IndicatorName(indicator));
     box->setChecked(settings.enabled[static_cast<size_t>(i)]);
-    checkLayout->addWidget(box);
+    (IsSecondPriority(indicator) ? secondLayout : thirdLayout)->addWidget(box);
     checks_[static_cast<size_t>(i)] = box;
   }
-  layout->addWidget(checks);
+  secondLayout->addStretch(1);
+  thirdLayout->addStretch(1);
+  groups->addWidget(second);
+  groups->addWidget(third_);
+  layout->addLayout(groups);
   auto* limits = new QFormLayout;
   pcrLimit_ = LimitBox(settings.pcrRepetitionLimit, "PCRRepetitionLimit", this);
   ptsLimit_ = LimitBox(settings.ptsRepetitionLimit, "PTSRepetitionLimit", this);
@@ -58,6 +71,7 @@ TCheckSettings TValidatorSettingsDialog::Settings() const {
   TCheckSettings settings = settings_;
   for (size_t i = 0; i < checks_.size(); ++i)
     if (checks_[i] != nullptr) settings.enabled[i] = checks_[i]->isChecked();
+  settings.thirdPriority = third_->isChecked();
   settings.pcrRepetitionLimit = pcrLimit_->value() / 1000.0;
   settings.ptsRepetitionLimit = ptsLimit_->value() / 1000.0;
   return settings;

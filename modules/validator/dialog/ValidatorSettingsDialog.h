@@ -1,5 +1,6 @@
-// The validator module's own settings dialog: the second-priority checks on
-// or off, and the PCR and PTS repetition limits. It lives in a library of its
+// The validator module's own settings dialog: the second- and third-priority
+// checks on or off (the third priority also as a whole), and the PCR and PTS
+// repetition limits. It lives in a library of its
 // own (PelvanorSettings.so, beside the module) that the module loads only
 // when the dialog is asked for, so a run never loads the toolkit.
 #pragma once
@@ -11,6 +12,7 @@
 #include "validation/Indicators.h"
 
 class QCheckBox;
+class QGroupBox;
 class QSpinBox;
 
 namespace tessaro {
@@ -26,6 +28,7 @@ class TValidatorSettingsDialog : public QDialog {
  private:
   TCheckSettings settings_;
   std::array<QCheckBox*, kIndicatorCount> checks_{};
+  QGroupBox* third_ = nullptr;
   QSpinBox* pcrLimit_ = nullptr;
   QSpinBox* ptsLimit_ = nullptr;
 };
