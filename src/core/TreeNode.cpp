@@ -1,3 +1,5 @@
+// Decode tree nodes: building, covering groups with their children's spans,
+// printing one node per line, and the decoded-values setting of a build.
 #include "core/TreeNode.h"
 
 namespace tessaro {
@@ -7,6 +9,15 @@ TTreeNode& TTreeNode::Add(std::string childText, TSpans childSpans) {
   children.back()->spans = std::move(childSpans);
   return *children.back();
 }
+
+namespace {
+thread_local bool decodedValuesShown = false;
+}  // namespace
+
+bool DecodedValuesShown() { return decodedValuesShown; }
+
+TDecodedValuesScope::TDecodedValuesScope(bool shown) : previous_(decodedValuesShown) { decodedValuesShown = shown; }
+TDecodedValuesScope::~TDecodedValuesScope() { decodedValuesShown = previous_; }
 
 size_t TTreeNode::CountDescendants() const {
   size_t count = children.size();

@@ -47,6 +47,24 @@ struct TTreeNode {
 // children's, in file order.
 void CoverGroups(TTreeNode& node);
 
+// Whether the nodes being built show decoded values: a field's meaning in
+// brackets after its raw value, a text's decoded characters as a node after
+// its dump lines (View > Decoded Values). Off unless a scope turns it on, so
+// every text is the raw one by default.
+bool DecodedValuesShown();
+
+// Sets whether decoded values are shown for its lifetime; scopes nest.
+class TDecodedValuesScope {
+ public:
+  explicit TDecodedValuesScope(bool shown);
+  ~TDecodedValuesScope();
+  TDecodedValuesScope(const TDecodedValuesScope&) = delete;
+  TDecodedValuesScope& operator=(const TDecodedValuesScope&) = delete;
+
+ private:
+  bool previous_;
+};
+
 // One node per line, two blanks of indent per depth; node is at depth 0.
 // With positions, a node with spans is followed by a TAB and their texts.
 std::string TreeToText(const TTreeNode& node, int depth = 0, bool positions = false);

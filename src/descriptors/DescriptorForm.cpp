@@ -1,4 +1,9 @@
+// The shared descriptor form: record start, display helpers and bounded
+// reads of runs and loop entries.
 #include "descriptors/DescriptorForm.h"
+
+#include "core/DVBText.h"
+#include "core/DVBValues.h"
 
 namespace tessaro {
 
@@ -24,9 +29,9 @@ std::string DescriptorFieldText(std::string_view label, uint64_t value, std::str
 }
 
 std::string ISO639FieldText(uint32_t code) {
-  const std::string letters{DumpChar(static_cast<uint8_t>(code >> 16)), DumpChar(static_cast<uint8_t>(code >> 8)),
-                            DumpChar(static_cast<uint8_t>(code))};
-  return TextField("ISO_639_language_code", std::to_string(code & 0xFFFFFF) + " [" + letters + "]", " (24 bits)").text;
+  return TextField("ISO_639_language_code", std::to_string(code & 0xFFFFFF) + " [" + ISO639Text(code) + "]",
+                   " (24 bits)")
+      .text;
 }
 
 TTreeNode& AddByteRunGroup(TTreeNode& parent, std::string_view label, const uint8_t* bytes, int32_t count,
@@ -39,8 +44,35 @@ TTreeNode& AddByteRunGroup(TTreeNode& parent, std::string_view label, const uint
   return group;
 }
 
+void AddDecodedText(TTreeNode& group, const uint8_t* bytes, int32_t count, const TSpans& spans) {
+  if (!DecodedValuesShown() || bytes == nullptr || count <= 0) return;
+  const TDVBText text = DecodeDVBText(bytes, static_cast<size_t>(count), TTextMarks::Shown);
+  std::string node;
+  if (!text.decoded) {
+    node = "[" + text.table + ": not decoded]";
+  } else {
+    node = "[" + text.text + "]";
+    // A table chosen by the text's first byte is named after it.
+    if (bytes[0] < 0x20) node += " [" + text.table + "]";
+  }
+  group.Add(std::move(node), spans);
+}
+
+void AppendMeaning(std::string& text, const std::string& meaning) {
+  if (meaning.empty()) return;
+  text += " [";
+  text += meaning;
+  text += ']';
+}
+
 void AddRun(TTreeNode& parent, std::string_view label, const std::vector<uint8_t>& run) {
   AddByteRunGroup(parent, label, run.data(), static_cast<int32_t>(run.size()), SpansOf(&run));
+}
+
+void AddTextRun(TTreeNode& parent, std::string_view label, const std::vector<uint8_t>& run) {
+  const TSpans spans = SpansOf(&run);
+  TTreeNode& group = AddByteRunGroup(parent, label, run.data(), static_cast<int32_t>(run.size()), spans);
+  AddDecodedText(group, run.data(), static_cast<int32_t>(run.size()), spans);
 }
 
 int32_t ReadByteRun(TBitStream4& reader, int64_t count, uint8_t* out, int32_t capacity) {

@@ -46,7 +46,7 @@ class TFieldWalker {
           const uint64_t value = in_.values[slot];
           scope_.emplace_back(d.label, value);
           if (parent != nullptr && d.show != TFieldShow::Hidden)
-            parent->Add(TNodeText{FieldText(d, value), SpansAt(slot)});
+            parent->Add(TNodeText{FieldText(d, value, Related(d)), SpansAt(slot)});
           break;
         }
         case TFieldKind::Marker:
@@ -56,7 +56,9 @@ class TFieldWalker {
           const uint8_t* data = nullptr;
           size_t slot = 0;
           const int32_t count = NextRun(Resolve(d.length), data, slot);
-          if (parent != nullptr) AddByteRunGroup(*parent, d.label, data, count, SpansAt(slot));
+          if (parent == nullptr) break;
+          TTreeNode& group = AddByteRunGroup(*parent, d.label, data, count, SpansAt(slot));
+          if (d.text) AddDecodedText(group, data, count, SpansAt(slot));
           break;
         }
         case TFieldKind::When:
@@ -155,6 +157,15 @@ class TFieldWalker {
     return copied;
   }
 
+  // The value of the field a meaning depends on: the latest one of that
+  // label read so far, else the next value of the record (showing only).
+  uint64_t Related(const TFieldDesc& d) const {
+    if (d.meaning == nullptr || d.related == nullptr || !DecodedValuesShown()) return 0;
+    for (auto it = scope_.rbegin(); it != scope_.rend(); ++it)
+      if (std::strcmp(it->first, d.related) == 0) return it->second;
+    return !Parsing() && valueAt_ < in_.values.size() ? in_.values[valueAt_] : 0;
+  }
+
   uint64_t Lookup(const char* label) const {
     for (auto it = scope_.rbegin(); it != scope_.rend(); ++it)
       if (std::strcmp(it->first, label) == 0) return it->second;
@@ -179,7 +190,9 @@ class TFieldWalker {
 
 }  // namespace
 
-std::string FieldText(const TFieldDesc& d, uint64_t value) {
+namespace {
+
+std::string RawFieldText(const TFieldDesc& d, uint64_t value) {
   const std::string suffix = d.suffix != nullptr ? std::string(d.suffix) : BitsSuffix(d.bits);
   switch (d.show) {
     case TFieldShow::Hex:
@@ -195,6 +208,14 @@ std::string FieldText(const TFieldDesc& d, uint64_t value) {
     default:
       return DescriptorFieldText(d.label, value, suffix);
   }
+}
+
+}  // namespace
+
+std::string FieldText(const TFieldDesc& d, uint64_t value, uint64_t related) {
+  std::string text = RawFieldText(d, value);
+  if (d.meaning != nullptr && DecodedValuesShown()) AppendMeaning(text, d.meaning(value, related));
+  return text;
 }
 
 bool ParseSystemsFields(const char* routine, const TFieldTable& table, const uint8_t* bytes, int32_t available,

@@ -48,6 +48,13 @@ enum class TFieldKind : uint8_t { Field, Marker, Run, Loop, When, Needs };
 // Named: the decimal value, a blank and the text nameOf gives for it.
 enum class TFieldShow : uint8_t { Decimal, Hex, ISO639, Hidden, NoValue, Named };
 
+// What a field's raw value means, shown in brackets after it while decoded
+// values are shown (see DecodedValuesShown); an empty text adds nothing.
+// related is the value of the field the description names beside it (the
+// polarity of an offset, the coding type of a frequency, the west_east_flag
+// of an orbital position), or 0.
+using TFieldMeaning = std::string (*)(uint64_t value, uint64_t related);
+
 // A byte count: descriptor_length, or the value of a field met earlier (the
 // innermost first), less a constant.
 struct TLengthSource {
@@ -80,6 +87,18 @@ struct TFieldDesc {
   uint32_t value = 0;                // When: the enabling value; Needs: least bytes available
   const TFieldDesc* body = nullptr;  // Loop entry, When block
   size_t bodyCount = 0;
+  // Field: its meaning, and the label of the related field: one read before
+  // it in the same list, or else the field right after it.
+  TFieldMeaning meaning = nullptr;
+  const char* related = nullptr;
+  bool text = false;  // Run: the bytes are a DVB text
+
+  constexpr TFieldDesc Means(TFieldMeaning m, const char* relatedField = nullptr) const {
+    TFieldDesc d = *this;
+    d.meaning = m;
+    d.related = relatedField;
+    return d;
+  }
 };
 
 // A descriptor's description. needs and lengthMustFit are the acceptance rules
@@ -151,6 +170,12 @@ constexpr TFieldDesc Run(const char* group, TLengthSource length) {
   d.length = length;
   return d;
 }
+// A byte run that holds DVB text (EN 300 468 Annex A).
+constexpr TFieldDesc TextRun(const char* group, TLengthSource length) {
+  TFieldDesc d = Run(group, length);
+  d.text = true;
+  return d;
+}
 // Rejects the descriptor (systems parse) when fewer than bytes are available.
 constexpr TFieldDesc Needs(uint32_t bytes) {
   TFieldDesc d;
@@ -199,8 +224,9 @@ constexpr TFieldTable TableEndingWithData(uint8_t tag, const TFieldDesc (&list)[
 
 }  // namespace fields
 
-// The node text of a field (Field entries) holding value.
-std::string FieldText(const TFieldDesc& d, uint64_t value);
+// The node text of a field (Field entries) holding value; with decoded values
+// shown, its meaning follows in brackets.
+std::string FieldText(const TFieldDesc& d, uint64_t value, uint64_t related = 0);
 
 // Systems descriptor: bytes points at descriptor_tag, available bytes of the
 // loop follow. False when the table's acceptance rules refuse the descriptor.
