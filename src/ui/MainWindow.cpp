@@ -227,6 +227,16 @@ void TForm1::BuildMenus() {
   tools->addSeparator();
   tools->addAction("Validation", this, [this] { Validation1Click(); });
 
+  QMenu* view = menuBar()->addMenu("View");
+  DecodedValues1 = view->addAction("Decoded Values");
+  DecodedValues1->setCheckable(true);
+  DecodedValues1->setChecked(true);
+  FBrowser.SetDecodedValues(true);
+  connect(DecodedValues1, &QAction::toggled, this, [this](bool shown) {
+    FBrowser.SetDecodedValues(shown);
+    ShowTree();
+  });
+
   QMenu* help = menuBar()->addMenu("Help");
   CheckForUpdates1 = help->addAction("Check For Updates");
   CheckForUpdates1->setCheckable(true);

@@ -102,6 +102,8 @@ class TForm1 : public QMainWindow {
   // pending check is neither started nor stopped.
   void CheckForUpdates1Click();
   QAction* CheckForUpdatesItem() const { return CheckForUpdates1; }
+  // View > "Decoded Values": on by default, kept as the setting "DecodedValues".
+  QAction* DecodedValuesItem() const { return DecodedValues1; }
   TUpdateCheck& UpdateCheck() const { return *FUpdateCheck; }
 
  protected:
@@ -148,6 +150,7 @@ class TForm1 : public QMainWindow {
   QListWidget* lboxSeenPrograms = nullptr;
   std::vector<QAction*> FFindNextActions;
   QAction* CheckForUpdates1 = nullptr;
+  QAction* DecodedValues1 = nullptr;
   TUpdateCheck* FUpdateCheck = nullptr;  // owns tmUpdate
 
   bool FBusy = false;  // code moves the navigation scroll bar
