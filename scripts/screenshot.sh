@@ -6,6 +6,9 @@
 # saves a second picture beside the first (OUT-field.png).
 #
 #   scripts/screenshot.sh STREAM OUT.png [BUILD_DIR]
+#
+# SHOT_KEY picks another Find Next shortcut than Find Next PMT (ctrl+m), for
+# example ctrl+e (EIT), ctrl+s (SDT) or ctrl+d (TDT).
 set -euo pipefail
 [ $# -ge 2 ] || { echo "usage: $0 STREAM OUT.png [BUILD_DIR]" >&2; exit 2; }
 stream=$(realpath "$1")
@@ -29,7 +32,7 @@ xdotool windowactivate --sync "\$window" 2>/dev/null || xdotool windowfocus --sy
 # The whole screen: the decode tree's values stand right of 36-character labels.
 xdotool windowmove "\$window" 0 0 windowsize "\$window" 1600 1000
 sleep 1
-xdotool key --window "\$window" ctrl+m
+xdotool key --window "\$window" ${SHOT_KEY:-ctrl+m}
 sleep 1
 import -window "\$window" "$out"
 # A node a few rows down the PSI group of the tree.
