@@ -11,8 +11,10 @@
 #   kind    time, duration, offset, satellite_frequency, symbol_rate,
 #           orbital_position or text
 #   raw     the field's bytes as tshark took them (PDML's value attribute),
-#           lower-case hex; an offset adds "/" and its polarity bit; a text
-#           is its character-table selection bytes followed by its characters
+#           lower-case hex (a symbol rate: its first 7 digits, the rate
+#           without FEC_inner); an offset adds "/" and its polarity bit; a
+#           text is its character-table selection bytes followed by its
+#           characters
 #   shown   tshark's reading: a time as "YYYY-MM-DD hh:mm:ss"; a duration as
 #           the "hh:mm:ss" tshark writes after the hex value (BCD nibbles
 #           above 9 come out as numbers above 99 there); an offset as a sign
@@ -103,7 +105,9 @@ def walk(element):
             showname = field.get("showname") or ""
             keep("offset", value + "/" + polarity, ("-" if polarity == "1" else "+") + showname.split(": ")[-1])
         elif name in NUMBERS:
-            keep(NUMBERS[name], value, field.get("show"))
+            # tshark's symbol_rate holds the 4 FEC_inner bits after the 28 of the rate.
+            raw = value[:7] if NUMBERS[name] == "symbol_rate" else value
+            keep(NUMBERS[name], raw, field.get("show"))
         elif name in TEXTS.values():
             selection[name] = value
         elif name in TEXTS:

@@ -26,9 +26,14 @@
 //   tshark's.
 // - The tree marks emphasis and line breaks (U+27E8, U+27E9, U+21B5); they
 //   are left out before comparing.
+// - A section is gathered from the next packet of its PID with the expected
+//   continuity_counter, wherever it lies; after a dropped packet that is a
+//   packet of another section, which tshark never joins to this one. The
+//   values of such a tree are not tshark's to check and are not compared.
 // - Only the section a packet's pointer_field leads to is in its tree, so
 //   values of other sections are not all met; every value the tree shows
 //   must be in the file, except those above.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <fstream>
@@ -170,7 +175,8 @@ class TAgreement {
                          : label == "orbital_position" ? "orbital_position"
                                                        : nullptr;
       if (kind == nullptr) return;
-      if (const std::string* t = Find(kind, HexOf(value, label == "orbital_position" ? 4 : 8), offset, meaning)) {
+      const int digits = label == "orbital_position" ? 4 : label == "symbol_rate" ? 7 : 8;
+      if (const std::string* t = Find(kind, HexOf(value, digits), offset, meaning)) {
         EXPECT_NEAR(std::stod(meaning), std::stod(*t), 1e-9) << where << ": " << meaning << " / " << *t;
         ++compared;
       }
@@ -203,8 +209,14 @@ class TAgreement {
     std::string ours = node.text.substr(1);
     ours = ours.substr(0, first < 0x20 ? ours.rfind("] [") : ours.size() - 1);
     ours = Without(Without(Without(ours, kEmphasisOnMark), kEmphasisOffMark), kLineBreakMark);
+    const std::vector<std::string> parts = DecodedParts(*t);
+    // Where tshark decoded every byte the texts are equal.
+    if (parts.size() == 1 && std::find(bytes.begin(), bytes.end(), 0) == bytes.end()) {
+      EXPECT_EQ(ours, *t) << name_ << " packet " << offset << ": text " << Hex(bytes);
+      return;
+    }
     size_t at = 0;
-    for (const std::string& part : DecodedParts(*t)) {
+    for (const std::string& part : parts) {
       const size_t found = ours.find(part, at);
       if (found == std::string::npos) {
         ADD_FAILURE() << name_ << " packet " << offset << ": text " << Hex(bytes) << "\n  tree:   " << ours
@@ -219,6 +231,32 @@ class TAgreement {
   std::ifstream file_;
   TExpected expected_;
 };
+
+// Whether the tree's section was gathered past a packet of its own PID that
+// it skipped (a continuity gap): the packets its spans lie in, in file order,
+// have another packet of the PID between them.
+void CollectPackets(const TTreeNode& node, int64_t start, int64_t size, std::vector<int64_t>& packets) {
+  for (const TSpan& span : node.spans) packets.push_back(start + (span.offset - start) / size * size);
+  for (const auto& child : node.children) CollectPackets(*child, start, size, packets);
+}
+
+bool GatheredAcrossGap(const TStreamBrowser& browser, const std::string& path, int64_t offset) {
+  std::vector<int64_t> packets;
+  CollectPackets(browser.Tree(), browser.StartOffset(), browser.PacketSize(), packets);
+  std::sort(packets.begin(), packets.end());
+  packets.erase(std::unique(packets.begin(), packets.end()), packets.end());
+  std::ifstream file(path, std::ios::binary);
+  uint8_t header[3] = {};
+  auto pidAt = [&](int64_t at) {
+    file.seekg(at);
+    return file.read(reinterpret_cast<char*>(header), 3) ? ((header[1] & 0x1F) << 8) | header[2] : -1;
+  };
+  const int pid = pidAt(offset);
+  for (size_t i = 1; i < packets.size(); ++i)
+    for (int64_t at = packets[i - 1] + browser.PacketSize(); at < packets[i]; at += browser.PacketSize())
+      if (pidAt(at) == pid) return true;
+  return false;
+}
 
 // Calls visit(offset) for each packet of the stream that starts a section on
 // a PID of the NIT, SDT/BAT, EIT and TDT/TOT.
@@ -257,6 +295,7 @@ TEST_P(DecodedValuesAgreement, TreeValuesEqualTsharks) {
   TAgreement agreement(name, path, std::move(expected));
   ForEachSIStart(browser, path, [&](int64_t offset) {
     browser.SelectPacket(offset);
+    if (GatheredAcrossGap(browser, path, offset)) return;
     for (const auto& node : browser.Tree().children) agreement.Walk(*node, nullptr, offset);
   });
   EXPECT_GT(agreement.compared, 0) << name << ": no decoded value of the tree was compared";
@@ -318,7 +357,9 @@ TEST_P(DecodedValuesAgreement, DecodedTreeIsThePlainTreeWithBrackets) {
     ++packets;
     ExpectOnlyAdditions(plain.Tree(), decoded.Tree(), name + " packet " + std::to_string(offset), added);
   });
-  if (packets > 0 && !ReadExpected(name).empty()) EXPECT_GT(added, 0) << name << ": decoded values added nothing";
+  if (packets > 0 && !ReadExpected(name).empty()) {
+    EXPECT_GT(added, 0) << name << ": decoded values added nothing";
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Streams, DecodedValuesAgreement, ::testing::ValuesIn(test::ExpectationNames(kSuffix)),
