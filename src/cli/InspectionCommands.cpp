@@ -123,7 +123,7 @@ int RunTree(const Options& o) {
     std::cerr << "No packet starts at offset " << o.offset << '\n';
     return kExitNoResult;
   }
-  for (const auto& node : browser.Tree().children) Print(TreeToText(*node, 0, o.positions));
+  for (const auto& node : browser.Tree().children) PrintTree(*node, o.positions);
   return kExitOk;
 }
 

@@ -37,22 +37,22 @@ void CoverGroups(TTreeNode& node) {
 
 namespace {
 
-void AppendLines(const TTreeNode& node, int depth, bool positions, std::string& out) {
+void AppendLines(const TTreeNode& node, int depth, bool positions, TNodeShow show, std::string& out) {
   out.append(static_cast<size_t>(depth) * 2, ' ');
-  out += node.text;
+  out += show != nullptr ? show(node) : node.text;
   if (positions && !node.spans.empty()) {
     out += '\t';
     out += SpansText(node.spans);
   }
   out += '\n';
-  for (const auto& child : node.children) AppendLines(*child, depth + 1, positions, out);
+  for (const auto& child : node.children) AppendLines(*child, depth + 1, positions, show, out);
 }
 
 }  // namespace
 
-std::string TreeToText(const TTreeNode& node, int depth, bool positions) {
+std::string TreeToText(const TTreeNode& node, int depth, bool positions, TNodeShow show) {
   std::string out;
-  AppendLines(node, depth, positions, out);
+  AppendLines(node, depth, positions, show, out);
   return out;
 }
 

@@ -55,7 +55,7 @@ void AddDecodedText(TTreeNode& group, const uint8_t* bytes, int32_t count, const
     // A table chosen by the text's first byte is named after it.
     if (bytes[0] < 0x20) node += " [" + text.table + "]";
   }
-  group.Add(std::move(node), spans);
+  group.Add(std::move(node), spans).utf8 = true;
 }
 
 void AppendMeaning(std::string& text, const std::string& meaning) {
@@ -63,6 +63,11 @@ void AppendMeaning(std::string& text, const std::string& meaning) {
   text += " [";
   text += meaning;
   text += ']';
+}
+
+void AppendMeaning(TTreeNode& node, const std::string& meaning) {
+  AppendMeaning(node.text, meaning);
+  if (!meaning.empty()) node.utf8 = true;
 }
 
 void AddRun(TTreeNode& parent, std::string_view label, const std::vector<uint8_t>& run) {

@@ -83,8 +83,10 @@ TTreeNode& AddByteRunGroup(TTreeNode& parent, std::string_view label, const uint
 // character table that cannot be decoded names the table and leaves the
 // bytes to the dump lines. Nothing for an empty run.
 void AddDecodedText(TTreeNode& group, const uint8_t* bytes, int32_t count, const TSpans& spans);
-// Appends " [" meaning "]" to text unless meaning is empty.
+// Appends " [" meaning "]" to text unless meaning is empty; a node's text
+// then holds UTF-8.
 void AppendMeaning(std::string& text, const std::string& meaning);
+void AppendMeaning(TTreeNode& node, const std::string& meaning);
 
 // The group of a run a record keeps in a vector, or in an array of which
 // count bytes are used.
@@ -96,7 +98,7 @@ void AddTextRun(TTreeNode& parent, std::string_view label, const std::vector<uin
 template <std::integral T, class Meaning>
 void AddBitsField(TTreeNode& node, std::string_view label, const T& field, int bits, Meaning meaning) {
   TTreeNode& added = node.Add(DecField(label, field, BitsSuffix(bits)));
-  if (DecodedValuesShown()) AppendMeaning(added.text, meaning(field));
+  if (DecodedValuesShown()) AppendMeaning(added, meaning(field));
 }
 template <size_t N>
 void AddRun(TTreeNode& parent, std::string_view label, const std::array<uint8_t, N>& run, int32_t count) {

@@ -98,7 +98,7 @@ bool TDescriptorList::TreeViewUpdateDescriptors(TTreeNode& parent) const {
       // A private descriptor's node gains the name of the owner that a
       // registration or private_data_specifier before it in the loop gives.
       const std::string name = owner.Next(tags_[i], *records_[i]);
-      if (parent.children.size() > before) AppendMeaning(parent.children[before]->text, name);
+      if (parent.children.size() > before) AppendMeaning(*parent.children[before], name);
     }
     return true;
   });

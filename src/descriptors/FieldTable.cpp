@@ -46,7 +46,7 @@ class TFieldWalker {
           const uint64_t value = in_.values[slot];
           scope_.emplace_back(d.label, value);
           if (parent != nullptr && d.show != TFieldShow::Hidden)
-            parent->Add(TNodeText{FieldText(d, value, Related(d)), SpansAt(slot)});
+            parent->Add(TNodeText{FieldText(d, value, Related(d)), SpansAt(slot), ShowsMeaning(d)});
           break;
         }
         case TFieldKind::Marker:
@@ -211,6 +211,8 @@ std::string RawFieldText(const TFieldDesc& d, uint64_t value) {
 }
 
 }  // namespace
+
+bool ShowsMeaning(const TFieldDesc& d) { return d.meaning != nullptr && DecodedValuesShown(); }
 
 std::string FieldText(const TFieldDesc& d, uint64_t value, uint64_t related) {
   std::string text = RawFieldText(d, value);

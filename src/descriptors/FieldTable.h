@@ -227,6 +227,8 @@ constexpr TFieldTable TableEndingWithData(uint8_t tag, const TFieldDesc (&list)[
 // The node text of a field (Field entries) holding value; with decoded values
 // shown, its meaning follows in brackets.
 std::string FieldText(const TFieldDesc& d, uint64_t value, uint64_t related = 0);
+// Whether FieldText adds a meaning to the field's text (which is then UTF-8).
+bool ShowsMeaning(const TFieldDesc& d);
 
 // Systems descriptor: bytes points at descriptor_tag, available bytes of the
 // loop follow. False when the table's acceptance rules refuse the descriptor.

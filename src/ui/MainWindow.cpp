@@ -80,8 +80,9 @@ QFont TreeFont() {
 constexpr int kNodeRole = Qt::UserRole;
 
 QTreeWidgetItem* MakeItem(const TTreeNode& node) {
-  auto* item =
-      new QTreeWidgetItem(QStringList(QString::fromLatin1(node.text.data(), static_cast<int>(node.text.size()))));
+  const auto size = static_cast<qsizetype>(node.text.size());
+  auto* item = new QTreeWidgetItem(
+      QStringList(node.utf8 ? QString::fromUtf8(node.text.data(), size) : QString::fromLatin1(node.text.data(), size)));
   item->setData(0, kNodeRole, QVariant::fromValue(reinterpret_cast<quintptr>(&node)));
   for (const auto& child : node.children) item->addChild(MakeItem(*child));
   return item;
