@@ -25,8 +25,8 @@ constexpr TOwner kRegistrations[] = {
     {FourCC("DTS2"), "DTS"},  {FourCC("DTS3"), "DTS"},
 };
 
+// Only values whose owner two independent listings agree on.
 constexpr TOwner kPrivateDataSpecifiers[] = {
-    {0x00000001, "SES"},
     {0x00000002, "BSkyB"},
     {0x00000028, "EACEM"},
     {0x00000029, "NorDig"},
