@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -19,6 +20,7 @@
 #include <QWheelEvent>
 
 #include <array>
+#include <cmath>
 
 #include "browser/PIDText.h"
 #include "core/Diagnostics.h"
@@ -421,14 +423,17 @@ void TForm1::ShowTree() {
   TreeView1->expandAll();
   // The column is as wide as the widest line, so long texts scroll sideways;
   // the font is fixed-pitch, which makes that a count of characters.
-  const int charWidth = TreeView1->fontMetrics().horizontalAdvance(QLatin1Char('0'));
+  // The advance is fractional: rounded to whole pixels, long lines (decoded
+  // values) would lose their last characters.
+  const qreal charWidth = QFontMetricsF(TreeView1->font()).horizontalAdvance(QLatin1Char('0'));
   int widest = 0;
   std::function<void(const TTreeNode&, int)> measure = [&](const TTreeNode& node, int depth) {
-    widest = std::max(widest, (depth + 1) * TreeView1->indentation() + static_cast<int>(node.text.size()) * charWidth);
+    widest = std::max(widest, (depth + 1) * TreeView1->indentation() +
+                                  static_cast<int>(std::ceil(static_cast<qreal>(node.text.size()) * charWidth)));
     for (const auto& child : node.children) measure(*child, depth + 1);
   };
   for (const auto& node : FBrowser.Tree().children) measure(*node, 0);
-  TreeView1->header()->resizeSection(0, widest + 2 * charWidth);
+  TreeView1->header()->resizeSection(0, widest + static_cast<int>(std::ceil(2 * charWidth)));
   ShowSeenLists();
 }
 
