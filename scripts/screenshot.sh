@@ -12,6 +12,8 @@
 # main window, saved as OUT-NAME.png) or "screen NAME" (the whole screen, for
 # dialogs). For example, a PCR field selected:
 #   SHOT_STEPS='key ctrl+r; sleep 1; mousemove 760 262 click 1; type program_clock_reference_b; sleep 1; shot pcr'
+# SHOT_KEY picks another Find Next shortcut than Find Next PMT (ctrl+m), for
+# example ctrl+e (EIT), ctrl+s (SDT) or ctrl+d (TDT).
 set -euo pipefail
 [ $# -ge 2 ] || { echo "usage: $0 STREAM OUT.png [BUILD_DIR]" >&2; exit 2; }
 stream=$(realpath "$1")
@@ -50,7 +52,7 @@ if [ -n "\${SHOT_STEPS:-}" ]; then
   kill \$app
   exit 0
 fi
-xdotool key --window "\$window" ctrl+m
+xdotool key --window "\$window" ${SHOT_KEY:-ctrl+m}
 sleep 1
 import -window "\$window" "$out"
 # A node a few rows down the PSI group of the tree.

@@ -20,6 +20,7 @@ TStreamBrowser::~TStreamBrowser() = default;
 void TStreamBrowser::ClearViews() {
   FSeen.Clear();
   FTree.Clear();
+  FTreeOffset = -1;
 }
 
 std::string TStreamBrowser::Caption() const {
@@ -238,6 +239,7 @@ void TStreamBrowser::RefreshTSPacket(int64_t offset) {
     const TPacketDecode decoded = FPacketDecoder.Decode(*FFileStream, FPacketSize, offset, FTree);
     if (decoded == TPacketDecode::Unread) DebugOutput(kUnread);
     if (decoded != TPacketDecode::Decoded) return;
+    FTreeOffset = offset;
     const int32_t pid = FPacketDecoder.Header().PID;
     CheckAddSeenPID(static_cast<uint16_t>(pid));
     if (pid == 0x0000) {
@@ -245,6 +247,12 @@ void TStreamBrowser::RefreshTSPacket(int64_t offset) {
       for (int32_t i = 0; i < pat.EntryCount(); ++i) CheckAddSeenProgram(pat.program_number[i]);
     }
   });
+}
+
+void TStreamBrowser::SetDecodedValues(bool shown) {
+  if (shown == FPacketDecoder.DecodedValues()) return;
+  FPacketDecoder.SetDecodedValues(shown);
+  if (FFileStream && FTreeOffset >= 0 && !FTree.children.empty()) RefreshTSPacket(FTreeOffset);
 }
 
 // ---- Reading the whole file ------------------------------------------------------

@@ -157,6 +157,10 @@ class TStreamBrowser {
   // under Tree()); a packet that cannot be read leaves the tree as it was.
   void RefreshTSPacket(int64_t offset);
   const TTreeNode& Tree() const { return FTree; }
+  // Decoded values beside the raw ones (View > Decoded Values); the tree
+  // shown is built again with the new setting.
+  void SetDecodedValues(bool shown);
+  bool DecodedValues() const { return FPacketDecoder.DecodedValues(); }
   // The header of the packet whose tree was built last.
   const TTSHeader& SelectedHeader() const { return FPacketDecoder.Header(); }
   // The section decoders; the PAT decoder's table is the current PAT.
@@ -205,6 +209,7 @@ class TStreamBrowser {
   mutable std::recursive_mutex FLock;
   TSeenLists FSeen;
   TTreeNode FTree;
+  int64_t FTreeOffset = -1;  // the packet FTree shows, -1 for none
 };
 
 }  // namespace tessaro

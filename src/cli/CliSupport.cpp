@@ -49,9 +49,22 @@ std::optional<std::string> ReadPIDArgument(const std::string& text, uint16_t& pi
   return std::nullopt;
 }
 
-void Print(const std::string& text) {
+namespace {
+bool StandardOutputIsATerminal() {
   static const bool terminal = isatty(STDOUT_FILENO) == 1;
-  std::fputs(terminal ? TerminalText(text).c_str() : text.c_str(), stdout);
+  return terminal;
+}
+
+std::string TerminalNodeText(const TTreeNode& node) { return node.utf8 ? node.text : TerminalText(node.text); }
+}  // namespace
+
+void Print(const std::string& text) {
+  std::fputs(StandardOutputIsATerminal() ? TerminalText(text).c_str() : text.c_str(), stdout);
+}
+
+void PrintTree(const TTreeNode& node, bool positions) {
+  const bool terminal = StandardOutputIsATerminal();
+  std::fputs(TreeToText(node, 0, positions, terminal ? TerminalNodeText : nullptr).c_str(), stdout);
 }
 
 int Fail(const std::string& message) {

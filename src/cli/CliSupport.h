@@ -10,6 +10,8 @@
 #include <optional>
 #include <string>
 
+#include "core/TreeNode.h"
+
 namespace tessaro {
 
 class TStreamBrowser;
@@ -32,6 +34,9 @@ std::optional<std::string> ReadPIDArgument(const std::string& text, uint16_t& pi
 // Results for standard output: decoded texts are made safe for a terminal,
 // and go to a pipe or a file byte for byte.
 void Print(const std::string& text);
+// Prints a decode tree as Print does, except that on a terminal the decoded
+// values' nodes (UTF-8 already) are written as they are.
+void PrintTree(const TTreeNode& node, bool positions);
 
 // Writes the message to standard error; returns kExitFailure.
 int Fail(const std::string& message);

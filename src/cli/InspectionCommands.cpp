@@ -37,6 +37,7 @@ struct Options {
   int rows = TStreamBrowser::kPageSlots;
   bool all = false;
   bool positions = false;
+  bool decoded = false;
   int lines = 12;
 };
 
@@ -116,12 +117,13 @@ int RunTree(const Options& o) {
   const std::optional<int64_t> offset = ParseOffset(o.offset);
   if (!offset) return Fail("Invalid offset: " + o.offset);
   TStreamBrowser browser;
+  browser.SetDecodedValues(o.decoded);
   if (!OpenStream(browser, o.file)) return kExitFailure;
   if (!browser.SelectPacket(*offset)) {
     std::cerr << "No packet starts at offset " << o.offset << '\n';
     return kExitNoResult;
   }
-  for (const auto& node : browser.Tree().children) Print(TreeToText(*node, 0, o.positions));
+  for (const auto& node : browser.Tree().children) PrintTree(*node, o.positions);
   return kExitOk;
 }
 
@@ -175,6 +177,8 @@ void AddInspectionCommands(CLI::App& app, TCommandRun& run) {
   tree->add_option("--offset", o->offset, "Offset of the packet, decimal or 0x hex")->required();
   tree->add_flag("--positions", o->positions,
                  "After each node, a TAB and where its bits lie: 0x<offset>.<first bit>+<bit count>, ...");
+  tree->add_flag("--decoded", o->decoded,
+                 "Decoded values in brackets after the raw ones: dates, durations, frequencies, DVB texts");
   tree->callback([&run, o] { run = [o] { return RunTree(*o); }; });
 
   CLI::App* hex = app.add_subcommand("hex", "The hex view's lines for an offset");

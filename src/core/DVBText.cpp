@@ -6,6 +6,9 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <functional>
+#include <map>
+#include <memory>
 #include <string_view>
 
 #include "core/TextHelpers.h"
@@ -103,6 +106,16 @@ class TConverter {
   iconv_t cd_;
 };
 
+// The converter of a table for this thread, opened at its first use and kept:
+// opening one costs more than decoding a whole name. nullptr when iconv has
+// no such table.
+TConverter* ConverterFor(const char* from) {
+  thread_local std::map<std::string, std::unique_ptr<TConverter>, std::less<>> converters;
+  auto it = converters.find(std::string_view(from));
+  if (it == converters.end()) it = converters.emplace(from, std::make_unique<TConverter>(from)).first;
+  return it->second->Ok() ? it->second.get() : nullptr;
+}
+
 // The control code at position i of the text, or -1 for a character.
 // Single-byte tables use 0x80..0x9F; UCS-2 and UTF-8 use U+E080..U+E09F.
 int ControlAt(const uint8_t* p, size_t left, TUnit unit, size_t& width) {
@@ -142,8 +155,9 @@ TDVBText DecodeDVBText(const uint8_t* data, size_t length, TTextMarks marks) {
   TTable table = SelectTable(data, length);
   result.table = table.name;
   if (table.iconvName == nullptr) return result;
-  TConverter converter(table.iconvName);
-  if (!converter.Ok()) return result;
+  TConverter* const found = ConverterFor(table.iconvName);
+  if (found == nullptr) return result;
+  TConverter& converter = *found;
   result.decoded = true;
 
   const uint8_t* text = data + std::min(table.skip, length);

@@ -1,7 +1,9 @@
 // Node texts of fixed fields.
 #include "core/FieldDesc.h"
 
+#include "core/DVBValues.h"
 #include "core/TextHelpers.h"
+#include "core/TreeNode.h"
 
 namespace tessaro {
 
@@ -14,12 +16,14 @@ std::string DescriptorFieldText(std::string_view label, uint64_t value, std::str
 }
 
 std::string ISO639FieldText(uint32_t code) {
-  const std::string letters{DumpChar(static_cast<uint8_t>(code >> 16)), DumpChar(static_cast<uint8_t>(code >> 8)),
-                            DumpChar(static_cast<uint8_t>(code))};
-  return TextField("ISO_639_language_code", std::to_string(code & 0xFFFFFF) + " [" + letters + "]", " (24 bits)").text;
+  return TextField("ISO_639_language_code", std::to_string(code & 0xFFFFFF) + " [" + ISO639Text(code) + "]",
+                   " (24 bits)")
+      .text;
 }
 
-std::string FieldText(const TFieldDesc& d, uint64_t value) {
+namespace {
+
+std::string RawFieldText(const TFieldDesc& d, uint64_t value) {
   const std::string suffix = d.suffix != nullptr ? std::string(d.suffix) : BitsSuffix(d.bits);
   switch (d.show) {
     case TFieldShow::Hex:
@@ -35,6 +39,23 @@ std::string FieldText(const TFieldDesc& d, uint64_t value) {
     default:
       return DescriptorFieldText(d.label, value, suffix);
   }
+}
+
+}  // namespace
+
+void AppendMeaning(std::string& text, const std::string& meaning) {
+  if (meaning.empty()) return;
+  text += " [";
+  text += meaning;
+  text += ']';
+}
+
+bool ShowsMeaning(const TFieldDesc& d) { return d.meaning != nullptr && DecodedValuesShown(); }
+
+std::string FieldText(const TFieldDesc& d, uint64_t value, uint64_t related) {
+  std::string text = RawFieldText(d, value);
+  if (ShowsMeaning(d)) AppendMeaning(text, d.meaning(value, related));
+  return text;
 }
 
 }  // namespace tessaro

@@ -19,6 +19,13 @@ enum class TFieldKind : uint8_t { Field, Marker, Run, Loop, When, Needs };
 // Named: the decimal value, a blank and the text nameOf gives for it.
 enum class TFieldShow : uint8_t { Decimal, Hex, ISO639, Hidden, NoValue, Named };
 
+// What a field's raw value means, shown in brackets after it while decoded
+// values are shown (see DecodedValuesShown); an empty text adds nothing.
+// related is the value of the field the description names beside it (the
+// polarity of an offset, the coding type of a frequency, the west_east_flag
+// of an orbital position), or 0.
+using TFieldMeaning = std::string (*)(uint64_t value, uint64_t related);
+
 // A byte count: descriptor_length, or the value of a field met earlier (the
 // innermost first), less a constant.
 struct TLengthSource {
@@ -51,6 +58,18 @@ struct TFieldDesc {
   uint32_t value = 0;                // When: the enabling value; Needs: least bytes available
   const TFieldDesc* body = nullptr;  // Loop entry, When block
   size_t bodyCount = 0;
+  // Field: its meaning, and the label of the related field: one read before
+  // it in the same list, or else the field right after it.
+  TFieldMeaning meaning = nullptr;
+  const char* related = nullptr;
+  bool text = false;  // Run: the bytes are a DVB text
+
+  constexpr TFieldDesc Means(TFieldMeaning m, const char* relatedField = nullptr) const {
+    TFieldDesc d = *this;
+    d.meaning = m;
+    d.related = relatedField;
+    return d;
+  }
 };
 
 // Builders for the description lists.
@@ -107,6 +126,12 @@ constexpr TFieldDesc Run(const char* group, TLengthSource length) {
   d.length = length;
   return d;
 }
+// A byte run that holds DVB text (EN 300 468 Annex A).
+constexpr TFieldDesc TextRun(const char* group, TLengthSource length) {
+  TFieldDesc d = Run(group, length);
+  d.text = true;
+  return d;
+}
 // Rejects the descriptor (systems parse) when fewer than bytes are available.
 constexpr TFieldDesc Needs(uint32_t bytes) {
   TFieldDesc d;
@@ -150,7 +175,13 @@ std::string DescriptorFieldText(std::string_view label, uint64_t value, std::str
 // "ISO_639_language_code : <decimal> [<three characters>] (24 bits)".
 std::string ISO639FieldText(uint32_t code);
 
-// The node text of a field (Field entries) holding value.
-std::string FieldText(const TFieldDesc& d, uint64_t value);
+// Appends " [" meaning "]" to text unless meaning is empty.
+void AppendMeaning(std::string& text, const std::string& meaning);
+
+// The node text of a field (Field entries) holding value, with its meaning
+// while decoded values are shown (related: see TFieldMeaning).
+std::string FieldText(const TFieldDesc& d, uint64_t value, uint64_t related = 0);
+// Whether FieldText adds a meaning to the field's text (which is then UTF-8).
+bool ShowsMeaning(const TFieldDesc& d);
 
 }  // namespace tessaro

@@ -57,7 +57,7 @@ TFieldPlace ReadRecordField(TBitStream4& reader, const TFieldDesc& form, TFieldR
 }
 
 TNodeText RecordFieldNode(const TFieldDesc& form, TFieldRef field, const char* note) {
-  TNodeText node{FieldText(form, field.Load()), SpansOf(field.Address())};
+  TNodeText node{FieldText(form, field.Load()), SpansOf(field.Address()), ShowsMeaning(form)};
   if (note != nullptr) node.text += note;
   return node;
 }

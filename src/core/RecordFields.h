@@ -80,6 +80,8 @@ TFieldRef MemberSlot(const R& record, int32_t entry) {
 template <auto Member>
 struct TMemberField {
   TFieldDesc form;
+  // The field with a meaning shown beside its raw value (TFieldMeaning).
+  constexpr TMemberField Means(TFieldMeaning meaning) const { return {form.Means(meaning)}; }
   template <class R>
   constexpr operator TRecordField<R>() const {
     return {form, &MemberSlot<R, Member>};

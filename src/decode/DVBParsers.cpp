@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/TextHelpers.h"
+#include "descriptors/FieldMeanings.h"
 
 namespace tessaro {
 namespace {
@@ -102,7 +103,7 @@ constexpr TRecordField<TServiceEntry> kService[] = {
 };
 
 // start_time is 16 bits of MJD and 24 of BCD time, duration 24 bits of BCD,
-// each shown as one number.
+// each shown as one number and, with decoded values, as a date and a time.
 constexpr TRecordField<EIT> kEITHeader[] = {
     Dec<&EIT::service_id>("service_id", 16),
     Dec<&EIT::reserved2>("reserved", 2),
@@ -117,18 +118,18 @@ constexpr TRecordField<EIT> kEITHeader[] = {
 };
 constexpr TRecordField<TEventEntry> kEvent[] = {
     Dec<&TEventEntry::event_id>("event_id", 16),
-    Dec<&TEventEntry::start_time>("start_time", 40),
-    Dec<&TEventEntry::duration>("duration", 24),
+    Dec<&TEventEntry::start_time>("start_time", 40).Means(meanings::MJDTime),
+    Dec<&TEventEntry::duration>("duration", 24).Means(meanings::Duration),
     Dec<&TEventEntry::running_status>("running_status", 3),
     Dec<&TEventEntry::free_CA_mode>("free_CA_mode", 1),
     Dec<&TEventEntry::descriptors_loop_length>("descriptors_loop_length", 12),
 };
 
 constexpr TRecordField<TDT> kTDT[] = {
-    Dec<&TDT::UTC_time>("UTC_time", 40),
+    Dec<&TDT::UTC_time>("UTC_time", 40).Means(meanings::MJDTime),
 };
 constexpr TRecordField<TOT> kTOTHeader[] = {
-    Dec<&TOT::UTC_time>("UTC_time", 40),
+    Dec<&TOT::UTC_time>("UTC_time", 40).Means(meanings::MJDTime),
     Dec<&TOT::reserved_1>("reserved_1", 4),
     Dec<&TOT::descriptors_loop_length>("descriptors_loop_length", 12),
 };

@@ -1,3 +1,4 @@
+// The packet decoder: header, adaptation field, then the section or PES tree.
 #include "decode/PacketDecoder.h"
 
 #include "decode/PacketTree.h"
@@ -11,6 +12,7 @@ TPacketDecode TPacketDecoder::Decode(const TFileStream& stream, int32_t packetSi
   tree.Clear();
   positions_.Clear();
   TPositionScope scope(&positions_);
+  TDecodedValuesScope values(decodedValues_);
   positions_.MapBytes(packet_.data(), kTSPacketSize, offset);
 
   if (parser_.ParseData(packet_.data(), kTSPacketSize) != S_OK) return TPacketDecode::NoPacket;

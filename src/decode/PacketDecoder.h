@@ -36,6 +36,11 @@ class TPacketDecoder {
   // at offset. A PID 0x0000 packet first updates the current PAT.
   TPacketDecode Decode(const TFileStream& stream, int32_t packetSize, int64_t offset, TTreeNode& tree);
 
+  // Whether the trees built from now on show decoded values beside the raw
+  // ones (View > Decoded Values); off by default.
+  void SetDecodedValues(bool shown) { decodedValues_ = shown; }
+  bool DecodedValues() const { return decodedValues_; }
+
   // The header of the packet decoded last.
   const TTSHeader& Header() const { return parser_.Header; }
   // The PES header of the packet decoded last (empty when it started none).
@@ -48,6 +53,7 @@ class TPacketDecoder {
   TPESPacketHeader FSelectedPES;
   TFieldPositions positions_;
   std::array<uint8_t, kMaxSlot> packet_{};
+  bool decodedValues_ = false;
 };
 
 }  // namespace tessaro

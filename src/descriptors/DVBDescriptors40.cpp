@@ -1,4 +1,7 @@
+// The table-driven DVB descriptors from 0x40 to 0x5F: each one a field list.
 #include "descriptors/DVBDescriptors40.h"
+
+#include "descriptors/FieldMeanings.h"
 
 namespace tessaro {
 namespace {
@@ -10,7 +13,7 @@ using namespace fields;
 // clang-format off
 
 constexpr TFieldDesc kNetworkName[] = {
-    Run("network_name", DescriptorLength()),
+    TextRun("network_name", DescriptorLength()),
 };
 
 constexpr TFieldDesc kServiceListEntry[] = {
@@ -27,21 +30,21 @@ constexpr TFieldDesc kStuffing[] = {
 
 // Frequency, orbital position and symbol rate are BCD in the stream.
 constexpr TFieldDesc kSatelliteDeliverySystem[] = {
-    Bits("frequency", 32),
-    Bits("orbital_position", 16),
+    Bits("frequency", 32).Means(meanings::SatelliteFrequency),
+    Bits("orbital_position", 16).Means(meanings::OrbitalPosition, "west_east_flag"),
     Bits("west_east_flag", 1),
     Bits("polarization", 2),
     Bits("modulation", 5),
-    Bits("symbol_rate", 28),
+    Bits("symbol_rate", 28).Means(meanings::SymbolRate),
     Bits("FEC_inner", 4),
 };
 
 constexpr TFieldDesc kCableDeliverySystem[] = {
-    Bits("frequency", 32),
+    Bits("frequency", 32).Means(meanings::CableFrequency),
     Bits("reserved_future_use", 12),
     Bits("FEC_outer", 4),
     Bits("modulation", 8),
-    Bits("symbol_rate", 28),
+    Bits("symbol_rate", 28).Means(meanings::SymbolRate),
     Bits("FEC_inner", 4),
 };
 
@@ -58,15 +61,15 @@ constexpr TFieldDesc kVBITeletext[] = {
 };
 
 constexpr TFieldDesc kBouquetName[] = {
-    Run("name", DescriptorLength()),
+    TextRun("name", DescriptorLength()),
 };
 
 constexpr TFieldDesc kService[] = {
     Bits("service_type", 8),
     Bits("service_provider_name_length", 8),
-    Run("service_provider_name", LengthField("service_provider_name_length")),
+    TextRun("service_provider_name", LengthField("service_provider_name_length")),
     Bits("service_name_length", 8),
-    Run("service_name", LengthField("service_name_length")),
+    TextRun("service_name", LengthField("service_name_length")),
 };
 
 constexpr TFieldDesc kCountryCode[] = {
@@ -95,9 +98,9 @@ constexpr TFieldDesc kTimeShiftedService[] = {
 constexpr TFieldDesc kShortEvent[] = {
     ISO639(),
     Bits("event_name_length", 8),
-    Run("event_name", LengthField("event_name_length")),
+    TextRun("event_name", LengthField("event_name_length")),
     Bits("text_length", 8),
-    Run("text", LengthField("text_length")),
+    TextRun("text", LengthField("text_length")),
 };
 
 constexpr TFieldDesc kTimeShiftedEvent[] = {
@@ -111,7 +114,7 @@ constexpr TFieldDesc kComponent[] = {
     Bits("component_type", 8),
     Bits("component_tag", 8),
     ISO639(),
-    Run("text_char", DescriptorLength(6)),
+    TextRun("text_char", DescriptorLength(6)),
 };
 
 constexpr TFieldDesc kStreamIdentifier[] = {
@@ -154,9 +157,9 @@ constexpr TFieldDesc kLocalTimeOffsetEntry[] = {
     Bits("country_region_id", 6),
     Bits("reserved", 1),
     Bits("local_time_offset_polarity", 1),
-    Bits("local_time_offset", 16),
-    Bits("time_of_change", 40),
-    Bits("next_time_offset", 16),
+    Bits("local_time_offset", 16).Means(meanings::Offset, "local_time_offset_polarity"),
+    Bits("time_of_change", 40).Means(meanings::MJDTime),
+    Bits("next_time_offset", 16).Means(meanings::Offset, "local_time_offset_polarity"),
 };
 constexpr TFieldDesc kLocalTimeOffset[] = {
     Loop("local_time_offset_descriptors", "local_time_offset_descriptor #", DescriptorLength(), {13},
@@ -174,7 +177,7 @@ constexpr TFieldDesc kSubtitling[] = {
 };
 
 constexpr TFieldDesc kTerrestrialDeliverySystem[] = {
-    Bits("centre_frequency", 32),
+    Bits("centre_frequency", 32).Means(meanings::TerrestrialFrequency),
     Bits("bandwidth", 3),
     Bits("priority", 1),
     Bits("Time_Slicing_indicator", 1),
@@ -193,7 +196,7 @@ constexpr TFieldDesc kTerrestrialDeliverySystem[] = {
 constexpr TFieldDesc kMultilingualNetworkNameEntry[] = {
     ISO639(),
     Bits("network_name_length", 8),
-    Run("char", LengthField("network_name_length")),
+    TextRun("char", LengthField("network_name_length")),
 };
 constexpr TFieldDesc kMultilingualNetworkName[] = {
     Loop("multilingual_network_name_descriptors", "multilingual_network_name_descriptor #", DescriptorLength(),
@@ -203,7 +206,7 @@ constexpr TFieldDesc kMultilingualNetworkName[] = {
 constexpr TFieldDesc kMultilingualBouquetNameEntry[] = {
     ISO639(),
     Bits("bouquet_name_length", 8),
-    Run("name", LengthField("bouquet_name_length")),
+    TextRun("name", LengthField("bouquet_name_length")),
 };
 constexpr TFieldDesc kMultilingualBouquetName[] = {
     Loop("bouquet_names", "bouquet_name #", DescriptorLength(), {4, {"bouquet_name_length"}},
@@ -213,9 +216,9 @@ constexpr TFieldDesc kMultilingualBouquetName[] = {
 constexpr TFieldDesc kMultilingualServiceNameEntry[] = {
     ISO639(),
     Bits("service_provider_name_length", 8),
-    Run("service_provider_name", LengthField("service_provider_name_length")),
+    TextRun("service_provider_name", LengthField("service_provider_name_length")),
     Bits("service_name_length", 8),
-    Run("service_name", LengthField("service_name_length")),
+    TextRun("service_name", LengthField("service_name_length")),
 };
 constexpr TFieldDesc kMultilingualServiceName[] = {
     Loop("multilingual_service_name_descriptors", "multilingual_service_name_descriptor #", DescriptorLength(),
@@ -225,7 +228,7 @@ constexpr TFieldDesc kMultilingualServiceName[] = {
 constexpr TFieldDesc kMultilingualComponentEntry[] = {
     ISO639(),
     Bits("text_description_length", 8),
-    Run("text_char", LengthField("text_description_length")),
+    TextRun("text_char", LengthField("text_description_length")),
 };
 constexpr TFieldDesc kMultilingualComponent[] = {
     HexBits("component_tag", 8),

@@ -1,4 +1,7 @@
+// The table-driven DVB descriptors from 0x60 on: each one a field list.
 #include "descriptors/DVBDescriptors60.h"
+
+#include "descriptors/FieldMeanings.h"
 
 namespace tessaro {
 namespace {
@@ -20,9 +23,9 @@ constexpr TFieldDesc kShortSmoothingBuffer[] = {
     Run("DVB_reserved", DescriptorLength(1)),
 };
 
-// centre_frequency is kept as its raw bits, whatever coding_type says.
+// centre_frequency is kept as its raw bits; coding_type says how to read them.
 constexpr TFieldDesc kCentreFrequency[] = {
-    Bits("centre_frequency", 32),
+    Bits("centre_frequency", 32).Means(meanings::CodedFrequency, "coding_type"),
 };
 constexpr TFieldDesc kFrequencyList[] = {
     Bits("reserved_future_use", 6),
@@ -43,7 +46,7 @@ constexpr TFieldDesc kDataBroadcast[] = {
     Run("selector", LengthField("selector_length")),
     ISO639(),
     Bits("text_length", 8),
-    Run("text_char", LengthField("text_length")),
+    TextRun("text_char", LengthField("text_length")),
 };
 
 constexpr TFieldDesc kScrambling[] = {

@@ -154,12 +154,12 @@ bool TreeView_Update_extended_event_descriptor(TTreeNode& parent, const Textende
       const TExtendedEventItem& item = record.items[i];
       TTreeNode& entry = group.Add(EntryText("item #", i));
       AddBitsField(entry, "item_description_length", item.item_description_length, 8);
-      AddRun(entry, "item_description_char", item.item_description_char);
+      AddTextRun(entry, "item_description_char", item.item_description_char);
       AddBitsField(entry, "item_length", item.item_length, 8);
-      AddRun(entry, "item_char", item.item_char);
+      AddTextRun(entry, "item_char", item.item_char);
     }
     AddBitsField(node, "text_length", record.text_length, 8);
-    AddRun(node, "text_char", record.text_char);
+    AddTextRun(node, "text_char", record.text_char);
     return true;
   });
 }

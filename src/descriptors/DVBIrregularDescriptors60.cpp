@@ -1,7 +1,9 @@
+// The hand-written DVB descriptors from 0x60 on, whose shapes no field list holds.
 #include "descriptors/DVBIrregularDescriptors60.h"
 
 #include <algorithm>
 
+#include "core/DVBValues.h"
 #include "core/Diagnostics.h"
 
 namespace tessaro {
@@ -193,12 +195,12 @@ bool TreeView_Update_cell_frequency_link_descriptor(TTreeNode& parent,
         const Tcell_frequency_link_cell_info& info = record.cells[i].cell_infos[j];
         TTreeNode& entry = infos.Add(EntryText("cell_info #", j));
         AddBitsField(entry, "cell_id_extension", info.cell_id_extension, 8);
-        AddBitsField(entry, "transposer_frequency", info.transposer_frequency, 32);
+        AddBitsField(entry, "transposer_frequency", info.transposer_frequency, 32, TerrestrialFrequencyText);
       }
     }
     for (const Tcell_frequency_link_cell& cell : record.cells) {
       AddBitsField(node, "cell_id", cell.cell_id, 16);
-      AddBitsField(node, "frequency", cell.frequency, 32);
+      AddBitsField(node, "frequency", cell.frequency, 32, TerrestrialFrequencyText);
       AddBitsField(node, "subcell_info_loop_length", cell.subcell_info_loop_length, 8);
     }
     return true;

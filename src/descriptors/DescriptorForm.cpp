@@ -1,4 +1,9 @@
+// The shared descriptor form: record start, display helpers and bounded
+// reads of runs and loop entries.
 #include "descriptors/DescriptorForm.h"
+
+#include "core/DVBText.h"
+#include "core/DVBValues.h"
 
 namespace tessaro {
 
@@ -25,8 +30,33 @@ TTreeNode& AddByteRunGroup(TTreeNode& parent, std::string_view label, const uint
   return group;
 }
 
+void AddDecodedText(TTreeNode& group, const uint8_t* bytes, int32_t count, const TSpans& spans) {
+  if (!DecodedValuesShown() || bytes == nullptr || count <= 0) return;
+  const TDVBText text = DecodeDVBText(bytes, static_cast<size_t>(count), TTextMarks::Shown);
+  std::string node;
+  if (!text.decoded) {
+    node = "[" + text.table + ": not decoded]";
+  } else {
+    node = "[" + text.text + "]";
+    // A table chosen by the text's first byte is named after it.
+    if (bytes[0] < 0x20) node += " [" + text.table + "]";
+  }
+  group.Add(std::move(node), spans).utf8 = true;
+}
+
+void AppendMeaning(TTreeNode& node, const std::string& meaning) {
+  AppendMeaning(node.text, meaning);
+  if (!meaning.empty()) node.utf8 = true;
+}
+
 void AddRun(TTreeNode& parent, std::string_view label, const std::vector<uint8_t>& run) {
   AddByteRunGroup(parent, label, run.data(), static_cast<int32_t>(run.size()), SpansOf(&run));
+}
+
+void AddTextRun(TTreeNode& parent, std::string_view label, const std::vector<uint8_t>& run) {
+  const TSpans spans = SpansOf(&run);
+  TTreeNode& group = AddByteRunGroup(parent, label, run.data(), static_cast<int32_t>(run.size()), spans);
+  AddDecodedText(group, run.data(), static_cast<int32_t>(run.size()), spans);
 }
 
 int32_t ReadByteRun(TBitStream4& reader, int64_t count, uint8_t* out, int32_t capacity) {

@@ -71,9 +71,27 @@ inline TNodeText ISO639Field(const uint32_t& code) { return {ISO639FieldText(cod
 // for an empty run), with spans, where the bytes lie; returns the group.
 TTreeNode& AddByteRunGroup(TTreeNode& parent, std::string_view label, const uint8_t* bytes, int32_t count,
                            const TSpans& spans = {});
+// With decoded values shown, adds under group the node of the DVB text the
+// bytes hold, "[" text "]", with the spans of the whole run; a text in a
+// character table that cannot be decoded names the table and leaves the
+// bytes to the dump lines. Nothing for an empty run.
+void AddDecodedText(TTreeNode& group, const uint8_t* bytes, int32_t count, const TSpans& spans);
+// Appends " [" meaning "]" to the node's text unless meaning is empty; the
+// text then holds UTF-8.
+void AppendMeaning(TTreeNode& node, const std::string& meaning);
+
 // The group of a run a record keeps in a vector, or in an array of which
 // count bytes are used.
 void AddRun(TTreeNode& parent, std::string_view label, const std::vector<uint8_t>& run);
+// The same for a run that holds DVB text: with decoded values shown, the
+// group ends in the decoded text's node.
+void AddTextRun(TTreeNode& parent, std::string_view label, const std::vector<uint8_t>& run);
+// Adds a field's node with, when decoded values are shown, its meaning.
+template <std::integral T, class Meaning>
+void AddBitsField(TTreeNode& node, std::string_view label, const T& field, int bits, Meaning meaning) {
+  TTreeNode& added = node.Add(DecField(label, field, BitsSuffix(bits)));
+  if (DecodedValuesShown()) AppendMeaning(added, meaning(field));
+}
 template <size_t N>
 void AddRun(TTreeNode& parent, std::string_view label, const std::array<uint8_t, N>& run, int32_t count) {
   AddByteRunGroup(parent, label, run.data(), std::clamp<int32_t>(count, 0, static_cast<int32_t>(N)), SpansOf(&run));

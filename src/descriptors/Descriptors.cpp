@@ -1,9 +1,13 @@
+// The descriptor lists: one walk over a loop's bytes through the registry, and
+// the display of what it kept.
 #include "descriptors/Descriptors.h"
 
 #include <utility>
 
 #include "core/Diagnostics.h"
 #include "core/TextHelpers.h"
+#include "descriptors/DescriptorForm.h"
+#include "descriptors/DescriptorOwners.h"
 
 namespace tessaro {
 namespace {
@@ -84,9 +88,17 @@ bool TDescriptorList::Walk(const uint8_t* bytes, int32_t length) {
 
 bool TDescriptorList::TreeViewUpdateDescriptors(TTreeNode& parent) const {
   return Guarded(names_->update, false, [&] {
+    TDescriptorOwner owner;
     for (int32_t i = 0; i < count_; ++i) {
       const TDescriptorEntry& row = FindDescriptor(static_cast<uint8_t>(tags_[i]));
-      if (row.display != nullptr && records_[i] != nullptr) row.display(parent, *records_[i]);
+      if (row.display == nullptr || records_[i] == nullptr) continue;
+      const size_t before = parent.children.size();
+      row.display(parent, *records_[i]);
+      if (!DecodedValuesShown()) continue;
+      // A private descriptor's node gains the name of the owner that a
+      // registration or private_data_specifier before it in the loop gives.
+      const std::string name = owner.Next(tags_[i], *records_[i]);
+      if (parent.children.size() > before) AppendMeaning(*parent.children[before], name);
     }
     return true;
   });

@@ -46,7 +46,7 @@ class TFieldWalker {
           const uint64_t value = in_.values[slot];
           scope_.emplace_back(d.label, value);
           if (parent != nullptr && d.show != TFieldShow::Hidden)
-            parent->Add(TNodeText{FieldText(d, value), SpansAt(slot)});
+            parent->Add(TNodeText{FieldText(d, value, Related(d)), SpansAt(slot), ShowsMeaning(d)});
           break;
         }
         case TFieldKind::Marker:
@@ -56,7 +56,9 @@ class TFieldWalker {
           const uint8_t* data = nullptr;
           size_t slot = 0;
           const int32_t count = NextRun(Resolve(d.length), data, slot);
-          if (parent != nullptr) AddByteRunGroup(*parent, d.label, data, count, SpansAt(slot));
+          if (parent == nullptr) break;
+          TTreeNode& group = AddByteRunGroup(*parent, d.label, data, count, SpansAt(slot));
+          if (d.text) AddDecodedText(group, data, count, SpansAt(slot));
           break;
         }
         case TFieldKind::When:
@@ -153,6 +155,15 @@ class TFieldWalker {
     out_->bytes.resize(start + static_cast<size_t>(copied));
     slot = Keep(static_cast<uint64_t>(copied), at, int64_t{copied} * 8);
     return copied;
+  }
+
+  // The value of the field a meaning depends on: the latest one of that
+  // label read so far, else the next value of the record (showing only).
+  uint64_t Related(const TFieldDesc& d) const {
+    if (d.meaning == nullptr || d.related == nullptr || !DecodedValuesShown()) return 0;
+    for (auto it = scope_.rbegin(); it != scope_.rend(); ++it)
+      if (std::strcmp(it->first, d.related) == 0) return it->second;
+    return !Parsing() && valueAt_ < in_.values.size() ? in_.values[valueAt_] : 0;
   }
 
   uint64_t Lookup(const char* label) const {

@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -21,6 +22,7 @@
 #include <QWheelEvent>
 
 #include <array>
+#include <cmath>
 
 #include "browser/NodeText.h"
 #include "browser/PIDText.h"
@@ -84,7 +86,9 @@ QFont TreeFont() {
 constexpr int kNodeRole = Qt::UserRole;
 
 QTreeWidgetItem* MakeItem(const TTreeNode& node) {
-  const QString text = QString::fromLatin1(node.text.data(), static_cast<int>(node.text.size()));
+  const auto size = static_cast<qsizetype>(node.text.size());
+  const QString text =
+      node.utf8 ? QString::fromUtf8(node.text.data(), size) : QString::fromLatin1(node.text.data(), size);
   auto* item = new QTreeWidgetItem(QStringList(text));
   item->setData(0, kNodeRole, QVariant::fromValue(reinterpret_cast<quintptr>(&node)));
   // The whole text, whatever the panel's width shows of it.
@@ -236,6 +240,16 @@ void TForm1::BuildMenus() {
   Validation1 = tools->addAction("Validation", this, [this] { Validation1Click(); });
   // A disabled Validation item tells why.
   tools->setToolTipsVisible(true);
+
+  QMenu* view = menuBar()->addMenu("View");
+  DecodedValues1 = view->addAction("Decoded Values");
+  DecodedValues1->setCheckable(true);
+  DecodedValues1->setChecked(true);
+  FBrowser.SetDecodedValues(true);
+  connect(DecodedValues1, &QAction::toggled, this, [this](bool shown) {
+    FBrowser.SetDecodedValues(shown);
+    ShowTree();
+  });
 
   QMenu* help = menuBar()->addMenu("Help");
   CheckForUpdates1 = help->addAction("Check For Updates");
@@ -429,14 +443,17 @@ void TForm1::ShowTree() {
   TreeView1->expandAll();
   // The column is as wide as the widest line, so long texts scroll sideways;
   // the font is fixed-pitch, which makes that a count of characters.
-  const int charWidth = TreeView1->fontMetrics().horizontalAdvance(QLatin1Char('0'));
+  // The advance is fractional: rounded to whole pixels, long lines (decoded
+  // values) would lose their last characters.
+  const qreal charWidth = QFontMetricsF(TreeView1->font()).horizontalAdvance(QLatin1Char('0'));
   int widest = 0;
   std::function<void(const TTreeNode&, int)> measure = [&](const TTreeNode& node, int depth) {
-    widest = std::max(widest, (depth + 1) * TreeView1->indentation() + static_cast<int>(node.text.size()) * charWidth);
+    widest = std::max(widest, (depth + 1) * TreeView1->indentation() +
+                                  static_cast<int>(std::ceil(static_cast<qreal>(node.text.size()) * charWidth)));
     for (const auto& child : node.children) measure(*child, depth + 1);
   };
   for (const auto& node : FBrowser.Tree().children) measure(*node, 0);
-  TreeView1->header()->resizeSection(0, widest + 2 * charWidth);
+  TreeView1->header()->resizeSection(0, widest + static_cast<int>(std::ceil(2 * charWidth)));
   ShowSeenLists();
 }
 

@@ -128,6 +128,8 @@ class TForm1 : public QMainWindow {
   // pending check is neither started nor stopped.
   void CheckForUpdates1Click();
   QAction* CheckForUpdatesItem() const { return CheckForUpdates1; }
+  // View > "Decoded Values": on by default, kept as the setting "DecodedValues".
+  QAction* DecodedValuesItem() const { return DecodedValues1; }
   TUpdateCheck& UpdateCheck() const { return *FUpdateCheck; }
 
  protected:
@@ -181,8 +183,9 @@ class TForm1 : public QMainWindow {
   QAction* CheckForUpdates1 = nullptr;
   QAction* GoToOffset1 = nullptr;
   QAction* Validation1 = nullptr;
-  std::vector<QLabel*> FStatusFields;    // slot size, packet, offset, file size
-  QString FKeptPageMessage;              // shown while a page load keeps the old rows
+  std::vector<QLabel*> FStatusFields;  // slot size, packet, offset, file size
+  QString FKeptPageMessage;            // shown while a page load keeps the old rows
+  QAction* DecodedValues1 = nullptr;
   TUpdateCheck* FUpdateCheck = nullptr;  // owns tmUpdate
 
   bool FBusy = false;  // code moves the navigation scroll bar

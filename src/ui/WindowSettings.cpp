@@ -68,6 +68,8 @@ void TForm1::LoadRegistrySettings() {
   }
   if (auto v = ReadInteger(settings, "CheckForUpdates")) FCheckForUpdates = *v != 0;
   CheckForUpdates1->setChecked(FCheckForUpdates);
+  const auto decoded = ReadInteger(settings, "DecodedValues");
+  DecodedValues1->setChecked(!decoded || *decoded != 0);
 }
 
 void TForm1::SaveRegistrySettings() {
@@ -83,6 +85,7 @@ void TForm1::SaveRegistrySettings() {
   const int state = isMinimized() ? 1 : isMaximized() ? 2 : 0;
   settings.setValue("WindowState", state);
   settings.setValue("CheckForUpdates", FCheckForUpdates ? 1 : 0);
+  settings.setValue("DecodedValues", DecodedValues1->isChecked() ? 1 : 0);
   settings.sync();
 }
 

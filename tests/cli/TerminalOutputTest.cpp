@@ -45,5 +45,24 @@ TEST(TerminalOutput, ServiceNameWithEscapeIsADotOnATerminalAndTheByteInAPipe) {
   EXPECT_NE(shown.find("A.Z"), std::string::npos);
 }
 
+// A decoded service name is UTF-8 already: a terminal gets it as it is, while
+// the dump line's bytes still go through the terminal's mapping.
+TEST(TerminalOutput, DecodedTextReachesATerminalAsUTF8) {
+  const Bytes pat = test::WithSectionLengthAndCrc({0x00, 0xB0, 0x00, 0x00, 0x01, 0xC1, 0x00, 0x00});
+  // "Café" in the default table: a non-spacing acute accent before the e.
+  const Bytes serviceDescriptor{0x48, 0x08, 0x01, 0x00, 0x05, 'C', 'a', 'f', 0xC2, 'e'};
+  Bytes sdt{0x42, 0xF0, 0x00, 0x00, 0x01, 0xC1, 0x00, 0x00,
+            0x00, 0x01, 0xFF, 0x00, 0x07, 0xFC, 0x80, static_cast<uint8_t>(serviceDescriptor.size())};
+  sdt.insert(sdt.end(), serviceDescriptor.begin(), serviceDescriptor.end());
+  const Bytes null = MakePacket({.pid = 0x1FFF});
+  test::TempFile file(test::Slots(
+      {MakePacket({.pid = 0x0000, .pusi = true, .payload = test::SectionPayload(pat)}),
+       MakePacket({.pid = 0x0011, .pusi = true, .payload = test::SectionPayload(test::WithSectionLengthAndCrc(sdt))}),
+       null, null}));
+  const std::string shown = test::RunCliOnTerminal("tree '" + file.Path() + "' --offset 188 --decoded 2>/dev/null");
+  EXPECT_NE(shown.find("[Caf\u00E9]"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("Caf\u00C2e"), std::string::npos) << shown;  // the dump line's 0xC2 as Latin-1
+}
+
 }  // namespace
 }  // namespace tessaro

@@ -269,3 +269,39 @@ TEST(FieldTable, MismatchedRecordIsCaughtByTheGuard) {
 
 }  // namespace
 }  // namespace tessaro
+
+namespace tessaro {
+namespace {
+
+// The node of a private descriptor names the owner that a registration or
+// private_data_specifier before it in the loop gives, with decoded values on.
+TEST(DescriptorList, PrivateDescriptorsNameTheirKnownOwner) {
+  auto shown = [](TDescriptorList& list, const test::Bytes& loop, bool decoded) {
+    EXPECT_TRUE(list.ParseDescriptors(loop.data(), static_cast<int32_t>(loop.size())));
+    TTreeNode root("descriptors");
+    TDecodedValuesScope scope(decoded);
+    EXPECT_TRUE(list.TreeViewUpdateDescriptors(root));
+    std::vector<std::string> texts;
+    for (const auto& child : root.children) texts.push_back(child->text);
+    return texts;
+  };
+  // registration "AC-3", then a user private descriptor 0x81.
+  const test::Bytes pmtLoop{0x05, 0x04, 'A', 'C', '-', '3', 0x81, 0x01, 0x00};
+  Tdescriptors pmt;
+  const std::vector<std::string> plain = shown(pmt, pmtLoop, false);
+  const std::vector<std::string> decoded = shown(pmt, pmtLoop, true);
+  ASSERT_EQ(decoded.size(), 2u);
+  EXPECT_EQ(decoded[0], plain[0]);
+  EXPECT_EQ(decoded[1], plain[1] + " [AC-3]");
+  // private_data_specifier 0x00000028, then 0x83; an unknown specifier names nobody.
+  const test::Bytes sdtLoop{0x5F, 0x04, 0x00, 0x00, 0x00, 0x28, 0x83, 0x01, 0x00,
+                            0x5F, 0x04, 0x00, 0x00, 0x00, 0x01, 0x83, 0x01, 0x00};
+  TDVBdescriptors sdt;
+  const std::vector<std::string> named = shown(sdt, sdtLoop, true);
+  ASSERT_EQ(named.size(), 4u);
+  EXPECT_EQ(named[1].substr(named[1].size() - 8), " [EACEM]");
+  EXPECT_EQ(named[3].find('['), std::string::npos) << named[3];
+}
+
+}  // namespace
+}  // namespace tessaro

@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QClipboard>
 #include <QListWidget>
+#include <QMenu>
 #include <QProgressDialog>
 #include <QScrollBar>
 #include <QSplitter>
@@ -17,6 +18,7 @@
 #include <QTreeWidget>
 #include <QWheelEvent>
 
+#include <algorithm>
 #include <fstream>
 
 #include "support/TestSupport.h"
@@ -493,6 +495,51 @@ TEST_F(WindowTest, TreeOfAPMTIsTheCommandLinesTree) {
   EXPECT_TRUE(w.form->DecodeTree()->font().fixedPitch());
 }
 
+// View > Decoded Values: on at first, a toggle rebuilds the tree shown (the
+// command line's tree with and without --decoded), and the choice is kept.
+TEST_F(WindowTest, DecodedValuesIsOnAtFirstRebuildsTheTreeAndIsKept) {
+  const std::string path = TestDataPath("one-program.ts");
+  const test::CliResult found = test::RunCli("find '" + path + "' --next sdt");
+  ASSERT_EQ(found.exitCode, 0) << found.err;
+  const std::string offset = found.out.substr(0, 18);
+  const test::CliResult plain = test::RunCli("tree '" + path + "' --offset " + offset);
+  const test::CliResult decoded = test::RunCli("tree '" + path + "' --offset " + offset + " --decoded");
+  ASSERT_NE(plain.out, decoded.out);
+  auto showSDT = [&](TWindow& w) {
+    ASSERT_TRUE(w.form->LoadFile(path));
+    for (QAction* action : w.form->FindNextActions())
+      if (action->text() == "Find Next SDT") action->trigger();
+    ASSERT_EQ(Cell(w, 0), offset);
+  };
+  {
+    TWindow w;
+    w.form->LoadRegistrySettings();
+    QAction* item = w.form->DecodedValuesItem();
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(item->text().toStdString(), "Decoded Values");
+    const auto menus = item->associatedObjects();
+    EXPECT_TRUE(std::any_of(menus.begin(), menus.end(), [](QObject* o) {
+      auto* menu = qobject_cast<QMenu*>(o);
+      return menu != nullptr && menu->title() == "View";
+    }));
+    EXPECT_TRUE(item->isCheckable());
+    EXPECT_TRUE(item->isChecked());
+    showSDT(w);
+    EXPECT_EQ(TreeText(w), decoded.out);
+    item->trigger();
+    EXPECT_EQ(TreeText(w), plain.out);
+    w.form->close();
+  }
+  EXPECT_EQ(QSettings("Quindel", "Tessaro").value("DecodedValues").toInt(), 0);
+  TWindow w;
+  w.form->LoadRegistrySettings();
+  EXPECT_FALSE(w.form->DecodedValuesItem()->isChecked());
+  showSDT(w);
+  EXPECT_EQ(TreeText(w), plain.out);
+  w.form->DecodedValuesItem()->trigger();
+  EXPECT_EQ(TreeText(w), decoded.out);
+}
+
 // ---- Settings ---------------------------------------------------------------------------
 
 TEST_F(WindowTest, FirstRunUsesTheDesignedLayoutAndClosingStoresEveryValue) {
@@ -507,13 +554,14 @@ TEST_F(WindowTest, FirstRunUsesTheDesignedLayoutAndClosingStoresEveryValue) {
   }
   QSettings settings("Quindel", "Tessaro");
   const QStringList names{
-      "FormTop",         "FormLeft",           "FormHeight",         "FormWidth",   "OffsetColWidth",
-      "PIDColWidth",     "ESColWidth",         "PCRColWidth",        "PTSColWidth", "DTSColWidth",
-      "payloadColWidth", "adaptationColWidth", "continuityColWidth", "PSIColWidth", "InfoColWidth",
-      "Panel2Width",     "WindowState",        "CheckForUpdates"};
+      "FormTop",         "FormLeft",           "FormHeight",         "FormWidth",    "OffsetColWidth",
+      "PIDColWidth",     "ESColWidth",         "PCRColWidth",        "PTSColWidth",  "DTSColWidth",
+      "payloadColWidth", "adaptationColWidth", "continuityColWidth", "PSIColWidth",  "InfoColWidth",
+      "Panel2Width",     "WindowState",        "CheckForUpdates",    "DecodedValues"};
   for (const QString& name : names) EXPECT_TRUE(settings.contains(name)) << name.toStdString();
   EXPECT_EQ(settings.allKeys().size(), names.size());
   EXPECT_EQ(settings.value("CheckForUpdates").toInt(), 1);
+  EXPECT_EQ(settings.value("DecodedValues").toInt(), 1);
   EXPECT_EQ(settings.value("WindowState").toInt(), 0);
   EXPECT_EQ(settings.value("PIDColWidth").toInt(), 60);
 }
