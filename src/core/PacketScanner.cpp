@@ -17,23 +17,34 @@ int64_t TPacketScanner::Ensure(int64_t offset, int64_t count, const uint8_t*& da
     cancelled_ = true;
     return 0;
   }
-  // Bytes from offset that are already held move to the front and are not read again.
-  const int64_t kept = offset >= bufferOffset_ && offset < held ? held - offset : 0;
-  if (kept > 0) std::memmove(buffer_.data(), buffer_.data() + (offset - bufferOffset_), static_cast<size_t>(kept));
+  // The bytes from offset on that are held stay where they are, and the read
+  // lands right after them while the buffer has room: a walk that looks past
+  // a block's end costs no copy, and the reads go round a buffer of two blocks
+  // small enough to stay in the processor's cache, where the kernel's copy
+  // and the walk behind it are cheapest. Only when the room runs out do the
+  // kept bytes move to the front.
+  const bool keeps = offset >= bufferOffset_ && offset < held;
+  const int64_t kept = keeps ? held - offset : 0;
   const int64_t readSize = std::min(std::max(nextRead_, count - kept), end_ - offset - kept);
-  if (static_cast<int64_t>(buffer_.size()) < kept + readSize) buffer_.resize(static_cast<size_t>(kept + readSize));
-  const int64_t n = stream_->ReadAt(offset + kept, buffer_.data() + kept, readSize);
-  bufferOffset_ = offset;
-  bufferLength_ = kept + n;
+  const int64_t capacity = std::max(2 * blockSize_, kept + readSize);
+  if (static_cast<int64_t>(buffer_.size()) < capacity) buffer_.resize(static_cast<size_t>(capacity));
+  int64_t at = keeps ? offset - bufferOffset_ : 0;  // where offset's byte lies in the buffer
+  if (at + kept + readSize > static_cast<int64_t>(buffer_.size())) {
+    std::memmove(buffer_.data(), buffer_.data() + at, static_cast<size_t>(kept));
+    at = 0;
+  }
+  const int64_t n = stream_->ReadAt(offset + kept, buffer_.data() + at + kept, readSize);
+  bufferOffset_ = offset - at;
+  bufferLength_ = at + kept + n;
   fileEnded_ = n < readSize || offset + kept + n >= end_;
   readEnd_ = std::max(readEnd_, offset + kept + n);
   nextRead_ = std::min(nextRead_ * 2, blockSize_);
   if (progress_) {
     const int64_t total = (end_ == kToEndOfFile ? std::max<int64_t>(stream_->Size(), 0) : end_) - start_;
-    progress_(std::min(offset + bufferLength_ - start_, total), total);
+    progress_(std::min(offset + kept + n - start_, total), total);
   }
-  data = buffer_.data();
-  return std::min(bufferLength_, wanted);
+  data = buffer_.data() + at;
+  return std::min(kept + n, wanted);
 }
 
 int64_t TPacketScanner::Acquire(int64_t pos, int32_t acquire) {
