@@ -33,8 +33,11 @@ void TPIDCounts::Packet(const TPacketHeaderView& header, int64_t offset, double 
     // The clock runs on at the last rate it knows until the next PCR, so a
     // packet's time may lie past the window a later PCR puts the next
     // packets in: windows only move forward.
-    const int64_t window = std::max(static_cast<int64_t>(std::floor(time)), window_);
-    if (window != window_) CloseWindows(window);
+    // Most packets fall in the window being counted: one comparison, no floor.
+    if (window_ < 0 || !(time < static_cast<double>(window_ + 1))) {
+      const int64_t window = std::max(static_cast<int64_t>(std::floor(time)), window_);
+      if (window != window_) CloseWindows(window);
+    }
     ++inWindow_[static_cast<size_t>(pid)];
   }
   if (c.packets++ == 0) present_.push_back(static_cast<uint16_t>(pid));
