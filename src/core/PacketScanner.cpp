@@ -2,15 +2,23 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace tessaro {
+
+void TPacketScanner::Allocate(int64_t bytes) {
+  const int64_t size = (bytes + kPage - 1) / kPage * kPage;
+  buffer_.reset(static_cast<uint8_t*>(std::aligned_alloc(kPage, static_cast<size_t>(size))));
+  if (!buffer_) throw std::bad_alloc();
+  capacity_ = size;
+}
 
 int64_t TPacketScanner::Ensure(int64_t offset, int64_t count, const uint8_t*& data) {
   const int64_t wanted = std::min(count, end_ - offset);
   if (wanted <= 0 || offset < start_) return 0;
   const int64_t held = bufferOffset_ + bufferLength_;
   if (offset >= bufferOffset_ && offset <= held && (offset + wanted <= held || fileEnded_)) {
-    data = buffer_.data() + (offset - bufferOffset_);
+    data = buffer_.get() + (offset - bufferOffset_);
     return std::min(wanted, held - offset);
   }
   if (Cancelled()) {
@@ -25,15 +33,25 @@ int64_t TPacketScanner::Ensure(int64_t offset, int64_t count, const uint8_t*& da
   // kept bytes move to the front.
   const bool keeps = offset >= bufferOffset_ && offset < held;
   const int64_t kept = keeps ? held - offset : 0;
-  const int64_t readSize = std::min(std::max(nextRead_, count - kept), end_ - offset - kept);
-  const int64_t capacity = std::max(2 * blockSize_, kept + readSize);
-  if (static_cast<int64_t>(buffer_.size()) < capacity) buffer_.resize(static_cast<size_t>(capacity));
-  int64_t at = keeps ? offset - bufferOffset_ : 0;  // where offset's byte lies in the buffer
-  if (at + kept + readSize > static_cast<int64_t>(buffer_.size())) {
-    std::memmove(buffer_.data(), buffer_.data() + at, static_cast<size_t>(kept));
-    at = 0;
+  int64_t readSize = std::min(std::max(nextRead_, count - kept), end_ - offset - kept);
+  // Reads end on a page boundary of the file where the range allows, so the next one starts on one.
+  const int64_t readEnd = offset + kept + readSize;
+  const int64_t toPage = (kPage - readEnd % kPage) % kPage;
+  if (end_ - readEnd >= toPage) readSize += toPage;
+  int64_t at = keeps ? offset - bufferOffset_ : offset % kPage;  // where offset's byte lies in the buffer
+  if (at + kept + readSize > capacity_) {
+    const int64_t front = offset % kPage;
+    const int64_t capacity = std::max(2 * blockSize_ + kPage, front + kept + readSize);
+    if (capacity > capacity_) {
+      std::unique_ptr<uint8_t[], TFree> old = std::move(buffer_);
+      Allocate(capacity);
+      if (kept > 0) std::memcpy(buffer_.get() + front, old.get() + at, static_cast<size_t>(kept));
+    } else if (kept > 0) {
+      std::memmove(buffer_.get() + front, buffer_.get() + at, static_cast<size_t>(kept));
+    }
+    at = front;
   }
-  const int64_t n = stream_->ReadAt(offset + kept, buffer_.data() + at + kept, readSize);
+  const int64_t n = stream_->ReadAt(offset + kept, buffer_.get() + at + kept, readSize);
   bufferOffset_ = offset - at;
   bufferLength_ = at + kept + n;
   fileEnded_ = n < readSize || offset + kept + n >= end_;
@@ -43,7 +61,7 @@ int64_t TPacketScanner::Ensure(int64_t offset, int64_t count, const uint8_t*& da
     const int64_t total = (end_ == kToEndOfFile ? std::max<int64_t>(stream_->Size(), 0) : end_) - start_;
     progress_(std::min(offset + kept + n - start_, total), total);
   }
-  data = buffer_.data() + at;
+  data = buffer_.get() + at;
   return std::min(kept + n, wanted);
 }
 
