@@ -34,10 +34,11 @@ int64_t TPacketScanner::Ensure(int64_t offset, int64_t count, const uint8_t*& da
   const bool keeps = offset >= bufferOffset_ && offset < held;
   const int64_t kept = keeps ? held - offset : 0;
   int64_t readSize = std::min(std::max(nextRead_, count - kept), end_ - offset - kept);
-  // Reads end on a page boundary of the file where the range allows, so the next one starts on one.
+  // Reads of a page or more end on a page boundary of the file where the
+  // range allows, so the next one starts on one; smaller blocks stay as asked.
   const int64_t readEnd = offset + kept + readSize;
   const int64_t toPage = (kPage - readEnd % kPage) % kPage;
-  if (end_ - readEnd >= toPage) readSize += toPage;
+  if (readSize >= kPage && end_ - readEnd >= toPage) readSize += toPage;
   int64_t at = keeps ? offset - bufferOffset_ : offset % kPage;  // where offset's byte lies in the buffer
   if (at + kept + readSize > capacity_) {
     const int64_t front = offset % kPage;
