@@ -17,7 +17,7 @@ int64_t TPacketScanner::Ensure(int64_t offset, int64_t count, const uint8_t*& da
   const int64_t wanted = std::min(count, end_ - offset);
   if (wanted <= 0 || offset < start_) return 0;
   const int64_t held = bufferOffset_ + bufferLength_;
-  if (offset >= bufferOffset_ && offset <= held && (offset + wanted <= held || fileEnded_)) {
+  if (offset >= heldStart_ && offset <= held && (offset + wanted <= held || fileEnded_)) {
     data = buffer_.get() + (offset - bufferOffset_);
     return std::min(wanted, held - offset);
   }
@@ -31,7 +31,7 @@ int64_t TPacketScanner::Ensure(int64_t offset, int64_t count, const uint8_t*& da
   // small enough to stay in the processor's cache, where the kernel's copy
   // and the walk behind it are cheapest. Only when the room runs out do the
   // kept bytes move to the front.
-  const bool keeps = offset >= bufferOffset_ && offset < held;
+  const bool keeps = offset >= heldStart_ && offset < held;
   const int64_t kept = keeps ? held - offset : 0;
   int64_t readSize = std::min(std::max(nextRead_, count - kept), end_ - offset - kept);
   // Reads of a page or more end on a page boundary of the file where the
@@ -40,7 +40,9 @@ int64_t TPacketScanner::Ensure(int64_t offset, int64_t count, const uint8_t*& da
   const int64_t toPage = (kPage - readEnd % kPage) % kPage;
   if (readSize >= kPage && end_ - readEnd >= toPage) readSize += toPage;
   int64_t at = keeps ? offset - bufferOffset_ : offset % kPage;  // where offset's byte lies in the buffer
+  if (!keeps) heldStart_ = offset;
   if (at + kept + readSize > capacity_) {
+    heldStart_ = offset;
     const int64_t front = offset % kPage;
     const int64_t capacity = std::max(2 * blockSize_ + kPage, front + kept + readSize);
     if (capacity > capacity_) {

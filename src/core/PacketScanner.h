@@ -148,7 +148,10 @@ class TPacketScanner {
   std::unique_ptr<uint8_t[], TFree> buffer_;
   int64_t capacity_ = 0;
   int64_t bufferOffset_ = 0;  // file offset of buffer_[0], a multiple of kPage
-  int64_t bufferLength_ = 0;  // bytes held
+  int64_t bufferLength_ = 0;  // bytes of the buffer up to the end of the file's bytes it holds
+  // The first file byte held: the buffer's bytes before it are left over
+  // from earlier reads (kept bytes moved to the front land past them).
+  int64_t heldStart_ = 0;
 };
 
 template <class Visitor>
@@ -165,6 +168,7 @@ TScanEnd TPacketScanner::Scan(const TFileStream& stream, int32_t packetSize, int
   readEnd_ = start_;
   bufferOffset_ = 0;
   bufferLength_ = 0;
+  heldStart_ = 0;
   auto finish = [this](bool stopped) {
     if (cancelled_) return TScanEnd::Cancelled;
     return stopped ? TScanEnd::Stopped : TScanEnd::Finished;

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <random>
 #include <vector>
 
 #include "core/PacketScanner.h"
@@ -138,6 +139,35 @@ TEST(PacketScanner, EveryRuleFindsTheWalksPacketsAtEveryBlockSize) {
       EXPECT_EQ(strides.front(), 5);
       EXPECT_EQ(strides.back(), 5 + (size - 5 - 188) / ps * ps) << what;
     }
+  }
+}
+
+// Sync lost again and again, so the walk goes back to bytes it has passed:
+// at every block size they are the file's bytes, even after the reads have
+// moved what the buffer keeps to its front.
+TEST(PacketScanner, HysteresisGoesBackOverTheFilesOwnBytesAtEveryBlockSize) {
+  // Packets, pairs of them without a sync byte, and random bytes between.
+  std::mt19937 random(7);
+  Bytes bytes;
+  for (int i = 0; i < 600; ++i) {
+    if (random() % 6 == 0)
+      for (uint32_t n = random() % 300 + 1; n > 0; --n) bytes.push_back(static_cast<uint8_t>(random()));
+    for (int copy = random() % 8 == 0 ? 2 : 0; copy >= 0; --copy) {
+      Bytes packet = test::MakePacket({.pid = 0x100, .cc = static_cast<uint8_t>(i & 15)});
+      if (copy > 0) packet[0] = 0x00;
+      bytes.insert(bytes.end(), packet.begin(), packet.end());
+    }
+  }
+  test::TempFile file(bytes);
+  auto stream = TFileStream::Open(file.Path(), TFileStream::Mode::Read);
+  ASSERT_TRUE(stream);
+  const std::vector<int64_t> expected = HysteresisWalk(bytes, 188);
+  ASSERT_GT(expected.size(), 300u);
+  // Among these, some move the kept bytes just before the walk goes back.
+  for (int64_t block = 3300; block < 3800; ++block) {
+    TPacketScanner scanner(block);
+    EXPECT_EQ(Scan(scanner, *stream, 188, 0, TPacketScanner::kToEndOfFile, {TSyncRule::Hysteresis}), expected)
+        << "block " << block;
   }
 }
 
