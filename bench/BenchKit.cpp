@@ -225,6 +225,7 @@ TProcessResult RunMeasured(const std::vector<std::string>& argv, bool keepStderr
   if (fields >> started >> result.exitCode >> result.signal >> result.seconds >> maxRss) {
     result.started = started == 1;
     result.maxRssKiB = maxRss;
+    fields >> result.cpuSeconds;
   }
   return result;
 }
@@ -253,7 +254,11 @@ int ChildProbeMain(int argc, char** argv) {
   const int exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   const int signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
   const bool started = !(exitCode == 127 && signal == 0);
-  std::printf("%d %d %d %.9f %ld\n", started ? 1 : 0, exitCode, signal, seconds, usage.ru_maxrss);
+  const auto timeOf = [](const timeval& t) {
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+  };
+  std::printf("%d %d %d %.9f %ld %.6f\n", started ? 1 : 0, exitCode, signal, seconds, usage.ru_maxrss,
+              timeOf(usage.ru_utime) + timeOf(usage.ru_stime));
   return 0;
 }
 

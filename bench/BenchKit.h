@@ -42,6 +42,7 @@ struct TProcessResult {
   int signal = 0;         // when a signal ended it
   double seconds = 0;     // wall time from start to exit
   int64_t maxRssKiB = 0;  // peak resident set of the command alone
+  double cpuSeconds = 0;  // processor time of the command, user and system (not waits for a busy machine)
   bool ExitedWith(int code) const { return started && signal == 0 && exitCode == code; }
   std::string Describe() const;
 };

@@ -177,7 +177,7 @@ void BenchExtraction(TBenchContext& context) {
   if (ffmpeg.failure.empty()) tools.emplace_back("ffmpeg", ffmpeg.seconds);
   fs::remove_all(folder);
   if (tools.empty()) {
-    context.Skip(target, "neither ts2es nor ffmpeg could be run (scripts/run-benchmarks.sh installs them)");
+    context.Skip(target, "neither ts2es nor ffmpeg could be run (not installed?)");
     return;
   }
   const auto fastest =

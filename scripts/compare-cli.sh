@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Runs two builds of tessaro-cli over every fixture and every shared capture and
 # reports where their outputs differ: list --all, pids, every find command from
-# the first row and from spread-out rows, and the decode tree of every packet
-# with and without field positions.
+# the first row and from spread-out rows, the decode tree of every packet with
+# and without field positions, and
+# the whole-file commands: every extraction of every seen PID and program, both
+# demultiplexers, validate and analyze (the files they write compared by content).
 #
 #   scripts/compare-cli.sh OLD_CLI NEW_CLI [WORK_DIR]
 #
@@ -52,13 +54,41 @@ run_one() {
   done <"$out/offsets"
 }
 
+# The whole-file commands, run from the folder they write into so that the
+# names they print are the same for both builds.
+run_whole() {
+  local cli=$1 out=$2 file=$3
+  rm -rf "$out/files"
+  mkdir -p "$out/files"
+  (
+    cd "$out/files"
+    for pid in $(grep '^0x' "../pids"); do
+      for command in extract-pids extract-pes extract-es; do
+        "$cli" "$command" "$file" --pid "$pid" -o "$command-$pid" 2>&1 || echo "$command $pid: exit $?"
+      done
+    done
+    for program in $(sed -n 's/^# //p' "../pids"); do
+      "$cli" extract-program "$file" --program "$program" -o "program-$program" 2>&1 ||
+        echo "extract-program $program: exit $?"
+    done
+    "$cli" demux-pes "$file" -o demux-pes 2>&1 || echo "demux-pes: exit $?"
+    "$cli" demux-es "$file" -o demux-es 2>&1 || echo "demux-es: exit $?"
+    "$cli" validate "$file" -o report.xml 2>&1 || echo "validate: exit $?"
+    "$cli" analyze "$file" 2>&1 || echo "analyze: exit $?"
+    "$cli" analyze "$file" --json 2>&1 || echo "analyze --json: exit $?"
+    find . -type f | sort | xargs -r md5sum
+  ) >"$out/whole"
+  rm -rf "$out/files"
+}
+
 status=0
 for file in "${streams[@]}"; do
   name=$(basename "$file" .ts)
-  run_one "$old" "$work/old/$name" "$file" &
+  { run_one "$old" "$work/old/$name" "$file" && run_whole "$old" "$work/old/$name" "$file"; } &
   run_one "$new" "$work/new/$name" "$file"
+  run_whole "$new" "$work/new/$name" "$file"
   wait
-  for part in list pids find tree positions; do
+  for part in list pids find tree positions whole; do
     if ! cmp -s "$work/old/$name/$part" "$work/new/$name/$part"; then
       echo "DIFFERENT: $name $part"
       diff "$work/old/$name/$part" "$work/new/$name/$part" | head -n 20 || true

@@ -15,15 +15,14 @@ void TPIDCounts::CloseWindows(int64_t window) {
   if (window_ >= 0) {
     // A window skipped whole (a jump of stream time) held no packet of any PID.
     const bool skipped = window > window_ + 1;
-    for (size_t pid = 0; pid < counts_.size(); ++pid) {
+    for (const uint16_t pid : present_) {
       TPIDCount& c = counts_[pid];
-      if (c.packets == 0) continue;
       const int64_t low = skipped ? 0 : inWindow_[pid];
       c.windowMin = c.windowMin < 0 ? low : std::min(c.windowMin, low);
       c.windowMax = std::max(c.windowMax, inWindow_[pid]);
     }
   }
-  inWindow_.fill(0);
+  for (const uint16_t pid : present_) inWindow_[pid] = 0;
   window_ = window;
 }
 
@@ -34,11 +33,14 @@ void TPIDCounts::Packet(const TPacketHeaderView& header, int64_t offset, double 
     // The clock runs on at the last rate it knows until the next PCR, so a
     // packet's time may lie past the window a later PCR puts the next
     // packets in: windows only move forward.
-    const int64_t window = std::max(static_cast<int64_t>(std::floor(time)), window_);
-    if (window != window_) CloseWindows(window);
+    // Most packets fall in the window being counted: one comparison, no floor.
+    if (window_ < 0 || !(time < static_cast<double>(window_ + 1))) {
+      const int64_t window = std::max(static_cast<int64_t>(std::floor(time)), window_);
+      if (window != window_) CloseWindows(window);
+    }
     ++inWindow_[static_cast<size_t>(pid)];
   }
-  ++c.packets;
+  if (c.packets++ == 0) present_.push_back(static_cast<uint16_t>(pid));
   if (c.firstOffset < 0) c.firstOffset = offset;
   c.lastOffset = offset;
   if (header.ScramblingControl() != 0) ++c.scrambled;

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 #include "analysis/AnalysisPass.h"
 
@@ -43,6 +44,9 @@ class TPIDCounts : public TPacketObserver {
   std::array<TPIDCount, kPIDCount> counts_{};
   std::array<TContinuity, kPIDCount> continuity_{};
   std::array<int64_t, kPIDCount> inWindow_{};
+  // The PIDs met so far, in the order met: a window closes over them alone,
+  // not over all 8192 (at most 8192 entries).
+  std::vector<uint16_t> present_;
   int64_t window_ = -1;  // the one-second window of stream time being counted
 };
 

@@ -2,38 +2,70 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace tessaro {
+
+void TPacketScanner::Allocate(int64_t bytes) {
+  const int64_t size = (bytes + kPage - 1) / kPage * kPage;
+  buffer_.reset(static_cast<uint8_t*>(std::aligned_alloc(kPage, static_cast<size_t>(size))));
+  if (!buffer_) throw std::bad_alloc();
+  capacity_ = size;
+}
 
 int64_t TPacketScanner::Ensure(int64_t offset, int64_t count, const uint8_t*& data) {
   const int64_t wanted = std::min(count, end_ - offset);
   if (wanted <= 0 || offset < start_) return 0;
   const int64_t held = bufferOffset_ + bufferLength_;
-  if (offset >= bufferOffset_ && offset <= held && (offset + wanted <= held || fileEnded_)) {
-    data = buffer_.data() + (offset - bufferOffset_);
+  if (offset >= heldStart_ && offset <= held && (offset + wanted <= held || fileEnded_)) {
+    data = buffer_.get() + (offset - bufferOffset_);
     return std::min(wanted, held - offset);
   }
   if (Cancelled()) {
     cancelled_ = true;
     return 0;
   }
-  // Bytes from offset that are already held move to the front and are not read again.
-  const int64_t kept = offset >= bufferOffset_ && offset < held ? held - offset : 0;
-  if (kept > 0) std::memmove(buffer_.data(), buffer_.data() + (offset - bufferOffset_), static_cast<size_t>(kept));
-  const int64_t readSize = std::min(std::max(nextRead_, count - kept), end_ - offset - kept);
-  if (static_cast<int64_t>(buffer_.size()) < kept + readSize) buffer_.resize(static_cast<size_t>(kept + readSize));
-  const int64_t n = stream_->ReadAt(offset + kept, buffer_.data() + kept, readSize);
-  bufferOffset_ = offset;
-  bufferLength_ = kept + n;
+  // The bytes from offset on that are held stay where they are, and the read
+  // lands right after them while the buffer has room: a walk that looks past
+  // a block's end costs no copy, and the reads go round a buffer of two blocks
+  // small enough to stay in the processor's cache, where the kernel's copy
+  // and the walk behind it are cheapest. Only when the room runs out do the
+  // kept bytes move to the front.
+  const bool keeps = offset >= heldStart_ && offset < held;
+  const int64_t kept = keeps ? held - offset : 0;
+  int64_t readSize = std::min(std::max(nextRead_, count - kept), end_ - offset - kept);
+  // Reads of a page or more end on a page boundary of the file where the
+  // range allows, so the next one starts on one; smaller blocks stay as asked.
+  const int64_t readEnd = offset + kept + readSize;
+  const int64_t toPage = (kPage - readEnd % kPage) % kPage;
+  if (readSize >= kPage && end_ - readEnd >= toPage) readSize += toPage;
+  int64_t at = keeps ? offset - bufferOffset_ : offset % kPage;  // where offset's byte lies in the buffer
+  if (!keeps) heldStart_ = offset;
+  if (at + kept + readSize > capacity_) {
+    heldStart_ = offset;
+    const int64_t front = offset % kPage;
+    const int64_t capacity = std::max(2 * blockSize_ + kPage, front + kept + readSize);
+    if (capacity > capacity_) {
+      std::unique_ptr<uint8_t[], TFree> old = std::move(buffer_);
+      Allocate(capacity);
+      if (kept > 0) std::memcpy(buffer_.get() + front, old.get() + at, static_cast<size_t>(kept));
+    } else if (kept > 0) {
+      std::memmove(buffer_.get() + front, buffer_.get() + at, static_cast<size_t>(kept));
+    }
+    at = front;
+  }
+  const int64_t n = stream_->ReadAt(offset + kept, buffer_.get() + at + kept, readSize);
+  bufferOffset_ = offset - at;
+  bufferLength_ = at + kept + n;
   fileEnded_ = n < readSize || offset + kept + n >= end_;
   readEnd_ = std::max(readEnd_, offset + kept + n);
   nextRead_ = std::min(nextRead_ * 2, blockSize_);
   if (progress_) {
     const int64_t total = (end_ == kToEndOfFile ? std::max<int64_t>(stream_->Size(), 0) : end_) - start_;
-    progress_(std::min(offset + bufferLength_ - start_, total), total);
+    progress_(std::min(offset + kept + n - start_, total), total);
   }
-  data = buffer_.data();
-  return std::min(bufferLength_, wanted);
+  data = buffer_.get() + at;
+  return std::min(kept + n, wanted);
 }
 
 int64_t TPacketScanner::Acquire(int64_t pos, int32_t acquire) {

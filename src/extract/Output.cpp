@@ -143,6 +143,7 @@ bool TOutput::WriteAll(const uint8_t* data, int64_t count) {
     }
     data += n;
     count -= n;
+    written_ += n;
   }
   return true;
 }
@@ -151,6 +152,19 @@ bool TOutput::Flush() {
   if (held_ == 0) return !Failed();
   const bool written = WriteAll(buffer_.get(), held_);
   held_ = 0;
+  return written;
+}
+
+bool TOutput::FlushWholePages() {
+  // While the file ends on a page boundary, whole pages go out and the tail
+  // waits for the next block: the kernel then takes every block in whole
+  // pages, without a partly written page at either end.
+  constexpr int64_t kPage = 4096;
+  const int64_t whole = held_ / kPage * kPage;
+  if (whole == 0 || written_ % kPage != 0) return Flush();
+  const bool written = WriteAll(buffer_.get(), whole);
+  held_ -= static_cast<int32_t>(whole);
+  std::memmove(buffer_.get(), buffer_.get() + whole, static_cast<size_t>(held_));
   return written;
 }
 
@@ -170,7 +184,7 @@ bool TOutput::AddDataAndFlush(const uint8_t* bytes, int32_t length) {
     if (length >= capacity_) return WriteAll(bytes, length);
     std::memcpy(buffer_.get() + held_, bytes, static_cast<size_t>(length));
     held_ += length;
-    if (held_ >= flushAt_) return Flush();
+    if (held_ >= flushAt_) return FlushWholePages();
     return true;
   });
 }

@@ -1,5 +1,6 @@
 // TOutput: one output file of an extraction, written through a buffer in
-// blocks of about half a mebibyte; adding bytes is a copy and nothing more. A file that cannot be created or written
+// blocks of about half a mebibyte, whole pages at page-aligned offsets;
+// adding bytes is a copy and nothing more. A file that cannot be created or written
 // is not a silent loss: the output fails, keeps the reason (naming the file)
 // and drops what it is given from then on. The bytes go to a temporary file
 // beside the target, which takes the target's place only when the output is
@@ -57,8 +58,9 @@ class TOutput {
   void SetInput(std::optional<TFileIdentity> input) { input_ = input; }
   // Opens the temporary file (a device or a pipe at the target is written as it is).
   bool Create();
-  // Buffers the bytes; the buffer is written once it holds 125/128 of its
-  // capacity (512,000 of 524,288 bytes). False once the output has failed.
+  // Buffers the bytes; the buffer's whole pages are written once it holds
+  // 125/128 of its capacity (512,000 of 524,288 bytes). False once the
+  // output has failed.
   bool AddData(const uint8_t* bytes, int32_t length) {
     // Inline while the bytes fit below the flush mark (never once failed or closed).
     if (length > 0 && held_ + int64_t{length} < flushAt_) {
@@ -93,6 +95,8 @@ class TOutput {
   // instruction of it that is slow for copies of a packet's size.
   static void CopyBytes(uint8_t* to, const uint8_t* from, int32_t count);
   bool Flush();
+  // Writes the whole pages of what is held and keeps the rest.
+  bool FlushWholePages();
   bool WriteAll(const uint8_t* data, int64_t count);
   // An open descriptor, reopening the file to append when it was given back.
   bool Descriptor();
@@ -108,6 +112,7 @@ class TOutput {
   int32_t capacity_;
   std::unique_ptr<uint8_t[]> buffer_;  // capacity_ bytes once data came
   int32_t held_ = 0;
+  int64_t written_ = 0;  // bytes written to the file so far
   int32_t flushAt_ = 0;  // 0 while there is no buffer, and once failed or closed
   int fd_ = -1;
   bool closed_ = false;

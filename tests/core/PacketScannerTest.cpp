@@ -2,7 +2,10 @@
 // whole file in memory finds, whatever the block size; progress and cancel.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <atomic>
+#include <random>
 #include <vector>
 
 #include "core/PacketScanner.h"
@@ -139,6 +142,35 @@ TEST(PacketScanner, EveryRuleFindsTheWalksPacketsAtEveryBlockSize) {
   }
 }
 
+// Sync lost again and again, so the walk goes back to bytes it has passed:
+// at every block size they are the file's bytes, even after the reads have
+// moved what the buffer keeps to its front.
+TEST(PacketScanner, HysteresisGoesBackOverTheFilesOwnBytesAtEveryBlockSize) {
+  // Packets, pairs of them without a sync byte, and random bytes between.
+  std::mt19937 random(7);
+  Bytes bytes;
+  for (int i = 0; i < 600; ++i) {
+    if (random() % 6 == 0)
+      for (uint32_t n = random() % 300 + 1; n > 0; --n) bytes.push_back(static_cast<uint8_t>(random()));
+    for (int copy = random() % 8 == 0 ? 2 : 0; copy >= 0; --copy) {
+      Bytes packet = test::MakePacket({.pid = 0x100, .cc = static_cast<uint8_t>(i & 15)});
+      if (copy > 0) packet[0] = 0x00;
+      bytes.insert(bytes.end(), packet.begin(), packet.end());
+    }
+  }
+  test::TempFile file(bytes);
+  auto stream = TFileStream::Open(file.Path(), TFileStream::Mode::Read);
+  ASSERT_TRUE(stream);
+  const std::vector<int64_t> expected = HysteresisWalk(bytes, 188);
+  ASSERT_GT(expected.size(), 300u);
+  // Among these, some move the kept bytes just before the walk goes back.
+  for (int64_t block = 3300; block < 3800; ++block) {
+    TPacketScanner scanner(block);
+    EXPECT_EQ(Scan(scanner, *stream, 188, 0, TPacketScanner::kToEndOfFile, {TSyncRule::Hysteresis}), expected)
+        << "block " << block;
+  }
+}
+
 // One destroyed sync byte keeps sync; three in a row lose it after the second,
 // and sync comes back at the next five good ones. Near the end, the slots left
 // are enough, but one alone is not.
@@ -205,6 +237,74 @@ TEST(PacketScanner, ProgressReachesTheTotalAndCancelStopsWithinABlock) {
   EXPECT_EQ(
       scanner.Scan(*file.stream, 188, 0, size, {TSyncRule::Stride}, [](const uint8_t*, int64_t) { return false; }),
       TScanEnd::Stopped);
+}
+
+// Files too short for a packet, or just long enough: every rule walks them as
+// the walks over memory do, for block sizes below, at and above a slot.
+TEST(PacketScanner, FilesAroundOnePacketLongWalkAlikeAtEveryBlockSize) {
+  Bytes two = test::MakePacket({.pid = 0x100});
+  const Bytes second = test::MakePacket({.pid = 0x101});
+  two.insert(two.end(), second.begin(), second.end());
+  for (const size_t size : {0, 1, 187, 188, 189, 188 + 187, 376, 377}) {
+    const Bytes bytes(two.begin(), two.begin() + static_cast<std::ptrdiff_t>(std::min(size, two.size())));
+    test::TempFile file(bytes);
+    auto stream = TFileStream::Open(file.Path(), TFileStream::Mode::Read);
+    ASSERT_TRUE(stream);
+    const auto end = static_cast<int64_t>(bytes.size());
+    std::vector<int64_t> strides;
+    for (int64_t at = 0; at + 188 <= end; at += 188) strides.push_back(at);
+    for (const int64_t block : {1, 187, 188, 189, 4096, 1 << 20}) {
+      TPacketScanner scanner(block);
+      const std::string what = std::to_string(size) + " bytes, block " + std::to_string(block);
+      EXPECT_EQ(Scan(scanner, *stream, 188, 0, end, {TSyncRule::ByteResync}), ByteResyncWalk(bytes, 0, end, 188, 188))
+          << what;
+      EXPECT_EQ(Scan(scanner, *stream, 188, 0, TPacketScanner::kToEndOfFile, {TSyncRule::WindowSync}),
+                WindowWalk(bytes, 0, 188))
+          << what;
+      EXPECT_EQ(Scan(scanner, *stream, 188, 0, end, {TSyncRule::SyncOnceStopAtLoss}),
+                StopAtLossWalk(bytes, 0, end, 188))
+          << what;
+      EXPECT_EQ(Scan(scanner, *stream, 188, 0, TPacketScanner::kToEndOfFile, {TSyncRule::Hysteresis}),
+                HysteresisWalk(bytes, 188))
+          << what;
+      EXPECT_EQ(Scan(scanner, *stream, 188, 0, end, {TSyncRule::Stride}), strides) << what;
+    }
+  }
+}
+
+// A file cut short by someone else while a walk reads it: the walk ends
+// without a crash, visits nothing it did not read, and its read end tells
+// the caller that the file did not last as long as it was.
+TEST(PacketScanner, AFileTruncatedDuringAWalkEndsItShortOfTheSize) {
+  Bytes bytes;
+  for (int i = 0; i < 2000; ++i) {
+    const Bytes packet = test::MakePacket({.pid = 0x100, .cc = static_cast<uint8_t>(i & 15)});
+    bytes.insert(bytes.end(), packet.begin(), packet.end());
+  }
+  const auto size = static_cast<int64_t>(bytes.size());
+  constexpr int64_t kCut = 500 * 188 + 100;
+  constexpr int64_t kBlock = 16 * 1024;
+  for (const TSyncRule rule : {TSyncRule::ByteResync, TSyncRule::WindowSync, TSyncRule::SyncOnceStopAtLoss,
+                               TSyncRule::Stride, TSyncRule::Hysteresis}) {
+    test::TempFile file(bytes);
+    auto stream = TFileStream::Open(file.Path(), TFileStream::Mode::Read);
+    ASSERT_TRUE(stream);
+    TPacketScanner scanner(kBlock);
+    int64_t last = -1;
+    const TScanEnd end =
+        scanner.Scan(*stream, 188, 0, TPacketScanner::kToEndOfFile, {rule}, [&](const uint8_t* packet, int64_t at) {
+          if (at == 100 * 188) EXPECT_EQ(::truncate(file.Path().c_str(), kCut), 0);
+          EXPECT_EQ(packet[0], 0x47);
+          last = at;
+          return true;
+        });
+    const std::string what = "rule " + std::to_string(static_cast<int>(rule));
+    EXPECT_EQ(end, TScanEnd::Finished) << what;
+    EXPECT_LT(scanner.ReadEnd(), size) << what;
+    EXPECT_LE(scanner.ReadEnd(), kCut + kBlock) << what;
+    EXPECT_GE(last, 100 * 188) << what;
+    EXPECT_LT(last, kCut + kBlock) << what;
+  }
 }
 
 }  // namespace
