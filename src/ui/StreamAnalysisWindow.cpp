@@ -199,6 +199,7 @@ void TStreamAnalysisForm::StartPass() {
   StopPass();
   const uint64_t run = ++FRun;
   FCancel = false;
+  FSnapshotQueued = false;
   FKey = KeyOf(FFileName);
   FAnalysis = {};
   FAnalysis.fileSize = FKey ? FKey->size : 0;
@@ -236,6 +237,9 @@ void TStreamAnalysisForm::StartPass() {
           this, [this, run, done, size] { PassProgress(run, done, size); }, Qt::QueuedConnection);
     };
     options.snapshot = [&](const TStreamAnalysis& soFar) {
+      // While the GUI thread has not drawn the last one, a newer one waits
+      // for the next turn instead of piling up behind it.
+      if (FSnapshotQueued.exchange(true)) return;
       auto copy = std::make_shared<const TStreamAnalysis>(soFar);
       QMetaObject::invokeMethod(
           this, [this, run, copy] { PassSnapshot(run, copy); }, Qt::QueuedConnection);
@@ -281,6 +285,7 @@ void TStreamAnalysisForm::PassProgress(uint64_t run, int64_t done, int64_t size)
 
 void TStreamAnalysisForm::PassSnapshot(uint64_t run, const std::shared_ptr<const TStreamAnalysis>& analysis) {
   // A snapshot that arrives after the pass's end (or a newer one) is stale.
+  FSnapshotQueued = false;
   if (run != FRun || FShowsResult || !analysis) return;
   GuardedVoid("TStreamAnalysisForm.PassSnapshot", [&] {
     FAnalysis = *analysis;

@@ -139,7 +139,8 @@ class TStreamAnalysisForm : public QWidget {
 
   std::thread FThread;
   std::atomic<bool> FCancel{false};
-  uint64_t FRun = 0;  // the pass whose messages are taken; older ones are dropped
+  std::atomic<bool> FSnapshotQueued{false};  // posted and not yet shown
+  uint64_t FRun = 0;                         // the pass whose messages are taken; older ones are dropped
 
   QLabel* lblSummary = nullptr;
   QProgressBar* pbProgress = nullptr;
