@@ -187,9 +187,9 @@ TStreamAnalysis AnalyzeStream(const TFileStream& stream, const TAnalysisOptions&
   if (options.blockSize > 0) pass.SetBlockSize(options.blockSize);
   if (options.snapshot) {
     using TClock = std::chrono::steady_clock;
-    TClock::time_point lastTime = TClock::now();
-    int64_t lastReached = start;
-    pass.SetCheckpoint([&](const TPassOutcome& soFar) {
+    // The pass keeps this for its whole run: what it needs of this scope is its own.
+    pass.SetCheckpoint([&head, &options, &observers, lastTime = TClock::now(),
+                        lastReached = int64_t{start}](const TPassOutcome& soFar) mutable {
       if (soFar.reached - lastReached < options.snapshotBytes) return;
       const TClock::time_point now = TClock::now();
       if (now - lastTime < options.snapshotInterval) return;
