@@ -63,10 +63,12 @@ void SetNumber(QTreeWidgetItem* item, int column, double value, const std::strin
 }
 
 void SetRate(QTreeWidgetItem* item, int column, const std::optional<double>& rate) {
-  if (rate)
+  if (rate) {
     SetNumber(item, column, *rate, RateText(rate));
-  else
-    item->setText(column, "-");
+    return;
+  }
+  item->setText(column, "-");
+  item->setTextAlignment(column, Qt::AlignRight | Qt::AlignVCenter);
 }
 
 // What a row of PIDs adds up to: a program's or the other PIDs' group.
@@ -112,15 +114,17 @@ TStreamAnalysisForm::TStreamAnalysisForm(TPrompts& prompts, QWidget* parent)
   setWindowTitle(kCaption);
   auto* layout = new QVBoxLayout(this);
 
-  auto* top = new QHBoxLayout;
+  // The summary has a row of its own: a long path wraps instead of
+  // squeezing the progress bar.
   lblSummary = new QLabel(this);
   lblSummary->setWordWrap(true);
   lblSummary->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  top->addWidget(lblSummary, 1);
+  layout->addWidget(lblSummary);
+  auto* top = new QHBoxLayout;
   pbProgress = new QProgressBar(this);
   pbProgress->setRange(0, kProgressSteps);
   pbProgress->setValue(0);
-  top->addWidget(pbProgress);
+  top->addWidget(pbProgress, 1);
   btnStop = new QPushButton("Stop", this);
   btnStop->setEnabled(false);
   top->addWidget(btnStop);
@@ -136,10 +140,14 @@ TStreamAnalysisForm::TStreamAnalysisForm(TPrompts& prompts, QWidget* parent)
   tvServices->setSortingEnabled(true);
   tvServices->sortByColumn(kName, Qt::AscendingOrder);
   tvServices->header()->setSectionResizeMode(kName, QHeaderView::Interactive);
-  tvServices->setColumnWidth(kName, 340);
+  tvServices->setColumnWidth(kName, 300);
+  for (int column = kPackets; column < kColumns; ++column) tvServices->setColumnWidth(column, 90);
   FPlots = new TAnalysisPlots(Splitter1);
   Splitter1->addWidget(tvServices);
   Splitter1->addWidget(FPlots);
+  Splitter1->setStretchFactor(0, 1);
+  Splitter1->setStretchFactor(1, 1);
+  Splitter1->setSizes({320, 320});
   layout->addWidget(Splitter1, 1);
 
   auto* bottom = new QHBoxLayout;
