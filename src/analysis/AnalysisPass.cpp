@@ -7,9 +7,6 @@ namespace tessaro {
 TPassOutcome TAnalysisPass::Run(const TFileStream& stream, int32_t packetSize, int64_t start) {
   TPassOutcome outcome;
   const int64_t size = stream.Size();
-  TPacketScanner scanner(blockSize_);
-  if (progress_) scanner.SetProgress([this, start, size](int64_t done, int64_t) { progress_(start + done, size); });
-  scanner.SetCancel(cancel_);
   TScanRule rule{TSyncRule::Hysteresis};
   rule.acquire = kAcquireSync;
   rule.lose = kLoseSync;
@@ -38,6 +35,19 @@ TPassOutcome TAnalysisPass::Run(const TFileStream& stream, int32_t packetSize, i
     packetBytes += packetSize;
     return true;
   };
+  // The scanner reports after each read, before the packets it brought are
+  // visited: the observers are between two packets then.
+  TPacketScanner scanner(blockSize_);
+  if (progress_ || checkpoint_)
+    scanner.SetProgress([&](int64_t done, int64_t) {
+      if (progress_) progress_(start + done, size);
+      if (!checkpoint_) return;
+      TPassOutcome soFar = outcome;
+      soFar.reached = lastEnd;
+      soFar.garbageBytes = std::max<int64_t>(lastEnd - start - packetBytes, 0);
+      checkpoint_(soFar);
+    });
+  scanner.SetCancel(cancel_);
   const TScanEnd end = scanner.Scan(stream, packetSize, start, TPacketScanner::kToEndOfFile, rule, visit);
   outcome.cancelled = end == TScanEnd::Cancelled;
   outcome.readFailed = !outcome.cancelled && scanner.ReadEnd() < size;

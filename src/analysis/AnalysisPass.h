@@ -41,17 +41,21 @@ class TAnalysisPass {
   static constexpr int32_t kLoseSync = 2;
 
   using TProgress = std::function<void(int64_t done, int64_t fileSize)>;
+  // The outcome so far, between two packets, after each read.
+  using TCheckpoint = std::function<void(const TPassOutcome& soFar)>;
 
   void AddObserver(TPacketObserver* observer) { observers_.push_back(observer); }
   void SetProgress(TProgress progress) { progress_ = std::move(progress); }
   void SetCancel(const std::atomic<bool>* cancel) { cancel_ = cancel; }
   void SetBlockSize(int64_t blockSize) { blockSize_ = blockSize; }
+  void SetCheckpoint(TCheckpoint checkpoint) { checkpoint_ = std::move(checkpoint); }
 
   TPassOutcome Run(const TFileStream& stream, int32_t packetSize, int64_t start);
 
  private:
   std::vector<TPacketObserver*> observers_;
   TProgress progress_;
+  TCheckpoint checkpoint_;
   const std::atomic<bool>* cancel_ = nullptr;
   int64_t blockSize_ = TPacketScanner::kDefaultBlock;
 };

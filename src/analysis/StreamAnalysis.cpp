@@ -85,42 +85,31 @@ TTimelineFigures TimelineFigures(const TTimeline& timeline) {
   return f;
 }
 
-}  // namespace
-
-TStreamAnalysis AnalyzeStream(const TFileStream& stream, const TAnalysisOptions& options) {
-  TStreamAnalysis result;
-  result.fileSize = std::max<int64_t>(stream.Size(), 0);
-  uint8_t probe[kIsTSProbeBytes];
-  const int64_t got = stream.ReadAt(0, probe, kIsTSProbeBytes);
-  int32_t packetSize = 0;
-  int32_t start = 0;
-  if (got <= 0 || !GetTSStreamType(probe, got, packetSize, start)) {
-    result.readFailed = got < 0;
-    return result;
-  }
-  result.isStream = true;
-  result.packetSize = packetSize;
-  result.startOffset = start;
-
+// The observers of one pass, wired together.
+struct TObservers {
   // About a megabyte of per-PID state: on the heap, not the caller's stack.
-  const auto counts = std::make_unique<TPIDCounts>();
-  const auto timing = std::make_unique<TPCRTiming>();
-  const auto services = std::make_unique<TServices>();
-  const auto timeline = std::make_unique<TTimeline>();
-  const auto timestamps = std::make_unique<TTimestamps>(*services, timeline.get());
-  timing->OnAccuracy(
-      [&timeline](int32_t pid, int64_t offset, double ticks) { timeline->Accuracy(pid, offset, ticks / kTicks); });
-  TAnalysisPass pass;
-  pass.AddObserver(counts.get());
-  // The timeline takes each packet before the measurements made on it.
-  pass.AddObserver(timeline.get());
-  pass.AddObserver(timing.get());
-  pass.AddObserver(services.get());
-  pass.AddObserver(timestamps.get());
-  pass.SetProgress(options.progress);
-  pass.SetCancel(options.cancel);
-  if (options.blockSize > 0) pass.SetBlockSize(options.blockSize);
-  const TPassOutcome outcome = pass.Run(stream, packetSize, start);
+  std::unique_ptr<TPIDCounts> counts = std::make_unique<TPIDCounts>();
+  std::unique_ptr<TPCRTiming> timing = std::make_unique<TPCRTiming>();
+  std::unique_ptr<TServices> services = std::make_unique<TServices>();
+  std::unique_ptr<TTimeline> timeline = std::make_unique<TTimeline>();
+  std::unique_ptr<TTimestamps> timestamps = std::make_unique<TTimestamps>(*services, timeline.get());
+
+  explicit TObservers(TAnalysisPass& pass) {
+    timing->OnAccuracy(
+        [this](int32_t pid, int64_t offset, double ticks) { timeline->Accuracy(pid, offset, ticks / kTicks); });
+    pass.AddObserver(counts.get());
+    // The timeline takes each packet before the measurements made on it.
+    pass.AddObserver(timeline.get());
+    pass.AddObserver(timing.get());
+    pass.AddObserver(services.get());
+    pass.AddObserver(timestamps.get());
+  }
+};
+
+// The figures of the observers as they stand; head holds what was found
+// before the pass (the stream's packet size and start, the file's size).
+TStreamAnalysis Figures(const TStreamAnalysis& head, const TPassOutcome& outcome, const TObservers& o) {
+  TStreamAnalysis result = head;
   result.packets = outcome.packets;
   result.garbageBytes = outcome.garbageBytes;
   result.reached = outcome.reached;
@@ -129,13 +118,13 @@ TStreamAnalysis AnalyzeStream(const TFileStream& stream, const TAnalysisOptions&
 
   // The reference PCR PID: the most PCRs, the lowest PID on a tie.
   for (int32_t pid = 0; pid < kPIDCount; ++pid) {
-    const TPCRTrack& t = (*timing)[pid];
+    const TPCRTrack& t = (*o.timing)[pid];
     if (t.count == 0) continue;
-    if (!result.pcrPID || t.count > (*timing)[*result.pcrPID].count) result.pcrPID = pid;
+    if (!result.pcrPID || t.count > (*o.timing)[*result.pcrPID].count) result.pcrPID = pid;
     result.pcr.push_back(PCRFigures(pid, t));
   }
   if (result.pcrPID) {
-    const TPCRTrack& ref = (*timing)[*result.pcrPID];
+    const TPCRTrack& ref = (*o.timing)[*result.pcrPID];
     if (ref.steps > 0) {
       result.duration = static_cast<double>(ref.stepTicks) / kTicks;
       result.bitrate = kPacketBits * static_cast<double>(ref.stepPackets) / *result.duration;
@@ -143,7 +132,7 @@ TStreamAnalysis AnalyzeStream(const TFileStream& stream, const TAnalysisOptions&
   }
 
   for (int32_t pid = 0; pid < kPIDCount; ++pid) {
-    const TPIDCount& c = (*counts)[pid];
+    const TPIDCount& c = (*o.counts)[pid];
     if (c.packets == 0) continue;
     TPIDFigures f;
     f.pid = pid;
@@ -160,18 +149,58 @@ TStreamAnalysis AnalyzeStream(const TFileStream& stream, const TAnalysisOptions&
     f.pesStarts = c.pesStarts;
     f.firstOffset = c.firstOffset;
     f.lastOffset = c.lastOffset;
-    f.description = services->Description(pid);
+    f.description = o.services->Description(pid);
     result.pids.push_back(f);
 
-    const TTimestampTrack& t = (*timestamps)[pid];
+    const TTimestampTrack& t = (*o.timestamps)[pid];
     if (t.ptsFirst >= 0)
       result.timestamps.push_back({pid, Measured(t.ptsMin), Measured(t.ptsMax), Measured(t.dtsMin), Measured(t.dtsMax),
                                    static_cast<double>(t.ptsFirst) / 90000.0,
                                    static_cast<double>(t.ptsLast) / 90000.0});
   }
-  for (const TService& s : services->Services()) result.services.push_back(ServiceFigures(s));
-  result.timeline = TimelineFigures(*timeline);
+  for (const TService& s : o.services->Services()) result.services.push_back(ServiceFigures(s));
+  result.timeline = TimelineFigures(*o.timeline);
   return result;
+}
+
+}  // namespace
+
+TStreamAnalysis AnalyzeStream(const TFileStream& stream, const TAnalysisOptions& options) {
+  TStreamAnalysis head;
+  head.fileSize = std::max<int64_t>(stream.Size(), 0);
+  uint8_t probe[kIsTSProbeBytes];
+  const int64_t got = stream.ReadAt(0, probe, kIsTSProbeBytes);
+  int32_t packetSize = 0;
+  int32_t start = 0;
+  if (got <= 0 || !GetTSStreamType(probe, got, packetSize, start)) {
+    head.readFailed = got < 0;
+    return head;
+  }
+  head.isStream = true;
+  head.packetSize = packetSize;
+  head.startOffset = start;
+
+  TAnalysisPass pass;
+  const TObservers observers(pass);
+  pass.SetProgress(options.progress);
+  pass.SetCancel(options.cancel);
+  if (options.blockSize > 0) pass.SetBlockSize(options.blockSize);
+  if (options.snapshot) {
+    using TClock = std::chrono::steady_clock;
+    // The pass keeps this for its whole run: what it needs of this scope is its own.
+    pass.SetCheckpoint([&head, &options, &observers, lastTime = TClock::now(),
+                        lastReached = int64_t{start}](const TPassOutcome& soFar) mutable {
+      if (soFar.reached - lastReached < options.snapshotBytes) return;
+      const TClock::time_point now = TClock::now();
+      if (now - lastTime < options.snapshotInterval) return;
+      lastTime = now;
+      lastReached = soFar.reached;
+      TStreamAnalysis figures = Figures(head, soFar, observers);
+      figures.partial = true;
+      options.snapshot(figures);
+    });
+  }
+  return Figures(head, pass.Run(stream, packetSize, start), observers);
 }
 
 }  // namespace tessaro

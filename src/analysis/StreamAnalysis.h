@@ -7,6 +7,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -122,6 +123,14 @@ struct TAnalysisOptions {
   std::function<void(int64_t done, int64_t fileSize)> progress;
   const std::atomic<bool>* cancel = nullptr;
   int64_t blockSize = 0;  // 0: the scanner's default
+  // The figures so far, called on the pass's thread between two reads once
+  // at least snapshotBytes of the file and snapshotInterval of wall time
+  // have gone by since the last one (or since the start). A snapshot is
+  // partial and reached says where it stands; the end's figures are the
+  // result, never a snapshot. Unset: no figures are made before the end.
+  std::function<void(const TStreamAnalysis& soFar)> snapshot;
+  int64_t snapshotBytes = 4 * 1024 * 1024;
+  std::chrono::milliseconds snapshotInterval{200};
 };
 
 // Finds the packet size and the first sync byte as opening a file does, then

@@ -3,8 +3,6 @@
 // PCR PID and per stream with timestamps, and the timeline, as aligned text
 // or as one JSON object. Ctrl+C (and the other ending
 // signals) stops the pass and prints what it measured so far.
-#include <nlohmann/json.hpp>
-
 #include <atomic>
 #include <cinttypes>
 #include <cstdio>
@@ -13,6 +11,7 @@
 #include <optional>
 #include <string>
 
+#include "analysis/AnalysisJSON.h"
 #include "analysis/StreamAnalysis.h"
 #include "cli/CliProgress.h"
 #include "cli/CliSupport.h"
@@ -27,96 +26,6 @@ struct Options {
   std::string file;
   bool json = false;
 };
-
-nlohmann::json Value(const std::optional<double>& value) {
-  return value ? nlohmann::json(*value) : nlohmann::json(nullptr);
-}
-
-nlohmann::json Value(const std::optional<int32_t>& value) {
-  return value ? nlohmann::json(*value) : nlohmann::json(nullptr);
-}
-
-nlohmann::json ServicesJSON(const TStreamAnalysis& a) {
-  nlohmann::json services = nlohmann::json::array();
-  for (const TServiceFigures& s : a.services) {
-    nlohmann::json streams = nlohmann::json::array();
-    for (const TStreamFigures& es : s.streams)
-      streams.push_back({{"pid", es.pid},
-                         {"stream_type", es.streamType},
-                         {"stream_type_name", es.streamTypeName},
-                         {"language", es.language.empty() ? nlohmann::json(nullptr) : nlohmann::json(es.language)}});
-    services.push_back({{"program_number", s.programNumber},
-                        {"pmt_pid", Value(s.pmtPID)},
-                        {"pcr_pid", Value(s.pcrPID)},
-                        {"name", s.name},
-                        {"provider", s.provider},
-                        {"service_type", Value(s.serviceType)},
-                        {"streams", streams}});
-  }
-  return services;
-}
-
-nlohmann::json TimelineJSON(const TTimelineFigures& t) {
-  nlohmann::json rows = nlohmann::json::array();
-  for (const TTimelineRow& row : t.rows) {
-    nlohmann::json pids = nlohmann::json::object();
-    for (const TTimelinePID& p : row.pids) pids[std::to_string(p.pid)] = p.packets;
-    rows.push_back({{"time", Value(row.time)}, {"offset", row.offset}, {"pids", pids}});
-  }
-  return {{"bucket", Value(t.bucket)}, {"rows", rows}};
-}
-
-nlohmann::json ToJSON(const std::string& file, const TStreamAnalysis& a) {
-  nlohmann::json pids = nlohmann::json::array();
-  for (const TPIDFigures& f : a.pids)
-    pids.push_back({{"pid", f.pid},
-                    {"packets", f.packets},
-                    {"share", f.share},
-                    {"bitrate", Value(f.bitrate)},
-                    {"bitrate_min", Value(f.bitrateMin)},
-                    {"bitrate_max", Value(f.bitrateMax)},
-                    {"cc_errors", f.ccErrors},
-                    {"scrambled", f.scrambled},
-                    {"pcrs", f.pcrs},
-                    {"pes_starts", f.pesStarts},
-                    {"first_offset", f.firstOffset},
-                    {"last_offset", f.lastOffset},
-                    {"description", f.description}});
-  nlohmann::json pcr = nlohmann::json::array();
-  for (const TPCRFigures& f : a.pcr)
-    pcr.push_back({{"pid", f.pid},
-                   {"count", f.count},
-                   {"interval_min", Value(f.intervalMin)},
-                   {"interval_avg", Value(f.intervalAvg)},
-                   {"interval_max", Value(f.intervalMax)},
-                   {"accuracy_max", Value(f.accuracyMax)},
-                   {"accuracy_rms", Value(f.accuracyRMS)},
-                   {"discontinuities", f.discontinuities}});
-  nlohmann::json timestamps = nlohmann::json::array();
-  for (const TTimestampFigures& f : a.timestamps)
-    timestamps.push_back({{"pid", f.pid},
-                          {"pts_pcr_min", Value(f.ptsPCRMin)},
-                          {"pts_pcr_max", Value(f.ptsPCRMax)},
-                          {"dts_pcr_min", Value(f.dtsPCRMin)},
-                          {"dts_pcr_max", Value(f.dtsPCRMax)},
-                          {"pts_first", Value(f.ptsFirst)},
-                          {"pts_last", Value(f.ptsLast)}});
-  return {{"file", file},
-          {"size", a.fileSize},
-          {"packet_size", a.packetSize},
-          {"start_offset", a.startOffset},
-          {"packets", a.packets},
-          {"duration", Value(a.duration)},
-          {"bitrate", Value(a.bitrate)},
-          {"pcr_pid", a.pcrPID ? nlohmann::json(*a.pcrPID) : nlohmann::json(nullptr)},
-          {"partial", a.partial},
-          {"reached", a.reached},
-          {"services", ServicesJSON(a)},
-          {"pids", pids},
-          {"pcr", pcr},
-          {"timestamps", timestamps},
-          {"timeline", TimelineJSON(a.timeline)}};
-}
 
 std::string Format(const char* format, auto... values) {
   const int length = std::snprintf(nullptr, 0, format, values...);
@@ -208,9 +117,7 @@ int RunAnalyze(const Options& o) {
   if (!analysis.isStream) return Fail(analysis.readFailed ? "Cannot read " + o.file : "Not valid transport stream");
   // A file name that is not UTF-8 keeps its other bytes in JSON and is
   // printed as it is in the summary.
-  const std::string text =
-      o.json ? ToJSON(o.file, analysis).dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n"
-             : ToText(o.file, analysis);
+  const std::string text = o.json ? AnalysisJSONText(o.file, analysis) : ToText(o.file, analysis);
   std::fwrite(text.data(), 1, text.size(), stdout);
   if (analysis.readFailed)
     return Fail(Format("Cannot read %s: only %" PRId64 " of %" PRId64 " bytes could be read", o.file.c_str(),

@@ -115,4 +115,24 @@ void TReplacement::Discard() {
   temporary_.clear();
 }
 
+int ReplaceFileWith(const std::string& target, const std::string& bytes) {
+  TReplacement replacement(target);
+  const int fd = replacement.Create();
+  if (fd < 0) return errno != 0 ? errno : EIO;
+  int error = 0;
+  for (size_t done = 0; error == 0 && done < bytes.size();) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0)
+      error = n == 0 ? ENOSPC : errno;
+    else
+      done += static_cast<size_t>(n);
+  }
+  // The first failure is the one to tell; close and rename come after it.
+  if (error == 0 && !replacement.Direct() && ::fsync(fd) != 0) error = errno;
+  if (::close(fd) != 0 && error == 0) error = errno;
+  if (error == 0 && !replacement.Commit()) error = errno;
+  return error;
+}
+
 }  // namespace tessaro

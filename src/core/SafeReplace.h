@@ -63,4 +63,9 @@ class TReplacement {
   bool direct_ = false;
 };
 
+// Writes bytes as the whole of target, through a TReplacement: 0 when the
+// file is in place, else the errno of the first step that failed (the target
+// is then as it was).
+int ReplaceFileWith(const std::string& target, const std::string& bytes);
+
 }  // namespace tessaro

@@ -36,6 +36,7 @@
 #include "ui/PacketListModel.h"
 #include "ui/PlainTextDelegate.h"
 #include "ui/SteadyScrollBar.h"
+#include "ui/StreamAnalysisWindow.h"
 #include "ui/UpdateCheck.h"
 
 namespace tessaro {
@@ -116,6 +117,10 @@ TForm1::TForm1(std::unique_ptr<TPrompts> prompts, QWidget* parent)
 }
 
 TForm1::~TForm1() {
+  // Its pass ends before the window it reports to; it is a child, but
+  // children go only after the members it uses.
+  delete FAnalysisForm;
+  FAnalysisForm = nullptr;
   qApp->removeEventFilter(this);
   FBrowser.SetScanProgress(nullptr);
 }
@@ -238,6 +243,8 @@ void TForm1::BuildMenus() {
   tools->addAction("Hex Edit", this, [this] { HexEdit1Click(); });
   tools->addSeparator();
   Validation1 = tools->addAction("Validation", this, [this] { Validation1Click(); });
+  StreamAnalysis1 =
+      tools->addAction("Stream Analysis", QKeySequence("Ctrl+Shift+A"), this, [this] { StreamAnalysis1Click(); });
   // A disabled Validation item tells why.
   tools->setToolTipsVisible(true);
 
@@ -277,6 +284,7 @@ void TForm1::ClearViews() {
 }
 
 bool TForm1::LoadFile(const std::string& fileName) {
+  CloseStreamAnalysis();
   ClearViews();
   FBrowser.SetVisibleRows(ListView1->VisibleRowCount());
   const bool loaded = FBrowser.LoadFile(fileName);
@@ -293,6 +301,7 @@ bool TForm1::LoadFile(const std::string& fileName) {
 }
 
 bool TForm1::UnloadFile() {
+  CloseStreamAnalysis();
   FBrowser.UnloadFile();
   RefreshCaption();
   ShowPage();
@@ -649,6 +658,7 @@ void TForm1::showEvent(QShowEvent* event) {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+  CloseStreamAnalysis();
   SaveRegistrySettings();
   QMainWindow::closeEvent(event);
 }

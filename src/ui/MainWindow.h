@@ -35,6 +35,7 @@ namespace tessaro {
 
 class TPacketListModel;
 class THexViewPanel;
+class TStreamAnalysisForm;
 class TUpdateCheck;
 
 class TForm1 : public QMainWindow {
@@ -93,6 +94,13 @@ class TForm1 : public QMainWindow {
   // A finding of the validation window chosen: its packet selected, its tree
   // shown and its bytes marked, or the nearest page when no packet is there.
   void ShowFinding(int64_t offset);
+
+  // Tools > "Stream Analysis" (StreamAnalysisCommand.cpp): the analysis
+  // window over the open file; opening or closing a file closes it.
+  void StreamAnalysis1Click();
+  QAction* StreamAnalysisItem() const { return StreamAnalysis1; }
+  // The analysis window once it was opened, else null.
+  TStreamAnalysisForm* StreamAnalysisWindow() const { return FAnalysisForm; }
 
   // Window settings (QSettings "Quindel", "Tessaro").
   void LoadRegistrySettings();
@@ -154,6 +162,8 @@ class TForm1 : public QMainWindow {
   void BuildStatusBar();
   void UpdateStatus();
   void BuildCopyMenus();
+  // Stops the analysis window's pass and closes it.
+  void CloseStreamAnalysis();
   // The selected tree node's bytes are marked in the hex view.
   void TreeView1Change();
   void ShowSeenLists();
@@ -183,8 +193,10 @@ class TForm1 : public QMainWindow {
   QAction* CheckForUpdates1 = nullptr;
   QAction* GoToOffset1 = nullptr;
   QAction* Validation1 = nullptr;
-  std::vector<QLabel*> FStatusFields;  // slot size, packet, offset, file size
-  QString FKeptPageMessage;            // shown while a page load keeps the old rows
+  QAction* StreamAnalysis1 = nullptr;
+  TStreamAnalysisForm* FAnalysisForm = nullptr;  // a child window of this one
+  std::vector<QLabel*> FStatusFields;            // slot size, packet, offset, file size
+  QString FKeptPageMessage;                      // shown while a page load keeps the old rows
   QAction* DecodedValues1 = nullptr;
   TUpdateCheck* FUpdateCheck = nullptr;  // owns tmUpdate
 
