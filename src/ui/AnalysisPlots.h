@@ -1,0 +1,116 @@
+// The plots of the Stream Analysis window: the analysis pass's timeline drawn
+// over stream time (or over file offset for a stream without PCRs) in three
+// tabs: bitrate per PID or stacked per service, PCR interval and accuracy
+// against TR 101 290's limits, and PTS/DTS - PCR per elementary stream.
+// Every point remembers the packet it stands for; a double-click on it asks
+// the window to show that packet.
+#pragma once
+
+#include <QString>
+#include <QTabWidget>
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "analysis/StreamAnalysis.h"
+
+class QCheckBox;
+class QCustomPlot;
+class QCPAbstractLegendItem;
+class QCPAbstractPlottable;
+class QCPGraph;
+class QCPItemText;
+class QCPItemTracer;
+class QMouseEvent;
+
+namespace tessaro {
+
+class TAnalysisPlots : public QTabWidget {
+  Q_OBJECT
+ public:
+  explicit TAnalysisPlots(QWidget* parent = nullptr);
+  ~TAnalysisPlots() override;
+
+  // Redraws every tab from the analysis. Called again and again while a pass
+  // runs, with a growing timeline: a plot the user has zoomed or panned keeps
+  // its ranges, the others fit their data.
+  void SetAnalysis(const TStreamAnalysis& analysis);
+  void Clear();
+  // The current tab's plots as PNG (at the widgets' size) or SVG, by the
+  // path's suffix; false when nothing was written.
+  bool SavePlot(const QString& path);
+  // The packet offset a double-click on series `series` (its legend name) at
+  // key x of plot `plot` chooses, or -1 when the series has no point there.
+  int64_t OffsetAt(QCustomPlot* plot, const QString& series, double x) const;
+
+  QCustomPlot* BitratePlot() const { return bitrate_; }
+  QCustomPlot* IntervalPlot() const { return interval_; }
+  QCustomPlot* AccuracyPlot() const { return accuracy_; }
+  QCustomPlot* TimestampPlot() const { return timestamps_; }
+  QCheckBox* StackByService() const { return stack_; }
+
+ signals:
+  void PacketChosen(qint64 offset);  // a double-click on a point
+
+ private:
+  // One line or area: its points in key order and the packet of each.
+  struct TSeries {
+    QString name;
+    QVector<double> keys;
+    QVector<double> values;
+    std::vector<int64_t> offsets;
+  };
+  struct TPlotState {
+    QCustomPlot* plot = nullptr;
+    std::map<const QCPAbstractPlottable*, std::vector<int64_t>> offsets;
+    std::set<QString> hidden;  // legend names the user switched off
+    bool userRange = false;    // zoomed or panned since the last fit
+    bool fitting = false;      // ranges being set by the code, not the user
+    QCPItemText* readout = nullptr;
+    QCPItemTracer* tracer = nullptr;
+    std::vector<double> limits;  // values a fit keeps in sight
+  };
+  struct TNearest {
+    QCPGraph* graph = nullptr;
+    int index = -1;
+    double pixels = 0;
+  };
+
+  QCustomPlot* MakePlot(const QString& valueLabel);
+  // A dashed line at a limit of TR 101 290, with its label at the right.
+  void AddLimit(QCustomPlot* plot, double value, const QString& label);
+  TPlotState& State(QCustomPlot* plot);
+  const TPlotState* StateOf(const QCustomPlot* plot) const;
+  // Puts the series on the plot, reusing graphs by name; graphs of names no
+  // longer given are removed.
+  void Show(QCustomPlot* plot, const std::vector<TSeries>& series);
+  QCPGraph* Graph(QCustomPlot* plot, const QString& name) const;
+  void Fit(QCustomPlot* plot);
+  void DrawBitrate();
+  void SetKeyLabels();
+  TNearest Nearest(QCustomPlot* plot, const QPointF& pixel) const;
+  void LegendClicked(QCustomPlot* plot, QCPAbstractLegendItem* item);
+  void MouseMoved(QCustomPlot* plot, QMouseEvent* event);
+  void DoubleClicked(QCustomPlot* plot, QMouseEvent* event);
+  QString ValueText(const QCustomPlot* plot, double value) const;
+
+  QCheckBox* stack_ = nullptr;
+  QCustomPlot* bitrate_ = nullptr;
+  QCustomPlot* interval_ = nullptr;
+  QCustomPlot* accuracy_ = nullptr;
+  QCustomPlot* timestamps_ = nullptr;
+  std::map<const QCustomPlot*, TPlotState> states_;
+
+  // What the bitrate tab draws from, kept for the stacking toggle.
+  bool timed_ = true;
+  double span_ = 0;  // a bucket: seconds, or bytes without PCRs
+  std::vector<TSeries> pidRates_;
+  TSeries totalRate_;
+  std::vector<TSeries> serviceRates_;
+};
+
+}  // namespace tessaro
