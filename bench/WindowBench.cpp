@@ -35,7 +35,9 @@ QApplication& Application() {
   static int argc = 1;
   static char name[] = "tessaro-bench";
   static char* argv[] = {name, nullptr};
+  // The plot benchmark may have made it already.
   static QApplication* app = [] {
+    if (auto* made = qobject_cast<QApplication*>(QCoreApplication::instance())) return made;
     qputenv("QT_QPA_PLATFORM", "offscreen");
     return new QApplication(argc, argv);
   }();
