@@ -23,6 +23,7 @@ namespace {
 constexpr const char* kBitrateTab = "Bitrate";
 constexpr const char* kPCRTab = "PCR";
 constexpr const char* kTimestampTab = "Timestamps";
+constexpr const char* kErrorTab = "Errors";
 constexpr const char* kStackCaption = "Stack by service";
 constexpr const char* kTotal = "Total";
 constexpr const char* kOtherPIDs = "Other PIDs";
@@ -41,7 +42,10 @@ QColor SeriesColor(size_t index) {
   static const std::array<QColor, 10> colors{
       QColor(31, 119, 180), QColor(255, 127, 14),  QColor(44, 160, 44),   QColor(214, 39, 40),  QColor(148, 103, 189),
       QColor(140, 86, 75),  QColor(227, 119, 194), QColor(127, 127, 127), QColor(188, 189, 34), QColor(23, 190, 207)};
-  return colors[index % colors.size()];
+  if (index < colors.size()) return colors[index];
+  // Past the fixed ones, hues spread round the circle; no dashes, which Qt
+  // strokes a hundred times slower over thousands of points.
+  return QColor::fromHsv(static_cast<int>(index * 47 % 360), 200, 190);
 }
 
 // The worst accuracy of a bucket: the one of larger magnitude.
@@ -53,7 +57,28 @@ double Worst(const TTimelinePID& p) {
 
 }  // namespace
 
-TAnalysisPlots::TAnalysisPlots(QWidget* parent) : QTabWidget(parent) {
+struct TAnalysisPlots::TSeries {
+  QString name;
+  QVector<QCPGraphData> points;  // in key order
+  QVector<qint64> offsets;       // the packet of each point
+};
+
+struct TAnalysisPlots::TDrawn {
+  std::vector<TSeries> pidRates;
+  TSeries totalRate;
+  std::vector<TSeries> serviceRates;  // not stacked; kept for the toggle
+  std::vector<TSeries> intervals;
+  std::vector<TSeries> accuracies;
+  std::vector<TSeries> stamps;
+  // Where the rows lie, to place findings by offset.
+  std::vector<double> rowKeys;
+  std::vector<int64_t> rowOffsets;
+  int64_t reached = 0;
+  std::vector<TPlotFinding> findings;
+  std::set<const QCustomPlot*> stale;  // plots on other tabs, drawn when shown
+};
+
+TAnalysisPlots::TAnalysisPlots(QWidget* parent) : QTabWidget(parent), drawn_(std::make_unique<TDrawn>()) {
   auto* bitratePage = new QWidget;
   auto* bitrateLayout = new QVBoxLayout(bitratePage);
   stack_ = new QCheckBox(QString::fromUtf8(kStackCaption));
@@ -70,18 +95,25 @@ TAnalysisPlots::TAnalysisPlots(QWidget* parent) : QTabWidget(parent) {
   pcrLayout->addWidget(accuracy_, 1);
   addTab(pcrPage, QString::fromUtf8(kPCRTab));
 
-  timestamps_ = MakePlot("Timestamp - PCR (ms)");
+  timestamps_ = MakePlot("PTS/DTS - PCR (ms)");
   addTab(timestamps_, QString::fromUtf8(kTimestampTab));
+
+  errors_ = MakePlot("Indicator");
+  addTab(errors_, QString::fromUtf8(kErrorTab));
+  unplaced_ = new QCPItemText(errors_);
+  unplaced_->position->setType(QCPItemPosition::ptAxisRectRatio);
+  unplaced_->position->setCoords(0.99, 0.01);
+  unplaced_->setPositionAlignment(Qt::AlignRight | Qt::AlignTop);
 
   AddLimit(interval_, kIntervalLimitMs, "40 ms");
   AddLimit(accuracy_, kAccuracyLimitNs, "+500 ns");
   AddLimit(accuracy_, -kAccuracyLimitNs, "-500 ns");
   SetKeyLabels();
 
-  connect(stack_, &QCheckBox::toggled, this, [this] {
-    DrawBitrate();
-    Fit(bitrate_);
-    bitrate_->replot(QCustomPlot::rpQueuedReplot);
+  connect(stack_, &QCheckBox::toggled, this, [this] { Update(bitrate_, true); });
+  connect(this, &QTabWidget::currentChanged, this, [this] {
+    for (QCustomPlot* plot : {bitrate_, interval_, accuracy_, timestamps_, errors_})
+      if (drawn_->stale.count(plot) != 0) Update(plot, false);
   });
 }
 
@@ -92,7 +124,10 @@ QCustomPlot* TAnalysisPlots::MakePlot(const QString& valueLabel) {
   plot->setMinimumSize(320, 200);
   plot->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
   plot->setNoAntialiasingOnDrag(true);
+  // Thousands of points a line: antialiased strokes cost the raster engine
+  // ten times as much as plain ones, too much to redraw while a pass runs.
   plot->setPlottingHint(QCP::phFastPolylines, true);
+  plot->setNotAntialiasedElements(QCP::aePlottables);
   plot->yAxis->setLabel(valueLabel);
   // The legend below the axes, in columns: a stream of many PIDs would
   // otherwise cover the plot with it.
@@ -159,38 +194,68 @@ QCPGraph* TAnalysisPlots::Graph(QCustomPlot* plot, const QString& name) const {
   return nullptr;
 }
 
-void TAnalysisPlots::Show(QCustomPlot* plot, const std::vector<TSeries>& series) {
+void TAnalysisPlots::Show(QCustomPlot* plot, const std::vector<const TSeries*>& series) {
   TPlotState& state = State(plot);
   // The graphs are kept while the series are the same ones in the same order
   // (a redraw during a pass); otherwise they are made anew, so the legend
   // and the stacking follow the series' order.
   bool same = plot->graphCount() == static_cast<int>(series.size());
   for (int i = 0; same && i < plot->graphCount(); ++i)
-    same = plot->graph(i)->name() == series[static_cast<size_t>(i)].name;
+    same = plot->graph(i)->name() == series[static_cast<size_t>(i)]->name;
   if (!same) {
     state.tracer->setGraph(nullptr);
     state.offsets.clear();
     plot->clearGraphs();
   }
   for (size_t i = 0; i < series.size(); ++i) {
-    const TSeries& s = series[i];
-    QCPGraph* graph = Graph(plot, s.name);
-    if (graph == nullptr) {
-      graph = plot->addGraph();
+    const TSeries& s = *series[i];
+    QCPGraph* graph = same ? plot->graph(static_cast<int>(i)) : plot->addGraph();
+    if (!same) {
       graph->setName(s.name);
+      graph->setPen(QPen(SeriesColor(i), 1));
     }
-    QPen pen(SeriesColor(i), 1.5);
-    if (i >= 10) pen.setStyle(i / 10 % 2 == 1 ? Qt::DashLine : Qt::DotLine);
-    graph->setPen(pen);
     graph->setBrush(Qt::NoBrush);
     graph->setChannelFillGraph(nullptr);
-    graph->setData(s.keys, s.values, true);
+    // Shared with the series, not copied.
+    graph->data()->set(s.points, true);
     state.offsets[graph] = s.offsets;
     const bool hidden = state.hidden.count(s.name) != 0;
     graph->setVisible(!hidden);
     if (QCPPlottableLegendItem* item = plot->legend->itemWithPlottable(graph))
       item->setTextColor(hidden ? Qt::gray : Qt::black);
   }
+}
+
+void TAnalysisPlots::Update(QCustomPlot* plot, bool now) {
+  QWidget* page = plot->parentWidget() == nullptr || indexOf(plot) >= 0 ? plot : plot->parentWidget();
+  if (!now && indexOf(page) != currentIndex()) {
+    drawn_->stale.insert(plot);
+    return;
+  }
+  drawn_->stale.erase(plot);
+  auto pointers = [](const std::vector<TSeries>& list) {
+    std::vector<const TSeries*> shown;
+    for (const TSeries& s : list) shown.push_back(&s);
+    return shown;
+  };
+  if (plot == bitrate_)
+    DrawBitrate();
+  else if (plot == errors_)
+    DrawFindings();
+  else if (plot == interval_)
+    Show(plot, pointers(drawn_->intervals));
+  else if (plot == accuracy_)
+    Show(plot, pointers(drawn_->accuracies));
+  else if (plot == timestamps_)
+    Show(plot, pointers(drawn_->stamps));
+  Fit(plot);
+  plot->replot(QCustomPlot::rpQueuedReplot);
+}
+
+void TAnalysisPlots::Refresh(QCustomPlot* plot) const {
+  // A plot drawn late is still the same plot: callers asking about it see it
+  // as it would be on screen.
+  if (drawn_->stale.count(plot) != 0) const_cast<TAnalysisPlots*>(this)->Update(plot, true);
 }
 
 void TAnalysisPlots::Fit(QCustomPlot* plot) {
@@ -234,6 +299,10 @@ void TAnalysisPlots::SetAnalysis(const TStreamAnalysis& analysis) {
   span_ = span;
   SetKeyLabels();
   const size_t rows = t.rows.size();
+  TDrawn& d = *drawn_;
+  d.reached = analysis.reached;
+  d.rowKeys.clear();
+  d.rowOffsets.clear();
   auto keyOf = [timed](const TTimelineRow& row) {
     return timed ? row.time.value_or(0) : static_cast<double>(row.offset);
   };
@@ -275,130 +344,134 @@ void TAnalysisPlots::SetAnalysis(const TStreamAnalysis& analysis) {
   auto blank = [rows](const QString& name) {
     TSeries s;
     s.name = name;
-    s.keys.resize(static_cast<qsizetype>(rows));
-    s.values.fill(0, static_cast<qsizetype>(rows));
-    s.offsets.resize(rows);
+    s.points.resize(static_cast<qsizetype>(rows));
+    s.offsets.resize(static_cast<qsizetype>(rows));
     return s;
   };
-  pidRates_.clear();
-  pidRates_.reserve(pids.size());
-  for (int32_t pid : pids) pidRates_.push_back(blank(PIDName(pid)));
-  totalRate_ = blank(QString::fromUtf8(kTotal));
-  serviceRates_.clear();
-  for (const QString& name : groupNames) serviceRates_.push_back(blank(name));
+  d.pidRates.clear();
+  d.pidRates.reserve(pids.size());
+  for (int32_t pid : pids) d.pidRates.push_back(blank(PIDName(pid)));
+  d.totalRate = blank(QString::fromUtf8(kTotal));
+  d.serviceRates.clear();
+  for (const QString& name : groupNames) d.serviceRates.push_back(blank(name));
   std::vector<bool> groupUsed(groupNames.size(), false);
 
-  std::map<int32_t, TSeries> intervals;
-  std::map<int32_t, TSeries> accuracies;
-  std::map<std::pair<int32_t, int>, TSeries> stamps;  // (PID, 0 PTS / 1 DTS)
+  // By the PID's place in pids; stamps: PTS then DTS of each.
+  std::vector<TSeries> intervals(pids.size());
+  std::vector<TSeries> accuracies(pids.size());
+  std::vector<TSeries> stamps(pids.size() * 2);
   auto add = [](TSeries& s, double key, double value, int64_t offset) {
-    s.keys.push_back(key);
-    s.values.push_back(value);
+    s.points.push_back(QCPGraphData(key, value));
     s.offsets.push_back(offset);
   };
 
   for (size_t r = 0; r < rows; ++r) {
     const TTimelineRow& row = t.rows[r];
     const double key = keyOf(row);
+    d.rowKeys.push_back(key);
+    d.rowOffsets.push_back(row.offset);
     const auto at = static_cast<qsizetype>(r);
-    for (TSeries& s : pidRates_) {
-      s.keys[at] = key;
-      s.offsets[r] = row.offset;
+    for (TSeries& s : d.pidRates) {
+      s.points[at] = QCPGraphData(key, 0);
+      s.offsets[at] = row.offset;
     }
-    for (TSeries& s : serviceRates_) {
-      s.keys[at] = key;
-      s.offsets[r] = -1;
+    for (TSeries& s : d.serviceRates) {
+      s.points[at] = QCPGraphData(key, 0);
+      s.offsets[at] = -1;
     }
-    totalRate_.keys[at] = key;
-    totalRate_.offsets[r] = row.offset;
+    d.totalRate.points[at] = QCPGraphData(key, 0);
+    d.totalRate.offsets[at] = row.offset;
     for (const TTimelinePID& p : row.pids) {
       if (p.pid < 0 || p.pid >= kPIDs) continue;
       const int64_t first = p.offset >= 0 ? p.offset : row.offset;
       const double rate = static_cast<double>(p.packets) * scale;
-      TSeries& own = pidRates_[static_cast<size_t>(slot[static_cast<size_t>(p.pid)])];
-      own.values[at] = rate;
-      own.offsets[r] = first;
-      totalRate_.values[at] += rate;
+      const auto place = static_cast<size_t>(slot[static_cast<size_t>(p.pid)]);
+      TSeries& own = d.pidRates[place];
+      own.points[at].value = rate;
+      own.offsets[at] = first;
+      d.totalRate.points[at].value += rate;
       const int32_t g = group[static_cast<size_t>(p.pid)] < 0 ? other : group[static_cast<size_t>(p.pid)];
-      TSeries& service = serviceRates_[static_cast<size_t>(g)];
-      service.values[at] += rate;
+      TSeries& service = d.serviceRates[static_cast<size_t>(g)];
+      service.points[at].value += rate;
       if (p.packets > 0) groupUsed[static_cast<size_t>(g)] = true;
-      if (service.offsets[r] < 0 || first < service.offsets[r]) service.offsets[r] = first;
+      if (service.offsets[at] < 0 || first < service.offsets[at]) service.offsets[at] = first;
 
       if (p.intervalMax) {
-        TSeries& s = intervals[p.pid];
+        TSeries& s = intervals[place];
         add(s, key, *p.intervalMax * 1e3, p.intervalOffset >= 0 ? p.intervalOffset : first);
       }
       if (p.accuracyMin || p.accuracyMax) {
-        TSeries& s = accuracies[p.pid];
+        TSeries& s = accuracies[place];
         add(s, key, Worst(p) * 1e9, p.accuracyOffset >= 0 ? p.accuracyOffset : first);
       }
       // The range of a bucket as two points on one key: a vertical stroke.
-      auto range = [&](int kind, const std::optional<double>& low, const std::optional<double>& high) {
+      auto range = [&](size_t kind, const std::optional<double>& low, const std::optional<double>& high) {
         if (!low || !high) return;
-        TSeries& s = stamps[{p.pid, kind}];
+        TSeries& s = stamps[place * 2 + kind];
         add(s, key, *low * 1e3, first);
         if (*high != *low) add(s, key, *high * 1e3, first);
       };
       range(0, p.ptsPCRMin, p.ptsPCRMax);
       range(1, p.dtsPCRMin, p.dtsPCRMax);
     }
-    for (TSeries& s : serviceRates_)
-      if (s.offsets[r] < 0) s.offsets[r] = row.offset;
+    for (TSeries& s : d.serviceRates)
+      if (s.offsets[at] < 0) s.offsets[at] = row.offset;
   }
   // Services the timeline has no packet of yet are left out of the stack.
   std::vector<TSeries> used;
-  for (size_t g = 0; g < serviceRates_.size(); ++g)
-    if (groupUsed[g]) used.push_back(std::move(serviceRates_[g]));
-  serviceRates_ = std::move(used);
+  for (size_t g = 0; g < d.serviceRates.size(); ++g)
+    if (groupUsed[g]) used.push_back(std::move(d.serviceRates[g]));
+  d.serviceRates = std::move(used);
 
-  auto named = [](auto& bySeries, auto name) {
-    std::vector<TSeries> list;
-    for (auto& [key, s] : bySeries) {
-      s.name = name(key);
-      list.push_back(std::move(s));
+  // The PIDs that have points, named.
+  auto named = [](std::vector<TSeries>& list, auto name) {
+    std::vector<TSeries> kept;
+    for (size_t i = 0; i < list.size(); ++i) {
+      if (list[i].points.isEmpty()) continue;
+      list[i].name = name(i);
+      kept.push_back(std::move(list[i]));
     }
-    return list;
+    return kept;
   };
-  DrawBitrate();
-  Show(interval_, named(intervals, [](int32_t pid) { return PIDName(pid); }));
-  Show(accuracy_, named(accuracies, [](int32_t pid) { return PIDName(pid); }));
-  Show(timestamps_, named(stamps, [](const std::pair<int32_t, int>& k) {
-         return PIDName(k.first) + (k.second == 0 ? QStringLiteral(" PTS") : QStringLiteral(" DTS"));
-       }));
-  for (auto& [plot, state] : states_) {
-    Fit(state.plot);
-    state.plot->replot(QCustomPlot::rpQueuedReplot);
-  }
+  d.intervals = named(intervals, [&](size_t i) { return d.pidRates[i].name; });
+  d.accuracies = named(accuracies, [&](size_t i) { return d.pidRates[i].name; });
+  d.stamps = named(stamps, [&](size_t i) {
+    return d.pidRates[i / 2].name + (i % 2 == 0 ? QStringLiteral(" PTS") : QStringLiteral(" DTS"));
+  });
+  // Only the tab in sight is drawn now: a pass redraws often, and the
+  // other tabs are drawn when they are shown.
+  for (auto& [plot, state] : states_) Update(state.plot, false);
 }
 
 void TAnalysisPlots::DrawBitrate() {
-  std::vector<TSeries> series;
+  const TDrawn& d = *drawn_;
+  std::vector<const TSeries*> series;
   if (!stack_->isChecked()) {
-    series = pidRates_;
-    series.push_back(totalRate_);
+    for (const TSeries& s : d.pidRates) series.push_back(&s);
+    series.push_back(&d.totalRate);
     Show(bitrate_, series);
     return;
   }
   // Each visible service's area lies on the ones before it; a hidden one
   // leaves the stack, so what remains still adds up.
   const TPlotState& state = State(bitrate_);
-  series = serviceRates_;
+  std::vector<TSeries> stacked = d.serviceRates;
   std::vector<size_t> shown;
-  QVector<double> base(totalRate_.values.size(), 0.0);
-  for (size_t i = 0; i < series.size(); ++i) {
-    if (state.hidden.count(series[i].name) != 0) continue;
-    for (qsizetype k = 0; k < base.size() && k < series[i].values.size(); ++k) {
-      base[k] += series[i].values[k];
-      series[i].values[k] = base[k];
+  QVector<double> base(d.totalRate.points.size(), 0.0);
+  for (size_t i = 0; i < stacked.size(); ++i) {
+    if (state.hidden.count(stacked[i].name) != 0) continue;
+    for (qsizetype k = 0; k < base.size() && k < stacked[i].points.size(); ++k) {
+      base[k] += stacked[i].points[k].value;
+      stacked[i].points[k].value = base[k];
     }
     shown.push_back(i);
   }
-  series.push_back(totalRate_);
+  for (const TSeries& s : stacked) series.push_back(&s);
+  series.push_back(&d.totalRate);
   Show(bitrate_, series);
   QCPGraph* below = nullptr;
   for (size_t i : shown) {
-    QCPGraph* graph = Graph(bitrate_, series[i].name);
+    QCPGraph* graph = bitrate_->graph(static_cast<int>(i));
     QColor fill = graph->pen().color();
     fill.setAlpha(110);
     graph->setBrush(fill);
@@ -407,10 +480,65 @@ void TAnalysisPlots::DrawBitrate() {
   }
 }
 
+void TAnalysisPlots::SetFindings(const std::vector<TPlotFinding>& findings) {
+  drawn_->findings = findings;
+  Update(errors_, false);
+}
+
+void TAnalysisPlots::DrawFindings() {
+  const TDrawn& d = *drawn_;
+  std::vector<QString> names;
+  std::map<QString, std::vector<std::pair<double, int64_t>>> marks;
+  int64_t unplaced = 0;
+  for (const TPlotFinding& f : d.findings) {
+    std::optional<double> key;
+    if (timed_ && f.time) {
+      key = *f.time;
+    } else if (f.offset >= 0 && !d.rowOffsets.empty() && f.offset >= d.rowOffsets.front() &&
+               f.offset <= std::max(d.reached, d.rowOffsets.back())) {
+      // The row whose bytes hold it: the last that starts at or before it.
+      const auto row = std::upper_bound(d.rowOffsets.begin(), d.rowOffsets.end(), f.offset) - d.rowOffsets.begin() - 1;
+      key = timed_ ? d.rowKeys[static_cast<size_t>(row)] : static_cast<double>(f.offset);
+    }
+    if (!key) {
+      ++unplaced;
+      continue;
+    }
+    const QString name = QString::fromStdString(f.indicator);
+    if (marks.count(name) == 0) names.push_back(name);
+    marks[name].emplace_back(*key, f.offset);
+  }
+  std::sort(names.begin(), names.end());
+  auto ticker = QSharedPointer<QCPAxisTickerText>::create();
+  std::vector<TSeries> series;
+  for (size_t level = 0; level < names.size(); ++level) {
+    auto& points = marks[names[level]];
+    std::stable_sort(points.begin(), points.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    TSeries s;
+    s.name = names[level];
+    for (const auto& [key, offset] : points) {
+      s.points.push_back(QCPGraphData(key, static_cast<double>(level)));
+      s.offsets.push_back(offset);
+    }
+    series.push_back(std::move(s));
+    ticker->addTick(static_cast<double>(level), names[level]);
+  }
+  std::vector<const TSeries*> shown;
+  for (const TSeries& s : series) shown.push_back(&s);
+  Show(errors_, shown);
+  for (int i = 0; i < errors_->graphCount(); ++i) {
+    errors_->graph(i)->setLineStyle(QCPGraph::lsNone);
+    errors_->graph(i)->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDiamond, 7));
+  }
+  errors_->yAxis->setTicker(ticker);
+  unplaced_->setText(
+      unplaced == 0 ? QString()
+                    : QStringLiteral("%1 findings not shown: no time and no offset within the timeline").arg(unplaced));
+}
+
 void TAnalysisPlots::Clear() {
-  pidRates_.clear();
-  totalRate_ = {};
-  serviceRates_.clear();
+  *drawn_ = TDrawn{};
+  unplaced_->setText({});
   for (auto& [plot, state] : states_) {
     Show(state.plot, {});
     state.userRange = false;
@@ -444,6 +572,7 @@ TAnalysisPlots::TNearest TAnalysisPlots::Nearest(QCustomPlot* plot, const QPoint
 
 int64_t TAnalysisPlots::OffsetAt(QCustomPlot* plot, const QString& series, double x) const {
   const TPlotState* state = StateOf(plot);
+  if (state != nullptr) Refresh(plot);
   QCPGraph* graph = Graph(plot, series);
   if (state == nullptr || graph == nullptr || graph->data()->isEmpty()) return -1;
   const auto found = state->offsets.find(graph);
@@ -453,7 +582,7 @@ int64_t TAnalysisPlots::OffsetAt(QCustomPlot* plot, const QString& series, doubl
   if (it == data->constEnd() || (it != data->constBegin() && x - (it - 1)->key < it->key - x)) --it;
   // A point stands for its bucket: a key further than a bucket from it is no point's.
   if (std::fabs(it->key - x) > std::max(span_, 1e-12)) return -1;
-  const auto index = static_cast<size_t>(it - data->constBegin());
+  const auto index = it - data->constBegin();
   return index < found->second.size() ? found->second[index] : -1;
 }
 
@@ -503,7 +632,10 @@ void TAnalysisPlots::MouseMoved(QCustomPlot* plot, QMouseEvent* event) {
     const QCPGraphData& point = *(near.graph->data()->constBegin() + near.index);
     const QString key = timed_ ? QStringLiteral("%1 s").arg(point.key, 0, 'f', 4)
                                : QStringLiteral("offset %1").arg(point.key, 0, 'f', 0);
-    state.readout->setText(QStringLiteral("%1, %2: %3").arg(near.graph->name(), key, ValueText(plot, point.value)));
+    const QString value = plot == errors_
+                              ? QStringLiteral("packet at offset %1").arg(OffsetAt(plot, near.graph->name(), point.key))
+                              : ValueText(plot, point.value);
+    state.readout->setText(QStringLiteral("%1, %2: %3").arg(near.graph->name(), key, value));
     state.tracer->position->setCoords(point.key, point.value);
     state.tracer->setPen(near.graph->pen());
     state.tracer->setVisible(true);

@@ -8,9 +8,11 @@
 
 #include <QString>
 #include <QTabWidget>
+#include <QVector>
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -29,6 +31,13 @@ class QMouseEvent;
 
 namespace tessaro {
 
+// A finding of a validation run, as the Errors tab marks it.
+struct TPlotFinding {
+  std::string indicator;
+  int64_t offset = -1;
+  std::optional<double> time;  // seconds from the first PCR
+};
+
 class TAnalysisPlots : public QTabWidget {
   Q_OBJECT
  public:
@@ -46,27 +55,27 @@ class TAnalysisPlots : public QTabWidget {
   // The packet offset a double-click on series `series` (its legend name) at
   // key x of plot `plot` chooses, or -1 when the series has no point there.
   int64_t OffsetAt(QCustomPlot* plot, const QString& series, double x) const;
+  // Marks the findings of the last validation run on the Errors tab, one row
+  // per indicator. A finding without a time is placed by its offset against
+  // the timeline's rows; one that cannot be placed is counted in a note.
+  void SetFindings(const std::vector<TPlotFinding>& findings);
 
   QCustomPlot* BitratePlot() const { return bitrate_; }
   QCustomPlot* IntervalPlot() const { return interval_; }
   QCustomPlot* AccuracyPlot() const { return accuracy_; }
   QCustomPlot* TimestampPlot() const { return timestamps_; }
+  QCustomPlot* ErrorPlot() const { return errors_; }
   QCheckBox* StackByService() const { return stack_; }
 
  signals:
   void PacketChosen(qint64 offset);  // a double-click on a point
 
  private:
-  // One line or area: its points in key order and the packet of each.
-  struct TSeries {
-    QString name;
-    QVector<double> keys;
-    QVector<double> values;
-    std::vector<int64_t> offsets;
-  };
+  struct TSeries;  // one line or area, with the packet of each point
+  struct TDrawn;   // every plot's series, ready to be shown
   struct TPlotState {
     QCustomPlot* plot = nullptr;
-    std::map<const QCPAbstractPlottable*, std::vector<int64_t>> offsets;
+    std::map<const QCPAbstractPlottable*, QVector<qint64>> offsets;
     std::set<QString> hidden;  // legend names the user switched off
     bool userRange = false;    // zoomed or panned since the last fit
     bool fitting = false;      // ranges being set by the code, not the user
@@ -85,12 +94,17 @@ class TAnalysisPlots : public QTabWidget {
   void AddLimit(QCustomPlot* plot, double value, const QString& label);
   TPlotState& State(QCustomPlot* plot);
   const TPlotState* StateOf(const QCustomPlot* plot) const;
-  // Puts the series on the plot, reusing graphs by name; graphs of names no
-  // longer given are removed.
-  void Show(QCustomPlot* plot, const std::vector<TSeries>& series);
+  // Puts the series on the plot: the same graphs while the names are the
+  // same, else new ones in the series' order.
+  void Show(QCustomPlot* plot, const std::vector<const TSeries*>& series);
+  // Shows what the plot should draw now, or, for a plot on another tab,
+  // leaves it until that tab is shown or a caller asks about the plot.
+  void Update(QCustomPlot* plot, bool now);
+  void Refresh(QCustomPlot* plot) const;
   QCPGraph* Graph(QCustomPlot* plot, const QString& name) const;
   void Fit(QCustomPlot* plot);
   void DrawBitrate();
+  void DrawFindings();
   void SetKeyLabels();
   TNearest Nearest(QCustomPlot* plot, const QPointF& pixel) const;
   void LegendClicked(QCustomPlot* plot, QCPAbstractLegendItem* item);
@@ -103,14 +117,13 @@ class TAnalysisPlots : public QTabWidget {
   QCustomPlot* interval_ = nullptr;
   QCustomPlot* accuracy_ = nullptr;
   QCustomPlot* timestamps_ = nullptr;
+  QCustomPlot* errors_ = nullptr;
+  QCPItemText* unplaced_ = nullptr;  // says how many findings have no place
   std::map<const QCustomPlot*, TPlotState> states_;
 
-  // What the bitrate tab draws from, kept for the stacking toggle.
   bool timed_ = true;
   double span_ = 0;  // a bucket: seconds, or bytes without PCRs
-  std::vector<TSeries> pidRates_;
-  TSeries totalRate_;
-  std::vector<TSeries> serviceRates_;
+  std::unique_ptr<TDrawn> drawn_;
 };
 
 }  // namespace tessaro

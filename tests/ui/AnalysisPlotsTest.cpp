@@ -38,6 +38,14 @@ struct TShownPlots {
     for (QCustomPlot* p : {plots.BitratePlot(), plots.IntervalPlot(), plots.AccuracyPlot(), plots.TimestampPlot()})
       p->replot();
   }
+  // Plots on other tabs are drawn when their tab is shown.
+  QCustomPlot* Showing(QCustomPlot* plot) {
+    for (int i = 0; i < plots.count(); ++i)
+      if (plots.widget(i) == plot || plots.widget(i)->isAncestorOf(plot)) plots.setCurrentIndex(i);
+    QApplication::processEvents();
+    plot->replot();
+    return plot;
+  }
 };
 
 QCPGraph* GraphNamed(QCustomPlot* plot, const QString& name) {
@@ -64,7 +72,7 @@ TEST(AnalysisPlots, MovedPCRIsThePointThatLeadsToItsPacket) {
   const int64_t moved = pcrs[20];
   TShownPlots shown;
   shown.Draw(AnalyzeFixture("analysis-pcr-moved.ts"));
-  QCustomPlot* plot = shown.plots.AccuracyPlot();
+  QCustomPlot* plot = shown.Showing(shown.plots.AccuracyPlot());
   QCPGraph* graph = GraphNamed(plot, "PID 0x0100");
   ASSERT_NE(graph, nullptr);
   const QCPGraphData* worst = nullptr;
@@ -78,9 +86,6 @@ TEST(AnalysisPlots, MovedPCRIsThePointThatLeadsToItsPacket) {
 
   // A double-click on the point itself chooses that packet.
   QSignalSpy chosen(&shown.plots, &TAnalysisPlots::PacketChosen);
-  shown.plots.setCurrentIndex(1);
-  QApplication::processEvents();
-  plot->replot();
   const QPointF at = graph->coordsToPixels(worst->key, worst->value);
   QTest::mouseDClick(plot, Qt::LeftButton, {}, at.toPoint());
   ASSERT_EQ(chosen.count(), 1);
@@ -148,13 +153,15 @@ TEST(AnalysisPlots, LegendClickAndZoomSurviveRedraws) {
   EXPECT_FALSE(video->visible());
 
   // A growing timeline: the hidden series stays hidden; the untouched
-  // timestamp plot fits the longer data, the zoomed bitrate plot keeps its range.
-  const double firstEnd = shown.plots.TimestampPlot()->xAxis->range().upper;
-  plot->xAxis->setRange(0.1, 0.2);
+  // timestamp plot, drawn when its tab is shown, fits the longer data; the
+  // zoomed bitrate plot keeps its range.
+  const double firstEnd = shown.Showing(shown.plots.TimestampPlot())->xAxis->range().upper;
+  shown.Showing(plot)->xAxis->setRange(0.1, 0.2);
   shown.Draw(a);
   EXPECT_FALSE(video->visible());
   EXPECT_EQ(plot->xAxis->range(), QCPRange(0.1, 0.2));
-  EXPECT_GT(shown.plots.TimestampPlot()->xAxis->range().upper, firstEnd * 1.5);
+  EXPECT_GT(shown.Showing(shown.plots.TimestampPlot())->xAxis->range().upper, firstEnd * 1.5);
+  shown.Showing(plot);
 
   QTest::mouseClick(plot, Qt::LeftButton, {}, plot->legend->itemWithPlottable(video)->rect().center());
   EXPECT_TRUE(video->visible());
@@ -187,6 +194,7 @@ TEST(AnalysisPlots, StreamsWithLittleToDraw) {
   shown.Draw(TStreamAnalysis{});
   QSignalSpy chosen(&shown.plots, &TAnalysisPlots::PacketChosen);
   for (QCustomPlot* p : {shown.plots.BitratePlot(), shown.plots.AccuracyPlot()}) {
+    shown.Showing(p);
     for (int i = 0; i < p->graphCount(); ++i) EXPECT_TRUE(p->graph(i)->data()->isEmpty());
     QTest::mouseDClick(p, Qt::LeftButton, {}, p->rect().center());
   }
@@ -197,7 +205,7 @@ TEST(AnalysisPlots, StreamsWithLittleToDraw) {
   const TStreamAnalysis a = AnalyzeFixture("analysis-no-pcr.ts");
   ASSERT_FALSE(a.timeline.bucket);
   shown.Draw(a);
-  QCustomPlot* plot = shown.plots.BitratePlot();
+  QCustomPlot* plot = shown.Showing(shown.plots.BitratePlot());
   EXPECT_TRUE(plot->yAxis->label().contains("no PCR"));
   QCPGraph* total = GraphNamed(plot, "Total");
   ASSERT_NE(total, nullptr);
@@ -209,10 +217,34 @@ TEST(AnalysisPlots, StreamsWithLittleToDraw) {
     for (const TTimelinePID& p : row.pids) packets += p.packets;
     EXPECT_EQ(total->data()->at(static_cast<int>(r))->value, packets);
   }
-  EXPECT_EQ(shown.plots.AccuracyPlot()->graphCount(), 0);
+  EXPECT_EQ(shown.Showing(shown.plots.AccuracyPlot())->graphCount(), 0);
 
   shown.plots.Clear();
   EXPECT_EQ(plot->graphCount(), 0);
+}
+
+TEST(AnalysisPlots, FindingsAreMarkedPerIndicatorAndLeadToTheirPackets) {
+  const TStreamAnalysis a = AnalyzeFixture("analysis-cbr.ts");
+  TShownPlots shown;
+  shown.Draw(a);
+  const QStringList tabs{"Bitrate", "PCR", "Timestamps", "Errors"};
+  for (int i = 0; i < tabs.size(); ++i) EXPECT_EQ(shown.plots.tabText(i), tabs[i]);
+  const TTimelineRow& row = a.timeline.rows[100];
+  shown.plots.SetFindings({{"PCR_accuracy_error", 5000, 0.5},
+                           {"Continuity_count_error", row.offset, std::nullopt},
+                           {"Continuity_count_error", -1, std::nullopt},
+                           {"Sync_byte_error", a.fileSize * 2, std::nullopt}});
+  QCustomPlot* plot = shown.Showing(shown.plots.ErrorPlot());
+  ASSERT_EQ(plot->graphCount(), 2);
+  EXPECT_EQ(shown.plots.OffsetAt(plot, "PCR_accuracy_error", 0.5), 5000);
+  // Placed by its offset in the row that holds it.
+  EXPECT_EQ(shown.plots.OffsetAt(plot, "Continuity_count_error", *row.time), row.offset);
+  EXPECT_EQ(GraphNamed(plot, "Continuity_count_error")->data()->size(), 1);
+  // The two without a place are counted where the reader sees them.
+  bool noted = false;
+  for (int i = 0; i < plot->itemCount(); ++i)
+    if (auto* text = qobject_cast<QCPItemText*>(plot->item(i))) noted = noted || text->text().startsWith("2 findings");
+  EXPECT_TRUE(noted);
 }
 
 }  // namespace
