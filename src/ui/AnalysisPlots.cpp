@@ -104,6 +104,7 @@ TAnalysisPlots::TAnalysisPlots(QWidget* parent) : QTabWidget(parent), drawn_(std
   unplaced_->position->setType(QCPItemPosition::ptAxisRectRatio);
   unplaced_->position->setCoords(0.99, 0.01);
   unplaced_->setPositionAlignment(Qt::AlignRight | Qt::AlignTop);
+  unplaced_->setText({});
 
   AddLimit(interval_, kIntervalLimitMs, "40 ms");
   AddLimit(accuracy_, kAccuracyLimitNs, "+500 ns");
@@ -146,6 +147,7 @@ QCustomPlot* TAnalysisPlots::MakePlot(const QString& valueLabel) {
   state.readout->setPositionAlignment(Qt::AlignLeft | Qt::AlignTop);
   state.readout->setBrush(QColor(255, 255, 255, 220));
   state.readout->setPadding(QMargins(3, 2, 3, 2));
+  state.readout->setText({});
   state.tracer = new QCPItemTracer(plot);
   state.tracer->setStyle(QCPItemTracer::tsCircle);
   state.tracer->setSize(8);
@@ -341,11 +343,37 @@ void TAnalysisPlots::SetAnalysis(const TStreamAnalysis& analysis) {
   const auto other = static_cast<int32_t>(groupNames.size());
   groupNames.push_back(QString::fromUtf8(kOtherPIDs));
 
-  auto blank = [rows](const QString& name) {
+  // Buckets without a packet have no row; their bitrate is zero, not the
+  // line from one row to the next, so a zero point stands at each end of a
+  // gap (leading to the packet after it).
+  QVector<QCPGraphData> frame;
+  QVector<qint64> frameOffsets;
+  std::vector<qsizetype> rowPoint(rows);
+  for (size_t r = 0; r < rows; ++r) {
+    const double key = keyOf(t.rows[r]);
+    if (timed && r > 0) {
+      const double previous = keyOf(t.rows[r - 1]);
+      if (key - previous > 1.5 * span) {
+        frame.push_back(QCPGraphData(previous + span, 0));
+        frameOffsets.push_back(t.rows[r].offset);
+        if (key - previous > 2.5 * span) {
+          frame.push_back(QCPGraphData(key - span, 0));
+          frameOffsets.push_back(t.rows[r].offset);
+        }
+      }
+    }
+    rowPoint[r] = frame.size();
+    frame.push_back(QCPGraphData(key, 0));
+    frameOffsets.push_back(t.rows[r].offset);
+  }
+  auto blank = [&](const QString& name) {
     TSeries s;
     s.name = name;
-    s.points.resize(static_cast<qsizetype>(rows));
-    s.offsets.resize(static_cast<qsizetype>(rows));
+    s.points = frame;
+    s.offsets = frameOffsets;
+    // Written below: a copy of its own now rather than at each row.
+    s.points.detach();
+    s.offsets.detach();
     return s;
   };
   d.pidRates.clear();
@@ -370,17 +398,8 @@ void TAnalysisPlots::SetAnalysis(const TStreamAnalysis& analysis) {
     const double key = keyOf(row);
     d.rowKeys.push_back(key);
     d.rowOffsets.push_back(row.offset);
-    const auto at = static_cast<qsizetype>(r);
-    for (TSeries& s : d.pidRates) {
-      s.points[at] = QCPGraphData(key, 0);
-      s.offsets[at] = row.offset;
-    }
-    for (TSeries& s : d.serviceRates) {
-      s.points[at] = QCPGraphData(key, 0);
-      s.offsets[at] = -1;
-    }
-    d.totalRate.points[at] = QCPGraphData(key, 0);
-    d.totalRate.offsets[at] = row.offset;
+    const qsizetype at = rowPoint[r];
+    for (TSeries& s : d.serviceRates) s.offsets[at] = -1;
     for (const TTimelinePID& p : row.pids) {
       if (p.pid < 0 || p.pid >= kPIDs) continue;
       const int64_t first = p.offset >= 0 ? p.offset : row.offset;
