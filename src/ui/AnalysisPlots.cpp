@@ -388,7 +388,12 @@ void TAnalysisPlots::SetAnalysis(const TStreamAnalysis& analysis) {
   std::vector<TSeries> intervals(pids.size());
   std::vector<TSeries> accuracies(pids.size());
   std::vector<TSeries> stamps(pids.size() * 2);
-  auto add = [](TSeries& s, double key, double value, int64_t offset) {
+  auto add = [rows](TSeries& s, double key, double value, int64_t offset) {
+    if (s.points.isEmpty()) {
+      // At most two points a row: grown once, not point by point.
+      s.points.reserve(static_cast<qsizetype>(rows) * 2);
+      s.offsets.reserve(static_cast<qsizetype>(rows) * 2);
+    }
     s.points.push_back(QCPGraphData(key, value));
     s.offsets.push_back(offset);
   };
