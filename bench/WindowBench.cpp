@@ -37,8 +37,13 @@ QApplication& Application() {
   static int argc = 1;
   static char name[] = "tessaro-bench";
   static char* argv[] = {name, nullptr};
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  return *new QApplication(argc, argv);
+  // The plot benchmark may have made it already.
+  static QApplication* app = [] {
+    if (auto* made = qobject_cast<QApplication*>(QCoreApplication::instance())) return made;
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    return new QApplication(argc, argv);
+  }();
+  return *app;
 }
 
 // What the event loop does after an input event before it waits again: posted

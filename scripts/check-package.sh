@@ -31,7 +31,7 @@ done
 
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for library in libc6 libstdc++6 libqt6core6 libqt6network6 libqt6widgets6; do
+for library in libc6 libstdc++6 libqt6core6 libqt6network6 libqt6widgets6 libqcustomplot2.1-qt6; do
   [[ $depends == *"$library"* ]] || fail "Depends does not name $library"
 done
 # Every dependency can be met on this system.

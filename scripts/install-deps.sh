@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ make python3 libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev
           clang libclang-rt-14-dev clang-format
-          qt6-base-dev libgl-dev fonts-dejavu-core
+          qt6-base-dev qt6-svg-dev libqcustomplot-dev libqcustomplot2.1-qt6 libgl-dev fonts-dejavu-core
           xvfb xauth xdotool imagemagick
           dpkg-dev file)  # the Debian package: dpkg-shlibdeps computes its Depends
 missing=()

@@ -27,6 +27,7 @@ void TPCRTiming::Packet(const TPacketHeaderView& header, int64_t offset, double,
       ++t.steps;
       t.stepTicks += ticks;
       t.stepPackets += packet - last.packet;
+      if (onInterval_) onInterval_(static_cast<int32_t>(pid), offset, ticks);
     } else {
       ++t.discontinuities;
     }

@@ -51,9 +51,15 @@ class TPCRTiming : public TPacketObserver {
   void OnAccuracy(std::function<void(int32_t pid, int64_t offset, double ticks)> sink) {
     onAccuracy_ = std::move(sink);
   }
+  // Told each interval between consecutive PCRs on one time base: the PID,
+  // the offset of the packet of the PCR that closes it, its 27 MHz ticks.
+  void OnInterval(std::function<void(int32_t pid, int64_t offset, int64_t ticks)> sink) {
+    onInterval_ = std::move(sink);
+  }
 
  private:
   std::function<void(int32_t, int64_t, double)> onAccuracy_;
+  std::function<void(int32_t, int64_t, int64_t)> onInterval_;
   struct TRecent {
     int64_t offset = 0;
     int64_t pcr = 0;

@@ -77,7 +77,8 @@ TTimelineFigures TimelineFigures(const TTimeline& timeline) {
     row.offset = b.offset;
     for (const TTimelineCell& c : b.cells)
       row.pids.push_back({c.pid, c.packets, Measured(c.accuracyMin), Measured(c.accuracyMax), Measured(c.ptsMin),
-                          Measured(c.ptsMax), Measured(c.dtsMin), Measured(c.dtsMax)});
+                          Measured(c.ptsMax), Measured(c.dtsMin), Measured(c.dtsMax), c.offset, Measured(c.intervalMax),
+                          c.intervalOffset, c.accuracyOffset});
     std::sort(row.pids.begin(), row.pids.end(),
               [](const TTimelinePID& a, const TTimelinePID& b) { return a.pid < b.pid; });
     f.rows.push_back(std::move(row));
@@ -97,6 +98,9 @@ struct TObservers {
   explicit TObservers(TAnalysisPass& pass) {
     timing->OnAccuracy(
         [this](int32_t pid, int64_t offset, double ticks) { timeline->Accuracy(pid, offset, ticks / kTicks); });
+    timing->OnInterval([this](int32_t pid, int64_t offset, int64_t ticks) {
+      timeline->Interval(pid, offset, static_cast<double>(ticks) / kTicks);
+    });
     pass.AddObserver(counts.get());
     // The timeline takes each packet before the measurements made on it.
     pass.AddObserver(timeline.get());

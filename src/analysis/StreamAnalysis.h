@@ -73,6 +73,10 @@ struct TTimelinePID {
   std::optional<double> ptsPCRMax;
   std::optional<double> dtsPCRMin;
   std::optional<double> dtsPCRMax;
+  int64_t offset = -1;                // the PID's first packet in the row
+  std::optional<double> intervalMax;  // the longest PCR interval closed in the row
+  int64_t intervalOffset = -1;        // the packet whose PCR closed it
+  int64_t accuracyOffset = -1;        // the packet of the PCR of largest |accuracy|
 };
 
 struct TTimelineRow {

@@ -10,8 +10,21 @@ namespace tessaro {
 
 namespace {
 
+// The magnitude of a cell's worst accuracy; -1 without any.
+double Worst(const TTimelineCell& c) {
+  if (std::isnan(c.accuracyMin)) return -1;
+  return std::max(std::fabs(c.accuracyMin), std::fabs(c.accuracyMax));
+}
+
+// from is the later of the two: on a tie the earlier packet stays.
 void Combine(TTimelineCell& into, const TTimelineCell& from) {
   into.packets += from.packets;
+  if (into.offset < 0) into.offset = from.offset;
+  if (Worst(from) > Worst(into)) into.accuracyOffset = from.accuracyOffset;
+  if (from.intervalMax > into.intervalMax || (std::isnan(into.intervalMax) && !std::isnan(from.intervalMax))) {
+    into.intervalMax = from.intervalMax;
+    into.intervalOffset = from.intervalOffset;
+  }
   // fmin and fmax take the number where one side is NaN.
   into.accuracyMin = std::fmin(into.accuracyMin, from.accuracyMin);
   into.accuracyMax = std::fmax(into.accuracyMax, from.accuracyMax);
@@ -135,7 +148,9 @@ void TTimeline::Packet(const TPacketHeaderView& header, int64_t offset, double t
     index /= 2;
   }
   Enter(index, offset);
-  ++Cell(buckets_[static_cast<size_t>(current_)], header.PID()).packets;
+  TTimelineCell& cell = Cell(buckets_[static_cast<size_t>(current_)], header.PID());
+  if (cell.offset < 0) cell.offset = offset;
+  ++cell.packets;
   if (cells_ > kMaxCells) Merge();
 }
 
@@ -151,8 +166,19 @@ void TTimeline::Accuracy(int32_t pid, int64_t offset, double seconds) {
   TTimelineBucket* bucket = BucketAt(offset);
   if (bucket == nullptr) return;
   TTimelineCell& cell = Cell(*bucket, pid);
+  if (std::fabs(seconds) > Worst(cell)) cell.accuracyOffset = offset;
   cell.accuracyMin = std::fmin(cell.accuracyMin, seconds);
   cell.accuracyMax = std::fmax(cell.accuracyMax, seconds);
+}
+
+void TTimeline::Interval(int32_t pid, int64_t offset, double seconds) {
+  TTimelineBucket* bucket = BucketAt(offset);
+  if (bucket == nullptr) return;
+  TTimelineCell& cell = Cell(*bucket, pid);
+  if (std::isnan(cell.intervalMax) || seconds > cell.intervalMax) {
+    cell.intervalMax = seconds;
+    cell.intervalOffset = offset;
+  }
 }
 
 void TTimeline::Timestamps(int32_t pid, int64_t offset, double pts, double dts) {

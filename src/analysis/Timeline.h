@@ -28,6 +28,10 @@ struct TTimelineCell {
   double ptsMax = kNone;
   double dtsMin = kNone;  // DTS - PCR
   double dtsMax = kNone;
+  int64_t offset = -1;          // the PID's first packet in the bucket
+  int64_t accuracyOffset = -1;  // the packet of the PCR of largest |accuracy|
+  double intervalMax = kNone;   // the longest PCR interval closed in the bucket
+  int64_t intervalOffset = -1;  // the packet whose PCR closed it
 };
 
 struct TTimelineBucket {
@@ -47,6 +51,8 @@ class TTimeline : public TPacketObserver {
   void Packet(const TPacketHeaderView& header, int64_t offset, double time, bool timed) override;
   // A PCR accuracy measured for the PCR in the packet at offset.
   void Accuracy(int32_t pid, int64_t offset, double seconds);
+  // The interval, in seconds, that the PCR in the packet at offset closes.
+  void Interval(int32_t pid, int64_t offset, double seconds);
   // PTS - PCR and DTS - PCR of the PES packet starting at offset.
   void Timestamps(int32_t pid, int64_t offset, double pts, double dts);
 

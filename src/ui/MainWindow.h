@@ -22,6 +22,7 @@
 #include "browser/StreamBrowser.h"
 #include "ui/PacketListView.h"
 #include "ui/Prompts.h"
+#include "validation/CustomReport.h"
 
 class QAction;
 class QLabel;
@@ -195,8 +196,12 @@ class TForm1 : public QMainWindow {
   QAction* Validation1 = nullptr;
   QAction* StreamAnalysis1 = nullptr;
   TStreamAnalysisForm* FAnalysisForm = nullptr;  // a child window of this one
-  std::vector<QLabel*> FStatusFields;            // slot size, packet, offset, file size
-  QString FKeptPageMessage;                      // shown while a page load keeps the old rows
+  // The reports of the last validation run and the file they are of, for the
+  // analysis window's Errors tab.
+  std::vector<TCustomReport> FValidationReports;
+  std::string FValidationFile;
+  std::vector<QLabel*> FStatusFields;  // slot size, packet, offset, file size
+  QString FKeptPageMessage;            // shown while a page load keeps the old rows
   QAction* DecodedValues1 = nullptr;
   TUpdateCheck* FUpdateCheck = nullptr;  // owns tmUpdate
 

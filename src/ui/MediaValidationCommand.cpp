@@ -11,6 +11,7 @@
 
 #include "ui/MainWindow.h"
 #include "ui/MediaValidationForm.h"
+#include "ui/StreamAnalysisWindow.h"
 #include "validation/ValidatorModule.h"
 
 namespace tessaro {
@@ -35,8 +36,13 @@ void TForm1::Validation1Click() {
     return;
   }
   // A module that does not load shows nothing; the reason is a diagnostic line.
-  ShowMediaValidation(FValidatorPath, FBrowser.FileName(), *FPrompts, this,
-                      [this](int64_t offset) { ShowFinding(offset); });
+  ShowMediaValidation(
+      FValidatorPath, FBrowser.FileName(), *FPrompts, this, [this](int64_t offset) { ShowFinding(offset); },
+      [this](const std::vector<TCustomReport>& reports) {
+        FValidationReports = reports;
+        FValidationFile = FBrowser.FileName();
+        if (FAnalysisForm != nullptr) FAnalysisForm->SetFindings(reports);
+      });
 }
 
 void TForm1::ShowFinding(int64_t offset) {

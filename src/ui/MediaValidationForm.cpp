@@ -168,7 +168,9 @@ void TMediaValidationForm::Timer1Timer() {
 
 void TMediaValidationForm::VisualizeReports() {
   GuardedVoid("TMediaValidationForm.VisualizeReports", [&] {
-    FModel->SetReports(FValidation.Reports().Items());
+    std::vector<TCustomReport> reports = FValidation.Reports().Items();
+    emit ReportsShown(reports);
+    FModel->SetReports(std::move(reports));
     // The message column is as wide as its longest text, so the list scrolls to it.
     constexpr int kMessage = 3;
     int widest = kMessageWidth;
@@ -211,12 +213,16 @@ void TMediaValidationForm::btnSaveReportClick() {
 }
 
 bool ShowMediaValidation(const std::string& modulePath, const std::string& mediaFileName, TPrompts& prompts,
-                         QWidget* parent, const std::function<void(int64_t)>& onFinding) {
+                         QWidget* parent, const std::function<void(int64_t)>& onFinding,
+                         const std::function<void(const std::vector<TCustomReport>&)>& onReports) {
   return Guarded("TMediaValidationForm.ShowMediaValidation", false, [&] {
     TMediaValidationForm form(prompts, mediaFileName, parent);
     if (!form.LoadPlugin(modulePath)) return false;
     if (onFinding)
       QObject::connect(&form, &TMediaValidationForm::FindingChosen, &form, [&](qint64 offset) { onFinding(offset); });
+    if (onReports)
+      QObject::connect(&form, &TMediaValidationForm::ReportsShown, &form,
+                       [&](const std::vector<TCustomReport>& reports) { onReports(reports); });
     prompts.RunDialog(form);
     form.UnloadPlugin();
     return true;

@@ -60,6 +60,8 @@ class TMediaValidationForm : public QDialog {
   // A row was double-clicked or Enter pressed on it, and its message names
   // the offset of a packet.
   void FindingChosen(qint64 offset);
+  // A run ended (done or stopped) and the list shows its reports.
+  void ReportsShown(const std::vector<TCustomReport>& reports);
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -90,8 +92,10 @@ class TMediaValidationForm : public QDialog {
 // Creates the window for the file and loads the module; only when it loads
 // is the window shown (modally, through the prompts) and the module unloaded
 // afterwards. False when the module did not load: nothing was shown.
-// onFinding is called with the offset of each finding the user chooses.
+// onFinding is called with the offset of each finding the user chooses,
+// onReports with the reports of each run as the list shows them.
 bool ShowMediaValidation(const std::string& modulePath, const std::string& mediaFileName, TPrompts& prompts,
-                         QWidget* parent = nullptr, const std::function<void(int64_t)>& onFinding = {});
+                         QWidget* parent = nullptr, const std::function<void(int64_t)>& onFinding = {},
+                         const std::function<void(const std::vector<TCustomReport>&)>& onReports = {});
 
 }  // namespace tessaro

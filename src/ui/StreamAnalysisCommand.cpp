@@ -19,6 +19,8 @@ void TForm1::StreamAnalysis1Click() {
       activateWindow();
     });
   }
+  FAnalysisForm->SetFindings(FValidationFile == FBrowser.FileName() ? FValidationReports
+                                                                    : std::vector<TCustomReport>{});
   FAnalysisForm->Open(FBrowser.FileName());
 }
 

@@ -30,6 +30,7 @@
 #include "core/SafeReplace.h"
 #include "ui/AnalysisPlots.h"
 #include "ui/Prompts.h"
+#include "validation/FindingPlace.h"
 
 namespace tessaro {
 namespace {
@@ -215,6 +216,7 @@ void TStreamAnalysisForm::StartPass() {
   FShowsResult = false;
   FSnapshotsShown = 0;
   FPlots->Clear();
+  ShowFindings();
   tvServices->clear();
   pbProgress->setValue(0);
   btnStop->setEnabled(true);
@@ -329,10 +331,30 @@ void TStreamAnalysisForm::PassFinished(uint64_t run, const std::shared_ptr<const
 void TStreamAnalysisForm::ShowAnalysis(bool running) {
   ShowSummary(running);
   FillTree();
-  if (FAnalysis.isStream)
+  if (FAnalysis.isStream) {
     FPlots->SetAnalysis(FAnalysis);
-  else
+  } else {
     FPlots->Clear();
+    ShowFindings();
+  }
+}
+
+void TStreamAnalysisForm::SetFindings(std::vector<TCustomReport> reports) {
+  FReports = std::move(reports);
+  ShowFindings();
+}
+
+void TStreamAnalysisForm::ShowFindings() {
+  std::vector<TPlotFinding> findings;
+  for (const TCustomReport& report : FReports) {
+    const TFindingPlace place = ReadFindingPlace(report.Message);
+    if (!place.indicator) continue;
+    TPlotFinding& f = findings.emplace_back();
+    f.indicator = IndicatorName(*place.indicator);
+    f.offset = place.offset.value_or(-1);
+    if (place.milliseconds) f.time = static_cast<double>(*place.milliseconds) / 1000.0;
+  }
+  FPlots->SetFindings(findings);
 }
 
 void TStreamAnalysisForm::ShowSummary(bool running) {
@@ -457,18 +479,9 @@ void TStreamAnalysisForm::btnSavePlotClick() {
       FPrompts.ShowMessage("Cannot write " + fileName + ": the name must end in .png or .svg");
       return;
     }
-    // The plot goes to a new file beside the target, renamed over it once
-    // written, so a failed save leaves an existing picture as it was.
-    const std::filesystem::path target(fileName);
-    const std::filesystem::path temporary =
-        target.parent_path() / ("." + target.stem().string() + ".saving." + suffix.toStdString());
-    std::error_code ec;
-    const bool written = FPlots->SavePlot(Q(temporary.string()));
-    if (written) std::filesystem::rename(temporary, target, ec);
-    if (!written || ec) {
-      std::filesystem::remove(temporary, ec);
-      FPrompts.ShowMessage("Cannot write " + fileName + (written ? ": " + ec.message() : std::string()));
-    }
+    // The plots write through a file beside the target that replaces it once
+    // whole, so a failed save leaves an existing picture as it was.
+    if (!FPlots->SavePlot(Q(fileName))) FPrompts.ShowMessage("Cannot write " + fileName);
   });
 }
 

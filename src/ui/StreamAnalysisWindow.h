@@ -18,7 +18,10 @@
 #include <string>
 #include <thread>
 
+#include <vector>
+
 #include "analysis/StreamAnalysis.h"
+#include "validation/CustomReport.h"
 
 class QLabel;
 class QProgressBar;
@@ -72,6 +75,9 @@ class TStreamAnalysisForm : public QWidget {
   void StopPass();
   bool Running() const { return FThread.joinable(); }
   void SetTuning(TTuning tuning) { FTuning = std::move(tuning); }
+  // The reports of the last validation run of the file: the Errors tab marks
+  // those that name an indicator.
+  void SetFindings(std::vector<TCustomReport> reports);
 
   // The buttons, as the user works them.
   void btnStopClick();
@@ -118,6 +124,7 @@ class TStreamAnalysisForm : public QWidget {
   void PassSnapshot(uint64_t run, const std::shared_ptr<const TStreamAnalysis>& analysis);
   void PassFinished(uint64_t run, const std::shared_ptr<const TStreamAnalysis>& analysis);
   void ShowAnalysis(bool running);
+  void ShowFindings();
   void ShowSummary(bool running);
   void FillTree();
   void ItemActivated(QTreeWidgetItem* item);
@@ -148,6 +155,7 @@ class TStreamAnalysisForm : public QWidget {
   QSplitter* Splitter1 = nullptr;
   QTreeWidget* tvServices = nullptr;
   TAnalysisPlots* FPlots = nullptr;
+  std::vector<TCustomReport> FReports;
   QPushButton* btnSavePlot = nullptr;
   QPushButton* btnSaveTable = nullptr;
   QPushButton* btnSaveAnalysis = nullptr;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 
@@ -129,6 +130,44 @@ TEST(StreamAnalysis, PCRMovedByOneMicrosecondIsFoundAtItsPacket) {
   // their bytes give them: two thirds before it, one third after.
   EXPECT_NEAR(*p.accuracyRMS, std::sqrt((27.0 * 27 + 18 * 18 + 9 * 9) / 198) / 27e6, 1e-12);
   EXPECT_NEAR(*p.intervalMin, 0.0005, 1e-12);
+}
+
+// 4.5 s outgrow the first bucket span, so buckets merge: what each row keeps
+// of its worst PCRs must survive the merging. The moved PCR's bucket is the
+// later of a merged pair, the earlier one holding PCRs of smaller error.
+TEST(StreamAnalysis, TimelineRowsKeepThePacketsOfTheirWorstPCRs) {
+  Stream shape;
+  shape.groups = 6000;
+  shape.uneven = true;
+  shape.movedGroup = 2997;
+  shape.moveTicks = 27;
+  const TStreamAnalysis a = Analyze(shape.Make());
+  ASSERT_TRUE(a.timeline.bucket);
+  EXPECT_GT(*a.timeline.bucket, 1.0 / 1024);
+  // Even groups are ten packets, odd ones five; a PCR opens each group.
+  auto groupOffset = [](int64_t g) { return g / 2 * 15 * 188 + g % 2 * 10 * 188; };
+  double worst = 0;
+  int64_t worstOffset = -1;
+  double longest = 0;
+  int64_t longestOffset = -1;
+  for (const TTimelineRow& row : a.timeline.rows) {
+    int64_t first = INT64_MAX;
+    for (const TTimelinePID& p : row.pids) {
+      first = std::min(first, p.offset);
+      if (p.pid != 0x100) continue;
+      ASSERT_TRUE(p.intervalMax);
+      // The 1 ms intervals, the longest, are closed by the PCRs of odd groups.
+      EXPECT_EQ((p.intervalOffset - 10 * 188) % (15 * 188), 0) << p.intervalOffset;
+      if (*p.intervalMax > longest) longest = *p.intervalMax, longestOffset = p.intervalOffset;
+      if (!p.accuracyMin) continue;
+      const double magnitude = std::max(std::fabs(*p.accuracyMin), std::fabs(*p.accuracyMax));
+      if (magnitude > worst) worst = magnitude, worstOffset = p.accuracyOffset;
+    }
+    EXPECT_EQ(first, row.offset);
+  }
+  EXPECT_EQ(worstOffset, groupOffset(2997));
+  EXPECT_NEAR(longest, 0.001 + 1e-6, 1e-12);
+  EXPECT_EQ(longestOffset, groupOffset(2997));
 }
 
 TEST(StreamAnalysis, DiscontinuityAndCounterErrors) {

@@ -7,10 +7,12 @@
 
 #include <nlohmann/json.hpp>
 
+#include <qcustomplot.h>
 #include <QImage>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -21,6 +23,7 @@
 #include <thread>
 
 #include "support/TestSupport.h"
+#include "ui/AnalysisPlots.h"
 #include "ui/HexViewPanel.h"
 #include "ui/MainWindow.h"
 #include "ui/StreamAnalysisWindow.h"
@@ -293,6 +296,55 @@ TEST_F(StreamAnalysisWindowTest, APIDRowShowsItsFirstPacket) {
     }
     EXPECT_TRUE(shows(first)) << pid;
   }
+}
+
+// The moved PCR's point on the accuracy plot, double-clicked, shows its
+// packet in the main window; the last validation run's findings are marked
+// on the Errors tab and lead to theirs the same way.
+TEST_F(StreamAnalysisWindowTest, APlotPointShowsItsPacket) {
+  TWindow w;
+  ASSERT_TRUE(w.form->LoadFile(TestDataPath("analysis-pcr-moved.ts")));
+  Form* form = RunToEnd(w);
+  ASSERT_NE(form, nullptr);
+  ASSERT_EQ(form->Analysis().pcr.size(), 1u);
+  const int64_t moved = form->Analysis().pcr[0].accuracyMaxOffset;
+  ASSERT_GT(moved, 0);
+  const auto shows = [&](int64_t offset) {
+    return w.form->SelectedRow() >= 0 && w.form->Browser().Row(w.form->SelectedRow()).Offset == offset &&
+           w.form->HexView()->View().Highlight() == TSpans{{offset, 0, 188 * 8}};
+  };
+  ASSERT_FALSE(shows(moved));
+
+  form->resize(1000, 800);
+  form->show();
+  TAnalysisPlots* plots = form->Plots();
+  QCustomPlot* plot = plots->AccuracyPlot();
+  plots->setCurrentIndex(1);  // PCR
+  QApplication::processEvents();
+  ASSERT_TRUE(plot->isVisible());
+  plot->replot();
+  QCPGraph* graph = nullptr;
+  for (int i = 0; i < plot->graphCount(); ++i)
+    if (plot->graph(i)->name() == "PID 0x0100") graph = plot->graph(i);
+  ASSERT_NE(graph, nullptr);
+  const QCPGraphData* worst = nullptr;
+  for (auto it = graph->data()->constBegin(); it != graph->data()->constEnd(); ++it)
+    if (worst == nullptr || std::fabs(it->value) > std::fabs(worst->value)) worst = &*it;
+  ASSERT_NE(worst, nullptr);
+  EXPECT_EQ(plots->OffsetAt(plot, "PID 0x0100", worst->key), moved);
+  QSignalSpy chosen(plots, &TAnalysisPlots::PacketChosen);
+  QTest::mouseDClick(plot, Qt::LeftButton, {}, graph->coordsToPixels(worst->key, worst->value).toPoint());
+  ASSERT_EQ(chosen.count(), 1);
+  EXPECT_EQ(chosen.at(0).at(0).toLongLong(), moved);
+  EXPECT_TRUE(shows(moved)) << w.form->SelectedRow();
+
+  form->SetFindings({{1, 3, "Transport_error: PID 0x0100, offset 0x0000000000000BC0"}, {1, 1, "Validation started"}});
+  QCustomPlot* errors = plots->ErrorPlot();
+  plots->setCurrentIndex(3);
+  QApplication::processEvents();
+  ASSERT_EQ(errors->graphCount(), 1);
+  EXPECT_EQ(errors->graph(0)->name(), "Transport_error");
+  EXPECT_EQ(plots->OffsetAt(errors, "Transport_error", errors->graph(0)->data()->constBegin()->key), 0xBC0);
 }
 
 // Each save writes a file that reads back; a file that cannot be written says so.
