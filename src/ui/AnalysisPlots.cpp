@@ -226,6 +226,18 @@ void TAnalysisPlots::Show(QCustomPlot* plot, const std::vector<const TSeries*>& 
     if (QCPPlottableLegendItem* item = plot->legend->itemWithPlottable(graph))
       item->setTextColor(hidden ? Qt::gray : Qt::black);
   }
+  // A layout column is as narrow as the narrowest maximum of its elements, and
+  // an empty legend's is its margins: it leaves the layout until it has items
+  // (the plot, its QObject parent, still deletes it).
+  QCPLayoutGrid* layout = plot->plotLayout();
+  const bool placed = layout->hasElement(1, 0) && layout->element(1, 0) == plot->legend;
+  if (plot->legend->itemCount() > 0 && !placed) {
+    layout->addElement(1, 0, plot->legend);
+    layout->setRowStretchFactor(1, 0.001);
+  } else if (plot->legend->itemCount() == 0 && placed) {
+    layout->take(plot->legend);
+    layout->simplify();
+  }
 }
 
 void TAnalysisPlots::Update(QCustomPlot* plot, bool now) {
