@@ -299,4 +299,18 @@ std::string Fixed(double value, int decimals) {
 
 std::string BaseName(const std::string& path) { return std::filesystem::path(path).filename().string(); }
 
+int64_t FolderBytes(const std::filesystem::path& folder) {
+  int64_t bytes = 0;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
+    if (entry.is_regular_file(ec)) bytes += static_cast<int64_t>(entry.file_size(ec));
+  return bytes;
+}
+
+void EmptyFolder(const std::filesystem::path& folder) {
+  std::error_code ec;
+  std::filesystem::remove_all(folder, ec);
+  std::filesystem::create_directories(folder, ec);
+}
+
 }  // namespace tessaro::bench

@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <optional>
@@ -111,6 +112,10 @@ double TimeSeconds(Body&& body) {
   body();
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
+
+// The bytes of the files in folder (not below it); an output folder made empty.
+int64_t FolderBytes(const std::filesystem::path& folder);
+void EmptyFolder(const std::filesystem::path& folder);
 
 double Median(std::vector<double> values);
 double Best(const std::vector<double>& values);

@@ -34,20 +34,6 @@ struct TCommand {
   double limit;
 };
 
-int64_t BytesIn(const fs::path& folder) {
-  int64_t bytes = 0;
-  std::error_code ec;
-  for (const auto& entry : fs::directory_iterator(folder, ec))
-    if (entry.is_regular_file(ec)) bytes += static_cast<int64_t>(entry.file_size(ec));
-  return bytes;
-}
-
-void Empty(const fs::path& folder) {
-  std::error_code ec;
-  fs::remove_all(folder, ec);
-  fs::create_directories(folder, ec);
-}
-
 // Best of kRounds of a command writing into folder; the bytes it wrote; its peak memory.
 struct TTimed {
   double seconds = 0;
@@ -74,7 +60,7 @@ std::vector<TTimed> TimeInTurn(const std::vector<std::vector<std::string>>& comm
   for (int round = 0; round < kRounds; ++round) {
     for (size_t i = 0; i < commands.size(); ++i) {
       if (!best[i].failure.empty()) continue;
-      Empty(folder);
+      EmptyFolder(folder);
       const std::vector<std::string>& argv = commands[i];
       const TProcessResult r = RunMeasured(argv);
       if (!r.ExitedWith(0)) {
@@ -83,7 +69,7 @@ std::vector<TTimed> TimeInTurn(const std::vector<std::vector<std::string>>& comm
       }
       times[i].push_back(r.seconds);
       best[i].peakKiB = std::max(best[i].peakKiB, r.maxRssKiB);
-      best[i].written = BytesIn(folder);
+      best[i].written = FolderBytes(folder);
     }
   }
   for (size_t i = 0; i < commands.size(); ++i)

@@ -41,20 +41,6 @@ struct TPass {
   std::string failure;
 };
 
-int64_t BytesIn(const fs::path& folder) {
-  int64_t bytes = 0;
-  std::error_code ec;
-  for (const auto& entry : fs::directory_iterator(folder, ec))
-    if (entry.is_regular_file(ec)) bytes += static_cast<int64_t>(entry.file_size(ec));
-  return bytes;
-}
-
-void Empty(const fs::path& folder) {
-  std::error_code ec;
-  fs::remove_all(folder, ec);
-  fs::create_directories(folder, ec);
-}
-
 bool Installed(const std::string& program) {
   return RunMeasured({"sh", "-c", "command -v " + program + " >/dev/null"}).ExitedWith(0);
 }
@@ -74,7 +60,7 @@ void Rounds(std::vector<TPass>& passes, const fs::path& folder, bool cold) {
   for (int round = 0; round < kRounds; ++round) {
     for (TPass& p : passes) {
       if (!p.failure.empty()) continue;
-      Empty(folder);
+      EmptyFolder(folder);
       if (cold && !DropCaches()) {
         p.failure = "the page cache could not be dropped";
         continue;
@@ -87,7 +73,7 @@ void Rounds(std::vector<TPass>& passes, const fs::path& folder, bool cold) {
       p.times.push_back(r.seconds);
       p.cpuTimes.push_back(r.cpuSeconds);
       p.peakKiB = std::max(p.peakKiB, r.maxRssKiB);
-      p.written = BytesIn(folder);
+      p.written = FolderBytes(folder);
     }
   }
 }
