@@ -204,9 +204,7 @@ void TMediaValidationForm::btnSaveReportClick() {
     const std::string fileName = FPrompts.SaveFileName(kSaveFilter);
     if (fileName.empty()) return;
     std::error_code ec;
-    if (std::filesystem::exists(fileName, ec) &&
-        !FPrompts.Confirm("The file " + fileName + " already exists. Do you want to raplace it?"))
-      return;
+    if (std::filesystem::exists(fileName, ec) && !FPrompts.Confirm(ReplaceQuestion(fileName))) return;
     // The report replaces the file only once it is written whole.
     FPrompts.ShowMessage(FValidation.SaveReportXML(fileName).value_or("Done"));
   });

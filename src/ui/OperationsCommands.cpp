@@ -15,10 +15,6 @@ namespace {
 constexpr const char* kNoFile = "No file loaded.";
 constexpr const char* kPIDPrompt = "Enter valid PID (0x0000-0x1FFF)";
 
-std::string ReplaceQuestion(const std::string& file) {
-  return "The file " + file + " already exists. Do you want to raplace it?";
-}
-
 }  // namespace
 
 void TForm1::BuildOperationsMenu() {

@@ -87,4 +87,8 @@ bool TQtPrompts::ExecuteExtractPIDs(const std::vector<int32_t>& seenPIDs, std::v
   return tessaro::ExecuteExtractPIDs(parent_, *this, seenPIDs, chosen);
 }
 
+std::string ReplaceQuestion(const std::string& file) {
+  return "The file " + file + " already exists. Do you want to raplace it?";
+}
+
 }  // namespace tessaro

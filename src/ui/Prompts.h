@@ -60,6 +60,9 @@ class TQtPrompts : public TPrompts {
   QWidget* parent_;
 };
 
+// The question asked before an output replaces an existing file.
+std::string ReplaceQuestion(const std::string& file);
+
 // "Name|*.a;*.b|All|*.*" as Qt's "Name (*.a *.b);;All (*)" name filters.
 std::string QtNameFilters(const std::string& filter);
 

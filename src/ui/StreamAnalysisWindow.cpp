@@ -455,10 +455,13 @@ void TStreamAnalysisForm::ItemActivated(QTreeWidgetItem* item) {
 std::string TStreamAnalysisForm::AskOutputFile(const std::string& filter) {
   const std::string fileName = FPrompts.SaveFileName(filter);
   if (fileName.empty()) return {};
-  std::error_code ec;
-  if (std::filesystem::exists(fileName, ec) &&
-      !FPrompts.Confirm("The file " + fileName + " already exists. Do you want to replace it?"))
+  // The analysed stream is never written over, by any of its names.
+  const std::optional<TFileIdentity> output = FileIdentityOf(fileName);
+  if (output && output == FileIdentityOf(FFileName)) {
+    FPrompts.ShowMessage(kOutputIsInput);
     return {};
+  }
+  if (output && !FPrompts.Confirm(ReplaceQuestion(fileName))) return {};
   return fileName;
 }
 

@@ -389,6 +389,18 @@ TEST_F(StreamAnalysisWindowTest, TheSavesReadBack) {
   QTest::mouseClick(form->SaveAnalysisButton(), Qt::LeftButton);
   EXPECT_EQ(test::ReadFileBytes(csv), table);
 
+  // The analysed stream, by its name or through a link, is never an output.
+  const test::Bytes stream = test::ReadFileBytes(path);
+  const std::string link = folder.Path("link.ts");
+  std::filesystem::create_symlink(path, link);
+  w.script.messages.clear();
+  w.script.saveFiles = {path, link, path};
+  QTest::mouseClick(form->SaveAnalysisButton(), Qt::LeftButton);
+  QTest::mouseClick(form->SaveTableButton(), Qt::LeftButton);
+  QTest::mouseClick(form->SavePlotButton(), Qt::LeftButton);
+  EXPECT_EQ(w.script.messages, std::vector<std::string>(3, "The output file is the open stream."));
+  EXPECT_EQ(test::ReadFileBytes(path), stream);
+
   w.script.messages.clear();
   const std::string nowhere = folder.Path("missing/folder/out");
   w.script.saveFiles = {nowhere + ".csv", nowhere + ".json", nowhere + ".png"};
