@@ -30,6 +30,7 @@ class TPacketHeaderView {
   bool Synced() const { return p_[0] == kSyncByte; }
   bool TransportError() const { return (p_[1] & 0x80) != 0; }
   bool PayloadUnitStart() const { return (p_[1] & 0x40) != 0; }
+  bool TransportPriority() const { return (p_[1] & 0x20) != 0; }
   int32_t PID() const { return ((p_[1] & 0x1F) << 8) | p_[2]; }
   int32_t ScramblingControl() const { return p_[3] >> 6; }
   int32_t AdaptationFieldControl() const { return (p_[3] >> 4) & 3; }

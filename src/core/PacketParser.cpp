@@ -5,6 +5,7 @@
 
 #include "core/BitStream.h"
 #include "core/Diagnostics.h"
+#include "core/PacketHeaderView.h"
 
 namespace tessaro {
 namespace {
@@ -62,6 +63,19 @@ void ReadAdaptationField(TBitStream4& bits, TTSHeader& h) {
   });
 }
 
+// The four bytes of transport_packet() before the adaptation field: the
+// values kHeader's walk reads (a test holds the two to the same values).
+void ReadHeaderBytes(const TPacketHeaderView& view, TTSHeader& h) {
+  h.sync_byte = TPacketHeaderView::kSyncByte;
+  h.transport_error_indicator = view.TransportError() ? 1 : 0;
+  h.payload_unit_start_indicator = view.PayloadUnitStart() ? 1 : 0;
+  h.transport_priority = view.TransportPriority() ? 1 : 0;
+  h.PID = view.PID();
+  h.transport_scrambling_control = view.ScramblingControl();
+  h.adaptation_field_control = view.AdaptationFieldControl();
+  h.continuity_counter = view.ContinuityCounter();
+}
+
 }  // namespace
 
 uint32_t TMPEGTSBasePacketParser::ParseData(const uint8_t* packet, int32_t /*length*/) {
@@ -74,18 +88,20 @@ uint32_t TMPEGTSBasePacketParser::ParseData(const uint8_t* packet, int32_t /*len
     TTSHeader& h = Header;
     TBitStream4 bits;
     bits.SetData(packet, kTSPacketSize);
-    ReadRecordFields(bits, packet_fields::kHeader, h);
+    // A packet without an adaptation field keeps none of an earlier one's values.
+    h = TTSHeader{};
+    if (ActivePositions() == nullptr) {
+      // Nothing records where the fields lie (a page of the list, a search):
+      // the header view's reads, without the walk's call per field.
+      ReadHeaderBytes(TPacketHeaderView(packet), h);
+      bits.SkipBytes(4);
+    } else {
+      ReadRecordFields(bits, packet_fields::kHeader, h);
+    }
     int pos = 4;
     if (h.HasAdaptationField()) {
       ReadAdaptationField(bits, h);
       pos = 5 + h.adaptation_field_length;
-    } else {
-      h.adaptation_field_length = 0;
-      h.cut_part = -1;
-      ForEachAdaptationPart(h, [&](TAdaptationPart, std::span<const TRecordField<TTSHeader>> list) {
-        for (const auto& field : list) field.slot(h, 0).Store(0);
-        return true;
-      });
     }
     if (h.HasPayloadFlag()) {
       PayloadLength = kTSPacketSize - pos;

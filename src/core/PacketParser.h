@@ -61,6 +61,7 @@ struct TTSHeader {
   bool HasAdaptationField() const { return (adaptation_field_control & 2) != 0; }
   bool HasPayloadFlag() const { return (adaptation_field_control & 1) != 0; }
   bool HasPCR() const { return HasAdaptationField() && PCR_flag == 1; }
+  bool operator==(const TTSHeader&) const = default;
 };
 
 // The fixed fields of transport_packet() and of each part of

@@ -4,6 +4,7 @@
 
 #include <random>
 
+#include "core/FieldPositions.h"
 #include "core/PacketHeaderView.h"
 #include "core/PacketParser.h"
 #include "support/TestSupport.h"
@@ -116,13 +117,24 @@ TEST(PacketHeaderView, ReadsEveryPacketAsTheParserDoes) {
     packets.push_back(p);
   }
   TMPEGTSBasePacketParser parser;
+  TMPEGTSBasePacketParser unrecorded;
+  TFieldPositions positions;
   for (const Bytes& p : packets) {
     if (p[0] != 0x47) continue;
-    ASSERT_EQ(parser.ParseData(p.data(), 188), S_OK);
+    // Recording positions, the parser walks the header's field list; without,
+    // it takes the view's reads: both give one record.
+    ASSERT_EQ(unrecorded.ParseData(p.data(), 188), S_OK);
+    {
+      const TPositionScope scope(&positions);
+      ASSERT_EQ(parser.ParseData(p.data(), 188), S_OK);
+    }
     const TTSHeader& h = parser.Header;
+    ASSERT_TRUE(unrecorded.Header == h);
+    ASSERT_EQ(unrecorded.PayloadLength, parser.PayloadLength);
     const TPacketHeaderView view(p.data());
     ASSERT_EQ(view.PID(), h.PID);
     ASSERT_EQ(view.PayloadUnitStart(), h.payload_unit_start_indicator == 1);
+    ASSERT_EQ(view.TransportPriority(), h.transport_priority == 1);
     ASSERT_EQ(view.TransportError(), h.transport_error_indicator == 1);
     ASSERT_EQ(view.ScramblingControl(), h.transport_scrambling_control);
     ASSERT_EQ(view.AdaptationFieldControl(), h.adaptation_field_control);
@@ -131,7 +143,9 @@ TEST(PacketHeaderView, ReadsEveryPacketAsTheParserDoes) {
     const TPayload payload = view.Payload();
     const bool parserHasPayload = h.HasPayloadFlag() && parser.PayloadLength > 0;
     ASSERT_EQ(payload.length, parserHasPayload ? parser.PayloadLength : 0);
-    if (parserHasPayload) ASSERT_EQ(payload.data, parser.Payload);
+    if (parserHasPayload) {
+      ASSERT_EQ(payload.data, parser.Payload);
+    }
   }
 }
 
