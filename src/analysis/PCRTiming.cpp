@@ -11,7 +11,10 @@ namespace tessaro {
 
 void TPCRTiming::Packet(const TPacketHeaderView& header, int64_t offset, double, bool) {
   const int64_t packet = packets_++;
-  if (!header.HasPCR()) return;
+  if (header.HasPCR()) PCRPacket(header, offset, packet);
+}
+
+void TPCRTiming::PCRPacket(const TPacketHeaderView& header, int64_t offset, int64_t packet) {
   const auto pid = static_cast<size_t>(header.PID());
   TPCRTrack& t = tracks_[pid];
   TRecent now{offset, header.PCR(), packet, false};

@@ -42,9 +42,12 @@ struct TPCRTrack {
   int64_t accuracyMaxOffset = -1;
 };
 
-class TPCRTiming : public TPacketObserver {
+class TPCRTiming final : public TPacketObserver {
  public:
   void Packet(const TPacketHeaderView& header, int64_t offset, double time, bool timed) override;
+  // A packet with a PCR, the index-th of the pass: for a caller that shows
+  // this observer only such packets.
+  void PCRPacket(const TPacketHeaderView& header, int64_t offset, int64_t index);
   const TPCRTrack& operator[](int32_t pid) const { return tracks_[static_cast<size_t>(pid & (kPIDCount - 1))]; }
   // Told each accuracy measured: the PID, the offset of the PCR's packet, the
   // difference in 27 MHz ticks.

@@ -45,11 +45,11 @@ void TPIDCounts::Packet(const TPacketHeaderView& header, int64_t offset, double 
   c.lastOffset = offset;
   if (header.ScramblingControl() != 0) ++c.scrambled;
   if (header.HasPCR()) ++c.pcrs;
-  const TPayload payload = header.Payload();
   // PES_packet (ISO/IEC 13818-1, Table 2-21) opens with packet_start_code_prefix.
-  if (header.PayloadUnitStart() && payload.length >= 3 && payload.data[0] == 0 && payload.data[1] == 0 &&
-      payload.data[2] == 1)
-    ++c.pesStarts;
+  if (header.PayloadUnitStart()) {
+    const TPayload payload = header.Payload();
+    if (payload.length >= 3 && payload.data[0] == 0 && payload.data[1] == 0 && payload.data[2] == 1) ++c.pesStarts;
+  }
 
   // continuity_counter (ISO/IEC 13818-1, 2.4.3.3): one up per packet with
   // payload, one repeat allowed, anything after a discontinuity_indicator.

@@ -29,7 +29,7 @@ struct TPIDCount {
   int64_t windowMax = -1;
 };
 
-class TPIDCounts : public TPacketObserver {
+class TPIDCounts final : public TPacketObserver {
  public:
   void Packet(const TPacketHeaderView& header, int64_t offset, double time, bool timed) override;
   const TPIDCount& operator[](int32_t pid) const { return counts_[static_cast<size_t>(pid & (kPIDCount - 1))]; }

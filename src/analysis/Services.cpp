@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 #include "core/ByteView.h"
 #include "core/Crc32.h"
@@ -160,6 +161,7 @@ std::string OfPrograms(const std::string& what, const std::vector<int32_t>& prog
 struct TServices::TSectionPID {
   TSectionAssembler assembler;
   int32_t lastCC = -1;
+  std::vector<uint8_t> lastGood;  // the last section whose CRC_32 held
 };
 
 TServices::TServices() {
@@ -198,7 +200,13 @@ void TServices::Section(int32_t pid, const uint8_t* data, int32_t length) {
   const TByteView s(data, length);
   if (length < 12 || (s.U8(1) & 0x80) == 0 || (s.U8(5) & 0x01) == 0) return;
   const uint32_t crc = s.U32(length - 4);
+  // Tables repeat unchanged many times a second: the bytes of the last good
+  // section again bring nothing new, and a comparison costs less than the CRC.
+  std::vector<uint8_t>& lastGood = sections_[static_cast<size_t>(pid)]->lastGood;
+  if (lastGood.size() == static_cast<size_t>(length) && std::memcmp(lastGood.data(), data, lastGood.size()) == 0)
+    return;
   if (CalcCRC32(data, length - 4) != crc) return;
+  lastGood.assign(data, data + length);
   const uint64_t key =
       (uint64_t{static_cast<uint32_t>(pid)} << 40) | (uint64_t{s.U8(0)} << 32) | (uint64_t{s.U16(3)} << 8) | s.U8(6);
   const auto [it, added] = seen_.emplace(key, crc);

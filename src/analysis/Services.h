@@ -36,12 +36,15 @@ struct TService {
   std::vector<int32_t> ecmPIDs;  // named by the PMT's CA_descriptors
 };
 
-class TServices : public TPacketObserver {
+class TServices final : public TPacketObserver {
  public:
   TServices();
   ~TServices() override;
   void Packet(const TPacketHeaderView& header, int64_t offset, double time, bool timed) override;
 
+  // Whether packets of pid may carry a table it reads: no other packet
+  // need be shown to it.
+  bool Reads(int32_t pid) const { return roles_[static_cast<size_t>(pid & (kPIDCount - 1))] != 0; }
   // In program_number order.
   const std::vector<TService>& Services() const { return services_; }
   // The PCR PID of the first program that names pid as an elementary

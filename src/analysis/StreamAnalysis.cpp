@@ -86,14 +86,18 @@ TTimelineFigures TimelineFigures(const TTimeline& timeline) {
   return f;
 }
 
-// The observers of one pass, wired together.
-struct TObservers {
+// The observers of one pass, wired together, and shown each packet as one
+// observer of the pass: the counts and the timeline take every packet, the
+// others only the packets they read (most packets of a stream are none of
+// those), so the rest of a packet costs no call at all.
+struct TObservers final : TPacketObserver {
   // About a megabyte of per-PID state: on the heap, not the caller's stack.
   std::unique_ptr<TPIDCounts> counts = std::make_unique<TPIDCounts>();
   std::unique_ptr<TPCRTiming> timing = std::make_unique<TPCRTiming>();
   std::unique_ptr<TServices> services = std::make_unique<TServices>();
   std::unique_ptr<TTimeline> timeline = std::make_unique<TTimeline>();
   std::unique_ptr<TTimestamps> timestamps = std::make_unique<TTimestamps>(*services, timeline.get());
+  int64_t packets = 0;
 
   explicit TObservers(TAnalysisPass& pass) {
     timing->OnAccuracy(
@@ -101,12 +105,21 @@ struct TObservers {
     timing->OnInterval([this](int32_t pid, int64_t offset, int64_t ticks) {
       timeline->Interval(pid, offset, static_cast<double>(ticks) / kTicks);
     });
-    pass.AddObserver(counts.get());
+    pass.AddObserver(this);
+  }
+  TObservers(const TObservers&) = delete;
+  TObservers& operator=(const TObservers&) = delete;
+
+  void Packet(const TPacketHeaderView& header, int64_t offset, double time, bool timed) override {
+    const int64_t index = packets++;
+    counts->Packet(header, offset, time, timed);
     // The timeline takes each packet before the measurements made on it.
-    pass.AddObserver(timeline.get());
-    pass.AddObserver(timing.get());
-    pass.AddObserver(services.get());
-    pass.AddObserver(timestamps.get());
+    timeline->Packet(header, offset, time, timed);
+    const bool pcr = header.HasPCR();
+    if (pcr) timing->PCRPacket(header, offset, index);
+    if (services->Reads(header.PID())) services->Packet(header, offset, time, timed);
+    // Timestamps keeps a clock per PCR PID and reads the PES headers.
+    if (pcr || header.PayloadUnitStart()) timestamps->Packet(header, offset, time, timed);
   }
 };
 
@@ -185,7 +198,7 @@ TStreamAnalysis AnalyzeStream(const TFileStream& stream, const TAnalysisOptions&
   head.startOffset = start;
 
   TAnalysisPass pass;
-  const TObservers observers(pass);
+  TObservers observers(pass);
   pass.SetProgress(options.progress);
   pass.SetCancel(options.cancel);
   if (options.blockSize > 0) pass.SetBlockSize(options.blockSize);

@@ -34,35 +34,33 @@ void Combine(TTimelineCell& into, const TTimelineCell& from) {
   into.dtsMax = std::fmax(into.dtsMax, from.dtsMax);
 }
 
-bool ByPID(const TTimelineCell& a, const TTimelineCell& b) { return a.pid < b.pid; }
+}  // namespace
 
-// Adds a later bucket to an earlier one; the cells come out in PID order.
-void Absorb(TTimelineBucket& into, TTimelineBucket&& from) {
+void TTimeline::Absorb(TTimelineBucket& into, TTimelineBucket&& from) {
   if (into.offset < 0) into.offset = from.offset;
-  std::sort(from.cells.begin(), from.cells.end(), ByPID);
   if (into.cells.empty()) {
     into.cells = std::move(from.cells);
     return;
   }
-  std::sort(into.cells.begin(), into.cells.end(), ByPID);
-  std::vector<TTimelineCell> cells;
-  cells.reserve(into.cells.size() + from.cells.size());
-  auto a = into.cells.begin();
-  auto b = from.cells.begin();
-  while (a != into.cells.end() || b != from.cells.end()) {
-    if (b == from.cells.end() || (a != into.cells.end() && a->pid < b->pid)) {
-      cells.push_back(*a++);
-    } else if (a == into.cells.end() || b->pid < a->pid) {
-      cells.push_back(*b++);
+  // The PID index of the current bucket serves for into's cells here: the
+  // callers rebuild it (Recache) when they are done.
+  ++stamp_;
+  for (size_t i = 0; i < into.cells.size(); ++i) {
+    const auto slot = static_cast<size_t>(into.cells[i].pid & (kPIDCount - 1));
+    cellStamp_[slot] = stamp_;
+    cellIndex_[slot] = static_cast<int32_t>(i);
+  }
+  for (const TTimelineCell& cell : from.cells) {
+    const auto slot = static_cast<size_t>(cell.pid & (kPIDCount - 1));
+    if (cellStamp_[slot] == stamp_) {
+      Combine(into.cells[static_cast<size_t>(cellIndex_[slot])], cell);
     } else {
-      cells.push_back(*a++);
-      Combine(cells.back(), *b++);
+      cellStamp_[slot] = stamp_;
+      cellIndex_[slot] = static_cast<int32_t>(into.cells.size());
+      into.cells.push_back(cell);
     }
   }
-  into.cells = std::move(cells);
 }
-
-}  // namespace
 
 void TTimeline::Recache() {
   ++stamp_;
@@ -98,6 +96,7 @@ TTimelineCell& TTimeline::Cell(TTimelineBucket& bucket, int32_t pid) {
 }
 
 void TTimeline::Merge() {
+  edge_ = -std::numeric_limits<double>::infinity();
   std::vector<TTimelineBucket> merged((buckets_.size() + 1) / 2);
   for (size_t i = 0; i < buckets_.size(); ++i) Absorb(merged[i / 2], std::move(buckets_[i]));
   buckets_ = std::move(merged);
@@ -111,7 +110,7 @@ void TTimeline::Merge() {
   Recache();
 }
 
-void TTimeline::Enter(int64_t index, int64_t offset) {
+void TTimeline::EnterBucket(int64_t index, int64_t offset) {
   if (static_cast<int64_t>(buckets_.size()) <= index) buckets_.resize(static_cast<size_t>(index) + 1);
   if (index != current_) {
     current_ = index;
@@ -121,7 +120,8 @@ void TTimeline::Enter(int64_t index, int64_t offset) {
   if (bucket.offset < 0) bucket.offset = offset;
 }
 
-void TTimeline::Packet(const TPacketHeaderView& header, int64_t offset, double time, bool timed) {
+void TTimeline::Enter(const TPacketHeaderView& header, int64_t offset, double time, bool timed) {
+  edge_ = -std::numeric_limits<double>::infinity();
   if (origin_ < 0) origin_ = offset;
   if (timed && !timed_) {
     // The first PCR: what came before it is the first bucket of time.
@@ -147,11 +147,13 @@ void TTimeline::Packet(const TPacketHeaderView& header, int64_t offset, double t
     Merge();
     index /= 2;
   }
-  Enter(index, offset);
+  EnterBucket(index, offset);
   TTimelineCell& cell = Cell(buckets_[static_cast<size_t>(current_)], header.PID());
   if (cell.offset < 0) cell.offset = offset;
   ++cell.packets;
   if (cells_ > kMaxCells) Merge();
+  // Until the bucket's end, a packet of a PID with a cell here only counts.
+  if (timed_) edge_ = static_cast<double>(current_ + 1) * span_;
 }
 
 TTimelineBucket* TTimeline::BucketAt(int64_t offset) {

@@ -29,7 +29,7 @@ struct TTimestampTrack {
   int64_t ptsLast = -1;
 };
 
-class TTimestamps : public TPacketObserver {
+class TTimestamps final : public TPacketObserver {
  public:
   // services names each stream's PCR PID; timeline (optional) gets every measurement.
   TTimestamps(const TServices& services, TTimeline* timeline) : services_(services), timeline_(timeline) {}
