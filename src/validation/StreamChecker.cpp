@@ -372,6 +372,7 @@ class TStreamChecker::TState {
   // The first slot after the scanner found sync, at the start or after a loss.
   void Synchronised(int64_t offset) {
     if (firstOffset_ < 0) firstOffset_ = offset;
+    syncedAt_ = offset;
     if (lostAt_ >= 0) {
       Finding(TIndicator::TS_sync_loss, kNoPID, lostAt_, [&] {
         return "sync regained at " + OffsetText(offset) + " after " + std::to_string(offset - lostAt_) + " bytes";
@@ -511,6 +512,7 @@ class TStreamChecker::TState {
     if (clockPID_ < 0) clockPID_ = pid;
     if (pid == clockPID_) {
       const bool started = !clock_.Running();
+      const int64_t before = clockOffset_;
       clock_.Reference(offset, value, discontinuity);
       clockOffset_ = offset;
       if (started) {
@@ -520,7 +522,7 @@ class TStreamChecker::TState {
       Stamp();
       // The new rate may put a limit's end in this very packet.
       const double time = clock_.Time(offset);
-      if (ranOutWaiting_) StampRanOut();
+      if (ranOutWaiting_) StampRanOut(before);
       if (time > absenceDue_) Absences(offset, time);
       Schedule(offset);  // the rate changed
     }
@@ -1003,6 +1005,7 @@ class TStreamChecker::TState {
   // per-packet work is needed to find it.
   struct TRanOut {
     double last;  // the time the gap counts from: a later gap needs a place of its own
+    double due;   // last + the limit
     int64_t offset;
     double time;  // kPendingTime until the next PCR of the clock gives it
   };
@@ -1015,7 +1018,7 @@ class TStreamChecker::TState {
         due = std::min(due, last + limit);
         return;
       }
-      const TRanOut here{last, offset, TimeOf(offset)};
+      const TRanOut here{last, last + limit, offset, TimeOf(offset)};
       const auto [place, added] = ranOut_.try_emplace(key, here);
       if (!added && place->second.last == last) return;
       place->second = here;
@@ -1038,11 +1041,32 @@ class TStreamChecker::TState {
     Schedule(offset);
   }
 
-  // The times of the places recorded since the clock's last PCR, which this one gives.
-  void StampRanOut() {
-    for (auto& [key, place] : ranOut_)
-      if (place.time == kPendingTime && place.offset <= clockOffset_)
-        place.time = std::max(clock_.Time(place.offset), 0.0);
+  // The clock's new PCR gives the times of the packets after the one before
+  // (at from), which the sweep could only foresee at the rate then: a place
+  // it recorded there moves to the first packet whose time is past the
+  // limit, or goes, for the sweep to find again, when there is none yet. The
+  // packets lie every packetSize_ bytes from where sync was last found.
+  void StampRanOut(int64_t from) {
+    const int64_t first = std::max(from + 1, syncedAt_);
+    for (auto it = ranOut_.begin(); it != ranOut_.end();) {
+      TRanOut& place = it->second;
+      if (place.time != kPendingTime || place.offset > clockOffset_) {
+        ++it;
+        continue;
+      }
+      const auto past = [&](int64_t offset) { return clock_.Time(offset) > place.due; };
+      if (place.offset >= first) {
+        while (place.offset - packetSize_ >= first && past(place.offset - packetSize_)) place.offset -= packetSize_;
+        while (!past(place.offset) && place.offset + packetSize_ <= clockOffset_) place.offset += packetSize_;
+        if (!past(place.offset)) {
+          absenceDue_ = std::min(absenceDue_, place.due);
+          it = ranOut_.erase(it);
+          continue;
+        }
+      }
+      place.time = std::max(clock_.Time(place.offset), 0.0);
+      ++it;
+    }
     ranOutWaiting_ = false;
   }
 
@@ -1128,6 +1152,7 @@ class TStreamChecker::TState {
 
   // Synchronisation.
   int64_t nextSlot_ = -1;
+  int64_t syncedAt_ = 0;  // the first slot since sync was last found
   int32_t missing_ = 0;   // slots in a row without a sync byte
   int64_t lostAt_ = -1;   // where sync was lost, until it is found again
   bool pending_ = false;  // a slot whose sync byte is wrong, waiting for the next
