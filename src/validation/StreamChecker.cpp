@@ -59,6 +59,13 @@ enum TNaming : uint8_t {
   kNamingReported = 2,  // its limit ran out, and that was reported
 };
 
+constexpr double kNever = std::numeric_limits<double>::infinity();
+
+// What a PAT_error, PMT_error or PID_error gap is about, with its PID: the
+// key of the place where its limit ran out.
+enum TAbsence : uint32_t { kAbsentPAT = 0, kAbsentPMT = 1, kAbsentPID = 2 };
+uint32_t AbsenceKey(TAbsence what, int32_t pid) { return (what << 16) | static_cast<uint32_t>(pid); }
+
 // The sections of one PID, put together, and the last one whose CRC_32
 // held: tables repeat, and the same bytes need no second CRC.
 struct TSectionState {
@@ -365,6 +372,7 @@ class TStreamChecker::TState {
   // The first slot after the scanner found sync, at the start or after a loss.
   void Synchronised(int64_t offset) {
     if (firstOffset_ < 0) firstOffset_ = offset;
+    syncedAt_ = offset;
     if (lostAt_ >= 0) {
       Finding(TIndicator::TS_sync_loss, kNoPID, lostAt_, [&] {
         return "sync regained at " + OffsetText(offset) + " after " + std::to_string(offset - lostAt_) + " bytes";
@@ -399,8 +407,8 @@ class TStreamChecker::TState {
   // A packet of a PID a PMT names: TR 101 290, 5.2.1 (1.6).
   void Present(TPIDState& st, int32_t pid, int64_t offset, double now) {
     if (now - st.since > settings_.pidPeriod && clock_.Running())
-      Finding(TIndicator::PID_error, pid, offset,
-              [&] { return Format("not present for %.3f s (limit %g s)", now - st.since, settings_.pidPeriod); });
+      Gap(TIndicator::PID_error, pid, AbsenceKey(kAbsentPID, pid), st.since, offset,
+          [&] { return Format("not present for %.3f s (limit %g s)", now - st.since, settings_.pidPeriod); });
     st.since = now;
   }
 
@@ -504,6 +512,7 @@ class TStreamChecker::TState {
     if (clockPID_ < 0) clockPID_ = pid;
     if (pid == clockPID_) {
       const bool started = !clock_.Running();
+      const int64_t before = clockOffset_;
       clock_.Reference(offset, value, discontinuity);
       clockOffset_ = offset;
       if (started) {
@@ -511,6 +520,10 @@ class TStreamChecker::TState {
         ClockStarted(offset);
       }
       Stamp();
+      // The new rate may put a limit's end in this very packet.
+      const double time = clock_.Time(offset);
+      if (ranOutWaiting_) StampRanOut(before);
+      if (time > absenceDue_) Absences(offset, time);
       Schedule(offset);  // the rate changed
     }
     const double now = clock_.Time(offset);
@@ -629,7 +642,7 @@ class TStreamChecker::TState {
   // ISO/IEC 13818-1, Table 2-30 (program_association_section).
   void PAT(const TByteView& s, int64_t offset, double now) {
     if (clock_.Running() && now - patTime_ > settings_.tableRepetitionLimit)
-      Finding(TIndicator::PAT_error, 0, offset, [&] {
+      Gap(TIndicator::PAT_error, 0, AbsenceKey(kAbsentPAT, 0), patTime_, offset, [&] {
         return Format("no PAT section for %.3f s (limit %g s)", now - patTime_, settings_.tableRepetitionLimit);
       });
     patTime_ = now;
@@ -649,12 +662,12 @@ class TStreamChecker::TState {
       known->second.pids.push_back(static_cast<uint16_t>(s.U16(i)));
       known->second.pids.push_back(static_cast<uint16_t>(s.U16(i + 2) & 0x1FFF));
     }
-    ProgramsChanged(now);
+    ProgramsChanged(offset, now);
   }
 
   // The PMT and network PIDs of the current PAT. Programs it no longer
   // lists name no streams any more.
-  void ProgramsChanged(double now) {
+  void ProgramsChanged(int64_t offset, double now) {
     std::vector<uint8_t> named(kPIDCount, 0);
     named[0x0010] = kRoleNIT;
     patPrograms_.clear();
@@ -684,7 +697,10 @@ class TStreamChecker::TState {
     }
     for (const uint16_t pid : pids) {
       TPIDState& st = pids_[pid];
-      if ((named[pid] & kRolePMT) != 0 && (st.roles & kRolePMT) == 0) st.pmtTime = now;
+      if ((named[pid] & kRolePMT) != 0 && (st.roles & kRolePMT) == 0) {
+        st.pmtTime = now;
+        AbsenceFrom(now + settings_.tableRepetitionLimit, offset);
+      }
       st.roles = static_cast<uint8_t>((st.roles & ~(kRolePMT | kRoleNIT)) | named[pid]);
       if (st.roles != 0) st.next = 0;
       Met(pid);
@@ -707,7 +723,7 @@ class TStreamChecker::TState {
   void PMT(int32_t pid, const TByteView& s, int64_t offset, double now) {
     TPIDState& st = pids_[static_cast<size_t>(pid)];
     if (clock_.Running() && now - st.pmtTime > settings_.tableRepetitionLimit)
-      Finding(TIndicator::PMT_error, pid, offset, [&] {
+      Gap(TIndicator::PMT_error, pid, AbsenceKey(kAbsentPMT, pid), st.pmtTime, offset, [&] {
         return Format("no PMT section for %.3f s (limit %g s)", now - st.pmtTime, settings_.tableRepetitionLimit);
       });
     st.pmtTime = now;
@@ -744,6 +760,7 @@ class TStreamChecker::TState {
     st.referenceOffset = offset;
     st.referenceTime = TimeOf(offset);
     st.since = now;
+    AbsenceFrom(now + settings_.pidPeriod, offset);
   }
 
   void SetRoles(int32_t pid, uint8_t roles) { pids_[static_cast<size_t>(pid)].roles |= roles; }
@@ -960,6 +977,7 @@ class TStreamChecker::TState {
   __attribute__((noinline)) void DeadlinePassed(int64_t offset) {
     const double now = clock_.Time(offset);
     if (now > deadlines_.Next()) deadlines_.Expire(now, [&](const TSIDeadlines::TTrack& t) { Overdue(t, offset); });
+    if (now > absenceDue_) Absences(offset, now);
     Schedule(offset);
   }
 
@@ -967,7 +985,7 @@ class TStreamChecker::TState {
   // corrects it when the rate changes.
   void Schedule(int64_t offset) {
     deadlineOffset_ = std::numeric_limits<int64_t>::max();
-    const double next = deadlines_.Next();
+    const double next = std::min(deadlines_.Next(), absenceDue_);
     if (!clock_.Running() || !std::isfinite(next)) return;
     constexpr int64_t kProbe = int64_t{1} << 20;
     const double now = clock_.Time(offset);
@@ -976,6 +994,96 @@ class TStreamChecker::TState {
     const double bytes = std::ceil(std::max(next - now, 0.0) / perByte);
     deadlineOffset_ =
         bytes < 1e15 ? offset + std::max<int64_t>(static_cast<int64_t>(bytes), 1) : std::numeric_limits<int64_t>::max();
+  }
+
+  // ---- Gaps of the PAT, the PMTs and the PIDs they name -------------------------------
+
+  // These findings are told when the gap ends (or at the end of the stream),
+  // as its length is known only then, but name the first packet past the
+  // limit. A sweep records that place: it runs at the earliest time a limit
+  // may run out, and the times the limits count from only move later, so no
+  // per-packet work is needed to find it.
+  struct TRanOut {
+    double last;  // the time the gap counts from: a later gap needs a place of its own
+    double due;   // last + the limit
+    int64_t offset;
+    double time;  // kPendingTime until the next PCR of the clock gives it
+  };
+
+  // Records a place for every limit that ran out by now, and when the next may.
+  void Absences(int64_t offset, double now) {
+    double due = kNever;
+    const auto watch = [&](uint32_t key, double last, double limit) {
+      if (now - last <= limit) {
+        due = std::min(due, last + limit);
+        return;
+      }
+      const TRanOut here{last, last + limit, offset, TimeOf(offset)};
+      const auto [place, added] = ranOut_.try_emplace(key, here);
+      if (!added && place->second.last == last) return;
+      place->second = here;
+      ranOutWaiting_ = ranOutWaiting_ || here.time == kPendingTime;
+    };
+    const double tableLimit = settings_.tableRepetitionLimit;
+    watch(AbsenceKey(kAbsentPAT, 0), patTime_, tableLimit);
+    for (const uint16_t pid : metPIDs_) {
+      const TPIDState& st = pids_[pid];
+      if ((st.roles & kRolePMT) != 0) watch(AbsenceKey(kAbsentPMT, pid), st.pmtTime, tableLimit);
+      if (st.references > 0) watch(AbsenceKey(kAbsentPID, pid), st.since, settings_.pidPeriod);
+    }
+    absenceDue_ = due;
+  }
+
+  // A limit counted from now on: the sweep comes no later than its end.
+  void AbsenceFrom(double due, int64_t offset) {
+    if (due >= absenceDue_) return;
+    absenceDue_ = due;
+    Schedule(offset);
+  }
+
+  // The clock's new PCR gives the times of the packets after the one before
+  // (at from), which the sweep could only foresee at the rate then: a place
+  // it recorded there moves to the first packet whose time is past the
+  // limit, or goes, for the sweep to find again, when there is none yet. The
+  // packets lie every packetSize_ bytes from where sync was last found.
+  void StampRanOut(int64_t from) {
+    const int64_t first = std::max(from + 1, syncedAt_);
+    for (auto it = ranOut_.begin(); it != ranOut_.end();) {
+      TRanOut& place = it->second;
+      if (place.time != kPendingTime || place.offset > clockOffset_) {
+        ++it;
+        continue;
+      }
+      const auto past = [&](int64_t offset) { return clock_.Time(offset) > place.due; };
+      if (place.offset >= first) {
+        while (place.offset - packetSize_ >= first && past(place.offset - packetSize_)) place.offset -= packetSize_;
+        while (!past(place.offset) && place.offset + packetSize_ <= clockOffset_) place.offset += packetSize_;
+        if (!past(place.offset)) {
+          absenceDue_ = std::min(absenceDue_, place.due);
+          it = ranOut_.erase(it);
+          continue;
+        }
+      }
+      place.time = std::max(clock_.Time(place.offset), 0.0);
+      ++it;
+    }
+    ranOutWaiting_ = false;
+  }
+
+  // The finding of the gap that counts from last, at its recorded place; with
+  // none (the limit ran out in a packet the sweep could not foresee), here.
+  template <class Detail>
+  void Gap(TIndicator indicator, int32_t pid, uint32_t key, double last, int64_t offset, Detail&& detail) {
+    double time = kPendingTime;
+    const auto place = ranOut_.find(key);
+    if (place != ranOut_.end()) {
+      if (place->second.last == last) {
+        offset = place->second.offset;
+        time = place->second.time;
+      }
+      ranOut_.erase(place);
+    }
+    FindingAt(indicator, pid, offset, time, detail);
   }
 
   // ---- End of the stream -----------------------------------------------------------
@@ -988,15 +1096,14 @@ class TStreamChecker::TState {
       Finding(TIndicator::PAT_error, 0, std::max<int64_t>(firstOffset_, 0),
               [] { return std::string("no PAT section in the stream"); });
     } else if (timed && now - patTime_ > tableLimit) {
-      Finding(TIndicator::PAT_error, 0, lastOffset_, [&] {
-        return Format("no PAT section for %.3f s until the end (limit %g s)", now - patTime_, tableLimit);
-      });
+      Gap(TIndicator::PAT_error, 0, AbsenceKey(kAbsentPAT, 0), patTime_, lastOffset_,
+          [&] { return Format("no PAT section for %.3f s until the end (limit %g s)", now - patTime_, tableLimit); });
     }
     std::sort(metPIDs_.begin(), metPIDs_.end());
     for (const uint16_t pid : metPIDs_) {
       const TPIDState& st = pids_[pid];
       if ((st.roles & kRolePMT) != 0 && timed && now - st.pmtTime > tableLimit)
-        Finding(TIndicator::PMT_error, pid, lastOffset_, [&] {
+        Gap(TIndicator::PMT_error, pid, AbsenceKey(kAbsentPMT, pid), st.pmtTime, lastOffset_, [&] {
           return Format("no PMT section for %.3f s until the end (limit %g s)", now - st.pmtTime, tableLimit);
         });
       if (st.references == 0) continue;
@@ -1005,7 +1112,7 @@ class TStreamChecker::TState {
           return Format("named by the PMT on PID 0x%04X and never present", static_cast<unsigned>(st.referencedBy));
         });
       } else if (timed && now - st.since > settings_.pidPeriod) {
-        Finding(TIndicator::PID_error, pid, lastOffset_, [&] {
+        Gap(TIndicator::PID_error, pid, AbsenceKey(kAbsentPID, pid), st.since, lastOffset_, [&] {
           return Format("not present for %.3f s until the end (limit %g s)", now - st.since, settings_.pidPeriod);
         });
       }
@@ -1045,6 +1152,7 @@ class TStreamChecker::TState {
 
   // Synchronisation.
   int64_t nextSlot_ = -1;
+  int64_t syncedAt_ = 0;  // the first slot since sync was last found
   int32_t missing_ = 0;   // slots in a row without a sync byte
   int64_t lostAt_ = -1;   // where sync was lost, until it is found again
   bool pending_ = false;  // a slot whose sync byte is wrong, waiting for the next
@@ -1067,6 +1175,10 @@ class TStreamChecker::TState {
   std::unordered_map<uint64_t, double> subTableEnds_;  // sub-table: end of its last section
   std::set<uint64_t> pfReported_;
   bool siOverflowWarned_ = false;
+  // No PAT, PMT or PID limit runs out before this; below zero until the clock runs.
+  double absenceDue_ = -1.0;
+  std::unordered_map<uint32_t, TRanOut> ranOut_;  // by AbsenceKey
+  bool ranOutWaiting_ = false;                    // a place waits for its time
   int32_t clockPID_ = -1;
 
   // Tables.

@@ -23,8 +23,9 @@
 // HH:MM:SS.mmm", the packet's stream time from the first PCR (none for a
 // packet before it, or in a stream without PCRs). A finding that
 // something did not come in time (a table, a PMT naming a PID) is at the
-// packet where its limit ran out, and names no PID when that packet need not
-// be one of it. After a set
+// packet where its limit ran out, which need not be one of its PID: an SI
+// table's names no PID; a PAT, PMT or PID gap keeps its PID, and is told when
+// the gap ends (or at the end of the stream), with its length. After a set
 // number of findings of one indicator on one PID (and of the whole run) a
 // single Warning says further ones are only counted; the Info summary at the
 // end holds every count. Memory does not grow with the file.

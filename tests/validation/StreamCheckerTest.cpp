@@ -1,14 +1,16 @@
 // The TR 101 290 checks: the fault streams of the fixture script each yield
 // exactly their findings and a clean stream none; the continuity, table,
 // scrambling, clock and limit rules on crafted packets; the cap on repeated
-// findings; switched-off checks; a cancelled run; and the module running the
-// same checks through the contract with its stored settings.
+// findings; gaps found where their limits ran out; switched-off checks; a
+// cancelled run; and the module running the same checks through the contract
+// with its stored settings.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <map>
 #include <thread>
 
 #include "core/Crc32.h"
@@ -103,8 +105,10 @@ TEST(StreamChecker, FaultStreamsYieldExactlyTheirFindings) {
       {"fault-pat-crc.ts",
        {"Error: CRC_error: PID 0x0000, " + At(153) +
         ", PAT section (table_id 0x00): CRC_32 0x2AB104B3, computed 0x2AB104B2 at 00:00:00.296"}},
+      // The PAT of packet 353 ends the gap; the limit ran out at packet 304,
+      // 0.5007 s after the PAT of packet 51.
       {"fault-pat-gap.ts",
-       {"Error: PAT_error: PID 0x0000, " + At(353) + ", no PAT section for 0.598 s (limit 0.5 s) at 00:00:00.692"}},
+       {"Error: PAT_error: PID 0x0000, " + At(304) + ", no PAT section for 0.598 s (limit 0.5 s) at 00:00:00.595"}},
       {"fault-pid-missing.ts",
        {"Error: PID_error: PID 0x0102, " + At(2) + ", named by the PMT on PID 0x1000 and never present"}},
       {"fault-sync.ts",
@@ -403,6 +407,74 @@ TEST(StreamChecker, ThirdPriorityRulesOnCraftedSections) {
   EXPECT_EQ(run.findings, std::vector<std::string>{});
   EXPECT_NE(run.summary.find("CAT_error 0, NIT_actual_error off, "), std::string::npos) << run.summary;
   EXPECT_NE(run.summary.find("RST_error off, TDT_error off;"), std::string::npos) << run.summary;
+}
+
+// A program whose PAT (every 50 packets), PMT (every 50) and audio (every 5)
+// stop after packets 200, 401 and 602 and come back at packet 1200, or never.
+// Packets last 0.75 ms, but 0.25 ms from the PCR of packet 863 to the next: a
+// limit the rate before foresees there runs out later. Each finding keeps its
+// text and is at the first packet whose PCR time is past the limit.
+TEST(StreamChecker, GapsAreFoundWhereTheirLimitRanOut) {
+  std::vector<int64_t> us{-2250};  // each packet's time in microseconds from the first PCR (packet 3)
+  for (int k = 1; k < 1600; ++k) us.push_back(us.back() + (k - 1 >= 863 && k - 1 < 873 ? 250 : 750));
+  const Bytes pat = Section({0x00, 0xB0, 0, 0x00, 0x01, 0xC1, 0, 0}, {0x00, 0x01, 0xF0, 0x00});
+  const Bytes pmt = Section({0x02, 0xB0, 0, 0x00, 0x01, 0xC1, 0, 0},
+                            {0xE1, 0x00, 0xF0, 0x00, 0x02, 0xE1, 0x00, 0xF0, 0x00, 0x04, 0xE1, 0x01, 0xF0, 0x00});
+  const auto stream = [&](int count, int resume) {
+    std::vector<Bytes> packets;
+    std::map<uint16_t, uint8_t> cc;
+    const auto packet = [&](uint16_t pid, Bytes payload, Bytes adaptation = {}) {
+      packets.push_back(MakePacket({.pid = pid,
+                                    .pusi = !payload.empty(),
+                                    .cc = static_cast<uint8_t>(cc[pid]++ & 15),
+                                    .afc = static_cast<uint8_t>(adaptation.empty() ? 1 : 3),
+                                    .adaptation = adaptation,
+                                    .payload = payload}));
+    };
+    for (int k = 0; k < count; ++k) {
+      const auto on = [&](int stop) { return k <= stop || k >= resume; };
+      const uint64_t pcr = 27000000 + static_cast<uint64_t>(us[static_cast<size_t>(k)]) * 27;
+      const uint64_t base = pcr / 300;
+      if (k % 50 == 0 && on(200))
+        packet(0, test::SectionPayload(pat));
+      else if (k % 50 == 1 && on(401))
+        packet(0x1000, test::SectionPayload(pmt));
+      else if (k % 5 == 2 && on(602))
+        packet(0x101, {});
+      else if (k % 10 == 3)
+        packet(0x100, {},
+               {0x10, static_cast<uint8_t>(base >> 25), static_cast<uint8_t>(base >> 17),
+                static_cast<uint8_t>(base >> 9), static_cast<uint8_t>(base >> 1),
+                static_cast<uint8_t>((base & 1) << 7 | 0x7E | (pcr % 300) >> 8), static_cast<uint8_t>(pcr % 300)});
+      else
+        packet(0x100, {});
+    }
+    TCheckSettings settings;
+    settings.pidPeriod = 0.2;
+    return Check(Concatenate(packets), settings);
+  };
+  const auto place = [&](int last, int64_t limit) {
+    size_t k = static_cast<size_t>(last);
+    while (us[k] - us[static_cast<size_t>(last)] <= limit) ++k;
+    char time[40];
+    std::snprintf(time, sizeof time, " at 00:00:%02lld.%03lld", static_cast<long long>(us[k] / 1000000),
+                  static_cast<long long>(us[k] / 1000 % 1000));
+    return std::make_pair(At(static_cast<int64_t>(k)), std::string(time));
+  };
+  const auto expect = [&](const TRun& run, TIndicator indicator, const std::string& pid, int last, int64_t limit,
+                          const std::string& detail) {
+    const auto [offset, time] = place(last, limit);
+    EXPECT_EQ(run.Of(indicator), std::vector<std::string>{"Error: " + std::string(IndicatorName(indicator)) + ": PID " +
+                                                          pid + ", " + offset + ", " + detail + time});
+  };
+  const TRun back = stream(1600, 1200);
+  expect(back, TIndicator::PAT_error, "0x0000", 200, 500000, "no PAT section for 0.745 s (limit 0.5 s)");
+  expect(back, TIndicator::PMT_error, "0x1000", 401, 500000, "no PMT section for 0.595 s (limit 0.5 s)");
+  expect(back, TIndicator::PID_error, "0x0101", 602, 200000, "not present for 0.445 s (limit 0.2 s)");
+  const TRun gone = stream(1502, 1502);
+  expect(gone, TIndicator::PAT_error, "0x0000", 200, 500000, "no PAT section for 0.971 s until the end (limit 0.5 s)");
+  expect(gone, TIndicator::PMT_error, "0x1000", 401, 500000, "no PMT section for 0.820 s until the end (limit 0.5 s)");
+  expect(gone, TIndicator::PID_error, "0x0101", 602, 200000, "not present for 0.669 s until the end (limit 0.2 s)");
 }
 
 TEST(StreamChecker, ACancelledRunSaysSo) {
