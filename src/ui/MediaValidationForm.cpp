@@ -13,7 +13,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <filesystem>
 
 #include "core/Diagnostics.h"
 #include "ui/Prompts.h"
@@ -201,10 +200,9 @@ void TMediaValidationForm::btnSaveReportClick() {
       FPrompts.ShowMessage(kReportListEmpty);
       return;
     }
-    const std::string fileName = FPrompts.SaveFileName(kSaveFilter);
+    // Never over the stream being validated, by any of its names.
+    const std::string fileName = AskOutputFile(FPrompts, kSaveFilter, FMediaFileName);
     if (fileName.empty()) return;
-    std::error_code ec;
-    if (std::filesystem::exists(fileName, ec) && !FPrompts.Confirm(ReplaceQuestion(fileName))) return;
     // The report replaces the file only once it is written whole.
     FPrompts.ShowMessage(FValidation.SaveReportXML(fileName).value_or("Done"));
   });

@@ -9,6 +9,7 @@
 #include <sstream>
 #include <vector>
 
+#include "core/SafeReplace.h"
 #include "ui/ExtractPIDsDialog.h"
 
 namespace tessaro {
@@ -89,6 +90,19 @@ bool TQtPrompts::ExecuteExtractPIDs(const std::vector<int32_t>& seenPIDs, std::v
 
 std::string ReplaceQuestion(const std::string& file) {
   return "The file " + file + " already exists. Do you want to raplace it?";
+}
+
+std::string AskOutputFile(TPrompts& prompts, const std::string& filter, const std::string& stream) {
+  const std::string fileName = prompts.SaveFileName(filter);
+  if (fileName.empty()) return {};
+  // Files are told apart by device and inode, so a link to the stream is the stream.
+  const std::optional<TFileIdentity> output = FileIdentityOf(fileName);
+  if (output && output == FileIdentityOf(stream)) {
+    prompts.ShowMessage(kOutputIsInput);
+    return {};
+  }
+  if (output && !prompts.Confirm(ReplaceQuestion(fileName))) return {};
+  return fileName;
 }
 
 }  // namespace tessaro

@@ -63,6 +63,11 @@ class TQtPrompts : public TPrompts {
 // The question asked before an output replaces an existing file.
 std::string ReplaceQuestion(const std::string& file);
 
+// The file a save of a window over stream is to write, asked of the user:
+// "" when cancelled, when the user keeps an existing file, or when it is the
+// stream itself by any of its names (then the user is told so).
+std::string AskOutputFile(TPrompts& prompts, const std::string& filter, const std::string& stream);
+
 // "Name|*.a;*.b|All|*.*" as Qt's "Name (*.a *.b);;All (*)" name filters.
 std::string QtNameFilters(const std::string& filter);
 

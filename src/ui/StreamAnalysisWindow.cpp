@@ -453,16 +453,7 @@ void TStreamAnalysisForm::ItemActivated(QTreeWidgetItem* item) {
 }
 
 std::string TStreamAnalysisForm::AskOutputFile(const std::string& filter) {
-  const std::string fileName = FPrompts.SaveFileName(filter);
-  if (fileName.empty()) return {};
-  // The analysed stream is never written over, by any of its names.
-  const std::optional<TFileIdentity> output = FileIdentityOf(fileName);
-  if (output && output == FileIdentityOf(FFileName)) {
-    FPrompts.ShowMessage(kOutputIsInput);
-    return {};
-  }
-  if (output && !FPrompts.Confirm(ReplaceQuestion(fileName))) return {};
-  return fileName;
+  return tessaro::AskOutputFile(FPrompts, filter, FFileName);
 }
 
 bool TStreamAnalysisForm::WriteOutput(const std::string& fileName, const std::string& text) {

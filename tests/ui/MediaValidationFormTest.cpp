@@ -106,7 +106,9 @@ TEST_F(ValidationWindowTest, ARunGoesFromStartToDoneAndTheReportIsSaved) {
   TESSARO_REQUIRE_VALIDATOR_MODULE();
   TWindow w;
   EXPECT_EQ(w.form->ValidatorPath(), QCoreApplication::applicationDirPath().toStdString() + "/Pelvanor.pvm");
-  const std::string stream = TestDataPath("fault-cc-gap.ts");
+  // A copy: a save that went wrong must not write over the fixture.
+  const test::TempFile copy(test::ReadFileBytes(TestDataPath("fault-cc-gap.ts")));
+  const std::string stream = copy.Path();
   ASSERT_TRUE(w.form->LoadFile(stream));
   test::TempFile report({}, ".xml");
   std::filesystem::remove(report.Path());
@@ -162,6 +164,18 @@ TEST_F(ValidationWindowTest, ARunGoesFromStartToDoneAndTheReportIsSaved) {
     EXPECT_EQ(w.script.messages.back(), "Done");
     EXPECT_EQ(w.script.messages[w.script.messages.size() - 2], question);
     EXPECT_EQ(CRLFLines(report.Path()), ReportXMLLines(stream, reports));
+
+    // The validated stream, by its name or through a link, is never the report.
+    const test::Bytes recording = test::ReadFileBytes(stream);
+    const std::string link = stream + ".link";
+    std::filesystem::create_symlink(stream, link);
+    w.script.saveFiles = {stream, link};
+    w.script.messages.clear();
+    Click(form.SaveReportButton());
+    Click(form.SaveReportButton());
+    std::filesystem::remove(link);
+    EXPECT_EQ(w.script.messages, std::vector<std::string>(2, "The output file is the open stream."));
+    EXPECT_EQ(test::ReadFileBytes(stream), recording);
     worked = true;
   }));
   w.form->Validation1Click();
