@@ -86,16 +86,22 @@ QVector<QCPGraphData> Envelope(const QVector<QCPGraphData>& points, double from,
   double low = first->value;
   double high = low;
   double column = columnOf(key);
+  // Where the next column starts; points are compared with it, and the
+  // column of a point worked out only when it passes it.
+  auto nextStart = [&](double c) {
+    return c >= columns ? std::numeric_limits<double>::infinity() : from + (c + 1) / perKey;
+  };
+  double next = nextStart(column);
   auto flush = [&] {
     const bool fromHigh = !kept.isEmpty() && std::fabs(kept.back().value - high) < std::fabs(kept.back().value - low);
     kept.push_back(QCPGraphData(key, fromHigh ? high : low));
     if (high != low) kept.push_back(QCPGraphData(key, fromHigh ? low : high));
   };
   for (auto it = first + 1; it != last; ++it) {
-    const double c = columnOf(it->key);
-    if (c != column) {
+    if (it->key >= next) {
       flush();
-      column = c;
+      column = columnOf(it->key);
+      next = nextStart(column);
       key = it->key;
       low = high = it->value;
     } else {
@@ -124,7 +130,7 @@ struct TAnalysisPlots::TDrawn {
   // A value not measured is NaN.
   struct TCell {
     double key = 0;
-    size_t place = 0;  // in pidRates
+    int32_t pid = 0;
     int64_t first = -1;
     double interval = kNone;
     int64_t intervalOffset = -1;
@@ -132,7 +138,8 @@ struct TAnalysisPlots::TDrawn {
     int64_t accuracyOffset = -1;
     std::array<double, 4> stamps{kNone, kNone, kNone, kNone};  // PTS low, high; DTS low, high
   };
-  std::vector<TCell> cells;  // in row order; kept allocated between redraws
+  std::vector<TCell> cells;   // in row order; kept allocated between redraws
+  std::vector<int32_t> pids;  // of pidRates, in order
   bool timingBuilt = false;
   std::vector<TSeries> intervals;
   std::vector<TSeries> accuracies;
@@ -290,6 +297,9 @@ void TAnalysisPlots::Show(QCustomPlot* plot, const std::vector<const TSeries*>& 
       graph->setName(s.name);
       graph->setPen(QPen(SeriesColor(i), 1));
     }
+    // Already reduced to the pixel columns: QCustomPlot's own sampling would
+    // only walk the points again.
+    graph->setAdaptiveSampling(false);
     graph->setBrush(Qt::NoBrush);
     graph->setChannelFillGraph(nullptr);
     // Shared with the series, not copied; reduced when the plot is drawn.
@@ -553,22 +563,15 @@ void TAnalysisPlots::SetAnalysis(const TStreamAnalysis& analysis) {
       const bool pts = p.ptsPCRMin && p.ptsPCRMax;
       const bool dts = p.dtsPCRMin && p.dtsPCRMax;
       if (!p.intervalMax && !p.accuracyMin && !p.accuracyMax && !pts && !dts) continue;
-      TDrawn::TCell& cell = d.cells.emplace_back();
-      cell.key = key;
-      cell.place = index;
-      cell.first = first;
-      if (p.intervalMax) {
-        cell.interval = *p.intervalMax * 1e3;
-        cell.intervalOffset = p.intervalOffset >= 0 ? p.intervalOffset : first;
-      }
-      if (p.accuracyMin || p.accuracyMax) {
-        cell.accuracy = Worst(p) * 1e9;
-        cell.accuracyOffset = p.accuracyOffset >= 0 ? p.accuracyOffset : first;
-      }
-      if (pts) cell.stamps = {*p.ptsPCRMin * 1e3, *p.ptsPCRMax * 1e3, kNone, kNone};
+      const bool accuracy = p.accuracyMin || p.accuracyMax;
+      d.cells.push_back({key, p.pid, first, p.intervalMax ? *p.intervalMax * 1e3 : kNone,
+                         p.intervalOffset >= 0 ? p.intervalOffset : first, accuracy ? Worst(p) * 1e9 : kNone,
+                         p.accuracyOffset >= 0 ? p.accuracyOffset : first,
+                         pts ? std::array<double, 4>{*p.ptsPCRMin * 1e3, *p.ptsPCRMax * 1e3, kNone, kNone}
+                             : std::array<double, 4>{kNone, kNone, kNone, kNone}});
       if (dts) {
-        cell.stamps[2] = *p.dtsPCRMin * 1e3;
-        cell.stamps[3] = *p.dtsPCRMax * 1e3;
+        d.cells.back().stamps[2] = *p.dtsPCRMin * 1e3;
+        d.cells.back().stamps[3] = *p.dtsPCRMax * 1e3;
       }
     }
     for (TFramed& s : services)
@@ -584,13 +587,12 @@ void TAnalysisPlots::SetAnalysis(const TStreamAnalysis& analysis) {
   std::vector<size_t> order(pids.size());
   for (size_t i = 0; i < order.size(); ++i) order[i] = i;
   std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return pids[a] < pids[b]; });
-  std::vector<size_t> rank(pids.size());
   d.pidRates.clear();
+  d.pids.clear();
   for (size_t i : order) {
-    rank[i] = d.pidRates.size();
     d.pidRates.push_back(std::move(rates[i].series));
+    d.pids.push_back(pids[i]);
   }
-  for (TDrawn::TCell& cell : d.cells) cell.place = rank[cell.place];
   // Only the tab in sight is drawn now: a pass redraws often, and the
   // other tabs are drawn when they are shown.
   for (auto& [plot, state] : states_) Update(state.plot, false);
@@ -609,16 +611,20 @@ void TAnalysisPlots::BuildTiming() {
     s.points.push_back(QCPGraphData(key, value));
     s.offsets.push_back(offset);
   };
+  std::vector<int32_t> placeOf(kPIDs, -1);
+  for (size_t i = 0; i < d.pids.size() && i < places; ++i)
+    placeOf[static_cast<size_t>(d.pids[i])] = static_cast<int32_t>(i);
   for (const TDrawn::TCell& cell : d.cells) {
-    if (cell.place >= places) continue;
-    if (!std::isnan(cell.interval)) add(intervals[cell.place], cell.key, cell.interval, cell.intervalOffset);
-    if (!std::isnan(cell.accuracy)) add(accuracies[cell.place], cell.key, cell.accuracy, cell.accuracyOffset);
+    if (cell.pid < 0 || cell.pid >= kPIDs || placeOf[static_cast<size_t>(cell.pid)] < 0) continue;
+    const auto place = static_cast<size_t>(placeOf[static_cast<size_t>(cell.pid)]);
+    if (!std::isnan(cell.interval)) add(intervals[place], cell.key, cell.interval, cell.intervalOffset);
+    if (!std::isnan(cell.accuracy)) add(accuracies[place], cell.key, cell.accuracy, cell.accuracyOffset);
     // The range of a bucket as two points on one key: a vertical stroke.
     for (size_t kind = 0; kind < 2; ++kind) {
       const double low = cell.stamps[kind * 2];
       const double high = cell.stamps[kind * 2 + 1];
       if (std::isnan(low) || std::isnan(high)) continue;
-      TSeries& s = stamps[cell.place * 2 + kind];
+      TSeries& s = stamps[place * 2 + kind];
       add(s, cell.key, low, cell.first);
       if (high != low) add(s, cell.key, high, cell.first);
     }
