@@ -35,6 +35,7 @@ constexpr double kAccuracyLimitNs = 500;
 // How near the pointer must be to a point for it to count, in pixels.
 constexpr double kReach = 20;
 constexpr int kPIDs = 8192;
+constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
 
 QString PIDName(int32_t pid) { return QString::asprintf("PID 0x%04X", pid); }
 
@@ -55,6 +56,63 @@ double Worst(const TTimelinePID& p) {
   return std::fabs(low) > std::fabs(high) ? low : high;
 }
 
+bool KeyBefore(const QCPGraphData& point, double key) { return point.key < key; }
+
+// What a series draws over `columns` pixel columns of the keys from..to: of
+// each column its lowest and its highest point, so a spike narrower than a
+// pixel still reaches its height. Both stand on the column's first key, and
+// the one nearer the previous column comes first: the line then crosses a
+// noisy column once, not up and down again. A point on each side of the
+// range is kept, so the line runs on out of sight; a range with no more than
+// two points a column keeps them all, as they are.
+QVector<QCPGraphData> Envelope(const QVector<QCPGraphData>& points, double from, double to, int columns) {
+  auto first = std::lower_bound(points.cbegin(), points.cend(), from, KeyBefore);
+  if (first != points.cbegin()) --first;
+  auto last = std::lower_bound(first, points.cend(), to, KeyBefore);
+  while (last != points.cend() && last->key <= to) ++last;
+  if (last != points.cend()) ++last;
+  if (last - first <= 2 * static_cast<qsizetype>(columns) || !(to > from)) {
+    if (first == points.cbegin() && last == points.cend()) return points;  // shared, not copied
+    return QVector<QCPGraphData>(first, last);
+  }
+  const double perKey = columns / (to - from);
+  // The outside points fall in columns of their own.
+  auto columnOf = [&](double key) {
+    return std::clamp(std::floor((key - from) * perKey), -1.0, static_cast<double>(columns));
+  };
+  QVector<QCPGraphData> kept;
+  kept.reserve(2 * static_cast<qsizetype>(columns) + 6);
+  double key = first->key;
+  double low = first->value;
+  double high = low;
+  double column = columnOf(key);
+  // Where the next column starts; points are compared with it, and the
+  // column of a point worked out only when it passes it.
+  auto nextStart = [&](double c) {
+    return c >= columns ? std::numeric_limits<double>::infinity() : from + (c + 1) / perKey;
+  };
+  double next = nextStart(column);
+  auto flush = [&] {
+    const bool fromHigh = !kept.isEmpty() && std::fabs(kept.back().value - high) < std::fabs(kept.back().value - low);
+    kept.push_back(QCPGraphData(key, fromHigh ? high : low));
+    if (high != low) kept.push_back(QCPGraphData(key, fromHigh ? low : high));
+  };
+  for (auto it = first + 1; it != last; ++it) {
+    if (it->key >= next) {
+      flush();
+      column = columnOf(it->key);
+      next = nextStart(column);
+      key = it->key;
+      low = high = it->value;
+    } else {
+      low = std::min(low, it->value);
+      high = std::max(high, it->value);
+    }
+  }
+  flush();
+  return kept;
+}
+
 }  // namespace
 
 struct TAnalysisPlots::TSeries {
@@ -67,6 +125,22 @@ struct TAnalysisPlots::TDrawn {
   std::vector<TSeries> pidRates;
   TSeries totalRate;
   std::vector<TSeries> serviceRates;  // not stacked; kept for the toggle
+  // The PCR and timestamp tabs are built from these when they are shown,
+  // not at each redraw of a pass: they cost as much as the bitrate series.
+  // A value not measured is NaN.
+  struct TCell {
+    double key = 0;
+    int32_t pid = 0;
+    int64_t first = -1;
+    double interval = kNone;
+    int64_t intervalOffset = -1;
+    double accuracy = kNone;
+    int64_t accuracyOffset = -1;
+    std::array<double, 4> stamps{kNone, kNone, kNone, kNone};  // PTS low, high; DTS low, high
+  };
+  std::vector<TCell> cells;   // in row order; kept allocated between redraws
+  std::vector<int32_t> pids;  // of pidRates, in order
+  bool timingBuilt = false;
   std::vector<TSeries> intervals;
   std::vector<TSeries> accuracies;
   std::vector<TSeries> stamps;
@@ -127,7 +201,10 @@ QCustomPlot* TAnalysisPlots::MakePlot(const QString& valueLabel) {
   plot->setNoAntialiasingOnDrag(true);
   // Thousands of points a line: antialiased strokes cost the raster engine
   // ten times as much as plain ones, too much to redraw while a pass runs.
-  plot->setPlottingHint(QCP::phFastPolylines, true);
+  // Each line is one polyline: QCustomPlot's "fast" mode draws it segment
+  // by segment, and the raster engine's cost per call then outweighs the
+  // pixels of a line reduced to its pixel columns.
+  plot->setPlottingHint(QCP::phFastPolylines, false);
   plot->setNotAntialiasedElements(QCP::aePlottables);
   plot->yAxis->setLabel(valueLabel);
   // The legend below the axes, in columns: a stream of many PIDs would
@@ -163,6 +240,9 @@ QCustomPlot* TAnalysisPlots::MakePlot(const QString& valueLabel) {
   };
   connect(plot->xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this, moved);
   connect(plot->yAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this, moved);
+  // After the layout the axes' width in pixels is known, and a zoom or a pan
+  // has settled; right before the graphs are drawn.
+  connect(plot, &QCustomPlot::afterLayout, this, [this, plot] { Reduce(plot); });
   return plot;
 }
 
@@ -206,9 +286,10 @@ void TAnalysisPlots::Show(QCustomPlot* plot, const std::vector<const TSeries*>& 
     same = plot->graph(i)->name() == series[static_cast<size_t>(i)]->name;
   if (!same) {
     state.tracer->setGraph(nullptr);
-    state.offsets.clear();
     plot->clearGraphs();
   }
+  state.series.clear();
+  state.reduced = false;
   for (size_t i = 0; i < series.size(); ++i) {
     const TSeries& s = *series[i];
     QCPGraph* graph = same ? plot->graph(static_cast<int>(i)) : plot->addGraph();
@@ -216,11 +297,14 @@ void TAnalysisPlots::Show(QCustomPlot* plot, const std::vector<const TSeries*>& 
       graph->setName(s.name);
       graph->setPen(QPen(SeriesColor(i), 1));
     }
+    // Already reduced to the pixel columns: QCustomPlot's own sampling would
+    // only walk the points again.
+    graph->setAdaptiveSampling(false);
     graph->setBrush(Qt::NoBrush);
     graph->setChannelFillGraph(nullptr);
-    // Shared with the series, not copied.
+    // Shared with the series, not copied; reduced when the plot is drawn.
     graph->data()->set(s.points, true);
-    state.offsets[graph] = s.offsets;
+    state.series.push_back(s);
     const bool hidden = state.hidden.count(s.name) != 0;
     graph->setVisible(!hidden);
     if (QCPPlottableLegendItem* item = plot->legend->itemWithPlottable(graph))
@@ -252,6 +336,7 @@ void TAnalysisPlots::Update(QCustomPlot* plot, bool now) {
     for (const TSeries& s : list) shown.push_back(&s);
     return shown;
   };
+  if (plot == interval_ || plot == accuracy_ || plot == timestamps_) BuildTiming();
   if (plot == bitrate_)
     DrawBitrate();
   else if (plot == errors_)
@@ -266,6 +351,31 @@ void TAnalysisPlots::Update(QCustomPlot* plot, bool now) {
   plot->replot(QCustomPlot::rpQueuedReplot);
 }
 
+const TAnalysisPlots::TSeries* TAnalysisPlots::SeriesOf(const QCustomPlot* plot,
+                                                        const QCPAbstractPlottable* graph) const {
+  const TPlotState* state = StateOf(plot);
+  if (state == nullptr || graph == nullptr) return nullptr;
+  for (int i = 0; i < plot->graphCount() && i < static_cast<int>(state->series.size()); ++i)
+    if (plot->graph(i) == graph) return &state->series[static_cast<size_t>(i)];
+  return nullptr;
+}
+
+void TAnalysisPlots::Reduce(QCustomPlot* plot) {
+  TPlotState& state = State(plot);
+  const QCPRange keys = plot->xAxis->range();
+  const int columns = std::max(1, plot->axisRect()->width());
+  if (state.reduced && state.reducedFrom == keys.lower && state.reducedTo == keys.upper &&
+      state.reducedColumns == columns)
+    return;
+  for (int i = 0; i < plot->graphCount() && i < static_cast<int>(state.series.size()); ++i)
+    plot->graph(i)->data()->set(Envelope(state.series[static_cast<size_t>(i)].points, keys.lower, keys.upper, columns),
+                                true);
+  state.reduced = true;
+  state.reducedFrom = keys.lower;
+  state.reducedTo = keys.upper;
+  state.reducedColumns = columns;
+}
+
 void TAnalysisPlots::Refresh(QCustomPlot* plot) const {
   // A plot drawn late is still the same plot: callers asking about it see it
   // as it would be on screen.
@@ -275,22 +385,46 @@ void TAnalysisPlots::Refresh(QCustomPlot* plot) const {
 void TAnalysisPlots::Fit(QCustomPlot* plot) {
   TPlotState& state = State(plot);
   if (state.userRange) return;
-  state.fitting = true;
+  // Measured on the full series (the graphs may hold a reduced or zoomed
+  // part of them), as QCPAxis::rescale would: a range of no width keeps the
+  // axis' width, centred on it.
   bool any = false;
-  for (int i = 0; i < plot->graphCount(); ++i)
-    any = any || (plot->graph(i)->visible() && !plot->graph(i)->data()->isEmpty());
-  if (any) {
-    plot->rescaleAxes(true);
-    // The limits stay in sight, so a reader sees how far the values are from them.
-    QCPRange values = plot->yAxis->range();
-    for (double limit : state.limits) values.expand(QCPRange(0, limit * 1.2));
-    if (values.size() == 0) values = QCPRange(values.lower - 1, values.upper + 1);
-    values = QCPRange(values.lower - values.size() * 0.05, values.upper + values.size() * 0.05);
-    plot->yAxis->setRange(values);
-    if (plot->xAxis->range().size() == 0)
-      plot->xAxis->setRange(plot->xAxis->range().lower - std::max(span_, 1e-9),
-                            plot->xAxis->range().upper + std::max(span_, 1e-9));
+  QCPRange keys;
+  QCPRange values;
+  for (int i = 0; i < plot->graphCount() && i < static_cast<int>(state.series.size()); ++i) {
+    const QVector<QCPGraphData>& points = state.series[static_cast<size_t>(i)].points;
+    if (!plot->graph(i)->visible() || points.isEmpty()) continue;
+    double low = points.front().value;
+    double high = low;
+    for (const QCPGraphData& p : points) {
+      low = std::min(low, p.value);
+      high = std::max(high, p.value);
+    }
+    if (!any) {
+      keys = QCPRange(points.front().key, points.back().key);
+      values = QCPRange(low, high);
+    } else {
+      keys.expand(QCPRange(points.front().key, points.back().key));
+      values.expand(QCPRange(low, high));
+    }
+    any = true;
   }
+  if (!any) return;
+  auto widened = [](QCPRange range, const QCPRange& now) {
+    if (range.size() > 0) return range;
+    const double centre = range.lower;
+    return QCPRange(centre - now.size() / 2, centre + now.size() / 2);
+  };
+  keys = widened(keys, plot->xAxis->range());
+  values = widened(values, plot->yAxis->range());
+  // The limits stay in sight, so a reader sees how far the values are from them.
+  for (double limit : state.limits) values.expand(QCPRange(0, limit * 1.2));
+  if (values.size() == 0) values = QCPRange(values.lower - 1, values.upper + 1);
+  values = QCPRange(values.lower - values.size() * 0.05, values.upper + values.size() * 0.05);
+  if (keys.size() == 0) keys = QCPRange(keys.lower - std::max(span_, 1e-9), keys.upper + std::max(span_, 1e-9));
+  state.fitting = true;
+  plot->xAxis->setRange(keys);
+  plot->yAxis->setRange(values);
   state.fitting = false;
 }
 
@@ -315,25 +449,13 @@ void TAnalysisPlots::SetAnalysis(const TStreamAnalysis& analysis) {
   const size_t rows = t.rows.size();
   TDrawn& d = *drawn_;
   d.reached = analysis.reached;
-  d.rowKeys.clear();
-  d.rowOffsets.clear();
+  d.rowKeys.assign(rows, 0);
+  d.rowOffsets.assign(rows, 0);
   auto keyOf = [timed](const TTimelineRow& row) {
     return timed ? row.time.value_or(0) : static_cast<double>(row.offset);
   };
   // A bucket's bitrate; a stream without PCRs counts packets per span of bytes.
   const double scale = timed && span > 0 ? kPacketBits / span : 1.0;
-
-  // Bitrate: every PID and every group on every row, zero where it has no packet.
-  std::vector<int32_t> slot(kPIDs, -1);
-  std::vector<int32_t> pids;
-  for (const TTimelineRow& row : t.rows)
-    for (const TTimelinePID& p : row.pids)
-      if (p.pid >= 0 && p.pid < kPIDs && slot[static_cast<size_t>(p.pid)] < 0) {
-        slot[static_cast<size_t>(p.pid)] = 0;
-        pids.push_back(p.pid);
-      }
-  std::sort(pids.begin(), pids.end());
-  for (size_t i = 0; i < pids.size(); ++i) slot[static_cast<size_t>(pids[i])] = static_cast<int32_t>(i);
 
   // The PIDs of a service: its streams, its PMT and its PCR PID; a PID two
   // services share counts for the first, so the stack adds up to the total.
@@ -360,11 +482,15 @@ void TAnalysisPlots::SetAnalysis(const TStreamAnalysis& analysis) {
   // gap (leading to the packet after it).
   QVector<QCPGraphData> frame;
   QVector<qint64> frameOffsets;
+  frame.reserve(static_cast<qsizetype>(rows) * 2);
+  frameOffsets.reserve(static_cast<qsizetype>(rows) * 2);
   std::vector<qsizetype> rowPoint(rows);
   for (size_t r = 0; r < rows; ++r) {
     const double key = keyOf(t.rows[r]);
+    d.rowKeys[r] = key;
+    d.rowOffsets[r] = t.rows[r].offset;
     if (timed && r > 0) {
-      const double previous = keyOf(t.rows[r - 1]);
+      const double previous = d.rowKeys[r - 1];
       if (key - previous > 1.5 * span) {
         frame.push_back(QCPGraphData(previous + span, 0));
         frameOffsets.push_back(t.rows[r].offset);
@@ -378,105 +504,147 @@ void TAnalysisPlots::SetAnalysis(const TStreamAnalysis& analysis) {
     frame.push_back(QCPGraphData(key, 0));
     frameOffsets.push_back(t.rows[r].offset);
   }
-  auto blank = [&](const QString& name) {
-    TSeries s;
-    s.name = name;
-    s.points = frame;
-    s.offsets = frameOffsets;
-    // Written below: a copy of its own now rather than at each row.
-    s.points.detach();
-    s.offsets.detach();
-    return s;
+  // A series on every point of the frame, written in place through `at`.
+  struct TFramed {
+    TSeries series;
+    QCPGraphData* points = nullptr;
+    qint64* offsets = nullptr;
   };
-  d.pidRates.clear();
-  d.pidRates.reserve(pids.size());
-  for (int32_t pid : pids) d.pidRates.push_back(blank(PIDName(pid)));
-  d.totalRate = blank(QString::fromUtf8(kTotal));
-  d.serviceRates.clear();
-  for (const QString& name : groupNames) d.serviceRates.push_back(blank(name));
+  auto framed = [&](const QString& name) {
+    TFramed f;
+    f.series.name = name;
+    f.series.points = frame;
+    f.series.offsets = frameOffsets;
+    // Copies of their own now, so the writes below need no check.
+    f.points = f.series.points.data();
+    f.offsets = f.series.offsets.data();
+    return f;
+  };
+  TFramed total = framed(QString::fromUtf8(kTotal));
+  std::vector<TFramed> services;
+  services.reserve(groupNames.size());
+  for (const QString& name : groupNames) services.push_back(framed(name));
   std::vector<bool> groupUsed(groupNames.size(), false);
 
-  // By the PID's place in pids; stamps: PTS then DTS of each.
-  std::vector<TSeries> intervals(pids.size());
-  std::vector<TSeries> accuracies(pids.size());
-  std::vector<TSeries> stamps(pids.size() * 2);
-  auto add = [rows](TSeries& s, double key, double value, int64_t offset) {
-    if (s.points.isEmpty()) {
-      // At most two points a row: grown once, not point by point.
-      s.points.reserve(static_cast<qsizetype>(rows) * 2);
-      s.offsets.reserve(static_cast<qsizetype>(rows) * 2);
-    }
-    s.points.push_back(QCPGraphData(key, value));
-    s.offsets.push_back(offset);
-  };
+  // By the PID's place in the order first seen; stamps: PTS then DTS of each.
+  std::vector<int32_t> slot(kPIDs, -1);
+  std::vector<int32_t> pids;
+  std::vector<TFramed> rates;
+  d.cells.clear();
+  d.timingBuilt = false;
 
+  // One walk over the cells: the timeline is large, and read once.
   for (size_t r = 0; r < rows; ++r) {
     const TTimelineRow& row = t.rows[r];
-    const double key = keyOf(row);
-    d.rowKeys.push_back(key);
-    d.rowOffsets.push_back(row.offset);
+    const double key = d.rowKeys[r];
     const qsizetype at = rowPoint[r];
-    for (TSeries& s : d.serviceRates) s.offsets[at] = -1;
+    for (TFramed& s : services) s.offsets[at] = -1;
     for (const TTimelinePID& p : row.pids) {
       if (p.pid < 0 || p.pid >= kPIDs) continue;
+      int32_t& place = slot[static_cast<size_t>(p.pid)];
+      if (place < 0) {
+        place = static_cast<int32_t>(pids.size());
+        pids.push_back(p.pid);
+        rates.push_back(framed(PIDName(p.pid)));
+      }
+      const auto index = static_cast<size_t>(place);
       const int64_t first = p.offset >= 0 ? p.offset : row.offset;
       const double rate = static_cast<double>(p.packets) * scale;
-      const auto place = static_cast<size_t>(slot[static_cast<size_t>(p.pid)]);
-      TSeries& own = d.pidRates[place];
+      TFramed& own = rates[index];
       own.points[at].value = rate;
       own.offsets[at] = first;
-      d.totalRate.points[at].value += rate;
+      total.points[at].value += rate;
       const int32_t g = group[static_cast<size_t>(p.pid)] < 0 ? other : group[static_cast<size_t>(p.pid)];
-      TSeries& service = d.serviceRates[static_cast<size_t>(g)];
+      TFramed& service = services[static_cast<size_t>(g)];
       service.points[at].value += rate;
       if (p.packets > 0) groupUsed[static_cast<size_t>(g)] = true;
       if (service.offsets[at] < 0 || first < service.offsets[at]) service.offsets[at] = first;
 
-      if (p.intervalMax) {
-        TSeries& s = intervals[place];
-        add(s, key, *p.intervalMax * 1e3, p.intervalOffset >= 0 ? p.intervalOffset : first);
+      const bool pts = p.ptsPCRMin && p.ptsPCRMax;
+      const bool dts = p.dtsPCRMin && p.dtsPCRMax;
+      if (!p.intervalMax && !p.accuracyMin && !p.accuracyMax && !pts && !dts) continue;
+      const bool accuracy = p.accuracyMin || p.accuracyMax;
+      d.cells.push_back({key, p.pid, first, p.intervalMax ? *p.intervalMax * 1e3 : kNone,
+                         p.intervalOffset >= 0 ? p.intervalOffset : first, accuracy ? Worst(p) * 1e9 : kNone,
+                         p.accuracyOffset >= 0 ? p.accuracyOffset : first,
+                         pts ? std::array<double, 4>{*p.ptsPCRMin * 1e3, *p.ptsPCRMax * 1e3, kNone, kNone}
+                             : std::array<double, 4>{kNone, kNone, kNone, kNone}});
+      if (dts) {
+        d.cells.back().stamps[2] = *p.dtsPCRMin * 1e3;
+        d.cells.back().stamps[3] = *p.dtsPCRMax * 1e3;
       }
-      if (p.accuracyMin || p.accuracyMax) {
-        TSeries& s = accuracies[place];
-        add(s, key, Worst(p) * 1e9, p.accuracyOffset >= 0 ? p.accuracyOffset : first);
-      }
-      // The range of a bucket as two points on one key: a vertical stroke.
-      auto range = [&](size_t kind, const std::optional<double>& low, const std::optional<double>& high) {
-        if (!low || !high) return;
-        TSeries& s = stamps[place * 2 + kind];
-        add(s, key, *low * 1e3, first);
-        if (*high != *low) add(s, key, *high * 1e3, first);
-      };
-      range(0, p.ptsPCRMin, p.ptsPCRMax);
-      range(1, p.dtsPCRMin, p.dtsPCRMax);
     }
-    for (TSeries& s : d.serviceRates)
+    for (TFramed& s : services)
       if (s.offsets[at] < 0) s.offsets[at] = row.offset;
   }
+  d.totalRate = std::move(total.series);
   // Services the timeline has no packet of yet are left out of the stack.
-  std::vector<TSeries> used;
-  for (size_t g = 0; g < d.serviceRates.size(); ++g)
-    if (groupUsed[g]) used.push_back(std::move(d.serviceRates[g]));
-  d.serviceRates = std::move(used);
+  d.serviceRates.clear();
+  for (size_t g = 0; g < services.size(); ++g)
+    if (groupUsed[g]) d.serviceRates.push_back(std::move(services[g].series));
 
-  // The PIDs that have points, named.
-  auto named = [](std::vector<TSeries>& list, auto name) {
-    std::vector<TSeries> kept;
-    for (size_t i = 0; i < list.size(); ++i) {
-      if (list[i].points.isEmpty()) continue;
-      list[i].name = name(i);
-      kept.push_back(std::move(list[i]));
-    }
-    return kept;
-  };
-  d.intervals = named(intervals, [&](size_t i) { return d.pidRates[i].name; });
-  d.accuracies = named(accuracies, [&](size_t i) { return d.pidRates[i].name; });
-  d.stamps = named(stamps, [&](size_t i) {
-    return d.pidRates[i / 2].name + (i % 2 == 0 ? QStringLiteral(" PTS") : QStringLiteral(" DTS"));
-  });
+  // In PID order; the cells follow.
+  std::vector<size_t> order(pids.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return pids[a] < pids[b]; });
+  d.pidRates.clear();
+  d.pids.clear();
+  for (size_t i : order) {
+    d.pidRates.push_back(std::move(rates[i].series));
+    d.pids.push_back(pids[i]);
+  }
   // Only the tab in sight is drawn now: a pass redraws often, and the
   // other tabs are drawn when they are shown.
   for (auto& [plot, state] : states_) Update(state.plot, false);
+}
+
+void TAnalysisPlots::BuildTiming() {
+  TDrawn& d = *drawn_;
+  if (d.timingBuilt) return;
+  d.timingBuilt = true;
+  // By the PID's place in pidRates; stamps: PTS then DTS of each.
+  const size_t places = d.pidRates.size();
+  std::vector<TSeries> intervals(places);
+  std::vector<TSeries> accuracies(places);
+  std::vector<TSeries> stamps(places * 2);
+  auto add = [](TSeries& s, double key, double value, int64_t offset) {
+    s.points.push_back(QCPGraphData(key, value));
+    s.offsets.push_back(offset);
+  };
+  std::vector<int32_t> placeOf(kPIDs, -1);
+  for (size_t i = 0; i < d.pids.size() && i < places; ++i)
+    placeOf[static_cast<size_t>(d.pids[i])] = static_cast<int32_t>(i);
+  for (const TDrawn::TCell& cell : d.cells) {
+    if (cell.pid < 0 || cell.pid >= kPIDs || placeOf[static_cast<size_t>(cell.pid)] < 0) continue;
+    const auto place = static_cast<size_t>(placeOf[static_cast<size_t>(cell.pid)]);
+    if (!std::isnan(cell.interval)) add(intervals[place], cell.key, cell.interval, cell.intervalOffset);
+    if (!std::isnan(cell.accuracy)) add(accuracies[place], cell.key, cell.accuracy, cell.accuracyOffset);
+    // The range of a bucket as two points on one key: a vertical stroke.
+    for (size_t kind = 0; kind < 2; ++kind) {
+      const double low = cell.stamps[kind * 2];
+      const double high = cell.stamps[kind * 2 + 1];
+      if (std::isnan(low) || std::isnan(high)) continue;
+      TSeries& s = stamps[place * 2 + kind];
+      add(s, cell.key, low, cell.first);
+      if (high != low) add(s, cell.key, high, cell.first);
+    }
+  }
+  // The PIDs that have points, named.
+  d.intervals.clear();
+  d.accuracies.clear();
+  d.stamps.clear();
+  auto keep = [](std::vector<TSeries>& to, TSeries& s, const QString& name) {
+    if (s.points.isEmpty()) return;
+    s.name = name;
+    to.push_back(std::move(s));
+  };
+  for (size_t i = 0; i < places; ++i) {
+    const QString& name = d.pidRates[i].name;
+    keep(d.intervals, intervals[i], name);
+    keep(d.accuracies, accuracies[i], name);
+    keep(d.stamps, stamps[i * 2], name + QStringLiteral(" PTS"));
+    keep(d.stamps, stamps[i * 2 + 1], name + QStringLiteral(" DTS"));
+  }
 }
 
 void TAnalysisPlots::DrawBitrate() {
@@ -585,20 +753,24 @@ void TAnalysisPlots::Clear() {
 }
 
 TAnalysisPlots::TNearest TAnalysisPlots::Nearest(QCustomPlot* plot, const QPointF& pixel) const {
+  // From the full series: a reduced graph may lack the very point under the pointer.
   TNearest best;
   best.pixels = std::numeric_limits<double>::infinity();
   for (int g = 0; g < plot->graphCount(); ++g) {
     QCPGraph* graph = plot->graph(g);
-    if (!graph->visible() || graph->data()->isEmpty()) continue;
+    const TSeries* series = SeriesOf(plot, graph);
+    if (!graph->visible() || series == nullptr) continue;
     double from = graph->keyAxis()->pixelToCoord(pixel.x() - kReach);
     double to = graph->keyAxis()->pixelToCoord(pixel.x() + kReach);
     if (from > to) std::swap(from, to);
-    const auto data = graph->data();
-    for (auto it = data->findBegin(from, false); it != data->constEnd() && it->key <= to; ++it) {
+    const QVector<QCPGraphData>& points = series->points;
+    for (auto it = std::lower_bound(points.cbegin(), points.cend(), from, KeyBefore);
+         it != points.cend() && it->key <= to; ++it) {
       const QPointF point = graph->coordsToPixels(it->key, it->value);
       const double distance = std::hypot(point.x() - pixel.x(), point.y() - pixel.y());
       if (distance < best.pixels) {
-        best = {graph, static_cast<int>(it - data->constBegin()), distance};
+        const qsizetype index = it - points.cbegin();
+        best = {graph, it->key, it->value, index < series->offsets.size() ? series->offsets[index] : -1, distance};
       }
     }
   }
@@ -607,19 +779,16 @@ TAnalysisPlots::TNearest TAnalysisPlots::Nearest(QCustomPlot* plot, const QPoint
 }
 
 int64_t TAnalysisPlots::OffsetAt(QCustomPlot* plot, const QString& series, double x) const {
-  const TPlotState* state = StateOf(plot);
-  if (state != nullptr) Refresh(plot);
-  QCPGraph* graph = Graph(plot, series);
-  if (state == nullptr || graph == nullptr || graph->data()->isEmpty()) return -1;
-  const auto found = state->offsets.find(graph);
-  if (found == state->offsets.end()) return -1;
-  const auto data = graph->data();
-  auto it = data->findBegin(x, false);
-  if (it == data->constEnd() || (it != data->constBegin() && x - (it - 1)->key < it->key - x)) --it;
+  if (StateOf(plot) != nullptr) Refresh(plot);
+  const TSeries* s = SeriesOf(plot, Graph(plot, series));
+  if (s == nullptr || s->points.isEmpty()) return -1;
+  const QVector<QCPGraphData>& points = s->points;
+  auto it = std::lower_bound(points.cbegin(), points.cend(), x, KeyBefore);
+  if (it == points.cend() || (it != points.cbegin() && x - (it - 1)->key < it->key - x)) --it;
   // A point stands for its bucket: a key further than a bucket from it is no point's.
   if (std::fabs(it->key - x) > std::max(span_, 1e-12)) return -1;
-  const auto index = it - data->constBegin();
-  return index < found->second.size() ? found->second[index] : -1;
+  const auto index = it - points.cbegin();
+  return index < s->offsets.size() ? s->offsets[index] : -1;
 }
 
 void TAnalysisPlots::LegendClicked(QCustomPlot* plot, QCPAbstractLegendItem* item) {
@@ -665,14 +834,12 @@ void TAnalysisPlots::MouseMoved(QCustomPlot* plot, QMouseEvent* event) {
     state.tracer->setVisible(false);
     state.readout->setText({});
   } else {
-    const QCPGraphData& point = *(near.graph->data()->constBegin() + near.index);
-    const QString key = timed_ ? QStringLiteral("%1 s").arg(point.key, 0, 'f', 4)
-                               : QStringLiteral("offset %1").arg(point.key, 0, 'f', 0);
-    const QString value = plot == errors_
-                              ? QStringLiteral("packet at offset %1").arg(OffsetAt(plot, near.graph->name(), point.key))
-                              : ValueText(plot, point.value);
+    const QString key =
+        timed_ ? QStringLiteral("%1 s").arg(near.key, 0, 'f', 4) : QStringLiteral("offset %1").arg(near.key, 0, 'f', 0);
+    const QString value =
+        plot == errors_ ? QStringLiteral("packet at offset %1").arg(near.offset) : ValueText(plot, near.value);
     state.readout->setText(QStringLiteral("%1, %2: %3").arg(near.graph->name(), key, value));
-    state.tracer->position->setCoords(point.key, point.value);
+    state.tracer->position->setCoords(near.key, near.value);
     state.tracer->setPen(near.graph->pen());
     state.tracer->setVisible(true);
   }
@@ -688,9 +855,7 @@ void TAnalysisPlots::DoubleClicked(QCustomPlot* plot, QMouseEvent* event) {
     plot->replot(QCustomPlot::rpQueuedReplot);
     return;
   }
-  const double key = (near.graph->data()->constBegin() + near.index)->key;
-  const int64_t offset = OffsetAt(plot, near.graph->name(), key);
-  if (offset >= 0) emit PacketChosen(offset);
+  if (near.offset >= 0) emit PacketChosen(near.offset);
 }
 
 bool TAnalysisPlots::SavePlot(const QString& path) {

@@ -75,7 +75,13 @@ class TAnalysisPlots : public QTabWidget {
   struct TDrawn;   // every plot's series, ready to be shown
   struct TPlotState {
     QCustomPlot* plot = nullptr;
-    std::map<const QCPAbstractPlottable*, QVector<qint64>> offsets;
+    // What each graph stands for, in graph order, at full resolution: the
+    // graphs themselves hold it reduced to the plot's pixel columns.
+    std::vector<TSeries> series;
+    bool reduced = false;  // the graphs hold reduced points, for the range and width below
+    double reducedFrom = 0;
+    double reducedTo = 0;
+    int reducedColumns = 0;
     std::set<QString> hidden;  // legend names the user switched off
     bool userRange = false;    // zoomed or panned since the last fit
     bool fitting = false;      // ranges being set by the code, not the user
@@ -85,7 +91,9 @@ class TAnalysisPlots : public QTabWidget {
   };
   struct TNearest {
     QCPGraph* graph = nullptr;
-    int index = -1;
+    double key = 0;
+    double value = 0;
+    int64_t offset = -1;
     double pixels = 0;
   };
 
@@ -101,8 +109,15 @@ class TAnalysisPlots : public QTabWidget {
   // leaves it until that tab is shown or a caller asks about the plot.
   void Update(QCustomPlot* plot, bool now);
   void Refresh(QCustomPlot* plot) const;
+  // The full-resolution series a graph of the plot draws, or null.
+  const TSeries* SeriesOf(const QCustomPlot* plot, const QCPAbstractPlottable* graph) const;
+  // Gives each graph the points its pixel columns show of the key range in
+  // sight, from the full-resolution series; unless they already are.
+  void Reduce(QCustomPlot* plot);
   QCPGraph* Graph(QCustomPlot* plot, const QString& name) const;
   void Fit(QCustomPlot* plot);
+  // The PCR and timestamp series, from the cells of the last analysis.
+  void BuildTiming();
   void DrawBitrate();
   void DrawFindings();
   void SetKeyLabels();

@@ -9,6 +9,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 
@@ -174,6 +175,67 @@ TEST(AnalysisPlots, LegendClickAndZoomSurviveRedraws) {
 
   QTest::mouseClick(plot, Qt::LeftButton, {}, plot->legend->itemWithPlottable(video)->rect().center());
   EXPECT_TRUE(video->visible());
+}
+
+// Far more buckets than pixels: the graph draws each pixel column's lowest
+// and highest point, so a one-bucket spike still shows; zoomed in, it holds
+// the buckets themselves; the pointer finds the bucket under it either way.
+TEST(AnalysisPlots, ManyBucketsAreReducedToPixelsWithoutLosingASpike) {
+  constexpr int kRows = 4096;
+  constexpr int kSpike = 1234;
+  const double bucket = 1e-3;
+  auto packets = [](int r) { return r == kSpike ? 10 : 1 + r % 3; };
+  TStreamAnalysis a;
+  a.timeline.bucket = bucket;
+  for (int r = 0; r < kRows; ++r) {
+    TTimelineRow row;
+    row.time = r * bucket;
+    row.offset = int64_t{r} * 188 * 10;
+    row.pids.push_back({});
+    row.pids.back().pid = 0x100;
+    row.pids.back().packets = packets(r);
+    row.pids.back().offset = row.offset;
+    a.timeline.rows.push_back(row);
+  }
+  const double spikeRate = 10 * 1504 / bucket;
+  TShownPlots shown;
+  shown.Draw(a);
+  QCustomPlot* plot = shown.plots.BitratePlot();
+  QCPGraph* graph = GraphNamed(plot, "PID 0x0100");
+  ASSERT_NE(graph, nullptr);
+  EXPECT_LE(graph->data()->size(), 2 * plot->axisRect()->width() + 4);
+  double highest = 0;
+  for (auto it = graph->data()->constBegin(); it != graph->data()->constEnd(); ++it)
+    highest = std::max(highest, it->value);
+  EXPECT_EQ(highest, spikeRate);
+  const double spikeKey = kSpike * bucket;
+  const int64_t spikeOffset = a.timeline.rows[kSpike].offset;
+  QSignalSpy chosen(&shown.plots, &TAnalysisPlots::PacketChosen);
+  QTest::mouseDClick(plot, Qt::LeftButton, {}, graph->coordsToPixels(spikeKey, spikeRate).toPoint());
+  ASSERT_EQ(chosen.count(), 1);
+  EXPECT_EQ(chosen.at(0).at(0).toLongLong(), spikeOffset);
+
+  // Zoomed in, every bucket in sight is a point of its own, as measured.
+  plot->xAxis->setRange(spikeKey - 20.5 * bucket, spikeKey + 20.5 * bucket);
+  plot->replot();
+  int inSight = 0;
+  for (auto it = graph->data()->constBegin(); it != graph->data()->constEnd(); ++it) {
+    const auto r = static_cast<int>(std::lround(it->key / bucket));
+    EXPECT_DOUBLE_EQ(it->key, r * bucket);
+    EXPECT_EQ(it->value, packets(r) * 1504 / bucket) << r;
+    inSight += plot->xAxis->range().contains(it->key) ? 1 : 0;
+  }
+  EXPECT_EQ(inSight, 41);
+  QTest::mouseDClick(plot, Qt::LeftButton, {},
+                     graph->coordsToPixels(spikeKey + bucket, packets(kSpike + 1) * 1504 / bucket).toPoint());
+  ASSERT_EQ(chosen.count(), 2);
+  EXPECT_EQ(chosen.at(1).at(0).toLongLong(), a.timeline.rows[kSpike + 1].offset);
+
+  // A double-click beside the points fits the whole timeline again.
+  QTest::mouseDClick(plot, Qt::LeftButton, {}, graph->coordsToPixels(spikeKey, spikeRate * 0.6).toPoint());
+  plot->replot();
+  EXPECT_EQ(plot->xAxis->range(), QCPRange(0, (kRows - 1) * bucket));
+  EXPECT_LE(graph->data()->size(), 2 * plot->axisRect()->width() + 4);
 }
 
 TEST(AnalysisPlots, SavePlotWritesPNGAndSVGOrSaysItDidNot) {
