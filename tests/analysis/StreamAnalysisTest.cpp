@@ -69,6 +69,16 @@ TStreamAnalysis Analyze(const Bytes& bytes, const TAnalysisOptions& options = {}
   return stream ? AnalyzeStream(*stream, options) : TStreamAnalysis{};
 }
 
+// Uneven groups, the PCR of group moved by one microsecond (27 ticks).
+Bytes UnevenWithMovedPCR(int groups, int64_t group) {
+  Stream shape;
+  shape.groups = groups;
+  shape.uneven = true;
+  shape.movedGroup = group;
+  shape.moveTicks = 27;
+  return shape.Make();
+}
+
 const TPIDFigures* FindPID(const TStreamAnalysis& a, int32_t pid) {
   for (const auto& f : a.pids)
     if (f.pid == pid) return &f;
@@ -114,12 +124,7 @@ TEST(StreamAnalysis, ConstantRateStreamGivesExactFigures) {
 }
 
 TEST(StreamAnalysis, PCRMovedByOneMicrosecondIsFoundAtItsPacket) {
-  Stream shape;
-  shape.groups = 200;
-  shape.uneven = true;
-  shape.movedGroup = 50;
-  shape.moveTicks = 27;
-  const TStreamAnalysis a = Analyze(shape.Make());
+  const TStreamAnalysis a = Analyze(UnevenWithMovedPCR(200, 50));
   EXPECT_NEAR(*a.bitrate, kRate, 1e-3);
   ASSERT_EQ(a.pcr.size(), 1u);
   const TPCRFigures& p = a.pcr[0];
@@ -136,12 +141,7 @@ TEST(StreamAnalysis, PCRMovedByOneMicrosecondIsFoundAtItsPacket) {
 // of its worst PCRs must survive the merging. The moved PCR's bucket is the
 // later of a merged pair, the earlier one holding PCRs of smaller error.
 TEST(StreamAnalysis, TimelineRowsKeepThePacketsOfTheirWorstPCRs) {
-  Stream shape;
-  shape.groups = 6000;
-  shape.uneven = true;
-  shape.movedGroup = 2997;
-  shape.moveTicks = 27;
-  const TStreamAnalysis a = Analyze(shape.Make());
+  const TStreamAnalysis a = Analyze(UnevenWithMovedPCR(6000, 2997));
   ASSERT_TRUE(a.timeline.bucket);
   EXPECT_GT(*a.timeline.bucket, 1.0 / 1024);
   // Even groups are ten packets, odd ones five; a PCR opens each group.
