@@ -5,6 +5,7 @@
 #include <sys/resource.h>
 #include <sys/statvfs.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -263,6 +264,12 @@ int ChildProbeMain(int argc, char** argv) {
 }
 
 // ---- Statistics and formatting ---------------------------------------------------
+
+double ProcessorSeconds() {
+  timespec now{};
+  ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
 
 double Median(std::vector<double> values) {
   if (values.empty()) return 0;

@@ -113,6 +113,20 @@ double TimeSeconds(Body&& body) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+// Wall and processor seconds of body(): the processor time is this process's
+// (user and system, all threads), which a busy machine does not stretch.
+struct TTimed {
+  double wall = 0;
+  double processor = 0;
+};
+double ProcessorSeconds();
+template <class Body>
+TTimed TimeWallAndProcessor(Body&& body) {
+  const double processor = ProcessorSeconds();
+  const double wall = TimeSeconds(body);
+  return {wall, ProcessorSeconds() - processor};
+}
+
 // The bytes of the files in folder (not below it); an output folder made empty.
 int64_t FolderBytes(const std::filesystem::path& folder);
 void EmptyFolder(const std::filesystem::path& folder);
