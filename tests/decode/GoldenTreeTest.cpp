@@ -27,17 +27,29 @@
 
 #include "browser/StreamBrowser.h"
 #include "core/TreeNode.h"
+#include "support/Builders.h"
 #include "support/TestSupport.h"
 
 namespace tessaro {
 namespace {
 
+using test::Bits;
 using test::Bytes;
+using test::Cat;
 using test::MakePacket;
+using test::NullPacket;
 using test::PacketSpec;
+using test::PATSection;
+using test::PMTSection;
+using test::SectionPacket;
 using test::SectionPayload;
 using test::TempFile;
+using test::Text;
+using test::TimeStamp;
 using test::WithSectionLengthAndCrc;
+
+// The PAT packets of the streams built here.
+Bytes PATPacket(const Bytes& section, uint8_t cc = 0) { return SectionPacket(0x0000, section, cc); }
 
 // ---- Trees and expected texts ----------------------------------------------
 
@@ -146,84 +158,10 @@ void ExpectConsistentTables(const TStreamBrowser& browser) {
 
 // ---- Streams built here ----------------------------------------------------------
 
-// Packs fields most significant bit first, as the syntax tables list them.
-struct Bits {
-  Bytes bytes;
-  int used = 8;
-  Bits& Put(int width, uint64_t value) {
-    for (int i = width - 1; i >= 0; --i) {
-      if (used == 8) bytes.push_back(0), used = 0;
-      bytes.back() |= static_cast<uint8_t>(((value >> i) & 1) << (7 - used++));
-    }
-    return *this;
-  }
-};
-
-Bytes Cat(std::initializer_list<Bytes> parts) {
-  Bytes out;
-  for (const Bytes& part : parts) out.insert(out.end(), part.begin(), part.end());
-  return out;
-}
-
-Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
-
-struct Program {
-  uint16_t number;
-  uint16_t pid;
-};
-
-// program_association_section, version 0, current.
-Bytes PATSection(uint16_t tsid, const std::vector<Program>& programs, uint8_t version = 0) {
-  Bytes s{0x00,
-          0xB0,
-          0x00,
-          static_cast<uint8_t>(tsid >> 8),
-          static_cast<uint8_t>(tsid),
-          static_cast<uint8_t>(0xC1 | (version << 1)),
-          0x00,
-          0x00};
-  for (const Program& p : programs)
-    s.insert(s.end(), {static_cast<uint8_t>(p.number >> 8), static_cast<uint8_t>(p.number),
-                       static_cast<uint8_t>(0xE0 | (p.pid >> 8)), static_cast<uint8_t>(p.pid)});
-  return WithSectionLengthAndCrc(s);
-}
-
-struct Stream {
-  uint8_t type;
-  uint16_t pid;
-  Bytes descriptors;
-};
-
-// TS_program_map_section, version 0, current; the length fields follow the loops.
-Bytes PMTSection(uint16_t program, uint16_t pcrPid, const Bytes& programInfo, const std::vector<Stream>& streams) {
-  Bytes s{0x02,
-          0xB0,
-          0x00,
-          static_cast<uint8_t>(program >> 8),
-          static_cast<uint8_t>(program),
-          0xC1,
-          0x00,
-          0x00,
-          static_cast<uint8_t>(0xE0 | (pcrPid >> 8)),
-          static_cast<uint8_t>(pcrPid),
-          static_cast<uint8_t>(0xF0 | (programInfo.size() >> 8)),
-          static_cast<uint8_t>(programInfo.size())};
-  s.insert(s.end(), programInfo.begin(), programInfo.end());
-  for (const Stream& e : streams) {
-    s.insert(s.end(),
-             {e.type, static_cast<uint8_t>(0xE0 | (e.pid >> 8)), static_cast<uint8_t>(e.pid),
-              static_cast<uint8_t>(0xF0 | (e.descriptors.size() >> 8)), static_cast<uint8_t>(e.descriptors.size())});
-    s.insert(s.end(), e.descriptors.begin(), e.descriptors.end());
-  }
-  return WithSectionLengthAndCrc(s);
-}
-
 // CA_section with the given descriptor loop, version 1.
 Bytes CATSection(const Bytes& descriptors) {
   return WithSectionLengthAndCrc(Cat({{0x01, 0xB0, 0x00, 0xFF, 0xFF, 0xC3, 0x00, 0x00}, descriptors}));
 }
-
-Bytes NullPacket() { return MakePacket({.pid = 0x1FFF}); }
 
 // The packets followed by null packets, so that the file opens as a stream and
 // every packet of interest lies on a loadable page.
@@ -288,14 +226,6 @@ Bytes LargePMTSection() {
                      {0x02, 0x0105, Cat({kDataStreamAlignment2, kVideoStreamMPEG1Only})},
                      {0x03, 0x0106, {0x0A, 0x04, 'f', 'r', 'a', 0x02}},
                      {0x0F, 0x0107, Cat({smoothing, systemClock})}});
-}
-
-Bytes PATPacket(const Bytes& section, uint8_t cc = 0) {
-  return MakePacket({.pid = 0x0000, .pusi = true, .cc = cc, .payload = SectionPayload(section)});
-}
-
-Bytes SectionPacket(uint16_t pid, const Bytes& section, uint8_t cc = 0) {
-  return MakePacket({.pid = pid, .pusi = true, .cc = cc, .payload = SectionPayload(section)});
 }
 
 // ---- The committed fixtures ----------------------------------------------------
@@ -611,18 +541,6 @@ TEST(GoldenTree, AdaptationFieldWithEveryBlock) {
       StreamOf({MakePacket({.pid = 0x0200, .afc = 2, .adaptation = af.bytes, .adaptationLength = 183}), NullPacket()}));
   ASSERT_TRUE(s.Loaded());
   ExpectGolden("crafted-adaptation-field", s.Select(At(0)));
-}
-
-Bytes TimeStamp(int prefix, uint64_t value) {
-  return Bits{}
-      .Put(4, prefix)
-      .Put(3, value >> 30)
-      .Put(1, 1)
-      .Put(15, value >> 15)
-      .Put(1, 1)
-      .Put(15, value)
-      .Put(1, 1)
-      .bytes;
 }
 
 // An empty adaptation field (nine nodes, all flags 0) before an audio PES

@@ -23,6 +23,7 @@
 
 #include <algorithm>
 
+#include "support/Builders.h"
 #include "support/SmallTmpfs.h"
 #include "support/TestSupport.h"
 #include "ui/HexEditForm.h"
@@ -48,17 +49,12 @@ constexpr const char* kConfirmSave =
 // A PAT, then a PMT of one stream with a 200-byte descriptor: the section
 // goes on in the packet at 3 * 188, where its CRC_32 lies.
 Bytes LongPMTStream() {
-  Bytes pmt{0x02, 0xB0, 0x00, 0x00, 0x01, 0xC1, 0x00, 0x00, 0xE1, 0x01,
-            0xF0, 0x00, 0x02, 0xE1, 0x01, 0xF0, 202,  0x80, 200};
-  pmt.insert(pmt.end(), 200, 0xAA);
-  pmt = test::WithSectionLengthAndCrc(pmt);
-  Bytes first = test::SectionPayload(pmt);
+  Bytes first = test::SectionPayload(
+      test::PMTSection(1, 0x0101, {}, {{0x02, 0x0101, test::Cat({{0x80, 200}, Bytes(200, 0xAA)})}}));
   const Bytes rest(first.begin() + 184, first.end());
   first.resize(184);
-  const Bytes pat =
-      test::WithSectionLengthAndCrc({0x00, 0xB0, 0x00, 0x00, 0x01, 0xC1, 0x00, 0x00, 0x00, 0x01, 0xE1, 0x00});
-  const Bytes null = MakePacket({.pid = 0x1FFF});
-  return test::Slots({MakePacket({.pid = 0x0000, .pusi = true, .payload = test::SectionPayload(pat)}),
+  const Bytes null = test::NullPacket();
+  return test::Slots({test::SectionPacket(0x0000, test::PATSection(1, {{1, 0x0100}})),
                       MakePacket({.pid = 0x0100, .pusi = true, .payload = first}), null,
                       MakePacket({.pid = 0x0100, .cc = 1, .payload = rest}), null, null});
 }
