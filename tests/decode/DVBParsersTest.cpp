@@ -7,8 +7,6 @@
 // rewrites them (check a rewritten file again before committing it).
 #include "decode/DVBParsers.h"
 
-#include <cstdlib>
-#include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -117,13 +115,7 @@ std::string WithoutDescriptorBodies(const std::string& tree) {
   return out;
 }
 
-// Compares with tests/data/golden/NAME; TESSARO_UPDATE_GOLDEN=1 rewrites the file instead.
-void ExpectGolden(const std::string& name, const std::string& text) {
-  const std::string path = test::TestDataPath("golden/" + name);
-  if (std::getenv("TESSARO_UPDATE_GOLDEN") != nullptr) std::ofstream(path, std::ios::binary) << text;
-  const Bytes stored = test::ReadFileBytes(path);
-  EXPECT_EQ(std::string(stored.begin(), stored.end()), text) << "golden file " << path;
-}
+using test::ExpectGolden;
 
 Bytes PAT(int networkPID) {
   return Section(0x00, 0xB, {{16, 1}, {8, 0xC1}, {16, 0}, {16, 0}, {16, 0xE000 | networkPID}, {16, 1}, {16, 0xE100}});

@@ -39,37 +39,18 @@ TPESPacketHeader Parsed(const Bytes& payload, TPESPacketHeader record = {}) {
 const Bytes kVideo = Header(0xE0, 0x84, 0xC0, Cat({TimeStamp(3, 900000), TimeStamp(1, 855000)}));
 
 // ESCR, ES_rate, trick mode 3, copy info, CRC and an extension with sequence counter and P-STD.
-const Bytes kAudio = Header(0xC0, 0x80, 0x3F,
-                            Cat({Bits{}
-                                     .Put(2, 3)
-                                     .Put(3, 5)
-                                     .Put(1, 1)
-                                     .Put(15, 0x1234)
-                                     .Put(1, 1)
-                                     .Put(15, 0x0ABC)
-                                     .Put(1, 1)
-                                     .Put(9, 341)
-                                     .Put(1, 1)  // ESCR
-                                     .Put(1, 1)
-                                     .Put(22, 123456)
-                                     .Put(1, 1)  // ES_rate
-                                     .Put(3, 3)
-                                     .Put(2, 2)
-                                     .Put(1, 1)
-                                     .Put(2, 1)  // trick mode
-                                     .Put(1, 1)
-                                     .Put(7, 85)       // copy info
-                                     .Put(16, 0xBEEF)  // CRC
-                                     .Put(8, 0x3E)     // extension flags
-                                     .Put(1, 1)
-                                     .Put(7, 42)
-                                     .Put(1, 1)
-                                     .Put(1, 1)
-                                     .Put(6, 5)
-                                     .Put(2, 1)
-                                     .Put(1, 1)
-                                     .Put(13, 1000)
-                                     .bytes}));
+Bytes AudioOptionalFields() {
+  Bits w;
+  w.Put(2, 3).PutMarked(uint64_t{5} << 30 | 0x1234 << 15 | 0x0ABC).Put(9, 341).Put(1, 1);  // ESCR
+  w.Put(1, 1).Put(22, 123456).Put(1, 1);                                                   // ES_rate
+  w.Put(3, 3).Put(2, 2).Put(1, 1).Put(2, 1);                                               // trick mode
+  w.Put(1, 1).Put(7, 85);                                                                  // copy info
+  w.Put(16, 0xBEEF);                                                                       // CRC
+  w.Put(8, 0x3E);                                                                          // extension flags
+  w.Put(1, 1).Put(7, 42).Put(1, 1).Put(1, 1).Put(6, 5).Put(2, 1).Put(1, 1).Put(13, 1000);
+  return w.bytes;
+}
+const Bytes kAudio = Header(0xC0, 0x80, 0x3F, AudioOptionalFields());
 
 TEST(PESTree, FullVideoHeaderWithBothTimeStamps) {
   const TPESPacketHeader record = Parsed(kVideo);
@@ -272,8 +253,7 @@ TEST(PESParse, TruncatedHeaderStopsAtThePayloadEnd) {
 // pack_header() with SCR base 0x1D2345678, extension 100, mux rate 5000, the given stuffing.
 Bytes PackHeader(int stuffing) {
   Bits w;
-  w.Put(32, 0x000001BA).Put(2, 1).Put(3, 0x1D2345678 >> 30).Put(1, 1);
-  w.Put(15, 0x1D2345678 >> 15).Put(1, 1).Put(15, 0x1D2345678).Put(1, 1).Put(9, 100).Put(1, 1);
+  w.Put(32, 0x000001BA).Put(2, 1).PutMarked(0x1D2345678).Put(9, 100).Put(1, 1);
   w.Put(22, 5000).Put(1, 1).Put(1, 1).Put(5, 0x1F).Put(3, stuffing);
   for (int i = 0; i < stuffing; ++i) w.Put(8, 0xFF);
   return w.bytes;

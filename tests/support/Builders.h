@@ -22,6 +22,10 @@ struct Bits {
     }
     return *this;
   }
+  // A 33-bit clock value as 3, 15 and 15 bits, each followed by a marker bit.
+  Bits& PutMarked(uint64_t value) {
+    return Put(3, value >> 30).Put(1, 1).Put(15, value >> 15).Put(1, 1).Put(15, value).Put(1, 1);
+  }
 };
 
 inline Bytes Cat(std::initializer_list<Bytes> parts) {
@@ -32,18 +36,8 @@ inline Bytes Cat(std::initializer_list<Bytes> parts) {
 
 inline Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
-// A 33-bit time stamp after a 4-bit prefix, split 3/15/15 with marker bits.
-inline Bytes TimeStamp(int prefix, uint64_t value) {
-  return Bits{}
-      .Put(4, prefix)
-      .Put(3, value >> 30)
-      .Put(1, 1)
-      .Put(15, value >> 15)
-      .Put(1, 1)
-      .Put(15, value)
-      .Put(1, 1)
-      .bytes;
-}
+// A PTS or DTS after its 4-bit prefix.
+inline Bytes TimeStamp(int prefix, uint64_t value) { return Bits{}.Put(4, prefix).PutMarked(value).bytes; }
 
 struct PATEntry {
   uint16_t number;
