@@ -8,6 +8,7 @@
 
 #include "analysis/Services.h"
 #include "analysis/Timeline.h"
+#include "support/Builders.h"
 #include "support/TestSupport.h"
 
 namespace tessaro::test {
@@ -18,47 +19,16 @@ void Feed(TPacketObserver& observer, const std::vector<Bytes>& packets) {
   for (const Bytes& p : packets) observer.Packet(TPacketHeaderView(p.data()), (offset += 188) - 188, 0, false);
 }
 
-Bytes Table(uint16_t pid, uint8_t cc, const Bytes& section) {
-  return MakePacket({.pid = pid, .pusi = true, .cc = cc, .payload = SectionPayload(WithSectionLengthAndCrc(section))});
-}
-
-Bytes PAT() { return Table(0, 0, {0x00, 0xB0, 0, 0x00, 0x01, 0xC1, 0, 0, 0x00, 0x01, 0xF0, 0x00}); }
+Bytes PAT() { return SectionPacket(0, PATSection(1, {{1, 0x1000}})); }
 
 // program 1, PCR on 0x1FF0; one stream per descriptor loop given.
-Bytes PMT(uint8_t version, uint8_t cc, const std::vector<std::tuple<uint8_t, uint16_t, Bytes>>& streams) {
-  Bytes s{0x02, 0xB0, 0, 0x00, 0x01, static_cast<uint8_t>(0xC1 | version << 1), 0, 0, 0xFF, 0xF0, 0xF0, 0x00};
-  for (const auto& [type, pid, descriptors] : streams) {
-    s.insert(s.end(), {type, static_cast<uint8_t>(0xE0 | pid >> 8), static_cast<uint8_t>(pid),
-                       static_cast<uint8_t>(0xF0 | descriptors.size() >> 8), static_cast<uint8_t>(descriptors.size())});
-    s.insert(s.end(), descriptors.begin(), descriptors.end());
-  }
-  return Table(0x1000, cc, s);
+Bytes PMT(uint8_t version, uint8_t cc, const std::vector<PMTStream>& streams) {
+  return SectionPacket(0x1000, PMTSection(1, 0x1FF0, {}, streams, version), cc);
 }
 
+// Service 1, a digital television service of the given name.
 Bytes SDT(uint8_t version, uint8_t cc, const Bytes& name) {
-  Bytes s{0x42,
-          0xF0,
-          0,
-          0x00,
-          0x01,
-          static_cast<uint8_t>(0xC1 | version << 1),
-          0,
-          0,
-          0x00,
-          0x01,
-          0xFF,
-          0x00,
-          0x01,
-          0xFC,
-          0x80,
-          static_cast<uint8_t>(5 + name.size()),
-          0x48,
-          static_cast<uint8_t>(3 + name.size()),
-          0x19,
-          0x00,
-          static_cast<uint8_t>(name.size())};
-  s.insert(s.end(), name.begin(), name.end());
-  return Table(0x11, cc, s);
+  return SectionPacket(0x11, SDTSection(1, ServiceDescriptor(0x19, name), version), cc);
 }
 
 TEST(Services, DescriptorsNameCodecsAndLanguages) {
@@ -108,8 +78,10 @@ TEST(Services, VersionsUpdateAndBadSectionsAreIgnored) {
   badCRC[30] ^= 0x01;
   // A stream whose ES_info_length runs past the section, and a name whose
   // character table has no converter.
-  const Bytes lying =
-      Table(0x1000, 1, {0x02, 0xB0, 0, 0x00, 0x01, 0xC3, 0, 0, 0xFF, 0xF0, 0xF0, 0x00, 0x03, 0xE1, 0x02, 0xF0, 0xFF});
+  const Bytes lying = SectionPacket(0x1000,
+                                    WithSectionLengthAndCrc({0x02, 0xB0, 0, 0x00, 0x01, 0xC3, 0, 0, 0xFF, 0xF0, 0xF0,
+                                                             0x00, 0x03, 0xE1, 0x02, 0xF0, 0xFF}),
+                                    1);
   Feed(services,
        {PAT(), PMT(0, 0, {{0x02, 0x100, {}}}), SDT(0, 0, {0x08, 'A', 'B'}), lying,
         PMT(2, 2, {{0x02, 0x100, {}}, {0x04, 0x101, {0x0A, 3, 'i', 't', 'a'}}}), SDT(1, 1, {'N', 'e', 'w'}), badCRC});

@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "analysis/StreamAnalysis.h"
+#include "support/Builders.h"
 #include "support/TestSupport.h"
 
 namespace tessaro::test {
@@ -243,15 +244,8 @@ Bytes PESHeader(int64_t pts, int64_t dts) {
 
 TEST(StreamAnalysis, TimestampsAreMeasuredAgainstTheProgramsPCRAcrossTheWrap) {
   // Program 1: PMT on 0x1000, PCR on 0x100, one stream 0x101.
-  std::vector<Bytes> packets{
-      MakePacket({.pid = 0,
-                  .pusi = true,
-                  .payload = SectionPayload(
-                      WithSectionLengthAndCrc({0x00, 0xB0, 0, 0x00, 0x01, 0xC1, 0, 0, 0x00, 0x01, 0xF0, 0x00}))}),
-      MakePacket({.pid = 0x1000,
-                  .pusi = true,
-                  .payload = SectionPayload(WithSectionLengthAndCrc({0x02, 0xB0, 0, 0x00, 0x01, 0xC1, 0, 0, 0xE1, 0x00,
-                                                                     0xF0, 0x00, 0x02, 0xE1, 0x01, 0xF0, 0x00}))})};
+  std::vector<Bytes> packets{SectionPacket(0, PATSection(1, {{1, 0x1000}})),
+                             SectionPacket(0x1000, PMTSection(1, 0x0100, {}, {{0x02, 0x0101, {}}}))};
   const int64_t wrap = (int64_t{1} << 33) * 300;
   int64_t pcr = wrap - 50 * kStep;
   uint8_t cc = 0;

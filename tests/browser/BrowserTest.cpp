@@ -9,6 +9,7 @@
 
 #include "browser/PIDText.h"
 #include "browser/StreamBrowser.h"
+#include "support/Builders.h"
 #include "support/TestSupport.h"
 
 namespace tessaro {
@@ -17,17 +18,11 @@ namespace {
 using test::Bytes;
 using test::MakePacket;
 
-Bytes PATPacket(const std::vector<std::pair<uint16_t, uint16_t>>& programs, uint8_t cc = 0) {
-  Bytes section{0x00, 0xB0, 0x00, 0x00, 0x01, 0xC1, 0x00, 0x00};
-  for (auto [number, pid] : programs) {
-    section.insert(section.end(), {static_cast<uint8_t>(number >> 8), static_cast<uint8_t>(number),
-                                   static_cast<uint8_t>(0xE0 | (pid >> 8)), static_cast<uint8_t>(pid)});
-  }
-  return MakePacket(
-      {.pid = 0, .pusi = true, .cc = cc, .payload = test::SectionPayload(test::WithSectionLengthAndCrc(section))});
+Bytes PATPacket(const std::vector<test::PATEntry>& programs, uint8_t cc = 0) {
+  return test::SectionPacket(0x0000, test::PATSection(1, programs), cc);
 }
 
-Bytes Null() { return MakePacket({.pid = 0x1FFF}); }
+Bytes Null() { return test::NullPacket(); }
 
 std::vector<Bytes> Repeat(const Bytes& packet, int count) {
   return std::vector<Bytes>(static_cast<size_t>(count), packet);

@@ -13,6 +13,7 @@
 #include "browser/ExtractionCommands.h"
 #include "core/Crc32.h"
 #include "core/PacketParser.h"
+#include "support/Builders.h"
 #include "support/TestSupport.h"
 
 namespace tessaro {
@@ -174,12 +175,8 @@ TEST_F(ExtractionTest, ExtractProgramIsOneProgramAsAnIndependentReaderSeesIt) {
 
 TEST_F(ExtractionTest, AProgramClockOnItsOwnPIDGoesWithTheProgram) {
   // PAT: program 1 on PMT 0x1000; PMT: PCR_PID 0x0200, one stream 0x0100.
-  const Bytes pat =
-      test::WithSectionLengthAndCrc({0x00, 0xB0, 0x00, 0x00, 0x01, 0xC1, 0x00, 0x00, 0x00, 0x01, 0xF0, 0x00});
-  const Bytes pmt = test::WithSectionLengthAndCrc(
-      {0x02, 0xB0, 0x00, 0x00, 0x01, 0xC1, 0x00, 0x00, 0xE2, 0x00, 0xF0, 0x00, 0x02, 0xE1, 0x00, 0xF0, 0x00});
-  std::vector<Bytes> packets{test::MakePacket({.pid = 0, .pusi = true, .payload = test::SectionPayload(pat)}),
-                             test::MakePacket({.pid = 0x1000, .pusi = true, .payload = test::SectionPayload(pmt)})};
+  std::vector<Bytes> packets{test::SectionPacket(0, test::PATSection(1, {{1, 0x1000}})),
+                             test::SectionPacket(0x1000, test::PMTSection(1, 0x0200, {}, {{0x02, 0x0100, {}}}))};
   for (int i = 0; i < 4; ++i) {
     packets.push_back(test::MakePacket({.pid = 0x0200, .afc = 2, .adaptation = {0x10, 0, 0, 0, 0, 0x7E, 0}}));
     packets.push_back(test::MakePacket({.pid = 0x0100}));

@@ -63,22 +63,6 @@ TEST(CommandLine, OutputThatCannotBeWrittenIsAFailure) {
   EXPECT_EQ(r.err, "tessaro-cli: cannot write the output\n");
 }
 
-TEST(CommandLine, ListAllShowsEveryPacketOnce) {
-  // Garbage before and inside the stream and a cut last packet.
-  const auto r = RunCli("list " + Quote(TestDataPath("garbage.ts")) + " --all");
-  ASSERT_EQ(r.exitCode, 0);
-  const auto lines = Lines(r.out);
-  const auto probe = RunCli("list " + Quote(TestDataPath("one-program.ts")) + " --all");
-  EXPECT_EQ(lines.size(), 500u);
-  int64_t previous = -1;
-  for (const std::string& line : lines) {
-    const int64_t offset = std::stoll(line.substr(2, 16), nullptr, 16);
-    EXPECT_GT(offset, previous);
-    previous = offset;
-  }
-  EXPECT_EQ(Lines(probe.out).size(), 613u);
-}
-
 TEST(CommandLine, FindPrintsTheHitOrNotFound) {
   const std::string file = Quote(TestDataPath("two-programs.ts"));
   // The first PAT is the second packet; Find PID from it finds it again,

@@ -273,17 +273,5 @@ TEST_P(RewrittenFixtureTest, ShowsTheSamePacketsAsOneProgram) {
 INSTANTIATE_TEST_SUITE_P(Fixtures, FixtureLayoutTest, ::testing::ValuesIn(kLayouts), LayoutName);
 INSTANTIATE_TEST_SUITE_P(Fixtures, RewrittenFixtureTest, ::testing::ValuesIn(kRewrittenLayouts), LayoutName);
 
-TEST(FixtureListTest, GarbageTailIsNotListed) {
-  const std::string stream = TestDataPath("garbage.ts");
-  const auto size = static_cast<int64_t>(fs::file_size(stream));
-  const Listing& listing = ListAll(stream);
-  ASSERT_EQ(listing.exitStatus, 0);
-  ASSERT_FALSE(listing.lines.empty());
-  // The file ends in the first 100 bytes of a packet, right after a whole one.
-  const std::string truncated = OffsetText(size - 100);
-  for (const std::string& line : listing.lines) EXPECT_NE(SplitTabs(line)[kOffset], truncated);
-  EXPECT_EQ(SplitTabs(listing.lines.back())[kOffset], OffsetText(size - 100 - 188));
-}
-
 }  // namespace
 }  // namespace tessaro::test

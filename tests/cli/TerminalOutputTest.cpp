@@ -5,13 +5,21 @@
 
 #include "cli/TerminalRun.h"
 #include "cli/TerminalText.h"
+#include "support/Builders.h"
 #include "support/TestSupport.h"
 
 namespace tessaro {
 namespace {
 
 using test::Bytes;
-using test::MakePacket;
+
+// A PAT, then an SDT whose one service has the name given, as a stream file.
+test::TempFile StreamWithServiceName(const Bytes& name) {
+  return test::TempFile(
+      test::Slots({test::SectionPacket(0x0000, test::PATSection(1, {})),
+                   test::SectionPacket(0x0011, test::SDTSection(7, test::ServiceDescriptor(0x01, name))),
+                   test::NullPacket(), test::NullPacket()}));
+}
 
 TEST(TerminalText, ControlBytesBecomeDotsAndLatin1BecomesUTF8) {
   EXPECT_EQ(TerminalText("A\x1B[2JZ\t\n"), "A.[2JZ\t\n");
@@ -22,16 +30,7 @@ TEST(TerminalText, ControlBytesBecomeDotsAndLatin1BecomesUTF8) {
 
 // An SDT whose service is named "A", ESC, "Z".
 TEST(TerminalOutput, ServiceNameWithEscapeIsADotOnATerminalAndTheByteInAPipe) {
-  const Bytes pat = test::WithSectionLengthAndCrc({0x00, 0xB0, 0x00, 0x00, 0x01, 0xC1, 0x00, 0x00});
-  const Bytes serviceDescriptor{0x48, 0x06, 0x01, 0x00, 0x03, 'A', 0x1B, 'Z'};
-  Bytes sdt{0x42, 0xF0, 0x00, 0x00, 0x01, 0xC1, 0x00, 0x00,
-            0x00, 0x01, 0xFF, 0x00, 0x07, 0xFC, 0x80, static_cast<uint8_t>(serviceDescriptor.size())};
-  sdt.insert(sdt.end(), serviceDescriptor.begin(), serviceDescriptor.end());
-  const Bytes null = MakePacket({.pid = 0x1FFF});
-  test::TempFile file(test::Slots(
-      {MakePacket({.pid = 0x0000, .pusi = true, .payload = test::SectionPayload(pat)}),
-       MakePacket({.pid = 0x0011, .pusi = true, .payload = test::SectionPayload(test::WithSectionLengthAndCrc(sdt))}),
-       null, null}));
+  const test::TempFile file = StreamWithServiceName({'A', 0x1B, 'Z'});
   const std::string arguments = "tree '" + file.Path() + "' --offset 188";
 
   const test::CliResult piped = test::RunCli(arguments);
@@ -48,17 +47,8 @@ TEST(TerminalOutput, ServiceNameWithEscapeIsADotOnATerminalAndTheByteInAPipe) {
 // A decoded service name is UTF-8 already: a terminal gets it as it is, while
 // the dump line's bytes still go through the terminal's mapping.
 TEST(TerminalOutput, DecodedTextReachesATerminalAsUTF8) {
-  const Bytes pat = test::WithSectionLengthAndCrc({0x00, 0xB0, 0x00, 0x00, 0x01, 0xC1, 0x00, 0x00});
   // "Café" in the default table: a non-spacing acute accent before the e.
-  const Bytes serviceDescriptor{0x48, 0x08, 0x01, 0x00, 0x05, 'C', 'a', 'f', 0xC2, 'e'};
-  Bytes sdt{0x42, 0xF0, 0x00, 0x00, 0x01, 0xC1, 0x00, 0x00,
-            0x00, 0x01, 0xFF, 0x00, 0x07, 0xFC, 0x80, static_cast<uint8_t>(serviceDescriptor.size())};
-  sdt.insert(sdt.end(), serviceDescriptor.begin(), serviceDescriptor.end());
-  const Bytes null = MakePacket({.pid = 0x1FFF});
-  test::TempFile file(test::Slots(
-      {MakePacket({.pid = 0x0000, .pusi = true, .payload = test::SectionPayload(pat)}),
-       MakePacket({.pid = 0x0011, .pusi = true, .payload = test::SectionPayload(test::WithSectionLengthAndCrc(sdt))}),
-       null, null}));
+  const test::TempFile file = StreamWithServiceName({'C', 'a', 'f', 0xC2, 'e'});
   const std::string shown = test::RunCliOnTerminal("tree '" + file.Path() + "' --offset 188 --decoded 2>/dev/null");
   EXPECT_NE(shown.find("[Caf\u00E9]"), std::string::npos) << shown;
   EXPECT_NE(shown.find("Caf\u00C2e"), std::string::npos) << shown;  // the dump line's 0xC2 as Latin-1

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "browser/StreamBrowser.h"
+#include "support/Builders.h"
 #include "support/PositionCheck.h"
 #include "support/TestSupport.h"
 
@@ -142,13 +143,10 @@ TEST(FieldPositions, FieldAcrossAPacketBoundaryHasOneSpanPerPart) {
   Bytes first = test::SectionPayload(pmt);
   const Bytes rest(first.begin() + 184, first.end());
   first.resize(184);
-  const Bytes pat = test::WithSectionLengthAndCrc({0x00, 0xB0, 0x00, 0x00, 0x01, 0xC1, 0x00, 0x00,  //
-                                                   0x00, 0x01, 0xE1, 0x00});
-  const Bytes null = test::MakePacket({.pid = 0x1FFF});
-  const Bytes bytes =
-      test::Slots({test::MakePacket({.pid = 0x0000, .pusi = true, .payload = test::SectionPayload(pat)}),
-                   test::MakePacket({.pid = 0x0100, .pusi = true, .payload = first}), null,
-                   test::MakePacket({.pid = 0x0100, .cc = 1, .payload = rest}), null});
+  const Bytes null = test::NullPacket();
+  const Bytes bytes = test::Slots({test::SectionPacket(0x0000, test::PATSection(1, {{1, 0x0100}})),
+                                   test::MakePacket({.pid = 0x0100, .pusi = true, .payload = first}), null,
+                                   test::MakePacket({.pid = 0x0100, .cc = 1, .payload = rest}), null});
   test::TempFile tmp(bytes);
   TStreamBrowser browser;
   ASSERT_TRUE(browser.LoadFile(tmp.Path()));

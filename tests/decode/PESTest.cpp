@@ -4,48 +4,21 @@
 #include <vector>
 
 #include "core/TreeNode.h"
+#include "support/Builders.h"
 #include "support/TestSupport.h"
 
 namespace tessaro {
 namespace {
 
+using test::Bits;
 using test::Bytes;
-
-// Packs fields most significant bit first, the way the syntax tables list them.
-struct BitWriter {
-  Bytes bytes;
-  int used = 8;
-  BitWriter& Put(int width, uint64_t value) {
-    for (int i = width - 1; i >= 0; --i) {
-      if (used == 8) bytes.push_back(0), used = 0;
-      bytes.back() |= static_cast<uint8_t>(((value >> i) & 1) << (7 - used++));
-    }
-    return *this;
-  }
-};
-
-Bytes TimeStamp(int prefix, uint64_t value) {
-  return BitWriter{}
-      .Put(4, prefix)
-      .Put(3, value >> 30)
-      .Put(1, 1)
-      .Put(15, value >> 15)
-      .Put(1, 1)
-      .Put(15, value)
-      .Put(1, 1)
-      .bytes;
-}
+using test::Cat;
+using test::TimeStamp;
 
 // 00 00 01, stream_id, PES_packet_length 0, the two flag bytes, PES_header_data_length.
 Bytes Header(uint8_t streamId, uint8_t flags1, uint8_t flags2, const Bytes& optional) {
   Bytes out{0x00, 0x00, 0x01, streamId, 0x00, 0x00, flags1, flags2, static_cast<uint8_t>(optional.size())};
   out.insert(out.end(), optional.begin(), optional.end());
-  return out;
-}
-
-Bytes Cat(std::initializer_list<Bytes> parts) {
-  Bytes out;
-  for (const Bytes& part : parts) out.insert(out.end(), part.begin(), part.end());
   return out;
 }
 
@@ -66,37 +39,18 @@ TPESPacketHeader Parsed(const Bytes& payload, TPESPacketHeader record = {}) {
 const Bytes kVideo = Header(0xE0, 0x84, 0xC0, Cat({TimeStamp(3, 900000), TimeStamp(1, 855000)}));
 
 // ESCR, ES_rate, trick mode 3, copy info, CRC and an extension with sequence counter and P-STD.
-const Bytes kAudio = Header(0xC0, 0x80, 0x3F,
-                            Cat({BitWriter{}
-                                     .Put(2, 3)
-                                     .Put(3, 5)
-                                     .Put(1, 1)
-                                     .Put(15, 0x1234)
-                                     .Put(1, 1)
-                                     .Put(15, 0x0ABC)
-                                     .Put(1, 1)
-                                     .Put(9, 341)
-                                     .Put(1, 1)  // ESCR
-                                     .Put(1, 1)
-                                     .Put(22, 123456)
-                                     .Put(1, 1)  // ES_rate
-                                     .Put(3, 3)
-                                     .Put(2, 2)
-                                     .Put(1, 1)
-                                     .Put(2, 1)  // trick mode
-                                     .Put(1, 1)
-                                     .Put(7, 85)       // copy info
-                                     .Put(16, 0xBEEF)  // CRC
-                                     .Put(8, 0x3E)     // extension flags
-                                     .Put(1, 1)
-                                     .Put(7, 42)
-                                     .Put(1, 1)
-                                     .Put(1, 1)
-                                     .Put(6, 5)
-                                     .Put(2, 1)
-                                     .Put(1, 1)
-                                     .Put(13, 1000)
-                                     .bytes}));
+Bytes AudioOptionalFields() {
+  Bits w;
+  w.Put(2, 3).PutMarked(uint64_t{5} << 30 | 0x1234 << 15 | 0x0ABC).Put(9, 341).Put(1, 1);  // ESCR
+  w.Put(1, 1).Put(22, 123456).Put(1, 1);                                                   // ES_rate
+  w.Put(3, 3).Put(2, 2).Put(1, 1).Put(2, 1);                                               // trick mode
+  w.Put(1, 1).Put(7, 85);                                                                  // copy info
+  w.Put(16, 0xBEEF);                                                                       // CRC
+  w.Put(8, 0x3E);                                                                          // extension flags
+  w.Put(1, 1).Put(7, 42).Put(1, 1).Put(1, 1).Put(6, 5).Put(2, 1).Put(1, 1).Put(13, 1000);
+  return w.bytes;
+}
+const Bytes kAudio = Header(0xC0, 0x80, 0x3F, AudioOptionalFields());
 
 TEST(PESTree, FullVideoHeaderWithBothTimeStamps) {
   const TPESPacketHeader record = Parsed(kVideo);
@@ -298,16 +252,15 @@ TEST(PESParse, TruncatedHeaderStopsAtThePayloadEnd) {
 
 // pack_header() with SCR base 0x1D2345678, extension 100, mux rate 5000, the given stuffing.
 Bytes PackHeader(int stuffing) {
-  BitWriter w;
-  w.Put(32, 0x000001BA).Put(2, 1).Put(3, 0x1D2345678 >> 30).Put(1, 1);
-  w.Put(15, 0x1D2345678 >> 15).Put(1, 1).Put(15, 0x1D2345678).Put(1, 1).Put(9, 100).Put(1, 1);
+  Bits w;
+  w.Put(32, 0x000001BA).Put(2, 1).PutMarked(0x1D2345678).Put(9, 100).Put(1, 1);
   w.Put(22, 5000).Put(1, 1).Put(1, 1).Put(5, 0x1F).Put(3, stuffing);
   for (int i = 0; i < stuffing; ++i) w.Put(8, 0xFF);
   return w.bytes;
 }
 
 Bytes SystemHeader(int entries) {
-  BitWriter w;
+  Bits w;
   w.Put(32, 0x000001BB).Put(16, 6 + 3 * entries).Put(1, 1).Put(22, 7000).Put(1, 1);
   w.Put(6, 2).Put(1, 0).Put(1, 1).Put(1, 1).Put(1, 1).Put(1, 1).Put(5, 1).Put(1, 0).Put(7, 0x7F);
   for (int i = 0; i < entries; ++i) w.Put(8, 0xE0).Put(2, 3).Put(1, i & 1).Put(13, 100 + i);

@@ -12,6 +12,7 @@
 
 #include "browser/StreamBrowser.h"
 #include "core/TextHelpers.h"
+#include "support/Builders.h"
 #include "support/PositionCheck.h"
 #include "support/TestSupport.h"
 
@@ -38,10 +39,7 @@ Bytes SectionPacket(uint16_t pid, const Bytes& section, uint8_t pointer = 0, uin
 }
 
 Bytes PATOf(uint16_t program, uint16_t pmtPID) {
-  return SectionPacket(0x0000, test::WithSectionLengthAndCrc(
-                                   {0x00, 0xB0, 0x00, 0x00, 0x01, 0xC1, 0x00, 0x00, static_cast<uint8_t>(program >> 8),
-                                    static_cast<uint8_t>(program), static_cast<uint8_t>(0xE0 | (pmtPID >> 8)),
-                                    static_cast<uint8_t>(pmtPID)}));
+  return SectionPacket(0x0000, test::PATSection(1, {{program, pmtPID}}));
 }
 
 // The packets as a file opened in the browser; Table decodes one of them.

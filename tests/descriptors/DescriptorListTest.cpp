@@ -11,6 +11,7 @@
 #include "descriptors/FieldTable.h"
 #include "descriptors/SystemsDescriptors.h"
 #include "support/TestSupport.h"
+#include "support/TreeText.h"
 
 namespace tessaro {
 namespace {
@@ -20,14 +21,9 @@ using test::DebugCapture;
 
 const std::string kUnknownTag = "zrk: Error in Tdescriptor.Parse_descriptor - unknown descriptor tag.";
 
-bool Parse(TDescriptorList& list, const Bytes& loop) {
-  return list.ParseDescriptors(loop.data(), static_cast<int32_t>(loop.size()));
-}
-
-std::string Line(int depth, const std::string& text) { return std::string(depth * 2, ' ') + text + "\n"; }
-std::string Field(int depth, const char* label, const std::string& value, const char* suffix) {
-  return Line(depth, PadRightStr(label, 36) + " : " + value + suffix);
-}
+using test::Field;
+using test::Line;
+using test::Parse;
 
 TEST(DescriptorList, EmptyLoopIsAnEmptyList) {
   Tdescriptors list;

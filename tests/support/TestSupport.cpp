@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 
 #include "core/Crc32.h"
 
@@ -142,6 +143,32 @@ bool ReadOnlyFile::Ok() const { return ::access(path_.c_str(), W_OK) != 0; }
 Bytes ReadFileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string ReadFileText(const std::string& path) {
+  const Bytes bytes = ReadFileBytes(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+void ExpectGolden(const std::string& file, const std::string& text) {
+  const std::string path = TestDataPath("golden/" + file);
+  if (std::getenv("TESSARO_UPDATE_GOLDEN") != nullptr) std::ofstream(path, std::ios::binary) << text;
+  const std::string expected = ReadFileText(path);
+  ASSERT_FALSE(expected.empty()) << "no expected text " << path;
+  if (text == expected) return;
+  const auto lines = [](const std::string& of) {
+    std::vector<std::string> out;
+    std::istringstream in(of);
+    for (std::string line; std::getline(in, line);) out.push_back(line);
+    return out;
+  };
+  const std::vector<std::string> want = lines(expected);
+  const std::vector<std::string> got = lines(text);
+  size_t i = 0;
+  while (i < want.size() && i < got.size() && want[i] == got[i]) ++i;
+  ADD_FAILURE() << file << ": first difference at line " << i + 1 << " of " << want.size() << " expected, "
+                << got.size() << " shown\n  expected: " << (i < want.size() ? want[i] : "(end)")
+                << "\n  shown:    " << (i < got.size() ? got[i] : "(end)");
 }
 
 std::vector<std::string> ReadLines(const std::string& path) {

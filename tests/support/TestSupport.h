@@ -108,6 +108,12 @@ class ReadOnlyFile {
 };
 
 Bytes ReadFileBytes(const std::string& path);
+// The whole file as text; a missing file reads as "".
+std::string ReadFileText(const std::string& path);
+// Compares text with tests/data/golden/<file>, naming the first line that
+// differs. TESSARO_UPDATE_GOLDEN=1 writes the text there first; a rewritten
+// file must be checked by hand again before it is committed.
+void ExpectGolden(const std::string& file, const std::string& text);
 // The non-empty lines of a text file; a missing file reads as no lines.
 std::vector<std::string> ReadLines(const std::string& path);
 // A test name made of text: every character but letters and digits becomes '_'.

@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <fstream>
 
+#include "support/Builders.h"
 #include "support/TestSupport.h"
 #include "ui/HexViewPanel.h"
 #include "ui/UiSupport.h"
@@ -466,12 +467,10 @@ TEST_F(WindowTest, ValidationIsDisabledWithoutAModuleAndSaysWhereItLooked) {
 // ---- Seen lists, decode tree ---------------------------------------------------------
 
 TEST_F(WindowTest, SeenListsAreSortedAsText) {
-  const Bytes pat =
-      test::WithSectionLengthAndCrc({0x00, 0xB0, 0x00, 0x00, 0x01, 0xC1, 0x00, 0x00,  //
-                                     0x00, 0x01, 0xE1, 0x00, 0x00, 0x02, 0xE2, 0x00, 0x00, 0x0A, 0xEA, 0x00});
-  const Bytes null = MakePacket({.pid = 0x1FFF});
-  test::TempFile file(test::Slots({MakePacket({.pid = 0x0000, .pusi = true, .payload = test::SectionPayload(pat)}),
-                                   MakePacket({.pid = 0x0A00}), MakePacket({.pid = 0x0100}), null, null}));
+  const Bytes pat = test::PATSection(1, {{1, 0x0100}, {2, 0x0200}, {10, 0x0A00}});
+  const Bytes null = test::NullPacket();
+  test::TempFile file(test::Slots(
+      {test::SectionPacket(0x0000, pat), MakePacket({.pid = 0x0A00}), MakePacket({.pid = 0x0100}), null, null}));
   TWindow w;
   ASSERT_TRUE(w.form->LoadFile(file.Path()));
   EXPECT_EQ(Items(w.form->SeenProgramsBox()), (std::vector<std::string>{"# 1", "# 10", "# 2"}));

@@ -23,21 +23,25 @@ namespace {
 
 class CaptureCheckTest : public ::testing::TestWithParam<std::string> {};
 
-TEST_P(CaptureCheckTest, ContinuityErrorsAreOnThePIDsTsharkFlags) {
-  TESSARO_REQUIRE_SHARED_STREAMS();
-  const std::string path = test::SharedStreamPath(GetParam() + ".ts");
+// Runs the checks with the default settings over the capture; report gets each report.
+void CheckCapture(const std::string& path, const TStreamChecker::TReport& report) {
   int32_t packetSize = 0;
   int32_t start = 0;
   ASSERT_TRUE(IsTS(path, packetSize, start)) << path;
   auto stream = TFileStream::Open(path, TFileStream::Mode::Read);
   ASSERT_TRUE(stream);
-  const std::string prefix = "Continuity_count_error: PID ";
-  std::set<std::string> pids;
-  TStreamChecker checker(TCheckSettings{}, [&](int32_t type, const std::string& message) {
-    if (type == kReportError && message.rfind(prefix, 0) == 0) pids.insert(message.substr(prefix.size(), 6));
-  });
+  TStreamChecker checker(TCheckSettings{}, report);
   TPacketScanner scanner;
   checker.Check(*stream, packetSize, start, scanner);
+}
+
+TEST_P(CaptureCheckTest, ContinuityErrorsAreOnThePIDsTsharkFlags) {
+  TESSARO_REQUIRE_SHARED_STREAMS();
+  const std::string prefix = "Continuity_count_error: PID ";
+  std::set<std::string> pids;
+  CheckCapture(test::SharedStreamPath(GetParam() + ".ts"), [&](int32_t type, const std::string& message) {
+    if (type == kReportError && message.rfind(prefix, 0) == 0) pids.insert(message.substr(prefix.size(), 6));
+  });
   const std::vector<std::string> expected = test::ReadLines(test::TestDataPath("expected/" + GetParam() + ".cc.tsv"));
   EXPECT_EQ(std::vector<std::string>(pids.begin(), pids.end()), expected);
 }
@@ -45,15 +49,10 @@ TEST_P(CaptureCheckTest, ContinuityErrorsAreOnThePIDsTsharkFlags) {
 TEST_P(CaptureCheckTest, EveryFindingIsAtAPacketOfItsPIDInTimeOrder) {
   TESSARO_REQUIRE_SHARED_STREAMS();
   const std::string path = test::SharedStreamPath(GetParam() + ".ts");
-  int32_t packetSize = 0;
-  int32_t start = 0;
-  ASSERT_TRUE(IsTS(path, packetSize, start)) << path;
-  auto stream = TFileStream::Open(path, TFileStream::Mode::Read);
-  ASSERT_TRUE(stream);
   const test::Bytes bytes = test::ReadFileBytes(path);
   std::map<int64_t, std::vector<int64_t>> times;  // offset: stream times in milliseconds
   int64_t findings = 0;
-  TStreamChecker checker(TCheckSettings{}, [&](int32_t type, const std::string& message) {
+  CheckCapture(path, [&](int32_t type, const std::string& message) {
     if (type == kReportInfo) return;
     const TFindingPlace place = ReadFindingPlace(message);
     if (!place.indicator) return;  // the note of a stream without PCRs
@@ -79,8 +78,6 @@ TEST_P(CaptureCheckTest, EveryFindingIsAtAPacketOfItsPIDInTimeOrder) {
     }
     if (place.milliseconds) times[*place.offset].push_back(*place.milliseconds);
   });
-  TPacketScanner scanner;
-  checker.Check(*stream, packetSize, start, scanner);
   int64_t latest = 0;
   for (const auto& [offset, at] : times) {
     for (const int64_t ms : at) EXPECT_EQ(ms, at.front()) << "two times at offset " << offset;
