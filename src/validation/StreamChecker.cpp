@@ -337,7 +337,8 @@ class TStreamChecker::TState {
       waiting_.push_back({type, std::move(message), offset, time});
       return;
     }
-    report_(type, message + TimeText(time));
+    message += TimeText(time);
+    report_(type, message);
   }
 
   // The findings waiting for their time, stamped as the clock now gives it
@@ -345,7 +346,8 @@ class TStreamChecker::TState {
   void Stamp() {
     for (TWaiting& w : waiting_) {
       if (w.time == kPendingTime) w.time = std::max(clock_.Time(w.offset), 0.0);
-      report_(w.type, w.message + TimeText(w.time));
+      w.message += TimeText(w.time);
+      report_(w.type, w.message);
     }
     waiting_.clear();
   }
@@ -378,8 +380,9 @@ class TStreamChecker::TState {
   }
 
   static std::string Head(TIndicator indicator, int32_t pid, int64_t offset) {
+    // Room for the detail and the time the finding's message adds.
     std::string head;
-    head.reserve(96);
+    head.reserve(192);
     head += IndicatorName(indicator);
     head += ": ";
     if (pid >= 0) {
@@ -387,7 +390,9 @@ class TStreamChecker::TState {
       AppendHex(head, static_cast<uint64_t>(pid), 4);
       head += ", ";
     }
-    return head + OffsetText(offset);
+    head += "offset 0x";
+    AppendHex(head, static_cast<uint64_t>(offset), 16);
+    return head;
   }
 
   // ---- Synchronisation -------------------------------------------------------------
