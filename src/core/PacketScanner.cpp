@@ -61,8 +61,13 @@ int64_t TPacketScanner::Ensure(int64_t offset, int64_t count, const uint8_t*& da
   readEnd_ = std::max(readEnd_, offset + kept + n);
   nextRead_ = std::min(nextRead_ * 2, blockSize_);
   if (progress_) {
-    const int64_t total = (end_ == kToEndOfFile ? std::max<int64_t>(stream_->Size(), 0) : end_) - start_;
-    progress_(std::min(offset + kept + n - start_, total), total);
+    // The file's size is asked again only when the bytes read pass the size
+    // last told (it grew) or a read comes back short (it ended, or shrank),
+    // not once a block.
+    const int64_t done = offset + kept + n;
+    if (end_ == kToEndOfFile && (fileEnded_ || done > sizeSeen_)) sizeSeen_ = std::max<int64_t>(stream_->Size(), 0);
+    const int64_t total = (end_ == kToEndOfFile ? sizeSeen_ : end_) - start_;
+    progress_(std::min(done - start_, total), total);
   }
   data = buffer_.get() + at;
   return std::min(kept + n, wanted);

@@ -134,6 +134,7 @@ class TPacketScanner {
   bool cancelled_ = false;
   bool fileEnded_ = false;
   int64_t readEnd_ = 0;
+  int64_t sizeSeen_ = 0;  // the file's size when last asked, for the progress total
 
   // Page-aligned, and a file byte lies at the same offset within a page of
   // the buffer as within a page of the file: the kernel's copy then moves
@@ -161,7 +162,8 @@ TScanEnd TPacketScanner::Scan(const TFileStream& stream, int32_t packetSize, int
   ps_ = std::max(packetSize, 1);
   start_ = std::max<int64_t>(start, 0);
   const int64_t size = stream.Size();
-  end_ = end == kToEndOfFile ? kToEndOfFile : std::min(end, std::max<int64_t>(size, 0));
+  sizeSeen_ = std::max<int64_t>(size, 0);
+  end_ = end == kToEndOfFile ? kToEndOfFile : std::min(end, sizeSeen_);
   nextRead_ = firstBlock_ > 0 ? std::min(firstBlock_, blockSize_) : blockSize_;
   cancelled_ = false;
   fileEnded_ = false;

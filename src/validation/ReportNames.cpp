@@ -1,6 +1,7 @@
 #include "validation/ReportNames.h"
 
 #include <array>
+#include <cwchar>
 #include <utility>
 
 namespace tessaro {
@@ -38,20 +39,20 @@ std::string DisplayedValidatorName(const std::string& name) {
   return name == "QuickTime Validator" ? kQuickTimeName : name;
 }
 
+// Sized once and filled in place: a run's findings pass through both, one by one.
 std::string Latin1FromWide(const wchar_t* text) {
-  std::string out;
-  if (text == nullptr) return out;
-  for (; *text != L'\0'; ++text) {
-    const auto code = static_cast<uint32_t>(*text);
-    out += code <= 0xFF ? static_cast<char>(code) : '?';
+  if (text == nullptr) return {};
+  std::string out(std::wcslen(text), '\0');
+  for (char& c : out) {
+    const auto code = static_cast<uint32_t>(*text++);
+    c = code <= 0xFF ? static_cast<char>(code) : '?';
   }
   return out;
 }
 
 std::wstring WideFromLatin1(const std::string& text) {
-  std::wstring out;
-  out.reserve(text.size());
-  for (const char c : text) out += static_cast<wchar_t>(static_cast<unsigned char>(c));
+  std::wstring out(text.size(), L'\0');
+  for (size_t i = 0; i < text.size(); ++i) out[i] = static_cast<wchar_t>(static_cast<unsigned char>(text[i]));
   return out;
 }
 

@@ -151,6 +151,18 @@ void AppendHex(std::string& text, uint64_t value, int digits) {
   for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) text += kDigits[(value >> shift) & 0x0F];
 }
 
+// Decimal digits, zero-padded to at least digits of them.
+void AppendDecimal(std::string& text, uint64_t value, int digits) {
+  char reversed[24];
+  int n = 0;
+  do {
+    reversed[n++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  for (; n < digits; ++n) reversed[n] = '0';
+  while (n > 0) text += reversed[--n];
+}
+
 std::string OffsetText(int64_t offset) {
   std::string text = "offset 0x";
   AppendHex(text, static_cast<uint64_t>(offset), 16);
@@ -325,7 +337,8 @@ class TStreamChecker::TState {
       waiting_.push_back({type, std::move(message), offset, time});
       return;
     }
-    report_(type, message + TimeText(time));
+    message += TimeText(time);
+    report_(type, message);
   }
 
   // The findings waiting for their time, stamped as the clock now gives it
@@ -333,7 +346,8 @@ class TStreamChecker::TState {
   void Stamp() {
     for (TWaiting& w : waiting_) {
       if (w.time == kPendingTime) w.time = std::max(clock_.Time(w.offset), 0.0);
-      report_(w.type, w.message + TimeText(w.time));
+      w.message += TimeText(w.time);
+      report_(w.type, w.message);
     }
     waiting_.clear();
   }
@@ -351,12 +365,24 @@ class TStreamChecker::TState {
     // The millisecond the time falls in; the small excess keeps a whole one
     // that the arithmetic took a hair below it.
     const auto ms = static_cast<long long>(std::floor(time * 1000.0 + 1e-6));
-    return Format(" at %02lld:%02lld:%02lld.%03lld", ms / 3600000, ms / 60000 % 60, ms / 1000 % 60, ms % 1000);
+    if (ms < 0)
+      return Format(" at %02lld:%02lld:%02lld.%03lld", ms / 3600000, ms / 60000 % 60, ms / 1000 % 60, ms % 1000);
+    // " at HH:MM:SS.mmm" by hand: every finding ends with it.
+    std::string text = " at ";
+    AppendDecimal(text, static_cast<uint64_t>(ms / 3600000), 2);
+    text += ':';
+    AppendDecimal(text, static_cast<uint64_t>(ms / 60000 % 60), 2);
+    text += ':';
+    AppendDecimal(text, static_cast<uint64_t>(ms / 1000 % 60), 2);
+    text += '.';
+    AppendDecimal(text, static_cast<uint64_t>(ms % 1000), 3);
+    return text;
   }
 
   static std::string Head(TIndicator indicator, int32_t pid, int64_t offset) {
+    // Room for the detail and the time the finding's message adds.
     std::string head;
-    head.reserve(96);
+    head.reserve(192);
     head += IndicatorName(indicator);
     head += ": ";
     if (pid >= 0) {
@@ -364,7 +390,9 @@ class TStreamChecker::TState {
       AppendHex(head, static_cast<uint64_t>(pid), 4);
       head += ", ";
     }
-    return head + OffsetText(offset);
+    head += "offset 0x";
+    AppendHex(head, static_cast<uint64_t>(offset), 16);
+    return head;
   }
 
   // ---- Synchronisation -------------------------------------------------------------

@@ -307,5 +307,32 @@ TEST(PacketScanner, AFileTruncatedDuringAWalkEndsItShortOfTheSize) {
   }
 }
 
+// The progress total follows a file that grows or shrinks while it is walked
+// to its end: the last report is the bytes there were, out of as many.
+TEST(PacketScanner, ProgressTotalFollowsAFileThatGrowsOrShrinks) {
+  Bytes bytes;
+  for (int i = 0; i < 1000; ++i) {
+    const Bytes packet = test::MakePacket({.pid = 0x100, .cc = static_cast<uint8_t>(i & 15)});
+    bytes.insert(bytes.end(), packet.begin(), packet.end());
+  }
+  const auto size = static_cast<int64_t>(bytes.size());
+  constexpr int64_t kBlock = 16 * 1024;
+  for (const int64_t newSize : {size + 300 * 188, int64_t{500 * 188 + 100}}) {
+    test::TempFile file(bytes);
+    auto stream = TFileStream::Open(file.Path(), TFileStream::Mode::Read);
+    ASSERT_TRUE(stream);
+    TPacketScanner scanner(kBlock);
+    std::vector<std::pair<int64_t, int64_t>> reports;
+    scanner.SetProgress([&](int64_t done, int64_t total) { reports.emplace_back(done, total); });
+    scanner.Scan(*stream, 188, 0, TPacketScanner::kToEndOfFile, {TSyncRule::Stride}, [&](const uint8_t*, int64_t at) {
+      if (at == 100 * 188) EXPECT_EQ(::truncate(file.Path().c_str(), newSize), 0);
+      return true;
+    });
+    ASSERT_FALSE(reports.empty());
+    EXPECT_EQ(reports.back(), std::make_pair(newSize, newSize)) << newSize;
+    for (const auto& [done, total] : reports) EXPECT_LE(done, total);
+  }
+}
+
 }  // namespace
 }  // namespace tessaro
