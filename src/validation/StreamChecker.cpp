@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -149,6 +150,14 @@ std::string Format(const char* format, ...) {
 void AppendHex(std::string& text, uint64_t value, int digits) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
   for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) text += kDigits[(value >> shift) & 0x0F];
+}
+
+// Decimal digits, zero-padded to at least digits of them.
+void AppendDecimal(std::string& text, long long value, int digits) {
+  char buffer[24];
+  const auto end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
+  if (end - buffer < digits) text.append(static_cast<size_t>(digits - (end - buffer)), '0');
+  text.append(buffer, end);
 }
 
 std::string OffsetText(int64_t offset) {
@@ -351,7 +360,15 @@ class TStreamChecker::TState {
     // The millisecond the time falls in; the small excess keeps a whole one
     // that the arithmetic took a hair below it.
     const auto ms = static_cast<long long>(std::floor(time * 1000.0 + 1e-6));
-    return Format(" at %02lld:%02lld:%02lld.%03lld", ms / 3600000, ms / 60000 % 60, ms / 1000 % 60, ms % 1000);
+    std::string text = " at ";
+    AppendDecimal(text, ms / 3600000, 2);
+    text += ':';
+    AppendDecimal(text, ms / 60000 % 60, 2);
+    text += ':';
+    AppendDecimal(text, ms / 1000 % 60, 2);
+    text += '.';
+    AppendDecimal(text, ms % 1000, 3);
+    return text;
   }
 
   static std::string Head(TIndicator indicator, int32_t pid, int64_t offset) {
