@@ -1,18 +1,57 @@
 // Node texts of fixed fields.
 #include "core/FieldDesc.h"
 
+#include <algorithm>
+#include <charconv>
+
 #include "core/DVBValues.h"
 #include "core/TextHelpers.h"
 #include "core/TreeNode.h"
 
 namespace tessaro {
 
+namespace {
+
+void AppendDecimal(std::string& text, uint64_t value) {
+  char digits[24];
+  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  text.append(digits, end);
+}
+
+void AppendBitsSuffix(std::string& text, int bits) {
+  if (bits == 1) {
+    text += " (1 bit)";
+    return;
+  }
+  text += " (";
+  AppendDecimal(text, static_cast<uint64_t>(bits));
+  text += " bits)";
+}
+
+// The padded label and " : ", with room for a value and a suffix after it.
+std::string LabelText(std::string_view label) {
+  constexpr auto kWidth = static_cast<size_t>(kLabelWidth);
+  std::string text;
+  text.reserve(std::max(label.size(), kWidth) + 48);
+  text += label;
+  if (label.size() < kWidth) text.append(kWidth - label.size(), ' ');
+  text += " : ";
+  return text;
+}
+
+}  // namespace
+
 std::string BitsSuffix(int bits) {
-  return bits == 1 ? std::string(" (1 bit)") : " (" + std::to_string(bits) + " bits)";
+  std::string suffix;
+  AppendBitsSuffix(suffix, bits);
+  return suffix;
 }
 
 std::string DescriptorFieldText(std::string_view label, uint64_t value, std::string_view suffix) {
-  return TextField(label, std::to_string(value), suffix).text;
+  std::string text = LabelText(label);
+  AppendDecimal(text, value);
+  text += suffix;
+  return text;
 }
 
 std::string ISO639FieldText(uint32_t code) {
@@ -23,22 +62,34 @@ std::string ISO639FieldText(uint32_t code) {
 
 namespace {
 
+// The text is built in one string: a tree shows many of these fields.
 std::string RawFieldText(const TFieldDesc& d, uint64_t value) {
-  const std::string suffix = d.suffix != nullptr ? std::string(d.suffix) : BitsSuffix(d.bits);
+  if (d.show == TFieldShow::ISO639) return ISO639FieldText(static_cast<uint32_t>(value));
+  std::string text = LabelText(d.label);
   switch (d.show) {
     case TFieldShow::Hex:
-      return TextField(d.label, "0x" + HexDigits(value, (d.bits + 7) / 8 * 2), suffix).text;
-    case TFieldShow::ISO639:
-      return ISO639FieldText(static_cast<uint32_t>(value));
+      text += "0x";
+      text += HexDigits(value, (d.bits + 7) / 8 * 2);
+      break;
     case TFieldShow::NoValue:
-      return EmptyField(d.label, suffix);
+      break;
     case TFieldShow::Named:
-      if (d.nameOf != nullptr)
-        return TextField(d.label, std::to_string(value) + " " + d.nameOf(static_cast<int32_t>(value)), suffix).text;
-      return DescriptorFieldText(d.label, value, suffix);
+      AppendDecimal(text, value);
+      if (d.nameOf != nullptr) {
+        text += ' ';
+        text += d.nameOf(static_cast<int32_t>(value));
+      }
+      break;
     default:
-      return DescriptorFieldText(d.label, value, suffix);
+      AppendDecimal(text, value);
+      break;
   }
+  if (d.suffix != nullptr) {
+    text += d.suffix;
+  } else {
+    AppendBitsSuffix(text, d.bits);
+  }
+  return text;
 }
 
 }  // namespace
