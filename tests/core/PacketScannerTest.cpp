@@ -16,6 +16,16 @@ namespace {
 
 using test::Bytes;
 
+// count packets of PID 0x100 back to back, their continuity counters in turn.
+Bytes PacketRun(int count) {
+  Bytes bytes;
+  for (int i = 0; i < count; ++i) {
+    const Bytes packet = test::MakePacket({.pid = 0x100, .cc = static_cast<uint8_t>(i & 15)});
+    bytes.insert(bytes.end(), packet.begin(), packet.end());
+  }
+  return bytes;
+}
+
 // The walks as the window's scans make them over bytes already in memory.
 std::vector<int64_t> ByteResyncWalk(const Bytes& b, int64_t start, int64_t end, int ps, int need) {
   std::vector<int64_t> visited;
@@ -276,11 +286,7 @@ TEST(PacketScanner, FilesAroundOnePacketLongWalkAlikeAtEveryBlockSize) {
 // without a crash, visits nothing it did not read, and its read end tells
 // the caller that the file did not last as long as it was.
 TEST(PacketScanner, AFileTruncatedDuringAWalkEndsItShortOfTheSize) {
-  Bytes bytes;
-  for (int i = 0; i < 2000; ++i) {
-    const Bytes packet = test::MakePacket({.pid = 0x100, .cc = static_cast<uint8_t>(i & 15)});
-    bytes.insert(bytes.end(), packet.begin(), packet.end());
-  }
+  const Bytes bytes = PacketRun(2000);
   const auto size = static_cast<int64_t>(bytes.size());
   constexpr int64_t kCut = 500 * 188 + 100;
   constexpr int64_t kBlock = 16 * 1024;
@@ -310,11 +316,7 @@ TEST(PacketScanner, AFileTruncatedDuringAWalkEndsItShortOfTheSize) {
 // The progress total follows a file that grows or shrinks while it is walked
 // to its end: the last report is the bytes there were, out of as many.
 TEST(PacketScanner, ProgressTotalFollowsAFileThatGrowsOrShrinks) {
-  Bytes bytes;
-  for (int i = 0; i < 1000; ++i) {
-    const Bytes packet = test::MakePacket({.pid = 0x100, .cc = static_cast<uint8_t>(i & 15)});
-    bytes.insert(bytes.end(), packet.begin(), packet.end());
-  }
+  const Bytes bytes = PacketRun(1000);
   const auto size = static_cast<int64_t>(bytes.size());
   constexpr int64_t kBlock = 16 * 1024;
   for (const int64_t newSize : {size + 300 * 188, int64_t{500 * 188 + 100}}) {
