@@ -180,6 +180,9 @@ TAnalysisPlots::TAnalysisPlots(QWidget* parent) : QTabWidget(parent), drawn_(std
   unplaced_->setPositionAlignment(Qt::AlignRight | Qt::AlignTop);
   unplaced_->setText({});
 
+  noPCR_ = AddNote(interval_);
+  noStamps_ = AddNote(timestamps_);
+
   AddLimit(interval_, kIntervalLimitMs, "40 ms");
   AddLimit(accuracy_, kAccuracyLimitNs, "+500 ns");
   AddLimit(accuracy_, -kAccuracyLimitNs, "-500 ns");
@@ -193,6 +196,18 @@ TAnalysisPlots::TAnalysisPlots(QWidget* parent) : QTabWidget(parent), drawn_(std
 }
 
 TAnalysisPlots::~TAnalysisPlots() = default;
+
+QCPItemText* TAnalysisPlots::AddNote(QCustomPlot* plot) {
+  auto* note = new QCPItemText(plot);
+  note->position->setType(QCPItemPosition::ptAxisRectRatio);
+  note->position->setCoords(0.5, 0.5);
+  note->setPositionAlignment(Qt::AlignCenter);
+  note->setText({});
+  return note;
+}
+
+QString TAnalysisPlots::PCRNote() const { return noPCR_->text(); }
+QString TAnalysisPlots::TimestampNote() const { return noStamps_->text(); }
 
 QCustomPlot* TAnalysisPlots::MakePlot(const QString& valueLabel) {
   auto* plot = new QCustomPlot;
@@ -593,6 +608,24 @@ void TAnalysisPlots::SetAnalysis(const TStreamAnalysis& analysis) {
     d.pidRates.push_back(std::move(rates[i].series));
     d.pids.push_back(pids[i]);
   }
+  // An empty timing tab says why. PTS - PCR needs a PCR on the PCR PID of
+  // the PTS's program: a program whose PMT gives PCR_PID 0x1FFF has none.
+  const QString soFar = analysis.partial ? QStringLiteral(" so far") : QString();
+  noPCR_->setText(!analysis.pcr.empty() ? QString()
+                  : analysis.partial    ? QStringLiteral("No PCR so far")
+                                        : QStringLiteral("No PCR in the stream"));
+  const bool measured = std::any_of(analysis.timestamps.begin(), analysis.timestamps.end(),
+                                    [](const TTimestampFigures& f) { return f.ptsPCRMin.has_value(); });
+  if (analysis.timestamps.empty()) {
+    noStamps_->setText(QStringLiteral("No PES packet with a PTS") + soFar);
+  } else if (!measured) {
+    noStamps_->setText(QStringLiteral("No PTS - PCR%1: the programs of the PIDs with a PTS have no PCR "
+                                      "(PCR_PID 0x1FFF, or a PCR PID that carries none)")
+                           .arg(soFar));
+  } else {
+    noStamps_->setText({});
+  }
+
   // Only the tab in sight is drawn now: a pass redraws often, and the
   // other tabs are drawn when they are shown.
   for (auto& [plot, state] : states_) Update(state.plot, false);
@@ -742,7 +775,7 @@ void TAnalysisPlots::DrawFindings() {
 
 void TAnalysisPlots::Clear() {
   *drawn_ = TDrawn{};
-  unplaced_->setText({});
+  for (QCPItemText* note : {unplaced_, noPCR_, noStamps_}) note->setText({});
   for (auto& [plot, state] : states_) {
     Show(state.plot, {});
     state.userRange = false;

@@ -65,6 +65,9 @@ class TAnalysisPlots : public QTabWidget {
   QCustomPlot* AccuracyPlot() const { return accuracy_; }
   QCustomPlot* TimestampPlot() const { return timestamps_; }
   QCustomPlot* ErrorPlot() const { return errors_; }
+  // Why the PCR or Timestamps tab has nothing to draw; empty when it has.
+  QString PCRNote() const;
+  QString TimestampNote() const;
   QCheckBox* StackByService() const { return stack_; }
 
  signals:
@@ -98,6 +101,8 @@ class TAnalysisPlots : public QTabWidget {
   };
 
   QCustomPlot* MakePlot(const QString& valueLabel);
+  // A text in the middle of the plot, empty until set.
+  static QCPItemText* AddNote(QCustomPlot* plot);
   // A dashed line at a limit of TR 101 290, with its label at the right.
   void AddLimit(QCustomPlot* plot, double value, const QString& label);
   TPlotState& State(QCustomPlot* plot);
@@ -134,6 +139,8 @@ class TAnalysisPlots : public QTabWidget {
   QCustomPlot* timestamps_ = nullptr;
   QCustomPlot* errors_ = nullptr;
   QCPItemText* unplaced_ = nullptr;  // says how many findings have no place
+  QCPItemText* noPCR_ = nullptr;     // on the PCR tab: why it is empty
+  QCPItemText* noStamps_ = nullptr;  // on the Timestamps tab: why it is empty
   std::map<const QCustomPlot*, TPlotState> states_;
 
   bool timed_ = true;

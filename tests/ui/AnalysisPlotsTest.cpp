@@ -73,6 +73,7 @@ TEST(AnalysisPlots, MovedPCRIsThePointThatLeadsToItsPacket) {
   const int64_t moved = pcrs[20];
   TShownPlots shown;
   shown.Draw(AnalyzeFixture("analysis-pcr-moved.ts"));
+  EXPECT_TRUE(shown.plots.PCRNote().isEmpty() && shown.plots.TimestampNote().isEmpty());
   QCustomPlot* plot = shown.Showing(shown.plots.AccuracyPlot());
   QCPGraph* graph = GraphNamed(plot, "PID 0x0100");
   ASSERT_NE(graph, nullptr);
@@ -289,9 +290,14 @@ TEST(AnalysisPlots, StreamsWithLittleToDraw) {
     EXPECT_EQ(total->data()->at(static_cast<int>(r))->value, packets);
   }
   EXPECT_EQ(shown.Showing(shown.plots.AccuracyPlot())->graphCount(), 0);
+  // The empty timing tabs say why: PES packets carry a PTS, but no PCR times them.
+  ASSERT_FALSE(a.timestamps.empty());
+  EXPECT_EQ(shown.plots.PCRNote(), "No PCR in the stream");
+  EXPECT_TRUE(shown.plots.TimestampNote().startsWith("No PTS - PCR: ")) << shown.plots.TimestampNote().toStdString();
 
   shown.plots.Clear();
   EXPECT_EQ(plot->graphCount(), 0);
+  EXPECT_TRUE(shown.plots.PCRNote().isEmpty() && shown.plots.TimestampNote().isEmpty());
 }
 
 TEST(AnalysisPlots, FindingsAreMarkedPerIndicatorAndLeadToTheirPackets) {
