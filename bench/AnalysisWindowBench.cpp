@@ -13,6 +13,7 @@
 #include <string>
 
 #include "BenchKit.h"
+#include "WindowApp.h"
 #include "ui/MainWindow.h"
 #include "ui/StreamAnalysisWindow.h"
 
@@ -22,16 +23,6 @@ namespace {
 constexpr int kTickMs = 5;
 constexpr double kDelayLimit = 50e-3;
 
-// The run's one application, shared with the other window benchmarks.
-QApplication& Application() {
-  if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance())) return *app;
-  static int argc = 1;
-  static char name[] = "tessaro-bench";
-  static char* argv[] = {name, nullptr};
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  return *new QApplication(argc, argv);
-}
-
 void BenchAnalysisWindow(TBenchContext& context) {
   const std::string target = "analysis window: longest wait of a GUI event while a 1 GiB pass runs";
   std::string whyNot;
@@ -40,7 +31,7 @@ void BenchAnalysisWindow(TBenchContext& context) {
     context.Skip(target, whyNot);
     return;
   }
-  Application();
+  WindowApplication();
   TForm1 form;
   form.show();
   QApplication::processEvents();

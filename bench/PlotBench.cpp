@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "BenchKit.h"
+#include "WindowApp.h"
 #include "ui/AnalysisPlots.h"
 
 namespace tessaro::bench {
@@ -19,16 +20,6 @@ constexpr int kRows = 4096;
 constexpr int kPIDs = 32;
 constexpr int kRedraws = 40;
 constexpr double kMedianLimit = 16e-3;
-
-// One application for the run, never destroyed (as the window benchmark's).
-void EnsureApplication() {
-  if (QCoreApplication::instance() != nullptr) return;
-  static int argc = 1;
-  static char name[] = "tessaro-bench";
-  static char* argv[] = {name, nullptr};
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  new QApplication(argc, argv);
-}
 
 TStreamAnalysis SyntheticAnalysis() {
   TStreamAnalysis a;
@@ -78,7 +69,7 @@ TStreamAnalysis SyntheticAnalysis() {
 
 void BenchPlotRedraw(TBenchContext& context) {
   const std::string target = "plots: SetAnalysis of 4,096 buckets x 32 PIDs and the bitrate plot replotted";
-  EnsureApplication();
+  WindowApplication();
   const TStreamAnalysis analysis = SyntheticAnalysis();
   TAnalysisPlots plots;
   plots.resize(1200, 800);

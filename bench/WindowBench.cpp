@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "BenchKit.h"
+#include "WindowApp.h"
 #include "ui/HexViewPanel.h"
 #include "ui/MainWindow.h"
 
@@ -31,23 +32,6 @@ constexpr int kPresses = 1000;
 constexpr double kMedianLimit = 2e-3;
 constexpr double kWorstLimit = 16e-3;
 constexpr double kOpenLimit = 0.1;
-
-// One application for the run (the analysis window benchmark may have made
-// it), never destroyed: taking Qt down among the program's static objects at
-// exit crashes.
-QApplication& Application() {
-  if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance())) return *app;
-  static int argc = 1;
-  static char name[] = "tessaro-bench";
-  static char* argv[] = {name, nullptr};
-  // The plot benchmark may have made it already.
-  static QApplication* app = [] {
-    if (auto* made = qobject_cast<QApplication*>(QCoreApplication::instance())) return made;
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    return new QApplication(argc, argv);
-  }();
-  return *app;
-}
 
 // What the event loop does after an input event before it waits again: posted
 // events and due timers (the views lay their items out from a timer), then the
@@ -112,7 +96,7 @@ void BenchWindowPaging(TBenchContext& context) {
     for (const std::string& target : {openTarget, pageDownTarget, downTarget}) context.Skip(target, whyNot);
     return;
   }
-  Application();
+  WindowApplication();
   TForm1 form;
   form.show();
   QApplication::processEvents();
@@ -179,7 +163,7 @@ void BenchHexView(TBenchContext& context) {
     context.Skip(target, whyNot);
     return;
   }
-  Application();
+  WindowApplication();
   THexViewPanel panel;
   panel.resize(740, 192);
   panel.show();

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "ui/HeapReserve.h"
 #include "ui/MainWindow.h"
 #include "version/VersionInfo.h"
 
@@ -18,6 +19,7 @@ int main(int argc, char** argv) {
       return 0;
     }
   }
+  tessaro::ReserveWindowHeap();
   QApplication app(argc, argv);
   QApplication::setApplicationName("Tessaro");
   QApplication::setOrganizationName("Quindel");
