@@ -5,7 +5,7 @@
 
 #include <QApplication>
 
-#include "ui/HeapReserve.h"
+#include "core/HeapReserve.h"
 
 namespace tessaro::bench {
 
@@ -15,7 +15,7 @@ inline QApplication& WindowApplication() {
   static char name[] = "tessaro-bench";
   static char* argv[] = {name, nullptr};
   qputenv("QT_QPA_PLATFORM", "offscreen");
-  ReserveWindowHeap();
+  ReserveHeap();
   return *new QApplication(argc, argv);
 }
 

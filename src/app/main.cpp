@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string_view>
 
-#include "ui/HeapReserve.h"
+#include "core/HeapReserve.h"
 #include "ui/MainWindow.h"
 #include "version/VersionInfo.h"
 
@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
       return 0;
     }
   }
-  tessaro::ReserveWindowHeap();
+  tessaro::ReserveHeap();
   QApplication app(argc, argv);
   QApplication::setApplicationName("Tessaro");
   QApplication::setOrganizationName("Quindel");

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "cli/CliSupport.h"
+#include "core/HeapReserve.h"
 
 namespace tessaro {
 namespace {
@@ -67,6 +68,7 @@ int Main(int argc, char** argv) {
 }  // namespace tessaro
 
 int main(int argc, char** argv) {
+  tessaro::ReserveHeap();
   try {
     return tessaro::Main(argc, argv);
   } catch (const std::exception& e) {

@@ -1,0 +1,35 @@
+#include "core/HeapReserve.h"
+
+#include <malloc.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+
+namespace tessaro {
+
+void ReserveHeap() {
+  // Blocks below the largest threshold glibc takes come from the heap, and
+  // the heap keeps what is freed instead of giving it back; the reserve
+  // itself stays below the threshold, or it would be a mapping of its own.
+  constexpr size_t kThreshold = size_t{32} << 20;
+  constexpr size_t bytes = kThreshold / 2;
+  mallopt(M_MMAP_THRESHOLD, static_cast<int>(kThreshold));
+  mallopt(M_TRIM_THRESHOLD, static_cast<int>(kThreshold * 2));
+  auto* block = static_cast<uint8_t*>(std::malloc(bytes));
+  if (block == nullptr) return;
+  // Large pages where the system gives them on request: one fault per 2 MiB.
+  // Only the whole large pages inside the block are touched; the bytes
+  // around them would cost a fault per 4 KiB now for nothing.
+  constexpr uintptr_t kLarge = uintptr_t{2} << 20;
+  const uintptr_t from = (reinterpret_cast<uintptr_t>(block) + kLarge - 1) & ~(kLarge - 1);
+  const uintptr_t to = (reinterpret_cast<uintptr_t>(block) + bytes) & ~(kLarge - 1);
+  if (to > from && madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE) == 0) {
+    const auto page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+    for (uintptr_t at = from; at < to; at += page) *reinterpret_cast<volatile uint8_t*>(at) = 0;
+  }
+  std::free(block);
+}
+
+}  // namespace tessaro
