@@ -314,29 +314,6 @@ TEST_F(HexWindowTest, HexEditTypingMarkingAndSaving) {
   EXPECT_EQ(lines[2].substr(21 + 8 * 3, 3), "CD ");
 }
 
-// The file is cut under the open dialog, as another program does it: Save
-// writes nothing and says so. (HexEditSave in tests/hex tries the other
-// changes another program can make.)
-TEST_F(HexWindowTest, HexEditOverAFileChangedMeanwhileSavesNothing) {
-  const std::string changed = "The file has changed since the dialog opened. Nothing was saved.";
-  const Bytes original = test::ReadFileBytes(test::TestDataPath("one-program.ts"));
-  test::TempFile file(original);
-  TWindow w;
-  ASSERT_TRUE(w.form->LoadFile(file.Path()));
-  w.form->SelectRow(0);
-  w.script.yesNo = {true};
-  w.script.dialogs.push_back([&](QDialog& dialog) {
-    auto& form = static_cast<THexEditForm&>(dialog);
-    Type(form, 2, 1, "AB");  // byte 0x10
-    EXPECT_EQ(::truncate(file.Path().c_str(), 8), 0);
-    form.SaveButton()->click();
-    return form.result();
-  });
-  w.form->HexEdit1Click();
-  EXPECT_EQ(w.script.messages, (std::vector<std::string>{kConfirmSave, changed}));
-  EXPECT_EQ(test::ReadFileBytes(file.Path()), Bytes(original.begin(), original.begin() + 8));
-}
-
 TEST_F(HexWindowTest, ReadOnlyFileIsToldAndNoStreamOpensNoDialog) {
   test::TempFile file(test::ReadFileBytes(test::TestDataPath("one-program.ts")));
   {
