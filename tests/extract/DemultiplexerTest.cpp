@@ -1,6 +1,6 @@
 // The demultiplexer and its outputs: file names, PES and ES contents, the
-// buffer budget and the descriptor limit with thousands of PIDs, outputs
-// that cannot be created or written, and files replaced only when complete.
+// buffer budget and the descriptor limit with thousands of PIDs, a device as
+// output, and files replaced only when complete.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -109,31 +109,12 @@ TEST_F(DemuxTest, ThousandsOfPIDsStayWithinTheBufferBudgetAndTheDescriptorLimit)
   EXPECT_EQ(Files().size(), 3000u) << "files in place are the user's";
 }
 
-TEST_F(DemuxTest, AFileThatCannotBeMadeOrWrittenFailsTheRunWithItsName) {
-  fs::create_directory(Base("movie.$0101"));
-  TMPEGTSDemultiplexer demux;
-  demux.SetSettings(Base(), 0);
-  EXPECT_TRUE(demux.AddPacket(MakePacket({.pid = 0x100}).data(), 188));
-  EXPECT_FALSE(demux.AddPacket(MakePacket({.pid = 0x101}).data(), 188));
-  EXPECT_FALSE(demux.AddPacket(MakePacket({.pid = 0x100}).data(), 188));
-  EXPECT_EQ(demux.Error(), "Cannot create file " + Base("movie.$0101") + ": Is a directory");
-  EXPECT_FALSE(demux.Finish());
-  demux.RemoveOutputs();
-  EXPECT_EQ(Files(), std::vector<std::string>{"movie.$0101"});
-
-  // A full disk: the write fails, says so, and the device is never deleted.
-  TOutput full("/dev/full");
-  ASSERT_TRUE(full.Create());
-  const Bytes block(100000, 0x47);
-  bool written = true;
-  for (int i = 0; i < 10 && written; ++i) written = full.AddData(block.data(), static_cast<int32_t>(block.size()));
-  EXPECT_FALSE(written && full.Close());
-  EXPECT_EQ(full.Error(), "Cannot write file /dev/full: No space left on device");
-  full.Remove();
-  struct stat info {};
-  EXPECT_EQ(::stat("/dev/full", &info), 0);
-
+// A device is written in place. (A per-PID file that cannot be made and a
+// full device are ExtractionTest.OutputsThatCannotBeMadeOrWrittenEndWithTheirName's,
+// through the commands that use the demultiplexer.)
+TEST(Output, ADeviceIsWrittenInPlace) {
   TOutput device("/dev/null");
+  const Bytes block(10, 0x47);
   EXPECT_TRUE(device.Create());
   EXPECT_TRUE(device.AddData(block.data(), 10) && device.Close());
 }
