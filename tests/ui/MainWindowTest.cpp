@@ -600,11 +600,5 @@ TEST_F(WindowTest, PositionOnAScreenThatIsGoneMovesOntoOneThatIsThere) {
   EXPECT_TRUE(screen.contains(w.form->frameGeometry().topLeft()));
 }
 
-TEST_F(WindowTest, AboutShowsTheProgramAndItsVersion) {
-  TWindow w;
-  w.form->About1Click();
-  EXPECT_EQ(w.script.messages, std::vector<std::string>{"Tessaro: Tessaro\nVersion 2.0"});
-}
-
 }  // namespace
 }  // namespace tessaro
