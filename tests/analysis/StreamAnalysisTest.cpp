@@ -37,7 +37,6 @@ struct Stream {
   int64_t moveTicks = 0;
   int64_t discontinuityGroup = -1;
   int64_t ccSkip = -1;  // the packet of 0x101 whose counter jumps by two
-  bool withPCR = true;
   bool uneven = false;  // odd groups: a PCR and four packets, half a millisecond
 
   Bytes Make() const {
@@ -49,7 +48,7 @@ struct Stream {
       const bool jump = g == discontinuityGroup;
       if (jump) pcr += 270000000;  // a new time base, ten seconds on
       const int64_t value = pcr + (g == movedGroup ? moveTicks : 0);
-      packets.push_back(withPCR ? PCRPacket(0x100, value, jump) : MakePacket({.pid = 0x102}));
+      packets.push_back(PCRPacket(0x100, value, jump));
       const bool half = uneven && g % 2 == 1;
       pcr += half ? kStep / 2 : kStep;
       for (int k = 0; k < (half ? 4 : 9); ++k, ++video) {
@@ -187,18 +186,6 @@ TEST(StreamAnalysis, DiscontinuityAndCounterErrors) {
   EXPECT_EQ(FindPID(a, 0x100)->ccErrors, 0);
 }
 
-TEST(StreamAnalysis, WithoutPCRsTimesAndRatesAreEmpty) {
-  Stream shape;
-  shape.groups = 50;
-  shape.withPCR = false;
-  const TStreamAnalysis a = Analyze(shape.Make());
-  ASSERT_TRUE(a.isStream);
-  EXPECT_EQ(a.packets, 500);
-  EXPECT_FALSE(a.pcrPID || a.duration || a.bitrate);
-  EXPECT_TRUE(a.pcr.empty());
-  for (const auto& f : a.pids) EXPECT_FALSE(f.bitrate || f.bitrateMin || f.bitrateMax) << f.pid;
-}
-
 TEST(StreamAnalysis, GarbageIsCountedAsBytesNotPackets) {
   Stream shape;
   shape.groups = 20;
@@ -277,12 +264,6 @@ TEST(StreamAnalysis, TimestampsAreMeasuredAgainstTheProgramsPCRAcrossTheWrap) {
         EXPECT_NEAR(*p.ptsPCRMax, 0.5, 1e-9);
       }
   EXPECT_GT(rows, 50);
-}
-
-TEST(StreamAnalysis, NotAStream) {
-  const TStreamAnalysis a = Analyze(Bytes(5000, 0x11));
-  EXPECT_FALSE(a.isStream);
-  EXPECT_EQ(a.packets, 0);
 }
 
 TEST(StreamAnalysis, FixturesGiveConsistentFigures) {

@@ -203,30 +203,3 @@ TEST(CommandLine, HexPrintsTheViewsLinesAndNothingPastTheEnd) {
 
 }  // namespace
 }  // namespace tessaro
-
-namespace tessaro {
-namespace {
-
-// tree prints the raw texts unless --decoded asks for the decoded values,
-// which add only to them: here the service names of the fixture's SDT.
-TEST(CommandLine, TreeDecodedAddsTextNodesOnlyWhenAsked) {
-  const std::string file = "'" + test::TestDataPath("one-program.ts") + "'";
-  const test::CliResult found = test::RunCli("find " + file + " --next sdt");
-  ASSERT_EQ(found.exitCode, 0) << found.err;
-  const std::string offset = found.out.substr(0, found.out.find('\n'));
-  const test::CliResult plain = test::RunCli("tree " + file + " --offset " + offset);
-  const test::CliResult decoded = test::RunCli("tree " + file + " --offset " + offset + " --decoded");
-  ASSERT_EQ(plain.exitCode, 0);
-  ASSERT_EQ(decoded.exitCode, 0);
-  EXPECT_EQ(plain.out.find('['), std::string::npos) << plain.out;
-  EXPECT_NE(decoded.out.find(" [Fixture One]\n"), std::string::npos) << decoded.out;
-  std::string stripped;
-  std::istringstream lines(decoded.out);
-  for (std::string line; std::getline(lines, line);)
-    if (line.find_first_not_of(' ') == std::string::npos || line[line.find_first_not_of(' ')] != '[')
-      stripped += line + "\n";
-  EXPECT_EQ(stripped, plain.out);
-}
-
-}  // namespace
-}  // namespace tessaro

@@ -7,14 +7,12 @@
 // fixtures with other slot sizes and with garbage carry the packets of
 // one-program.ts at known offsets (tests/data/README.md); their listings must
 // put every row on its packet slot and show the same packets.
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cinttypes>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <ostream>
 #include <string>
@@ -23,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include "support/TestSupport.h"
+#include "support/TreeText.h"
 
 namespace tessaro::test {
 namespace {
@@ -34,58 +33,15 @@ enum Column { kOffset = 0, kPid = 1, kPcr = 3, kPld = 6, kAf = 7, kCc = 8, kInfo
 // The columns an expectation line holds, in its order.
 constexpr int kHeaderColumns[] = {kOffset, kPid, kPld, kAf, kCc, kPcr, kInfo};
 
-std::vector<std::string> SplitTabs(const std::string& line) {
-  std::vector<std::string> fields;
-  size_t start = 0;
-  for (;;) {
-    const size_t tab = line.find('\t', start);
-    fields.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
-    if (tab == std::string::npos) return fields;
-    start = tab + 1;
-  }
-}
-
-std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    lines.push_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-  return lines;
-}
-
-std::vector<std::string> ReadLines(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  return SplitLines(text);
-}
-
-std::string ShellQuote(const std::string& text) {
-  std::string quoted = "'";
-  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
-
 struct Listing {
   std::vector<std::string> lines;
   int exitStatus = -1;
 };
 
 Listing RunListAll(const std::string& stream) {
-  Listing listing;
-  const std::string command = ShellQuote(TESSARO_CLI_PATH) + " list " + ShellQuote(stream) + " --all";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return listing;
-  std::string text;
-  char chunk[65536];
-  size_t got;
-  while ((got = fread(chunk, 1, sizeof chunk, pipe)) > 0) text.append(chunk, got);
-  const int status = pclose(pipe);
-  listing.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  listing.lines = SplitLines(text);
+  const CliResult r = RunCli("list '" + stream + "' --all");
+  Listing listing{Split(r.out, '\n'), r.exitCode};
+  if (!listing.lines.empty() && listing.lines.back().empty()) listing.lines.pop_back();
   return listing;
 }
 
@@ -110,17 +66,9 @@ bool IsFixture(const std::string& name) { return fs::exists(TestDataPath(name + 
 // Names (file names without ".list.tsv") of the expectation files, fixtures
 // or real captures.
 std::vector<std::string> ExpectationNames(bool fixtures) {
-  static const std::string kSuffix = ".list.tsv";
   std::vector<std::string> names;
-  std::error_code ec;
-  for (const auto& entry : fs::directory_iterator(TestDataPath("expected"), ec)) {
-    const std::string file = entry.path().filename().string();
-    if (file.size() <= kSuffix.size() || file.compare(file.size() - kSuffix.size(), kSuffix.size(), kSuffix) != 0)
-      continue;
-    const std::string name = file.substr(0, file.size() - kSuffix.size());
+  for (const std::string& name : test::ExpectationNames(".list.tsv"))
     if (IsFixture(name) == fixtures) names.push_back(name);
-  }
-  std::sort(names.begin(), names.end());
   return names;
 }
 
@@ -134,7 +82,7 @@ void ExpectListingMatches(const std::string& stream, const std::string& expectat
 
   const size_t common = std::min(listing.lines.size(), expected.size());
   for (size_t i = 0; i < common; ++i) {
-    const std::vector<std::string> columns = SplitTabs(listing.lines[i]);
+    const std::vector<std::string> columns = Split(listing.lines[i], '\t');
     if (columns.size() != kColumnCount) {
       ADD_FAILURE() << stream << " line " << i + 1 << " has " << columns.size()
                     << " columns instead of 11: " << listing.lines[i];
@@ -201,15 +149,12 @@ struct FixtureLayout {
 
 void PrintTo(const FixtureLayout& layout, std::ostream* os) { *os << layout.file; }
 
-// The fixtures rewritten from one-program.ts: packet k is its packet k.
+// The fixtures rewritten from one-program.ts: packet k is its packet k. (The
+// 188-byte fixtures' offsets are compared with tshark's above.)
 const FixtureLayout kRewrittenLayouts[] = {
     {"slots-192.ts", 192, 4},
     {"slots-204.ts", 204, 0},
     {"garbage.ts", 188, 1000, 250, 77},
-};
-const FixtureLayout kLayouts[] = {
-    {"one-program.ts", 188, 0}, {"two-programs.ts", 188, 0}, kRewrittenLayouts[0],
-    kRewrittenLayouts[1],       kRewrittenLayouts[2],
 };
 
 std::string LayoutName(const ::testing::TestParamInfo<FixtureLayout>& info) {
@@ -237,7 +182,7 @@ TEST_P(FixtureLayoutTest, RowsSitOnThePacketSlots) {
   ASSERT_EQ(listing.exitStatus, 0) << "tessaro-cli list " << stream << " --all";
   ASSERT_EQ(static_cast<int64_t>(listing.lines.size()), packets);
   for (size_t k = 0; k < listing.lines.size(); ++k) {
-    const std::vector<std::string> columns = SplitTabs(listing.lines[k]);
+    const std::vector<std::string> columns = Split(listing.lines[k], '\t');
     ASSERT_EQ(columns.size(), kColumnCount) << "row " << k << ": " << listing.lines[k];
     const int64_t offset = layout.firstOffset + static_cast<int64_t>(k) * layout.slot +
                            (layout.gapAfter >= 0 && static_cast<int>(k) >= layout.gapAfter ? layout.gapBytes : 0);
@@ -259,8 +204,8 @@ TEST_P(RewrittenFixtureTest, ShowsTheSamePacketsAsOneProgram) {
   ASSERT_FALSE(listing.lines.empty());
   ASSERT_LE(listing.lines.size(), original.lines.size());
   for (size_t k = 0; k < listing.lines.size(); ++k) {
-    std::vector<std::string> rewritten = SplitTabs(listing.lines[k]);
-    std::vector<std::string> originalColumns = SplitTabs(original.lines[k]);
+    std::vector<std::string> rewritten = Split(listing.lines[k], '\t');
+    std::vector<std::string> originalColumns = Split(original.lines[k], '\t');
     ASSERT_EQ(rewritten.size(), kColumnCount) << listing.lines[k];
     ASSERT_EQ(originalColumns.size(), kColumnCount) << original.lines[k];
     rewritten.erase(rewritten.begin());
@@ -270,7 +215,7 @@ TEST_P(RewrittenFixtureTest, ShowsTheSamePacketsAsOneProgram) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Fixtures, FixtureLayoutTest, ::testing::ValuesIn(kLayouts), LayoutName);
+INSTANTIATE_TEST_SUITE_P(Fixtures, FixtureLayoutTest, ::testing::ValuesIn(kRewrittenLayouts), LayoutName);
 INSTANTIATE_TEST_SUITE_P(Fixtures, RewrittenFixtureTest, ::testing::ValuesIn(kRewrittenLayouts), LayoutName);
 
 }  // namespace

@@ -8,7 +8,6 @@
 #include "decode/DVBParsers.h"
 
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -98,21 +97,6 @@ std::string TableGroup(const std::string& tree) {
   const size_t next = tree.find('\n', tree.find("pointer_field", psi));
   if (next == std::string::npos || tree.compare(next, 5, "\n    ") != 0 || tree[next + 5] == ' ') return {};
   return tree.substr(next + 5, tree.find('\n', next + 5) - next - 5);
-}
-
-// The tree without what descriptor lists add under "descriptors" groups, so
-// that the comparison holds whatever descriptors are decoded.
-std::string WithoutDescriptorBodies(const std::string& tree) {
-  std::istringstream in(tree);
-  std::string line, out;
-  size_t groupIndent = std::string::npos;
-  while (std::getline(in, line)) {
-    const size_t indent = line.find_first_not_of(' ');
-    if (groupIndent != std::string::npos && indent > groupIndent) continue;
-    groupIndent = line.substr(indent) == "descriptors" ? indent : std::string::npos;
-    out += line + "\n";
-  }
-  return out;
 }
 
 using test::ExpectGolden;
@@ -304,53 +288,6 @@ struct TCapture {
     return BrowserTree(browser, offset);
   }
 };
-
-// Whole trees of real sections, checked by hand against tshark's DVB
-// dissectors (without the descriptors' own nodes; SIAgreementTest compares
-// every section start's values with tshark's).
-TEST(DVBCaptures, SectionsMatchTheCheckedTexts) {
-  TESSARO_REQUIRE_SHARED_STREAMS();
-  const struct {
-    const char* file;
-    int64_t offset;
-    const char* golden;
-    const char* descriptor;  // one that the section's loops hold
-  } cases[] = {
-      // The PAT of this file names 0x0010 the network PID.
-      {"dvb-nit-sdt-cat-tot.ts", 0x5D44, "dvb-nit.txt", "service_list_descriptor"},
-      {"sdt-many-programs.ts", 0x29DC, "dvb-sdt.txt", "service_descriptor"},
-      // pointer_field 112: 71 bytes of the section here, 99 in the next packet of the PID.
-      {"eit-schedule.ts", 0xBC, "dvb-eit.txt", "short_event_descriptor"},
-      {"tdt-tot.ts", 0xBC, "dvb-tdt.txt", nullptr},
-      {"tdt-tot.ts", 0x178, "dvb-tot.txt", "local_time_offset_descriptor"},
-  };
-  for (const auto& c : cases) {
-    TCapture capture(c.file);
-    const std::string tree = capture.TreeAt(c.offset);
-    if (c.descriptor != nullptr) {
-      EXPECT_NE(tree.find(c.descriptor), std::string::npos) << c.file;
-    }
-    ExpectGolden(c.golden, WithoutDescriptorBodies(tree));
-  }
-  // A 496-byte SDT gathered from three packets.
-  const std::string sdt = TCapture("dvb-si-mix.ts").TreeAt(0xD38);
-  EXPECT_TRUE(HasLine(sdt, "section_length", "493 (12 bits)"));
-  EXPECT_TRUE(HasLine(sdt, "services count", "20"));
-  EXPECT_TRUE(HasLine(sdt, "CRC_32", "0x806B1866 (32 bit)"));
-}
-
-TEST(DVBCaptures, NetworkPIDNotAnnouncedByThePAT) {
-  TESSARO_REQUIRE_SHARED_STREAMS();
-  // dvb-si-mix.ts's PAT has no program 0: its NIT packet is chosen by the
-  // table kind of its row (NIT-AN) and shows the whole section.
-  TCapture capture("dvb-si-mix.ts");
-  const std::string tree = capture.TreeAt(0x3AC);
-  EXPECT_EQ(TableGroup(tree), "NIT");
-  EXPECT_TRUE(HasLine(tree, "network_id", "272 (16 bits)"));
-  EXPECT_TRUE(HasLine(tree, "transport_stream_loop_length", "19 (12 bits)"));
-  EXPECT_TRUE(HasLine(tree, "transport_stream_id", "6000 (16 bits)"));
-  EXPECT_TRUE(HasLine(tree, "CRC_32", "0xAFC41E96 (32 bit)"));
-}
 
 // The last EIT section of the capture runs past the end of the file: its
 // packet shows its pointer_field and no EIT fields, not those of the EIT

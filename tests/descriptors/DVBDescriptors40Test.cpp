@@ -188,52 +188,6 @@ Bytes LoopAt(const Bytes& section, size_t at) {
                section.begin() + static_cast<std::ptrdiff_t>(at + 2 + length));
 }
 
-TEST(DVBDescriptors40, RealNetworkInformationTables) {
-  TESSARO_REQUIRE_SHARED_STREAMS();
-  // Network descriptors, then those of the first transport stream entry.
-  Bytes nit = FirstSection("dvb-si-mix.ts", 0x10, 0x40);
-  Bytes network = LoopAt(nit, 8);
-  ASSERT_FALSE(network.empty());
-  EXPECT_EQ(Shown(network), Header("network_name_descriptor", "0x40", 8) + Line(1, "network_name") +
-                                Dump(2, "4D 65 64 69 61 73 65 74 ", "Mediaset"));
-  // 11.919 GHz, 13.0 degrees east, vertical, QPSK, 29.9 Msymbol/s, 5/6.
-  EXPECT_EQ(Shown(LoopAt(nit, 10 + network.size() + 2 + 4)),
-            Header("satellite_delivery_system_descriptor", "0x43", 11) + F(1, "frequency", 0x01191900, 32) +
-                F(1, "orbital_position", 0x0130, 16) + F(1, "west_east_flag", 1, 1) + F(1, "polarization", 1, 2) +
-                F(1, "modulation", 1, 5) + F(1, "symbol_rate", 0x0299000, 28) + F(1, "FEC_inner", 4, 4));
-
-  nit = FirstSection("dvb-nit-sdt-cat-tot.ts", 0x10, 0x40);
-  network = LoopAt(nit, 8);
-  ASSERT_FALSE(network.empty());
-  EXPECT_EQ(Shown(network),
-            Header("network_name_descriptor", "0x40", 1) + Line(1, "network_name") + Dump(2, "32 ", "2"));
-  EXPECT_EQ(Shown(LoopAt(nit, 10 + network.size() + 2 + 4)),
-            Header("service_list_descriptor", "0x41", 6) + Line(1, "services") + Line(2, "service #0") +
-                F(3, "service_id", 1, 16) + F(3, "service_type", 1, 8) + Line(2, "service #1") +
-                F(3, "service_id", 2, 16) + F(3, "service_type", 1, 8));
-}
-
-TEST(DVBDescriptors40, RealServiceAndTimeOffsetTables) {
-  TESSARO_REQUIRE_SHARED_STREAMS();
-  // The first service of the SDT; its names start with a character table byte.
-  const Bytes sdt = FirstSection("sdt-many-programs.ts", 0x11, 0x42);
-  EXPECT_EQ(Shown(LoopAt(sdt, 14)), Header("service_descriptor", "0x48", 12) + F(1, "service_type", 1, 8) +
-                                        F(1, "service_provider_name_length", 4, 8) + Line(1, "service_provider_name") +
-                                        Dump(2, "03 44 56 42 ", ".DVB") + F(1, "service_name_length", 5, 8) +
-                                        Line(1, "service_name") + Dump(2, "04 50 31 2E 31 ", ".P1.1"));
-  // GBR and IRL, +01:00 until 2030-10-27 01:00 (MJD 0xF551, BCD 010000), then 00:00.
-  const Bytes tot = FirstSection("tdt-tot.ts", 0x14, 0x73);
-  std::string expected = Header("local_time_offset_descriptor", "0x58", 26) + Line(1, "local_time_offset_descriptors");
-  int index = 0;
-  for (uint32_t country : {0x474252u, 0x49524Cu}) {
-    expected += Line(2, "local_time_offset_descriptor #" + std::to_string(index++)) +
-                F(3, "country_code", country, 24) + F(3, "country_region_id", 0, 6) + F(3, "reserved", 1, 1) +
-                F(3, "local_time_offset_polarity", 0, 1) + F(3, "local_time_offset", 0x0100, 16) +
-                F(3, "time_of_change", 0xF551010000, 40) + F(3, "next_time_offset", 0, 16);
-  }
-  EXPECT_EQ(Shown(LoopAt(tot, 8)), expected);
-}
-
 TEST(DVBDescriptors40, RealTeletextAndVBIDataInAPMT) {
   TESSARO_REQUIRE_SHARED_STREAMS();
   // The ES_info loop of the teletext stream (PID 0x042C) of the PMT on PID 0x00A0.

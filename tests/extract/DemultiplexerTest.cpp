@@ -1,14 +1,12 @@
 // The demultiplexer and its outputs: file names, PES and ES contents, the
-// buffer budget and the descriptor limit with thousands of PIDs, outputs
-// that cannot be created or written, and files replaced only when complete.
+// buffer budget and the descriptor limit with thousands of PIDs, a device as
+// output, and files replaced only when complete.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <map>
 
-#include "core/PacketParser.h"
 #include "extract/Demultiplexer.h"
 #include "extract/Output.h"
 #include "support/TestSupport.h"
@@ -48,29 +46,9 @@ TEST_F(DemuxTest, NamesAFilePerPIDBesideTheChosenName) {
   EXPECT_EQ(fs::file_size(Base("movie.$0000")), 184u);
 }
 
-TEST_F(DemuxTest, PESModeKeepsPayloadsAndESModeLeavesOutPESHeaders) {
-  const Bytes file = test::ReadFileBytes(test::TestDataPath("one-program.ts"));
-  for (int32_t mode : {-1, 0}) {
-    TMPEGTSDemultiplexer demux;
-    demux.SetSettings(Base("out"), mode);
-    ASSERT_TRUE(Demultiplex(demux, file));
-    // The same contents read with the header parser, packet by packet.
-    std::map<int32_t, Bytes> expected;
-    TMPEGTSBasePacketParser parser;
-    for (size_t at = 0; at < file.size(); at += 188) {
-      parser.ParseData(file.data() + at, 188);
-      Bytes& out = expected[parser.Header.PID];
-      if (parser.PayloadLength <= 0) continue;
-      int32_t skip = 0;
-      if (mode == 0 && parser.Header.payload_unit_start_indicator == 1)
-        skip = parser.PayloadLength >= 9 ? 9 + parser.Payload[8] : parser.PayloadLength;
-      if (skip < parser.PayloadLength)
-        out.insert(out.end(), parser.Payload + skip, parser.Payload + parser.PayloadLength);
-    }
-    ASSERT_EQ(demux.OutputCount(), static_cast<int32_t>(expected.size()));
-    for (const auto& [pid, bytes] : expected)
-      EXPECT_EQ(test::ReadFileBytes(TMPEGTSDemultiplexer::OutputFileName(Base("out"), pid)), bytes) << pid;
-  }
+// (Whole fixtures in both modes are ExtractionTest.DemultiplexWritesAFilePerPIDAndNoFileOfTheChosenName's
+// and CaptureDemultiplex's, read back against the header parser.)
+TEST_F(DemuxTest, ESModeLeavesOutPESHeaders) {
   // A video PES header with PES_header_data_length 10: 19 bytes fewer at
   // the start, nothing fewer in the middle; a PID met mid-PES starts with it.
   Bytes pes{0x00, 0x00, 0x01, 0xE0, 0x00, 0x00, 0x80, 0xC0, 0x0A};
@@ -109,31 +87,12 @@ TEST_F(DemuxTest, ThousandsOfPIDsStayWithinTheBufferBudgetAndTheDescriptorLimit)
   EXPECT_EQ(Files().size(), 3000u) << "files in place are the user's";
 }
 
-TEST_F(DemuxTest, AFileThatCannotBeMadeOrWrittenFailsTheRunWithItsName) {
-  fs::create_directory(Base("movie.$0101"));
-  TMPEGTSDemultiplexer demux;
-  demux.SetSettings(Base(), 0);
-  EXPECT_TRUE(demux.AddPacket(MakePacket({.pid = 0x100}).data(), 188));
-  EXPECT_FALSE(demux.AddPacket(MakePacket({.pid = 0x101}).data(), 188));
-  EXPECT_FALSE(demux.AddPacket(MakePacket({.pid = 0x100}).data(), 188));
-  EXPECT_EQ(demux.Error(), "Cannot create file " + Base("movie.$0101") + ": Is a directory");
-  EXPECT_FALSE(demux.Finish());
-  demux.RemoveOutputs();
-  EXPECT_EQ(Files(), std::vector<std::string>{"movie.$0101"});
-
-  // A full disk: the write fails, says so, and the device is never deleted.
-  TOutput full("/dev/full");
-  ASSERT_TRUE(full.Create());
-  const Bytes block(100000, 0x47);
-  bool written = true;
-  for (int i = 0; i < 10 && written; ++i) written = full.AddData(block.data(), static_cast<int32_t>(block.size()));
-  EXPECT_FALSE(written && full.Close());
-  EXPECT_EQ(full.Error(), "Cannot write file /dev/full: No space left on device");
-  full.Remove();
-  struct stat info {};
-  EXPECT_EQ(::stat("/dev/full", &info), 0);
-
+// A device is written in place. (A per-PID file that cannot be made and a
+// full device are ExtractionTest.OutputsThatCannotBeMadeOrWrittenEndWithTheirName's,
+// through the commands that use the demultiplexer.)
+TEST(Output, ADeviceIsWrittenInPlace) {
   TOutput device("/dev/null");
+  const Bytes block(10, 0x47);
   EXPECT_TRUE(device.Create());
   EXPECT_TRUE(device.AddData(block.data(), 10) && device.Close());
 }

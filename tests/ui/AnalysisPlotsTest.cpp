@@ -85,13 +85,7 @@ TEST(AnalysisPlots, MovedPCRIsThePointThatLeadsToItsPacket) {
   EXPECT_EQ(shown.plots.OffsetAt(plot, "PID 0x0100", worst->key), moved);
   EXPECT_EQ(shown.plots.OffsetAt(plot, "PID 0x0999", worst->key), -1);
   EXPECT_EQ(shown.plots.OffsetAt(plot, "PID 0x0100", worst->key + 100), -1);
-
-  // A double-click on the point itself chooses that packet.
-  QSignalSpy chosen(&shown.plots, &TAnalysisPlots::PacketChosen);
-  const QPointF at = graph->coordsToPixels(worst->key, worst->value);
-  QTest::mouseDClick(plot, Qt::LeftButton, {}, at.toPoint());
-  ASSERT_EQ(chosen.count(), 1);
-  EXPECT_EQ(chosen.at(0).at(0).toLongLong(), moved);
+  // (A double-click on that point: StreamAnalysisWindowTest.APlotPointShowsItsPacket.)
 
   // The PCR interval plot has its points where the PCRs close intervals.
   QCPGraph* intervals = GraphNamed(shown.plots.IntervalPlot(), "PID 0x0100");

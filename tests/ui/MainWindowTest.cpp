@@ -1,8 +1,8 @@
 // The main window offscreen, driven as a user drives it: opening and
 // dropping files, paging with keys and the wheel, the Search menu with its
 // input box and messages, a cancelled search, Go To Offset, the status bar,
-// Copy, the seen lists, the settings, and the decode tree against the
-// command line's.
+// Copy, the settings, and the decode tree against the command line's. (The
+// seen lists' order is SeenLists.TextOrderAndNearestPAT's.)
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -21,7 +21,6 @@
 #include <algorithm>
 #include <fstream>
 
-#include "support/Builders.h"
 #include "support/TestSupport.h"
 #include "ui/HexViewPanel.h"
 #include "ui/UiSupport.h"
@@ -466,17 +465,6 @@ TEST_F(WindowTest, ValidationIsDisabledWithoutAModuleAndSaysWhereItLooked) {
 
 // ---- Seen lists, decode tree ---------------------------------------------------------
 
-TEST_F(WindowTest, SeenListsAreSortedAsText) {
-  const Bytes pat = test::PATSection(1, {{1, 0x0100}, {2, 0x0200}, {10, 0x0A00}});
-  const Bytes null = test::NullPacket();
-  test::TempFile file(test::Slots(
-      {test::SectionPacket(0x0000, pat), MakePacket({.pid = 0x0A00}), MakePacket({.pid = 0x0100}), null, null}));
-  TWindow w;
-  ASSERT_TRUE(w.form->LoadFile(file.Path()));
-  EXPECT_EQ(Items(w.form->SeenProgramsBox()), (std::vector<std::string>{"# 1", "# 10", "# 2"}));
-  EXPECT_EQ(Items(w.form->SeenPIDsBox()), (std::vector<std::string>{"0x0000", "0x0100", "0x0A00", "0x1FFF"}));
-}
-
 TEST_F(WindowTest, TreeOfAPMTIsTheCommandLinesTree) {
   TWindow w;
   const std::string path = TestDataPath("two-programs.ts");
@@ -610,12 +598,6 @@ TEST_F(WindowTest, PositionOnAScreenThatIsGoneMovesOntoOneThatIsThere) {
   w.form->LoadRegistrySettings();
   const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
   EXPECT_TRUE(screen.contains(w.form->frameGeometry().topLeft()));
-}
-
-TEST_F(WindowTest, AboutShowsTheProgramAndItsVersion) {
-  TWindow w;
-  w.form->About1Click();
-  EXPECT_EQ(w.script.messages, std::vector<std::string>{"Tessaro: Tessaro\nVersion 2.0"});
 }
 
 }  // namespace

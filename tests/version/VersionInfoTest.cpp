@@ -78,24 +78,6 @@ std::string Outcome(const Bytes& file) {
   }
 }
 
-TEST(VersionInfo, BuiltProgramsCarryTheProjectVersionAndBuildType) {
-  std::vector<std::string> programs{TESSARO_CLI_PATH};
-#ifdef TESSARO_GUI_PATH
-  programs.push_back(TESSARO_GUI_PATH);
-#endif
-  const std::vector<std::string> flags =
-      TESSARO_EXPECTED_DEBUG ? std::vector<std::string>{"DEBUG"} : std::vector<std::string>{};
-  for (const std::string& program : programs) {
-    SCOPED_TRACE(program);
-    const TVersionInfo info(program);
-    EXPECT_EQ(VersionText(info.FileVersion()), TESSARO_EXPECTED_VERSION);
-    EXPECT_EQ(info.Flags(), flags);
-    EXPECT_EQ(info.FileType(), VFT_APP);
-    EXPECT_EQ(info.Translations(), std::vector<uint32_t>{kTranslationEnglishUnicode});
-    EXPECT_EQ(info.Size(), 56u);
-  }
-}
-
 TEST(VersionInfo, FilesWithoutABlockHaveNoVersionInformation) {
   test::DebugCapture capture;
   // Not ELF, ELF without the section (this test program), empty, missing, a folder.
