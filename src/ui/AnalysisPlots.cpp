@@ -174,14 +174,9 @@ TAnalysisPlots::TAnalysisPlots(QWidget* parent) : QTabWidget(parent), drawn_(std
 
   errors_ = MakePlot("Indicator");
   addTab(errors_, QString::fromUtf8(kErrorTab));
-  unplaced_ = new QCPItemText(errors_);
-  unplaced_->position->setType(QCPItemPosition::ptAxisRectRatio);
-  unplaced_->position->setCoords(0.99, 0.01);
-  unplaced_->setPositionAlignment(Qt::AlignRight | Qt::AlignTop);
-  unplaced_->setText({});
-
-  noPCR_ = AddNote(interval_);
-  noStamps_ = AddNote(timestamps_);
+  unplaced_ = AddNote(errors_, {0.99, 0.01}, Qt::AlignRight | Qt::AlignTop);
+  noPCR_ = AddNote(interval_, {0.5, 0.5}, Qt::AlignCenter);
+  noStamps_ = AddNote(timestamps_, {0.5, 0.5}, Qt::AlignCenter);
 
   AddLimit(interval_, kIntervalLimitMs, "40 ms");
   AddLimit(accuracy_, kAccuracyLimitNs, "+500 ns");
@@ -197,11 +192,11 @@ TAnalysisPlots::TAnalysisPlots(QWidget* parent) : QTabWidget(parent), drawn_(std
 
 TAnalysisPlots::~TAnalysisPlots() = default;
 
-QCPItemText* TAnalysisPlots::AddNote(QCustomPlot* plot) {
+QCPItemText* TAnalysisPlots::AddNote(QCustomPlot* plot, QPointF at, Qt::Alignment alignment) {
   auto* note = new QCPItemText(plot);
   note->position->setType(QCPItemPosition::ptAxisRectRatio);
-  note->position->setCoords(0.5, 0.5);
-  note->setPositionAlignment(Qt::AlignCenter);
+  note->position->setCoords(at);
+  note->setPositionAlignment(alignment);
   note->setText({});
   return note;
 }

@@ -6,6 +6,7 @@
 // the window to show that packet.
 #pragma once
 
+#include <QPointF>
 #include <QString>
 #include <QTabWidget>
 #include <QVector>
@@ -101,8 +102,8 @@ class TAnalysisPlots : public QTabWidget {
   };
 
   QCustomPlot* MakePlot(const QString& valueLabel);
-  // A text in the middle of the plot, empty until set.
-  static QCPItemText* AddNote(QCustomPlot* plot);
+  // A text at a place of the plot's axis rect (0 to 1 across and down), empty until set.
+  static QCPItemText* AddNote(QCustomPlot* plot, QPointF at, Qt::Alignment alignment);
   // A dashed line at a limit of TR 101 290, with its label at the right.
   void AddLimit(QCustomPlot* plot, double value, const QString& label);
   TPlotState& State(QCustomPlot* plot);
