@@ -1,14 +1,15 @@
 // TAnalysisPass: one walk over a stream file that shows every packet, once,
-// to a set of observers, with its file offset and its stream time. The walk
-// keeps the validator's synchronisation rule, so damaged stretches are
-// garbage bytes and never packets; it reports progress, stops when a flag is
-// set and says how far it got, so a stopped pass still has figures to give.
+// to an observer (which may fan it out to several), with its file offset and
+// its stream time. The walk keeps the validator's synchronisation rule, so
+// damaged stretches are garbage bytes and never packets; it reports
+// progress, stops when a flag is set and says how far it got, so a stopped
+// pass still has figures to give.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <functional>
-#include <vector>
 
 #include "analysis/StreamClock.h"
 #include "core/FileStream.h"
@@ -44,20 +45,74 @@ class TAnalysisPass {
   // The outcome so far, between two packets, after each read.
   using TCheckpoint = std::function<void(const TPassOutcome& soFar)>;
 
-  void AddObserver(TPacketObserver* observer) { observers_.push_back(observer); }
   void SetProgress(TProgress progress) { progress_ = std::move(progress); }
   void SetCancel(const std::atomic<bool>* cancel) { cancel_ = cancel; }
   void SetBlockSize(int64_t blockSize) { blockSize_ = blockSize; }
   void SetCheckpoint(TCheckpoint checkpoint) { checkpoint_ = std::move(checkpoint); }
 
-  TPassOutcome Run(const TFileStream& stream, int32_t packetSize, int64_t start);
+  // Shows every packet from start on to observer.Packet(header, offset,
+  // time, timed) (the TPacketObserver signature). The observer's type is a
+  // parameter so that its per-packet work joins the walk's loop instead of
+  // costing a call per packet.
+  template <class Observer>
+  TPassOutcome Run(const TFileStream& stream, int32_t packetSize, int64_t start, Observer& observer);
 
  private:
-  std::vector<TPacketObserver*> observers_;
+  // The walk's own figures, kept as it goes.
+  struct TWalk {
+    int64_t start = 0;
+    int64_t size = 0;
+    int32_t packetSize = kTSPacketSize;
+    int64_t packetBytes = 0;
+    int64_t lastEnd = 0;
+    int64_t lastPacket = 0;
+    TPassOutcome outcome;
+  };
+  void Prepare(TPacketScanner& scanner, TWalk& walk);
+  static TPassOutcome Finish(const TPacketScanner& scanner, TScanEnd end, TWalk& walk);
+
   TProgress progress_;
   TCheckpoint checkpoint_;
   const std::atomic<bool>* cancel_ = nullptr;
   int64_t blockSize_ = TPacketScanner::kDefaultBlock;
 };
+
+template <class Observer>
+TPassOutcome TAnalysisPass::Run(const TFileStream& stream, int32_t packetSize, int64_t start, Observer& observer) {
+  TWalk walk;
+  walk.start = start;
+  walk.size = stream.Size();
+  walk.packetSize = packetSize;
+  walk.lastEnd = start;
+  walk.lastPacket = start;
+  TScanRule rule{TSyncRule::Hysteresis};
+  rule.acquire = kAcquireSync;
+  rule.lose = kLoseSync;
+
+  // The clock follows the first PID met with a PCR, as the validator's does.
+  TStreamClock clock;
+  int32_t clockPID = -1;
+  const auto visit = [&](const uint8_t* slot, int64_t offset) __attribute__((always_inline)) {
+    // The hysteresis walk looks at the slots that lose sync twice: once in
+    // sync, once while searching again.
+    walk.lastEnd = std::max(walk.lastEnd, offset + packetSize);
+    const TPacketHeaderView header(slot);
+    if (!header.Synced()) return true;
+    if (header.HasPCR()) {
+      if (clockPID < 0) clockPID = header.PID();
+      if (header.PID() == clockPID) clock.Reference(offset, header.PCR(), header.Discontinuity());
+    }
+    const bool timed = clock.Running();
+    observer.Packet(header, offset, timed ? clock.Time(offset) : 0.0, timed);
+    ++walk.outcome.packets;
+    walk.lastPacket = offset;
+    walk.packetBytes += packetSize;
+    return true;
+  };
+  TPacketScanner scanner(blockSize_);
+  Prepare(scanner, walk);
+  const TScanEnd end = scanner.Scan(stream, packetSize, start, TPacketScanner::kToEndOfFile, rule, visit);
+  return Finish(scanner, end, walk);
+}
 
 }  // namespace tessaro

@@ -7,10 +7,6 @@
 
 namespace tessaro {
 
-namespace {
-constexpr int32_t kNullPID = 0x1FFF;
-}
-
 void TPIDCounts::CloseWindows(int64_t window) {
   if (window_ >= 0) {
     // A window skipped whole (a jump of stream time) held no packet of any PID.
@@ -24,50 +20,21 @@ void TPIDCounts::CloseWindows(int64_t window) {
   }
   for (const uint16_t pid : present_) inWindow_[pid] = 0;
   window_ = window;
+  windowEnd_ = static_cast<double>(window + 1);
 }
 
-void TPIDCounts::Packet(const TPacketHeaderView& header, int64_t offset, double time, bool timed) {
-  const int32_t pid = header.PID();
-  TPIDCount& c = counts_[static_cast<size_t>(pid)];
-  if (timed) {
-    // The clock runs on at the last rate it knows until the next PCR, so a
-    // packet's time may lie past the window a later PCR puts the next
-    // packets in: windows only move forward.
-    // Most packets fall in the window being counted: one comparison, no floor.
-    if (window_ < 0 || !(time < static_cast<double>(window_ + 1))) {
-      const int64_t window = std::max(static_cast<int64_t>(std::floor(time)), window_);
-      if (window != window_) CloseWindows(window);
-    }
-    ++inWindow_[static_cast<size_t>(pid)];
-  }
-  if (c.packets++ == 0) present_.push_back(static_cast<uint16_t>(pid));
-  if (c.firstOffset < 0) c.firstOffset = offset;
-  c.lastOffset = offset;
-  if (header.ScramblingControl() != 0) ++c.scrambled;
-  if (header.HasPCR()) ++c.pcrs;
-  // PES_packet (ISO/IEC 13818-1, Table 2-21) opens with packet_start_code_prefix.
-  if (header.PayloadUnitStart()) {
-    const TPayload payload = header.Payload();
-    if (payload.length >= 3 && payload.data[0] == 0 && payload.data[1] == 0 && payload.data[2] == 1) ++c.pesStarts;
-  }
+void TPIDCounts::NextWindow(double time) {
+  // The clock runs on at the last rate it knows until the next PCR, so a
+  // packet's time may lie past the window a later PCR puts the next packets
+  // in: windows only move forward.
+  const int64_t window = std::max(static_cast<int64_t>(std::floor(time)), window_);
+  if (window != window_) CloseWindows(window);
+}
 
-  // continuity_counter (ISO/IEC 13818-1, 2.4.3.3): one up per packet with
-  // payload, one repeat allowed, anything after a discontinuity_indicator.
-  if (pid == kNullPID || !header.HasPayload()) return;
-  TContinuity& cc = continuity_[static_cast<size_t>(pid)];
-  const auto value = static_cast<int8_t>(header.ContinuityCounter());
-  if (cc.last >= 0 && !header.Discontinuity()) {
-    if (value == cc.last) {
-      if (cc.repeated) ++c.ccErrors;
-      cc.repeated = true;
-    } else {
-      if (value != ((cc.last + 1) & 0x0F)) ++c.ccErrors;
-      cc.repeated = false;
-    }
-  } else {
-    cc.repeated = false;
-  }
-  cc.last = value;
+bool TPIDCounts::PESStart(const TPacketHeaderView& header) {
+  // packet_start_code_prefix.
+  const TPayload payload = header.Payload();
+  return payload.length >= 3 && payload.data[0] == 0 && payload.data[1] == 0 && payload.data[2] == 1;
 }
 
 }  // namespace tessaro

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 #include "analysis/AnalysisPass.h"
@@ -31,7 +32,46 @@ struct TPIDCount {
 
 class TPIDCounts final : public TPacketObserver {
  public:
-  void Packet(const TPacketHeaderView& header, int64_t offset, double time, bool timed) override;
+  void Packet(const TPacketHeaderView& header, int64_t offset, double time, bool timed) override {
+    Count(header, header.PID(), header.HasPCR(), header.PayloadUnitStart(), offset, time, timed);
+  }
+  // Packet, for a caller that has read the PID, whether a PCR is present and
+  // payload_unit_start_indicator already.
+  void Count(const TPacketHeaderView& header, int32_t pid, bool pcr, bool unitStart, int64_t offset, double time,
+             bool timed) {
+    TPIDCount& c = counts_[static_cast<size_t>(pid)];
+    if (timed) {
+      // Most packets fall in the window being counted: one comparison, no floor.
+      if (!(time < windowEnd_)) NextWindow(time);
+      ++inWindow_[static_cast<size_t>(pid)];
+    }
+    if (c.packets++ == 0) {
+      present_.push_back(static_cast<uint16_t>(pid));
+      c.firstOffset = offset;
+    }
+    c.lastOffset = offset;
+    if (header.ScramblingControl() != 0) ++c.scrambled;
+    if (pcr) ++c.pcrs;
+    if (unitStart && PESStart(header)) ++c.pesStarts;
+
+    // continuity_counter (ISO/IEC 13818-1, 2.4.3.3): one up per packet with
+    // payload, one repeat allowed, anything after a discontinuity_indicator.
+    if (pid == kNullPID || !header.HasPayload()) return;
+    TContinuity& cc = continuity_[static_cast<size_t>(pid)];
+    const auto value = static_cast<int8_t>(header.ContinuityCounter());
+    if (cc.last >= 0 && !header.Discontinuity()) {
+      if (value == cc.last) {
+        if (cc.repeated) ++c.ccErrors;
+        cc.repeated = true;
+      } else {
+        if (value != ((cc.last + 1) & 0x0F)) ++c.ccErrors;
+        cc.repeated = false;
+      }
+    } else {
+      cc.repeated = false;
+    }
+    cc.last = value;
+  }
   const TPIDCount& operator[](int32_t pid) const { return counts_[static_cast<size_t>(pid & (kPIDCount - 1))]; }
 
  private:
@@ -39,7 +79,12 @@ class TPIDCounts final : public TPacketObserver {
     int8_t last = -1;  // -1: no packet with payload yet
     bool repeated = false;
   };
+  static constexpr int32_t kNullPID = 0x1FFF;
+  // A packet whose time lies past the window being counted.
+  void NextWindow(double time);
   void CloseWindows(int64_t window);
+  // The payload opens a PES_packet (ISO/IEC 13818-1, Table 2-21).
+  static bool PESStart(const TPacketHeaderView& header);
 
   std::array<TPIDCount, kPIDCount> counts_{};
   std::array<TContinuity, kPIDCount> continuity_{};
@@ -48,6 +93,8 @@ class TPIDCounts final : public TPacketObserver {
   // not over all 8192 (at most 8192 entries).
   std::vector<uint16_t> present_;
   int64_t window_ = -1;  // the one-second window of stream time being counted
+  // Where it ends: window_ + 1 seconds, -inf before the first timed packet.
+  double windowEnd_ = -std::numeric_limits<double>::infinity();
 };
 
 }  // namespace tessaro

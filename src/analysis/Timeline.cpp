@@ -25,13 +25,13 @@ void Combine(TTimelineCell& into, const TTimelineCell& from) {
     into.intervalMax = from.intervalMax;
     into.intervalOffset = from.intervalOffset;
   }
-  // fmin and fmax take the number where one side is NaN.
-  into.accuracyMin = std::fmin(into.accuracyMin, from.accuracyMin);
-  into.accuracyMax = std::fmax(into.accuracyMax, from.accuracyMax);
-  into.ptsMin = std::fmin(into.ptsMin, from.ptsMin);
-  into.ptsMax = std::fmax(into.ptsMax, from.ptsMax);
-  into.dtsMin = std::fmin(into.dtsMin, from.dtsMin);
-  into.dtsMax = std::fmax(into.dtsMax, from.dtsMax);
+  // LowerOf and HigherOf take the number where one side is NaN.
+  into.accuracyMin = LowerOf(into.accuracyMin, from.accuracyMin);
+  into.accuracyMax = HigherOf(into.accuracyMax, from.accuracyMax);
+  into.ptsMin = LowerOf(into.ptsMin, from.ptsMin);
+  into.ptsMax = HigherOf(into.ptsMax, from.ptsMax);
+  into.dtsMin = LowerOf(into.dtsMin, from.dtsMin);
+  into.dtsMax = HigherOf(into.dtsMax, from.dtsMax);
 }
 
 }  // namespace
@@ -82,6 +82,10 @@ TTimelineCell& TTimeline::Cell(TTimelineBucket& bucket, int32_t pid) {
                     : std::find_if(bucket.cells.begin(), bucket.cells.end(),
                                    [&](const TTimelineCell& c) { return c.pid == pid; });
   if (it == bucket.cells.end()) {
+    // A bucket usually holds the PIDs the one before it held: room for
+    // them at once, not a growth step at each.
+    const auto index = static_cast<size_t>(&bucket - buckets_.data());
+    if (bucket.cells.empty() && index > 0) bucket.cells.reserve(buckets_[index - 1].cells.size());
     TTimelineCell cell;
     cell.pid = pid;
     bucket.cells.push_back(cell);
@@ -169,8 +173,8 @@ void TTimeline::Accuracy(int32_t pid, int64_t offset, double seconds) {
   if (bucket == nullptr) return;
   TTimelineCell& cell = Cell(*bucket, pid);
   if (std::fabs(seconds) > Worst(cell)) cell.accuracyOffset = offset;
-  cell.accuracyMin = std::fmin(cell.accuracyMin, seconds);
-  cell.accuracyMax = std::fmax(cell.accuracyMax, seconds);
+  cell.accuracyMin = LowerOf(cell.accuracyMin, seconds);
+  cell.accuracyMax = HigherOf(cell.accuracyMax, seconds);
 }
 
 void TTimeline::Interval(int32_t pid, int64_t offset, double seconds) {
@@ -187,10 +191,10 @@ void TTimeline::Timestamps(int32_t pid, int64_t offset, double pts, double dts) 
   TTimelineBucket* bucket = BucketAt(offset);
   if (bucket == nullptr) return;
   TTimelineCell& cell = Cell(*bucket, pid);
-  cell.ptsMin = std::fmin(cell.ptsMin, pts);
-  cell.ptsMax = std::fmax(cell.ptsMax, pts);
-  cell.dtsMin = std::fmin(cell.dtsMin, dts);
-  cell.dtsMax = std::fmax(cell.dtsMax, dts);
+  cell.ptsMin = LowerOf(cell.ptsMin, pts);
+  cell.ptsMax = HigherOf(cell.ptsMax, pts);
+  cell.dtsMin = LowerOf(cell.dtsMin, dts);
+  cell.dtsMax = HigherOf(cell.dtsMax, dts);
 }
 
 }  // namespace tessaro

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <vector>
@@ -16,6 +17,12 @@
 #include "analysis/PIDCounts.h"
 
 namespace tessaro {
+
+// std::fmin and std::fmax for figures that are NaN where none was measured,
+// inline (the library's are calls): the smaller or larger of two numbers,
+// the number where one side is NaN, a on a tie.
+inline double LowerOf(double a, double b) { return b < a || std::isnan(a) ? b : a; }
+inline double HigherOf(double a, double b) { return b > a || std::isnan(a) ? b : a; }
 
 struct TTimelineCell {
   static constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
@@ -49,10 +56,14 @@ class TTimeline final : public TPacketObserver {
   static constexpr int64_t kFirstSpanBytes = 64 * 1024;
 
   void Packet(const TPacketHeaderView& header, int64_t offset, double time, bool timed) override {
+    Count(header, header.PID(), offset, time, timed);
+  }
+  // Packet, for a caller that has read the PID already.
+  void Count(const TPacketHeaderView& header, int32_t pid, int64_t offset, double time, bool timed) {
     // Most packets fall in the bucket being filled, on a PID already in it: a
     // comparison with the bucket's end, no division, no search.
     if (time < edge_ && timed) {
-      const auto slot = static_cast<size_t>(header.PID());
+      const auto slot = static_cast<size_t>(pid);
       if (cellStamp_[slot] == stamp_) {
         ++buckets_[static_cast<size_t>(current_)].cells[static_cast<size_t>(cellIndex_[slot])].packets;
         return;

@@ -56,10 +56,10 @@ void TTimestamps::Packet(const TPacketHeaderView& header, int64_t offset, double
   const double ticksAfter = clock.TicksAfterLastPCR(offset);
   const double ptsAhead = Ahead(clock.LastPCR(), ticksAfter, pts);
   const double dtsAhead = Ahead(clock.LastPCR(), ticksAfter, dts);
-  t.ptsMin = std::fmin(t.ptsMin, ptsAhead);
-  t.ptsMax = std::fmax(t.ptsMax, ptsAhead);
-  t.dtsMin = std::fmin(t.dtsMin, dtsAhead);
-  t.dtsMax = std::fmax(t.dtsMax, dtsAhead);
+  t.ptsMin = LowerOf(t.ptsMin, ptsAhead);
+  t.ptsMax = HigherOf(t.ptsMax, ptsAhead);
+  t.dtsMin = LowerOf(t.dtsMin, dtsAhead);
+  t.dtsMax = HigherOf(t.dtsMax, dtsAhead);
   if (timeline_ != nullptr) timeline_->Timestamps(pid, offset, ptsAhead, dtsAhead);
 }
 
