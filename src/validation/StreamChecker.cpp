@@ -82,6 +82,11 @@ struct TPIDState {
   // continues the count, when such a packet needs no more than that; 0: any
   // packet of the PID takes the full path.
   uint16_t next = 0;
+  // While next is set, the fast path counts in it alone and cc lags: this
+  // brings cc up to date (the counter of the last packet with payload).
+  void SettleCounter() {
+    if (next != 0) cc = static_cast<uint8_t>((next - 1) & 0x0F);
+  }
   uint8_t roles = 0;
   bool present = false;
   bool met = false;  // listed in metPIDs_
@@ -423,7 +428,8 @@ class TStreamChecker::TState {
     const int32_t pid = TPacketHeaderView(b).PID();
     TPIDState& st = pids_[static_cast<size_t>(pid)];
     if ((flags & 0xC0) == 0 && (0x100u | b[3]) == st.next) {
-      st.cc = b[3] & 0x0F;
+      // The counter is kept in next alone here (SettleCounter): no byte is
+      // stored, so nothing the loop holds has to be read again.
       st.next = static_cast<uint16_t>(0x110 | ((b[3] + 1) & 0x0F));
       if (st.references > 0) Present(st, pid, offset, clock_.Time(offset));
       return;
@@ -449,6 +455,7 @@ class TStreamChecker::TState {
       return;
     }
     TPIDState& st = pids_[static_cast<size_t>(pid)];
+    st.SettleCounter();
     if (!st.present || st.naming == kNamingPending) Naming(st, pid, offset);
     st.present = true;
     Met(static_cast<uint16_t>(pid));
@@ -547,7 +554,7 @@ class TStreamChecker::TState {
         firstPCROffset_ = offset;
         ClockStarted(offset);
       }
-      Stamp();
+      if (!waiting_.empty()) Stamp();
       // The new rate may put a limit's end in this very packet.
       const double time = clock_.Time(offset);
       if (ranOutWaiting_) StampRanOut(before);
@@ -730,7 +737,10 @@ class TStreamChecker::TState {
         AbsenceFrom(now + settings_.tableRepetitionLimit, offset);
       }
       st.roles = static_cast<uint8_t>((st.roles & ~(kRolePMT | kRoleNIT)) | named[pid]);
-      if (st.roles != 0) st.next = 0;
+      if (st.roles != 0) {
+        st.SettleCounter();
+        st.next = 0;
+      }
       Met(pid);
     }
   }
