@@ -68,7 +68,8 @@ int Main(int argc, char** argv) {
 }  // namespace tessaro
 
 int main(int argc, char** argv) {
-  tessaro::ReserveHeap();
+  // The validator module checks on a thread of its own while main waits.
+  tessaro::ReserveHeap(tessaro::THeapThreads::MainArena);
   try {
     return tessaro::Main(argc, argv);
   } catch (const std::exception& e) {
