@@ -67,6 +67,8 @@ class TPacketScanner {
   // than the copy they save.
   static constexpr int64_t kDefaultBlock = 256 * 1024;
   static constexpr int64_t kToEndOfFile = std::numeric_limits<int64_t>::max();
+  // What Blocks reads at a time, in whole chunks (at least one).
+  static constexpr int64_t kBlocksRead = 512 * 1024;
 
   // Visitor: bool(const uint8_t* packet, int64_t offset); false stops the walk.
   // The packet's bytes stay valid during the call only.
@@ -91,8 +93,9 @@ class TPacketScanner {
   TScanEnd Scan(const TFileStream& stream, int32_t packetSize, int64_t start, int64_t end, const TScanRule& rule,
                 Visitor&& visit);
 
-  // Hands the bytes from start to the end of the file to visit in reads of
-  // chunkSize bytes, as they are, without looking for packets:
+  // Hands the bytes from start to the end of the file to visit in chunks of
+  // chunkSize bytes (the last one shorter), as they are, without looking for
+  // packets:
   // bool(const uint8_t* data, int64_t length, int64_t offset); false stops.
   // The walk finishes at the first read that returns nothing; the caller
   // tells a read error from the end by the bytes it was given.
@@ -239,17 +242,24 @@ template <class Visitor>
 TScanEnd TPacketScanner::Blocks(const TFileStream& stream, int64_t start, int64_t chunkSize, Visitor&& visit) {
   chunkSize = std::max<int64_t>(chunkSize, 1);
   start = std::max<int64_t>(start, 0);
+  // Reads of several chunks at a time: the visitor still gets the same
+  // chunks, but a read of a few hundred kilobytes costs the kernel less per
+  // byte than one of a hundred (measured).
+  const int64_t readSize = std::max<int64_t>(kBlocksRead / chunkSize, 1) * chunkSize;
   // The block buffer is the packet walks' too: nothing of theirs stays valid.
   bufferLength_ = 0;
-  if (capacity_ < chunkSize) Allocate(chunkSize);
+  if (capacity_ < readSize) Allocate(readSize);
   const int64_t total = std::max<int64_t>(stream.Size() - start, 0);
   for (int64_t offset = start;;) {
     if (Cancelled()) return TScanEnd::Cancelled;
-    const int64_t n = stream.ReadAt(offset, buffer_.get(), chunkSize);
+    const int64_t n = stream.ReadAt(offset, buffer_.get(), readSize);
     if (n <= 0) return TScanEnd::Finished;
+    for (int64_t at = 0; at < n; at += chunkSize) {
+      const int64_t length = std::min(chunkSize, n - at);
+      if (progress_) progress_(std::min(offset + at + length - start, total), total);
+      if (!visit(static_cast<const uint8_t*>(buffer_.get() + at), length, offset + at)) return TScanEnd::Stopped;
+    }
     offset += n;
-    if (progress_) progress_(std::min(offset - start, total), total);
-    if (!visit(static_cast<const uint8_t*>(buffer_.get()), n, offset - n)) return TScanEnd::Stopped;
   }
 }
 

@@ -313,6 +313,35 @@ TEST(PacketScanner, AFileTruncatedDuringAWalkEndsItShortOfTheSize) {
   }
 }
 
+// The raw walk of the extractions reads several chunks at once, yet hands
+// them over one by one as reads of one chunk would: whole chunks in file
+// order, the last one shorter, the bytes as they are.
+TEST(PacketScanner, BlocksHandsTheFileOverInChunksOfTheAskedSize) {
+  constexpr int64_t kChunk = 102400;
+  for (const int64_t size : {int64_t{0}, kChunk - 1, kChunk, 3 * TPacketScanner::kBlocksRead + 12345}) {
+    Bytes bytes(static_cast<size_t>(size));
+    std::mt19937 random(static_cast<uint32_t>(size));
+    for (uint8_t& b : bytes) b = static_cast<uint8_t>(random());
+    test::TempFile file(bytes);
+    auto stream = TFileStream::Open(file.Path(), TFileStream::Mode::Read);
+    ASSERT_TRUE(stream);
+    TPacketScanner scanner;
+    Bytes seen;
+    std::vector<int64_t> lengths;
+    EXPECT_EQ(scanner.Blocks(*stream, 0, kChunk,
+                             [&](const uint8_t* data, int64_t length, int64_t offset) {
+                               EXPECT_EQ(offset, static_cast<int64_t>(seen.size()));
+                               seen.insert(seen.end(), data, data + length);
+                               lengths.push_back(length);
+                               return true;
+                             }),
+              TScanEnd::Finished);
+    EXPECT_EQ(seen, bytes) << size;
+    ASSERT_EQ(static_cast<int64_t>(lengths.size()), (size + kChunk - 1) / kChunk) << size;
+    for (size_t i = 0; i + 1 < lengths.size(); ++i) EXPECT_EQ(lengths[i], kChunk) << size;
+  }
+}
+
 // The progress total follows a file that grows or shrinks while it is walked
 // to its end: the last report is the bytes there were, out of as many.
 TEST(PacketScanner, ProgressTotalFollowsAFileThatGrowsOrShrinks) {
