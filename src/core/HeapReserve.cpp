@@ -9,10 +9,7 @@
 
 namespace tessaro {
 
-void ReserveHeap(THeapThreads threads) {
-  // A thread's own arena is a fresh mapping whose pages each fault on first
-  // use; with one arena, a worker's tables land in the reserve too.
-  if (threads == THeapThreads::MainArena) mallopt(M_ARENA_MAX, 1);
+void ReserveHeap() {
   // Blocks below the largest threshold glibc takes come from the heap, and
   // the heap keeps what is freed instead of giving it back; the reserve
   // itself stays below the threshold, or it would be a mapping of its own.

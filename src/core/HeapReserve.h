@@ -7,12 +7,7 @@
 
 namespace tessaro {
 
-enum class THeapThreads : bool {
-  OwnArenas,  // threads keep glibc's arenas of their own (a window's threads allocate side by side)
-  MainArena,  // every thread allocates from the reserve (a command whose work runs on one other thread)
-};
-
 // Call once, early, on the main thread (the main arena is its heap): 16 MiB.
-void ReserveHeap(THeapThreads threads = THeapThreads::OwnArenas);
+void ReserveHeap();
 
 }  // namespace tessaro
