@@ -428,8 +428,9 @@ class TStreamChecker::TState {
     const int32_t pid = TPacketHeaderView(b).PID();
     TPIDState& st = pids_[static_cast<size_t>(pid)];
     if ((flags & 0xC0) == 0 && (0x100u | b[3]) == st.next) {
-      // The counter is kept in next alone here (SettleCounter): no byte is
-      // stored, so nothing the loop holds has to be read again.
+      // The counter is kept in next alone here (SettleCounter): one store
+      // per packet, and no byte store, which the compiler must assume may
+      // change anything the loop holds.
       st.next = static_cast<uint16_t>(0x110 | ((b[3] + 1) & 0x0F));
       if (st.references > 0) Present(st, pid, offset, clock_.Time(offset));
       return;
