@@ -11,7 +11,8 @@ namespace tessaro {
 
 // Searches read 1 MiB at a time, as dd bs=1M does: enough to stream from the
 // page cache at full speed, and a small constant memory.
-TStreamBrowser::TStreamBrowser() : FScanner(kSearchBlock), FBuffer(kBufferSize), FRows(kMaxRows) {}
+TStreamBrowser::TStreamBrowser()
+    : FScanner(kSearchBlock), FBuffer(std::make_unique_for_overwrite<uint8_t[]>(kBufferSize)), FRows(kMaxRows) {}
 
 TStreamBrowser::~TStreamBrowser() = default;
 
@@ -84,10 +85,10 @@ bool TStreamBrowser::RefreshPosition(int64_t offset) {
   if (!FFileStream) return false;
   FTopOffset = offset;
   SearchLastPATAndPMT(offset);
-  const int64_t n = FFileStream->ReadAt(offset, FBuffer.data(), int64_t{FPacketSize} * kPageSlots);
+  const int64_t n = FFileStream->ReadAt(offset, FBuffer.get(), int64_t{FPacketSize} * kPageSlots);
   int32_t size = 0;
   int32_t start = 0;
-  if (!GetTSStreamType(FBuffer.data(), n, size, start)) {
+  if (!GetTSStreamType(FBuffer.get(), n, size, start)) {
     FPageKept = true;
     return false;
   }
@@ -101,7 +102,7 @@ int TStreamBrowser::LoadRowsFrom(int64_t offset) {
   FPageKept = false;
   if (!FFileStream) return 0;
   FTopOffset = offset;
-  const int64_t n = FFileStream->ReadAt(offset, FBuffer.data(), int64_t{FPacketSize} * kPageSlots);
+  const int64_t n = FFileStream->ReadAt(offset, FBuffer.get(), int64_t{FPacketSize} * kPageSlots);
   return FillRows(offset, n, kTSPacketSize);
 }
 
@@ -134,7 +135,7 @@ int TStreamBrowser::FillRows(int64_t offset, int64_t byteCount, int32_t packetBy
   int64_t i = 0;
   while (i <= byteCount - packetBytes) {
     if (FBuffer[static_cast<size_t>(i)] == 0x47) {
-      ParseTSPacket(FRowCount, FBuffer.data() + i, byteCount - i, offset + i);
+      ParseTSPacket(FRowCount, FBuffer.get() + i, byteCount - i, offset + i);
       if (++FRowCount >= rowLimit) break;
       i += FPacketSize;
     } else {
@@ -297,12 +298,12 @@ bool TStreamBrowser::SearchLastPATAndPMT(int64_t offset) {
   return Guarded("TForm1.SearchLastPATAndPMT", false, [&] {
     if (!FFileStream || offset < 0) return false;
     const int64_t ps = FPacketSize;
-    const uint8_t* b = FBuffer.data();
+    const uint8_t* b = FBuffer.get();
 
     // Backward phase: up to 200 slots before the page, nearest PAT first.
     const int64_t back = std::max<int64_t>(offset - kNearestPATSlots * ps, 0);
     if (offset - back >= ps) {
-      const int64_t n = FFileStream->ReadAt(back, FBuffer.data(), offset - back);
+      const int64_t n = FFileStream->ReadAt(back, FBuffer.get(), offset - back);
       int64_t q = (offset - back) - ps;
       while (q - ps >= 0 && !(q + kTSPacketSize <= n && b[q] == 0x47 && b[q - ps] == 0x47)) --q;
       if (q - ps >= 0) {

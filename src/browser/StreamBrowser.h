@@ -203,7 +203,9 @@ class TStreamBrowser {
   TPacketScanner FQuietScanner;  // the seen-list scans of opening and paging
 
   int visibleRows_ = kPageSlots;
-  std::vector<uint8_t> FBuffer;
+  // Only the bytes a read put there are looked at: left uninitialised, so
+  // that opening a file does not clear 2 MiB it may never use.
+  std::unique_ptr<uint8_t[]> FBuffer;
   std::vector<TPacketRow> FRows;
   // Guards the rows against the list asking for texts while a page loads.
   mutable std::recursive_mutex FLock;
