@@ -147,6 +147,7 @@ class TPacketScanner {
     void operator()(uint8_t* p) const { std::free(p); }
   };
   static constexpr int64_t kPage = 4096;
+  static constexpr int64_t kLargePage = int64_t{2} << 20;
   // A buffer of at least bytes; what it held is lost.
   void Allocate(int64_t bytes);
   std::unique_ptr<uint8_t[], TFree> buffer_;
