@@ -299,7 +299,9 @@ TEST(PacketScanner, AFileTruncatedDuringAWalkEndsItShortOfTheSize) {
     int64_t last = -1;
     const TScanEnd end =
         scanner.Scan(*stream, 188, 0, TPacketScanner::kToEndOfFile, {rule}, [&](const uint8_t* packet, int64_t at) {
-          if (at == 100 * 188) EXPECT_EQ(::truncate(file.Path().c_str(), kCut), 0);
+          if (at == 100 * 188) {
+            EXPECT_EQ(::truncate(file.Path().c_str(), kCut), 0);
+          }
           EXPECT_EQ(packet[0], 0x47);
           last = at;
           return true;
@@ -356,7 +358,9 @@ TEST(PacketScanner, ProgressTotalFollowsAFileThatGrowsOrShrinks) {
     std::vector<std::pair<int64_t, int64_t>> reports;
     scanner.SetProgress([&](int64_t done, int64_t total) { reports.emplace_back(done, total); });
     scanner.Scan(*stream, 188, 0, TPacketScanner::kToEndOfFile, {TSyncRule::Stride}, [&](const uint8_t*, int64_t at) {
-      if (at == 100 * 188) EXPECT_EQ(::truncate(file.Path().c_str(), newSize), 0);
+      if (at == 100 * 188) {
+        EXPECT_EQ(::truncate(file.Path().c_str(), newSize), 0);
+      }
       return true;
     });
     ASSERT_FALSE(reports.empty());
