@@ -66,9 +66,10 @@ bool PacketHasPCR(const uint8_t* p) {
 
 bool TStreamBrowser::SearchPIDFromPos(uint16_t pid, int64_t start, int64_t& found) {
   return Guarded("TForm1.SearchPIDFromPos", false, [&] {
-    return ScanForward(start, found, [pid](const uint8_t* p) {
-      const TPacketHeaderView header(p);
-      return header.Synced() && header.PID() == pid;
+    // The sync byte and the PID in one comparison.
+    const uint32_t want = TPacketHeaderView::SyncPID(pid);
+    return ScanForward(start, found, [want](const uint8_t* p) {
+      return (TPacketHeaderView(p).Word() & TPacketHeaderView::kSyncPIDBits) == want;
     });
   });
 }

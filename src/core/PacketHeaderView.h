@@ -10,7 +10,9 @@
 // reaches past them.
 #pragma once
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 #include "core/PacketParser.h"
 
@@ -26,6 +28,21 @@ class TPacketHeaderView {
   static constexpr uint8_t kSyncByte = 0x47;
 
   explicit constexpr TPacketHeaderView(const uint8_t* packet) noexcept : p_(packet) {}
+
+  // The four header bytes as one number, the sync byte lowest: several
+  // fields tested with one comparison.
+  uint32_t Word() const {
+    uint32_t word = 0;
+    std::memcpy(&word, p_, sizeof word);
+    if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap32(word);
+    return word;
+  }
+  // The bits of Word() that hold the sync byte and the PID, and their value
+  // in a synchronised packet of pid.
+  static constexpr uint32_t kSyncPIDBits = 0x00FF1FFF;
+  static constexpr uint32_t SyncPID(int32_t pid) {
+    return kSyncByte | (static_cast<uint32_t>(pid) >> 8 & 0x1F) << 8 | (static_cast<uint32_t>(pid) & 0xFF) << 16;
+  }
 
   bool Synced() const { return p_[0] == kSyncByte; }
   bool TransportError() const { return (p_[1] & 0x80) != 0; }

@@ -326,11 +326,12 @@ TScanEnd TPacketScanner::WindowSync(int64_t start, const TScanRule& rule, Visito
       if (got < ps) break;
       const int64_t run = std::min(HeldFrom(i), limit - i);
       int64_t j = 0;
-      for (; j + ps <= run; j += ps) {
-        if (i + j <= lastVisited) continue;
-        lastVisited = i + j;
+      // Only a window's first slot may have been visited already, as the
+      // last of the window before; the slots after it go without a test.
+      while (j + ps <= run && i + j <= lastVisited) j += ps;
+      for (; j + ps <= run; j += ps)
         if (!visit(b + j, i + j)) return TScanEnd::Stopped;
-      }
+      if (j > 0) lastVisited = std::max(lastVisited, i + j - ps);
       i += j;
     }
     chunk = limit - ps;

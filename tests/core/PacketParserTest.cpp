@@ -140,6 +140,13 @@ TEST(PacketHeaderView, ReadsEveryPacketAsTheParserDoes) {
     ASSERT_EQ(view.AdaptationFieldControl(), h.adaptation_field_control);
     ASSERT_EQ(view.ContinuityCounter(), h.continuity_counter);
     ASSERT_EQ(view.HasPCR(), h.HasPCR() && h.adaptation_field_length > 0);
+    // The one-comparison PID test of the searches: the flags around the PID do not count.
+    const uint32_t syncPID = view.Word() & TPacketHeaderView::kSyncPIDBits;
+    ASSERT_EQ(syncPID, TPacketHeaderView::SyncPID(h.PID));
+    ASSERT_NE(syncPID, TPacketHeaderView::SyncPID(h.PID ^ 0x1001));
+    Bytes unsynced = p;
+    unsynced[0] = 0x46;
+    ASSERT_NE(TPacketHeaderView(unsynced.data()).Word() & TPacketHeaderView::kSyncPIDBits, syncPID);
     const TPayload payload = view.Payload();
     const bool parserHasPayload = h.HasPayloadFlag() && parser.PayloadLength > 0;
     ASSERT_EQ(payload.length, parserHasPayload ? parser.PayloadLength : 0);
