@@ -16,7 +16,9 @@ void TPacketScanner::Allocate(int64_t bytes) {
   const int64_t size = (bytes + align - 1) / align * align;
   buffer_.reset(static_cast<uint8_t*>(std::aligned_alloc(static_cast<size_t>(align), static_cast<size_t>(size))));
   if (!buffer_) throw std::bad_alloc();
+#ifdef MADV_HUGEPAGE
   if (align == kLargePage) ::madvise(buffer_.get(), static_cast<size_t>(size), MADV_HUGEPAGE);
+#endif
   capacity_ = size;
 }
 
