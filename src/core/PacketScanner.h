@@ -326,8 +326,8 @@ TScanEnd TPacketScanner::WindowSync(int64_t start, const TScanRule& rule, Visito
       if (got < ps) break;
       const int64_t run = std::min(HeldFrom(i), limit - i);
       int64_t j = 0;
-      // Only a window's first slot may have been visited already, as the
-      // last of the window before; the slots after it go without a test.
+      // The slots a window shares with the one before (visited there) are
+      // passed over first; the rest go without that test.
       while (j + ps <= run && i + j <= lastVisited) j += ps;
       for (; j + ps <= run; j += ps)
         if (!visit(b + j, i + j)) return TScanEnd::Stopped;
