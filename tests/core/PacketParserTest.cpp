@@ -56,38 +56,6 @@ TEST(PacketParser, AdaptationFieldEdgeCases) {
   EXPECT_EQ(parser.Payload, nullptr);
 }
 
-TEST(PacketParser, ClockReferencesAndExtension) {
-  TMPEGTSBasePacketParser parser;
-  Bytes pcr = MakePacket({.afc = 2,
-                          .adaptation = {0x18, 0xFF, 0xFF, 0xFF, 0xFF, 0xFE, 0xFF,  // PCR
-                                         0x00, 0x00, 0x00, 0x00, 0x7E, 0x05}});     // OPCR
-  ASSERT_EQ(parser.ParseData(pcr.data(), 188), S_OK);
-  EXPECT_EQ(parser.Header.program_clock_reference_base, (int64_t{1} << 33) - 1);
-  // Bit 0 of the fifth byte is the extension's top bit: 0xFE leaves it clear.
-  EXPECT_EQ(parser.Header.program_clock_reference_extension, 0xFF);
-  EXPECT_EQ(parser.Header.original_program_clock_reference_base, 0);
-  EXPECT_EQ(parser.Header.original_program_clock_reference_extension, 5);
-  pcr[10] = 0xFF;
-  ASSERT_EQ(parser.ParseData(pcr.data(), 188), S_OK);
-  EXPECT_EQ(parser.Header.program_clock_reference_extension, 0x1FF);
-
-  // Splice countdown, private data, extension with ltw, piecewise rate and seamless splice.
-  Bytes ext = MakePacket({.afc = 2,
-                          .adaptation = {0x07, 0xFD, 3, 0xAA, 0xBB, 0xCC, 12, 0xE0, 0x80, 0x05, 0x3F, 0xFF, 0xFF, 0x5F,
-                                         0xFF, 0xFF, 0xFF, 0xFF}});
-  ASSERT_EQ(parser.ParseData(ext.data(), 188), S_OK);
-  const TTSHeader& h = parser.Header;
-  EXPECT_EQ(h.splice_countdown, 0xFD);
-  EXPECT_EQ(h.transport_private_data_length, 3);
-  EXPECT_EQ(h.private_data[2], 0xCC);
-  EXPECT_EQ(h.adaptation_field_extension_length, 12);
-  EXPECT_EQ(h.ltw_valid_flag, 1);
-  EXPECT_EQ(h.ltw_offset, 5);
-  EXPECT_EQ(h.piecewise_rate, 0x3FFFFF);
-  EXPECT_EQ(h.splice_type, 5);
-  EXPECT_EQ(h.DTS_next_AU, (int64_t{1} << 33) - 1);
-}
-
 TEST(PacketParser, RejectsMissingSyncByteAndKeepsFields) {
   test::DebugCapture capture;
   TMPEGTSBasePacketParser parser;

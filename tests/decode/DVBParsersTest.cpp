@@ -1,6 +1,5 @@
 // The DVB SI section decoders: which one the browser chooses, their PID gates,
-// their trees, and sections whose lengths point past their bytes; then real
-// sections from the captures in ../shared/streams.
+// their trees, and sections whose lengths point past their bytes.
 //
 // Whole trees are compared with tests/data/golden/dvb-*.txt, each checked by
 // hand against the section syntax and the node texts; TESSARO_UPDATE_GOLDEN=1
@@ -276,30 +275,6 @@ TEST(DVBDecoders, LoopOfMoreThan256EntriesStopsAtTheTable) {
   const std::string next = Decode(decoder, SectionPackets(0x12, oneEvent)[0]);
   EXPECT_TRUE(HasLine(next, "events count", "1"));
   EXPECT_EQ(next.find("event #1\n"), std::string::npos);
-}
-
-// ---- Real captures -----------------------------------------------------------------
-
-struct TCapture {
-  TStreamBrowser browser;
-  explicit TCapture(const std::string& name) { EXPECT_TRUE(browser.LoadFile(test::SharedStreamPath(name))); }
-  std::string TreeAt(int64_t offset) {
-    browser.RefreshPosition(offset);
-    return BrowserTree(browser, offset);
-  }
-};
-
-// The last EIT section of the capture runs past the end of the file: its
-// packet shows its pointer_field and no EIT fields, not those of the EIT
-// decoded before it.
-TEST(DVBCaptures, SectionCutByTheEndOfTheFileShowsNoSection) {
-  TESSARO_REQUIRE_SHARED_STREAMS();
-  TCapture capture("eit-schedule.ts");
-  ASSERT_EQ(TableGroup(capture.TreeAt(0xBC)), "EIT");
-  const std::string cut = capture.TreeAt(0x345EC);
-  EXPECT_TRUE(HasLine(cut, "pointer_field", "0 (8 bits)"));
-  EXPECT_EQ(TableGroup(cut), "");
-  EXPECT_EQ(cut.find("service_id"), std::string::npos);
 }
 
 }  // namespace

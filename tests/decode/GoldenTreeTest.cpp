@@ -500,27 +500,6 @@ TEST(GoldenTree, PATWithoutSectionSyntaxShowsItsTwoFields) {
   EXPECT_FALSE(s.browser.IsPMT(0x0500));
 }
 
-// ---- Built streams: choice of the section decoder ----------------------------------
-
-// Rule 4: a section on the network PID of the current PAT goes to the NIT
-// decoder, and a packet with a table kind is not read as a PES header.
-TEST(GoldenTree, NetworkPIDIsDecodedAsNIT) {
-  // network_information_section: network_id 1, no descriptors, no transport streams.
-  const Bytes nit = WithSectionLengthAndCrc({0x40, 0xF0, 0x00, 0x00, 0x01, 0xC1, 0x00, 0x00, 0xF0, 0x00, 0xF0, 0x00});
-  Opened s(StreamOf({PATPacket(PATSection(1, {{0, 0x0010}, {1, 0x0100}})), SectionPacket(0x0010, nit)}));
-  ASSERT_TRUE(s.Loaded());
-  s.Select(At(1));
-  const TTreeNode* packet = Packet(s.browser);
-  ASSERT_NE(packet, nullptr);
-  EXPECT_EQ(Value(Field(packet, "PID")), "0x0010");
-  EXPECT_EQ(Child(packet, "Payload"), nullptr);
-  const TTreeNode* psi = Child(packet, "PSI");
-  ASSERT_NE(psi, nullptr);
-  ASSERT_EQ(psi->children.size(), 2u);
-  EXPECT_EQ(psi->children[0]->text, "pointer_field" + std::string(36 - 13, ' ') + " : 0 (8 bits)");
-  EXPECT_EQ(psi->children[1]->text, "NIT");
-}
-
 // ---- Built streams: length fields that lie ---------------------------------------
 
 // A CAT descriptor that claims more bytes than the section has ends the loop;

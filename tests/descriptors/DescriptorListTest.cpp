@@ -103,32 +103,6 @@ TEST(DescriptorList, WalkStepsByDescriptorLengthNotByWhatWasRead) {
   EXPECT_EQ(list.Record(0)->descriptor_length, 0u);
 }
 
-TEST(DescriptorList, LastDescriptorClaimingMoreThanRemains) {
-  const Bytes audio{0x03, 0x01, 0x40};
-  // Descriptors that need their whole length inside the loop are refused.
-  for (int tag : {0x05, 0x09, 0x0D, 0x0A, 0x1F}) {
-    Bytes loop = audio;
-    loop.insert(loop.end(), {static_cast<uint8_t>(tag), 0x10, 1, 2, 3, 4});
-    Tdescriptors list;
-    EXPECT_FALSE(Parse(list, loop)) << tag;
-    EXPECT_EQ(list.Count(), 1) << tag;
-  }
-  // Others stay when the loop still holds the bytes their fields need.
-  Tdescriptors list;
-  Bytes loop = audio;
-  loop.insert(loop.end(), {0x04, 0x20, 1, 2, 3, 4});  // hierarchy_descriptor needs 6
-  EXPECT_TRUE(Parse(list, loop));
-  EXPECT_EQ(list.Count(), 2);
-  loop.pop_back();
-  EXPECT_FALSE(Parse(list, loop));
-  EXPECT_EQ(list.Count(), 1);
-  // DVB descriptors always stay.
-  loop = audio;
-  loop.insert(loop.end(), {0x48, 0x20, 1});
-  EXPECT_TRUE(Parse(list, loop));
-  EXPECT_EQ(list.Count(), 2);
-}
-
 TEST(DescriptorList, LoneTagAtTheEndOfTheLoop) {
   Tdescriptors list;
   EXPECT_FALSE(Parse(list, {0x03, 0x01, 0x40, 0x02}));

@@ -91,16 +91,6 @@ TEST(SystemsDescriptors, EachAcceptsWhatItsFieldsNeed) {
   }
 }
 
-TEST(SystemsDescriptors, CADescriptorPrivateBytes) {
-  EXPECT_EQ(Shown({0x09, 0x04, 0x00, 0x64, 0xE0, 0x20}),
-            Header("CA_descriptor", "0x09", 4) + Field(1, "CA_system_ID", "100", " (16 bits)") +
-                Field(1, "reserved", "7", " (3 bits)") + Field(1, "CA_PID", "32", " (13 bits)"));
-  EXPECT_EQ(Shown({0x09, 0x05, 0x00, 0x64, 0xE0, 0x20, 0x41}),
-            Header("CA_descriptor", "0x09", 5) + Field(1, "CA_system_ID", "100", " (16 bits)") +
-                Field(1, "reserved", "7", " (3 bits)") + Field(1, "CA_PID", "32", " (13 bits)") +
-                Line(1, "private_data_byte") + Line(2, PadRightStr("41 ", 60) + "A"));
-}
-
 TEST(SystemsDescriptors, CADescriptorAsTheCATReadsIt) {
   TCA_descriptor_class record;
   const Bytes full{0x09, 0x07, 0x06, 0x04, 0x1F, 0xFE, 0xAA, 0xBB, 0xCC, 0x00};
@@ -149,25 +139,6 @@ TEST(SystemsDescriptors, ISO639LanguageEntries) {
             Header("ISO_639_language_descriptor", "0x0A", 5) + Line(1, "0") +
                 Field(2, "ISO_639_language_code", "93799 [.ng]", " (24 bits)") +
                 Field(2, "audio_type", "3", " (8 bits)"));
-}
-
-TEST(SystemsDescriptors, VideoStreamMPEG1OnlyFlag) {
-  EXPECT_EQ(Shown({0x02, 0x01, 0x9D}),
-            Header("video_stream_descriptor", "0x02", 1) + Field(1, "multiple_frame_rate_flag", "1", " (1 bit)") +
-                Field(1, "frame_rate_code", "3", " (4 bits)") + Field(1, "MPEG_1_only_flag", "1", " (1 bit)") +
-                Field(1, "constrained_parameter_flag", "0", " (1 bit)") +
-                Field(1, "still_picture_flag", "1", " (1 bit)"));
-  EXPECT_EQ(
-      Shown({0x02, 0x03, 0x99, 0x48, 0xA0}),
-      Header("video_stream_descriptor", "0x02", 3) + Field(1, "multiple_frame_rate_flag", "1", " (1 bit)") +
-          Field(1, "frame_rate_code", "3", " (4 bits)") + Field(1, "MPEG_1_only_flag", "0", " (1 bit)") +
-          Field(1, "constrained_parameter_flag", "0", " (1 bit)") + Field(1, "still_picture_flag", "1", " (1 bit)") +
-          Field(1, "profile_and_level_indication", "72", " (8 bits)") + Field(1, "chroma_format", "2", " (2 bits)") +
-          Field(1, "frame_rate_extension_flag", "1", " (1 bit)") + Field(1, "reserved", "0", " (5 bits)"));
-  // MPEG_1_only_flag 0 in the last 3 bytes of the loop is refused.
-  Tdescriptors list;
-  EXPECT_FALSE(Parse(list, {0x03, 0x01, 0x40, 0x02, 0x01, 0x99}));
-  EXPECT_EQ(list.Count(), 1);
 }
 
 TEST(SystemsDescriptors, OddSuffixesMarkersAndUnsignedValues) {

@@ -46,21 +46,6 @@ TEST_F(DemuxTest, NamesAFilePerPIDBesideTheChosenName) {
   EXPECT_EQ(fs::file_size(Base("movie.$0000")), 184u);
 }
 
-// (Whole fixtures in both modes are ExtractionTest.DemultiplexWritesAFilePerPIDAndNoFileOfTheChosenName's
-// and CaptureDemultiplex's, read back against the header parser.)
-TEST_F(DemuxTest, ESModeLeavesOutPESHeaders) {
-  // A video PES header with PES_header_data_length 10: 19 bytes fewer at
-  // the start, nothing fewer in the middle; a PID met mid-PES starts with it.
-  Bytes pes{0x00, 0x00, 0x01, 0xE0, 0x00, 0x00, 0x80, 0xC0, 0x0A};
-  pes.resize(184, 0x33);
-  TMPEGTSDemultiplexer demux;
-  demux.SetSettings(Base("es"), 0);
-  ASSERT_TRUE(Demultiplex(demux, test::Slots({MakePacket({.pid = 0x200, .payload = Bytes(184, 0x11)}),
-                                              MakePacket({.pid = 0x200, .pusi = true, .payload = pes}),
-                                              MakePacket({.pid = 0x200, .payload = pes})})));
-  EXPECT_EQ(fs::file_size(Base("es.$0200")), 184u + 165u + 184u);
-}
-
 TEST_F(DemuxTest, ThousandsOfPIDsStayWithinTheBufferBudgetAndTheDescriptorLimit) {
   std::vector<Bytes> packets;
   for (int round = 0; round < 3; ++round)
