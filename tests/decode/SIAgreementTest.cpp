@@ -23,8 +23,7 @@
 //   differ by construction.
 // - Section starts tshark read no section from (table "-", tshark=unfinished):
 //   eit-schedule.ts ends in the middle of an EIT section. The decoder cannot
-//   gather it either and, as every decoder does when its ParseData returns
-//   early, keeps and shows the section it decoded before.
+//   gather it either, and its packet's tree shows no section.
 // - Descriptors after the first tag a DVB SI descriptor list does not accept
 //   (the systems descriptors below 0x40 end the list walk): the expected
 //   loop is compared up to that tag.
