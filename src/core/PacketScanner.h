@@ -61,10 +61,10 @@ enum class TScanEnd : uint8_t {
 
 class TPacketScanner {
  public:
-  // Reads of this size into a buffer of two of them stay in the processor's
-  // cache: measured on a page-cached file, they take less time than reads of
-  // mebibytes, and less than mapping the file, whose page faults cost more
-  // than the copy they save.
+  // Reads of this size, each into the same place of the buffer, stay in the
+  // processor's cache: measured on a page-cached file, they take less time
+  // than reads of mebibytes, and less than mapping the file, whose page
+  // faults cost more than the copy they save.
   static constexpr int64_t kDefaultBlock = 256 * 1024;
   static constexpr int64_t kToEndOfFile = std::numeric_limits<int64_t>::max();
   // What Blocks reads at a time, in whole chunks (at least one).
@@ -152,10 +152,10 @@ class TPacketScanner {
   void Allocate(int64_t bytes);
   std::unique_ptr<uint8_t[], TFree> buffer_;
   int64_t capacity_ = 0;
-  int64_t bufferOffset_ = 0;  // file offset of buffer_[0], a multiple of kPage
+  int64_t bufferOffset_ = 0;  // file offset of buffer_[0], a multiple of kPage (below 0 near the start)
   int64_t bufferLength_ = 0;  // bytes of the buffer up to the end of the file's bytes it holds
   // The first file byte held: the buffer's bytes before it are left over
-  // from earlier reads (kept bytes moved to the front land past them).
+  // from earlier reads.
   int64_t heldStart_ = 0;
 };
 

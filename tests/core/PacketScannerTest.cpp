@@ -75,13 +75,13 @@ std::vector<int64_t> StopAtLossWalk(const Bytes& b, int64_t start, int64_t end, 
 // TR 101 290 synchronisation: five sync bytes (or every slot left, at least
 // two) give sync; two slots in a row without one lose it, and the search
 // starts again a byte after the first of them.
-std::vector<int64_t> HysteresisWalk(const Bytes& b, int ps) {
+std::vector<int64_t> HysteresisWalk(const Bytes& b, int ps, int acquire = 5) {
   std::vector<int64_t> visited;
   const auto size = static_cast<int64_t>(b.size());
   for (int64_t pos = 0;;) {
     for (;; ++pos) {
       if (pos + 188 > size) return visited;
-      const int64_t slots = std::min<int64_t>(5, (size - pos - 188) / ps + 1);
+      const int64_t slots = std::min<int64_t>(acquire, (size - pos - 188) / ps + 1);
       if (slots < 2) return visited;
       int64_t j = 0;
       while (j < slots && b[static_cast<size_t>(pos + j * ps)] == 0x47) ++j;
@@ -177,6 +177,31 @@ TEST(PacketScanner, HysteresisGoesBackOverTheFilesOwnBytesAtEveryBlockSize) {
   for (int64_t block = 3300; block < 3800; ++block) {
     TPacketScanner scanner(block);
     EXPECT_EQ(Scan(scanner, *stream, 188, 0, TPacketScanner::kToEndOfFile, {TSyncRule::Hysteresis}), expected)
+        << "block " << block;
+  }
+  // Sync from 60 sync bytes: a span of 11,280 bytes, more than a block and
+  // more than the pages kept before each read, so the kept bytes need room
+  // of their own, reads longer than the block, and now and then a larger
+  // buffer. Runs of 80 packets, where sync comes back, and of 30, too short
+  // for it, apart by random bytes.
+  Bytes runs;
+  for (int i = 0; i < 880; ++i) {
+    if (i % 110 == 0 || i % 110 == 80)
+      for (uint32_t n = random() % 300 + 1; n > 0; --n) runs.push_back(static_cast<uint8_t>(random()));
+    const Bytes packet = test::MakePacket({.pid = 0x100, .cc = static_cast<uint8_t>(i & 15)});
+    runs.insert(runs.end(), packet.begin(), packet.end());
+  }
+  test::TempFile runsFile(runs);
+  auto runsStream = TFileStream::Open(runsFile.Path(), TFileStream::Mode::Read);
+  ASSERT_TRUE(runsStream);
+  TScanRule longAcquire{TSyncRule::Hysteresis};
+  longAcquire.acquire = 60;
+  const std::vector<int64_t> expectedLong = HysteresisWalk(runs, 188, 60);
+  ASSERT_GT(expectedLong.size(), 600u);
+  ASSERT_NE(expectedLong, HysteresisWalk(runs, 188));
+  for (int64_t block = 188; block < 70000; block = block * 3 / 2) {
+    TPacketScanner scanner(block);
+    EXPECT_EQ(Scan(scanner, *runsStream, 188, 0, TPacketScanner::kToEndOfFile, longAcquire), expectedLong)
         << "block " << block;
   }
 }
