@@ -36,7 +36,8 @@ void ReserveHeap() {
   // the block's start: the small pages before the first large one (up to
   // 2 MiB, as the heap happens to lie) would take a fault per 4 KiB for the
   // first tables. A block over them, kept for the program's life, makes the
-  // large pages come first. It touches only its header's page. (Held in a
+  // large pages come first: with the heap's header of one size_t before it,
+  // it ends where they begin. It touches only its header's page. (Held in a
   // volatile: an allocation nothing reads may be left out by the compiler.)
   const uintptr_t head = from - reinterpret_cast<uintptr_t>(block);
   static void* volatile pad = nullptr;

@@ -56,7 +56,7 @@ int64_t TPacketScanner::Ensure(int64_t offset, int64_t count, const uint8_t*& da
     std::unique_ptr<uint8_t[], TFree> old = std::move(buffer_);
     Allocate(std::max(blockSize_ + 3 * kPage, at + readSize));
     if (kept > 0) std::memcpy(buffer_.get() + at - kept, old.get() + from, static_cast<size_t>(kept));
-  } else if (kept > 0 && from != at - kept) {
+  } else if (kept > 0) {
     std::memmove(buffer_.get() + at - kept, buffer_.get() + from, static_cast<size_t>(kept));
   }
   heldStart_ = offset;
