@@ -212,11 +212,6 @@ TEST(StreamAnalysis, CancelGivesPartialFiguresUpToTheOffsetReached) {
   EXPECT_TRUE(a.partial);
   EXPECT_EQ(a.reached, 1880);
   EXPECT_EQ(a.packets, 10);
-  // The timeline holds what was measured up to there.
-  int64_t packets = 0;
-  for (const auto& row : a.timeline.rows)
-    for (const auto& p : row.pids) packets += p.packets;
-  EXPECT_EQ(packets, 10);
 }
 
 // A PES header (ISO/IEC 13818-1, Table 2-21) with PTS and DTS.

@@ -50,7 +50,6 @@ TEST(Browser, OpensFixturesAndResynchronisesPages) {
 
   TStreamBrowser slots;
   ASSERT_TRUE(slots.LoadFile(test::TestDataPath("slots-192.ts")));
-  EXPECT_EQ(slots.Row(1).Offset - slots.Row(0).Offset, 192);
   EXPECT_EQ(slots.SlotCount(), slots.FileSize() / 192);
 }
 

@@ -25,7 +25,6 @@ TEST(AnalyzeCli, JSONHasEveryKey) {
   EXPECT_EQ(j["reached"], j["size"]);
   EXPECT_TRUE(j["duration"].is_number());
   ASSERT_FALSE(j["pids"].empty());
-  int64_t packets = 0;
   int previous = -1;
   for (const auto& pid : j["pids"]) {
     for (const char* key : {"pid", "packets", "share", "bitrate", "bitrate_min", "bitrate_max", "cc_errors",
@@ -33,9 +32,7 @@ TEST(AnalyzeCli, JSONHasEveryKey) {
       EXPECT_TRUE(pid.contains(key)) << key;
     EXPECT_GT(pid["pid"].get<int>(), previous);
     previous = pid["pid"].get<int>();
-    packets += pid["packets"].get<int64_t>();
   }
-  EXPECT_EQ(packets, j["packets"].get<int64_t>());
   ASSERT_FALSE(j["pcr"].empty());
   for (const char* key : {"pid", "count", "interval_min", "interval_avg", "interval_max", "accuracy_max",
                           "accuracy_rms", "discontinuities"})

@@ -155,8 +155,6 @@ TEST(SystemsDescriptors, OddSuffixesMarkersAndUnsignedValues) {
   EXPECT_EQ(Shown({0x0F, 0x04, 0xFF, 0xFF, 0xFF, 0xFF}),
             Header("private_data_indicator_descriptor", "0x0F", 4) +
                 Field(1, "private_data_indicator", "4294967295", " (32 bits)"));
-  EXPECT_EQ(Shown({0x1E, 0x02, 0x01, 0x02}),
-            Header("SL_descriptor", "0x1E", 2) + Field(1, "ES_ID", "258", " (16 bits)"));
 }
 
 TEST(SystemsDescriptors, LoopsAndRunsOfFMCAndCopyright) {
