@@ -12,8 +12,8 @@ void TAnalysisPass::Prepare(TPacketScanner& scanner, TWalk& walk) {
       if (progress_) progress_(walk.start + done, walk.size);
       if (!checkpoint_) return;
       TPassOutcome soFar = walk.outcome;
-      soFar.reached = walk.lastEnd;
-      soFar.garbageBytes = std::max<int64_t>(walk.lastEnd - walk.start - walk.packetBytes, 0);
+      soFar.reached = LastEnd(walk);
+      soFar.garbageBytes = std::max<int64_t>(soFar.reached - walk.start - walk.outcome.packets * walk.packetSize, 0);
       checkpoint_(soFar);
     });
   scanner.SetCancel(cancel_);
@@ -28,10 +28,10 @@ TPassOutcome TAnalysisPass::Finish(const TPacketScanner& scanner, TScanEnd end, 
   // grew) was looked at.
   const int64_t bytesEnd = std::max(walk.size, outcome.packets > 0 ? walk.lastPacket + kTSPacketSize : walk.start);
   outcome.reached =
-      std::min(outcome.cancelled ? std::min(walk.lastEnd, scanner.ReadEnd()) : scanner.ReadEnd(), bytesEnd);
+      std::min(outcome.cancelled ? std::min(LastEnd(walk), scanner.ReadEnd()) : scanner.ReadEnd(), bytesEnd);
   // The file may end inside the last packet's slot (a 192-byte slot whose
   // four leading bytes came first): its missing tail is no garbage.
-  int64_t packetBytes = walk.packetBytes;
+  int64_t packetBytes = outcome.packets * walk.packetSize;
   if (outcome.packets > 0) packetBytes -= std::max<int64_t>(walk.lastPacket + walk.packetSize - outcome.reached, 0);
   outcome.garbageBytes = std::max<int64_t>(outcome.reached - walk.start - packetBytes, 0);
   return outcome;

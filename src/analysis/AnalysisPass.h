@@ -51,9 +51,10 @@ class TAnalysisPass {
   void SetCheckpoint(TCheckpoint checkpoint) { checkpoint_ = std::move(checkpoint); }
 
   // Shows every packet from start on to observer.Packet(header, offset,
-  // time, timed) (the TPacketObserver signature). The observer's type is a
-  // parameter so that its per-packet work joins the walk's loop instead of
-  // costing a call per packet.
+  // time, timed), the header a TLoadedPacketHeader (an observer that takes
+  // the TPacketHeaderView of the TPacketObserver signature gets its View()).
+  // The observer's type is a parameter so that its per-packet work joins the
+  // walk's loop instead of costing a call per packet.
   template <class Observer>
   TPassOutcome Run(const TFileStream& stream, int32_t packetSize, int64_t start, Observer& observer);
 
@@ -63,12 +64,15 @@ class TAnalysisPass {
     int64_t start = 0;
     int64_t size = 0;
     int32_t packetSize = kTSPacketSize;
-    int64_t packetBytes = 0;
-    int64_t lastEnd = 0;
+    int64_t lastEnd = 0;  // past the last slot without a packet looked at
     int64_t lastPacket = 0;
     TPassOutcome outcome;
   };
   void Prepare(TPacketScanner& scanner, TWalk& walk);
+  // Just past the last byte looked at.
+  static int64_t LastEnd(const TWalk& walk) {
+    return std::max(walk.lastEnd, walk.outcome.packets > 0 ? walk.lastPacket + walk.packetSize : walk.start);
+  }
   static TPassOutcome Finish(const TPacketScanner& scanner, TScanEnd end, TWalk& walk);
 
   TProgress progress_;
@@ -94,19 +98,26 @@ TPassOutcome TAnalysisPass::Run(const TFileStream& stream, int32_t packetSize, i
   int32_t clockPID = -1;
   const auto visit = [&](const uint8_t* slot, int64_t offset) __attribute__((always_inline)) {
     // The hysteresis walk looks at the slots that lose sync twice: once in
-    // sync, once while searching again.
-    walk.lastEnd = std::max(walk.lastEnd, offset + packetSize);
-    const TPacketHeaderView header(slot);
-    if (!header.Synced()) return true;
+    // sync, once while searching again. Packets come in rising offsets (a
+    // search starts past the last one), so the last packet's end needs no
+    // comparison.
+    if (slot[0] != TPacketHeaderView::kSyncByte) {
+      walk.lastEnd = std::max(walk.lastEnd, offset + packetSize);
+      return true;
+    }
+    const TLoadedPacketHeader header(slot);
     if (header.HasPCR()) {
       if (clockPID < 0) clockPID = header.PID();
       if (header.PID() == clockPID) clock.Reference(offset, header.PCR(), header.Discontinuity());
     }
     const bool timed = clock.Running();
-    observer.Packet(header, offset, timed ? clock.Time(offset) : 0.0, timed);
+    const double time = timed ? clock.Time(offset) : 0.0;
+    if constexpr (requires { observer.Packet(header, offset, time, timed); })
+      observer.Packet(header, offset, time, timed);
+    else
+      observer.Packet(header.View(), offset, time, timed);
     ++walk.outcome.packets;
     walk.lastPacket = offset;
-    walk.packetBytes += packetSize;
     return true;
   };
   TPacketScanner scanner(blockSize_);

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "analysis/StreamClock.h"
+#include "analysis/Timeline.h"
 
 namespace tessaro {
 
@@ -30,7 +31,11 @@ void TPCRTiming::PCRPacket(const TPacketHeaderView& header, int64_t offset, int6
       ++t.steps;
       t.stepTicks += ticks;
       t.stepPackets += packet - last.packet;
-      if (onInterval_) onInterval_(static_cast<int32_t>(pid), offset, ticks);
+      // The same arithmetic as TStreamClock's, so the rate is the same number.
+      const double seconds = static_cast<double>(ticks) * (1.0 / kPCRTicksPerSecond);
+      rate_[pid] = seconds / static_cast<double>(offset - last.offset);
+      if (timeline_ != nullptr)
+        timeline_->Interval(static_cast<int32_t>(pid), offset, static_cast<double>(ticks) / kPCRTicksPerSecond);
     } else {
       ++t.discontinuities;
     }
@@ -45,7 +50,8 @@ void TPCRTiming::PCRPacket(const TPacketHeaderView& header, int64_t offset, int6
         t.accuracyMax = std::fabs(error);
         t.accuracyMaxOffset = last.offset;
       }
-      if (onAccuracy_) onAccuracy_(static_cast<int32_t>(pid), last.offset, error);
+      if (timeline_ != nullptr)
+        timeline_->Accuracy(static_cast<int32_t>(pid), last.offset, error / static_cast<double>(kPCRTicksPerSecond));
     }
     beforeLast_[pid] = last;
   }

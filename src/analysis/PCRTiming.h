@@ -2,12 +2,13 @@
 // PCRs: how many, the intervals between them, the discontinuities, how far
 // each PCR lies from where the transport rate puts it, and the packets of
 // the whole stream between counted PCR pairs (the reference PID's give the
-// duration and the transport bitrate). Fixed arrays over all 8192 PIDs.
+// duration and the transport bitrate). It also keeps each PID's clock: the
+// last PCR and the rate of the last step on one time base, the byte rate
+// TStreamClock would give for that PID. Fixed arrays over all 8192 PIDs.
 #pragma once
 
 #include <array>
 #include <cstdint>
-#include <functional>
 
 #include "analysis/AnalysisPass.h"
 #include "analysis/PIDCounts.h"
@@ -42,27 +43,29 @@ struct TPCRTrack {
   int64_t accuracyMaxOffset = -1;
 };
 
+class TTimeline;
+
 class TPCRTiming final : public TPacketObserver {
  public:
+  // timeline (optional) is told each interval and each accuracy measured.
+  explicit TPCRTiming(TTimeline* timeline = nullptr) : timeline_(timeline) {}
   void Packet(const TPacketHeaderView& header, int64_t offset, double time, bool timed) override;
   // A packet with a PCR, the index-th of the pass: for a caller that shows
   // this observer only such packets.
   void PCRPacket(const TPacketHeaderView& header, int64_t offset, int64_t index);
   const TPCRTrack& operator[](int32_t pid) const { return tracks_[static_cast<size_t>(pid & (kPIDCount - 1))]; }
-  // Told each accuracy measured: the PID, the offset of the PCR's packet, the
-  // difference in 27 MHz ticks.
-  void OnAccuracy(std::function<void(int32_t pid, int64_t offset, double ticks)> sink) {
-    onAccuracy_ = std::move(sink);
-  }
-  // Told each interval between consecutive PCRs on one time base: the PID,
-  // the offset of the packet of the PCR that closes it, its 27 MHz ticks.
-  void OnInterval(std::function<void(int32_t pid, int64_t offset, int64_t ticks)> sink) {
-    onInterval_ = std::move(sink);
+  // The clock of a PID's PCRs, as TStreamClock keeps it: the rate is known
+  // once two of its PCRs lie on one time base; the PCR value of the byte at
+  // offset is the last PCR plus TicksAfterLastPCR (modulo the wrap).
+  bool RateKnown(int32_t pid) const { return rate_[static_cast<size_t>(pid & (kPIDCount - 1))] > 0; }
+  int64_t LastPCR(int32_t pid) const { return last_[static_cast<size_t>(pid & (kPIDCount - 1))].pcr; }
+  double TicksAfterLastPCR(int32_t pid, int64_t offset) const {
+    const auto slot = static_cast<size_t>(pid & (kPIDCount - 1));
+    return static_cast<double>(offset - last_[slot].offset) * rate_[slot] * static_cast<double>(kPCRTicksPerSecond);
   }
 
  private:
-  std::function<void(int32_t, int64_t, double)> onAccuracy_;
-  std::function<void(int32_t, int64_t, int64_t)> onInterval_;
+  TTimeline* timeline_;
   struct TRecent {
     int64_t offset = 0;
     int64_t pcr = 0;
@@ -72,6 +75,7 @@ class TPCRTiming final : public TPacketObserver {
   std::array<TPCRTrack, kPIDCount> tracks_{};
   std::array<TRecent, kPIDCount> last_{};
   std::array<TRecent, kPIDCount> beforeLast_{};
+  std::array<double, kPIDCount> rate_{};  // seconds per byte of the last step on one time base
   int64_t packets_ = 0;
 };
 

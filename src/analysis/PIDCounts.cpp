@@ -13,12 +13,14 @@ void TPIDCounts::CloseWindows(int64_t window) {
     const bool skipped = window > window_ + 1;
     for (const uint16_t pid : present_) {
       TPIDCount& c = counts_[pid];
-      const int64_t low = skipped ? 0 : inWindow_[pid];
+      const int64_t inWindow = c.packets - beforeWindow_[pid];
+      const int64_t low = skipped ? 0 : inWindow;
       c.windowMin = c.windowMin < 0 ? low : std::min(c.windowMin, low);
-      c.windowMax = std::max(c.windowMax, inWindow_[pid]);
+      c.windowMax = std::max(c.windowMax, inWindow);
     }
   }
-  for (const uint16_t pid : present_) inWindow_[pid] = 0;
+  // A PID first met later has no packet before the window it is met in.
+  for (const uint16_t pid : present_) beforeWindow_[pid] = counts_[pid].packets;
   window_ = window;
   windowEnd_ = static_cast<double>(window + 1);
 }

@@ -33,18 +33,17 @@ struct TPIDCount {
 class TPIDCounts final : public TPacketObserver {
  public:
   void Packet(const TPacketHeaderView& header, int64_t offset, double time, bool timed) override {
-    Count(header, header.PID(), header.HasPCR(), header.PayloadUnitStart(), offset, time, timed);
+    const TLoadedPacketHeader loaded(header.Bytes());
+    Count(loaded, loaded.PID(), loaded.HasPCR(), loaded.PayloadUnitStart(), offset, time, timed);
   }
   // Packet, for a caller that has read the PID, whether a PCR is present and
-  // payload_unit_start_indicator already.
-  void Count(const TPacketHeaderView& header, int32_t pid, bool pcr, bool unitStart, int64_t offset, double time,
+  // payload_unit_start_indicator already. Once a packet is timed, every
+  // later one is (the stream clock, once running, runs on).
+  void Count(const TLoadedPacketHeader& header, int32_t pid, bool pcr, bool unitStart, int64_t offset, double time,
              bool timed) {
     TPIDCount& c = counts_[static_cast<size_t>(pid)];
-    if (timed) {
-      // Most packets fall in the window being counted: one comparison, no floor.
-      if (!(time < windowEnd_)) NextWindow(time);
-      ++inWindow_[static_cast<size_t>(pid)];
-    }
+    // Most packets fall in the window being counted: one comparison, no floor.
+    if (timed && !(time < windowEnd_)) NextWindow(time);
     if (c.packets++ == 0) {
       present_.push_back(static_cast<uint16_t>(pid));
       c.firstOffset = offset;
@@ -52,13 +51,13 @@ class TPIDCounts final : public TPacketObserver {
     c.lastOffset = offset;
     if (header.ScramblingControl() != 0) ++c.scrambled;
     if (pcr) ++c.pcrs;
-    if (unitStart && PESStart(header)) ++c.pesStarts;
+    if (unitStart && PESStart(header.View())) ++c.pesStarts;
 
     // continuity_counter (ISO/IEC 13818-1, 2.4.3.3): one up per packet with
     // payload, one repeat allowed, anything after a discontinuity_indicator.
     if (pid == kNullPID || !header.HasPayload()) return;
     TContinuity& cc = continuity_[static_cast<size_t>(pid)];
-    const auto value = static_cast<int8_t>(header.ContinuityCounter());
+    const auto value = static_cast<int16_t>(header.ContinuityCounter());
     if (cc.last >= 0 && !header.Discontinuity()) {
       if (value == cc.last) {
         if (cc.repeated) ++c.ccErrors;
@@ -76,7 +75,9 @@ class TPIDCounts final : public TPacketObserver {
 
  private:
   struct TContinuity {
-    int8_t last = -1;  // -1: no packet with payload yet
+    // -1: no packet with payload yet. Not a char type: a store to one would,
+    // for the compiler, change any memory, the packet's bytes included.
+    int16_t last = -1;
     bool repeated = false;
   };
   static constexpr int32_t kNullPID = 0x1FFF;
@@ -88,7 +89,9 @@ class TPIDCounts final : public TPacketObserver {
 
   std::array<TPIDCount, kPIDCount> counts_{};
   std::array<TContinuity, kPIDCount> continuity_{};
-  std::array<int64_t, kPIDCount> inWindow_{};
+  // Each PID's packets before the window being counted: its packets in the
+  // window are the rest.
+  std::array<int64_t, kPIDCount> beforeWindow_{};
   // The PIDs met so far, in the order met: a window closes over them alone,
   // not over all 8192 (at most 8192 entries).
   std::vector<uint16_t> present_;

@@ -91,38 +91,32 @@ TTimelineFigures TimelineFigures(const TTimeline& timeline) {
 // in the walk's own loop, the others only the packets they read (most
 // packets of a stream are none of those), so the rest of a packet costs no
 // call at all.
-struct TObservers final : TPacketObserver {
+struct TObservers {
   // About a megabyte of per-PID state: on the heap, not the caller's stack.
   std::unique_ptr<TPIDCounts> counts = std::make_unique<TPIDCounts>();
-  std::unique_ptr<TPCRTiming> timing = std::make_unique<TPCRTiming>();
   std::unique_ptr<TServices> services = std::make_unique<TServices>();
   std::unique_ptr<TTimeline> timeline = std::make_unique<TTimeline>();
-  std::unique_ptr<TTimestamps> timestamps = std::make_unique<TTimestamps>(*services, timeline.get());
+  std::unique_ptr<TPCRTiming> timing = std::make_unique<TPCRTiming>(timeline.get());
+  std::unique_ptr<TTimestamps> timestamps = std::make_unique<TTimestamps>(*services, *timing, timeline.get());
   int64_t packets = 0;
 
-  TObservers() {
-    timing->OnAccuracy(
-        [this](int32_t pid, int64_t offset, double ticks) { timeline->Accuracy(pid, offset, ticks / kTicks); });
-    timing->OnInterval([this](int32_t pid, int64_t offset, int64_t ticks) {
-      timeline->Interval(pid, offset, static_cast<double>(ticks) / kTicks);
-    });
-  }
+  TObservers() = default;
   TObservers(const TObservers&) = delete;
   TObservers& operator=(const TObservers&) = delete;
 
-  __attribute__((always_inline)) void Packet(const TPacketHeaderView& header, int64_t offset, double time,
-                                             bool timed) override {
+  __attribute__((always_inline)) void Packet(const TLoadedPacketHeader& header, int64_t offset, double time,
+                                             bool timed) {
     const int32_t pid = header.PID();
     const bool pcr = header.HasPCR();
     const bool unitStart = header.PayloadUnitStart();
     const int64_t index = packets++;
     counts->Count(header, pid, pcr, unitStart, offset, time, timed);
     // The timeline takes each packet before the measurements made on it.
-    timeline->Count(header, pid, offset, time, timed);
-    if (pcr) timing->PCRPacket(header, offset, index);
-    if (services->Reads(pid)) services->Packet(header, offset, time, timed);
-    // Timestamps keeps a clock per PCR PID and reads the PES headers.
-    if (pcr || unitStart) timestamps->Packet(header, offset, time, timed);
+    timeline->Count(pid, offset, time, timed);
+    if (pcr) timing->PCRPacket(header.View(), offset, index);
+    if (services->Reads(pid)) services->Packet(header.View(), offset, time, timed);
+    // Timestamps reads the PES headers, timed by the clocks timing keeps.
+    if (unitStart) timestamps->Packet(header.View(), offset, time, timed);
   }
 };
 

@@ -10,17 +10,11 @@ namespace tessaro {
 
 namespace {
 
-// The magnitude of a cell's worst accuracy; -1 without any.
-double Worst(const TTimelineCell& c) {
-  if (std::isnan(c.accuracyMin)) return -1;
-  return std::max(std::fabs(c.accuracyMin), std::fabs(c.accuracyMax));
-}
-
 // from is the later of the two: on a tie the earlier packet stays.
 void Combine(TTimelineCell& into, const TTimelineCell& from) {
   into.packets += from.packets;
   if (into.offset < 0) into.offset = from.offset;
-  if (Worst(from) > Worst(into)) into.accuracyOffset = from.accuracyOffset;
+  if (TTimeline::Worst(from) > TTimeline::Worst(into)) into.accuracyOffset = from.accuracyOffset;
   if (from.intervalMax > into.intervalMax || (std::isnan(into.intervalMax) && !std::isnan(from.intervalMax))) {
     into.intervalMax = from.intervalMax;
     into.intervalOffset = from.intervalOffset;
@@ -124,7 +118,7 @@ void TTimeline::EnterBucket(int64_t index, int64_t offset) {
   if (bucket.offset < 0) bucket.offset = offset;
 }
 
-void TTimeline::Enter(const TPacketHeaderView& header, int64_t offset, double time, bool timed) {
+void TTimeline::Enter(int32_t pid, int64_t offset, double time, bool timed) {
   edge_ = -std::numeric_limits<double>::infinity();
   if (origin_ < 0) origin_ = offset;
   if (timed && !timed_) {
@@ -152,7 +146,7 @@ void TTimeline::Enter(const TPacketHeaderView& header, int64_t offset, double ti
     index /= 2;
   }
   EnterBucket(index, offset);
-  TTimelineCell& cell = Cell(buckets_[static_cast<size_t>(current_)], header.PID());
+  TTimelineCell& cell = Cell(buckets_[static_cast<size_t>(current_)], pid);
   if (cell.offset < 0) cell.offset = offset;
   ++cell.packets;
   if (cells_ > kMaxCells) Merge();
@@ -166,35 +160,6 @@ TTimelineBucket* TTimeline::BucketAt(int64_t offset) {
     if (bucket.offset >= 0 && bucket.offset <= offset) return &bucket;
   }
   return nullptr;
-}
-
-void TTimeline::Accuracy(int32_t pid, int64_t offset, double seconds) {
-  TTimelineBucket* bucket = BucketAt(offset);
-  if (bucket == nullptr) return;
-  TTimelineCell& cell = Cell(*bucket, pid);
-  if (std::fabs(seconds) > Worst(cell)) cell.accuracyOffset = offset;
-  cell.accuracyMin = LowerOf(cell.accuracyMin, seconds);
-  cell.accuracyMax = HigherOf(cell.accuracyMax, seconds);
-}
-
-void TTimeline::Interval(int32_t pid, int64_t offset, double seconds) {
-  TTimelineBucket* bucket = BucketAt(offset);
-  if (bucket == nullptr) return;
-  TTimelineCell& cell = Cell(*bucket, pid);
-  if (std::isnan(cell.intervalMax) || seconds > cell.intervalMax) {
-    cell.intervalMax = seconds;
-    cell.intervalOffset = offset;
-  }
-}
-
-void TTimeline::Timestamps(int32_t pid, int64_t offset, double pts, double dts) {
-  TTimelineBucket* bucket = BucketAt(offset);
-  if (bucket == nullptr) return;
-  TTimelineCell& cell = Cell(*bucket, pid);
-  cell.ptsMin = LowerOf(cell.ptsMin, pts);
-  cell.ptsMax = HigherOf(cell.ptsMax, pts);
-  cell.dtsMin = LowerOf(cell.dtsMin, dts);
-  cell.dtsMax = HigherOf(cell.dtsMax, dts);
 }
 
 }  // namespace tessaro

@@ -7,6 +7,7 @@
 // timeline's packets add up to each PID's count.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -56,10 +57,10 @@ class TTimeline final : public TPacketObserver {
   static constexpr int64_t kFirstSpanBytes = 64 * 1024;
 
   void Packet(const TPacketHeaderView& header, int64_t offset, double time, bool timed) override {
-    Count(header, header.PID(), offset, time, timed);
+    Count(header.PID(), offset, time, timed);
   }
   // Packet, for a caller that has read the PID already.
-  void Count(const TPacketHeaderView& header, int32_t pid, int64_t offset, double time, bool timed) {
+  void Count(int32_t pid, int64_t offset, double time, bool timed) {
     // Most packets fall in the bucket being filled, on a PID already in it: a
     // comparison with the bucket's end, no division, no search.
     if (time < edge_ && timed) {
@@ -69,14 +70,39 @@ class TTimeline final : public TPacketObserver {
         return;
       }
     }
-    Enter(header, offset, time, timed);
+    Enter(pid, offset, time, timed);
   }
   // A PCR accuracy measured for the PCR in the packet at offset.
-  void Accuracy(int32_t pid, int64_t offset, double seconds);
+  void Accuracy(int32_t pid, int64_t offset, double seconds) {
+    TTimelineCell* cell = CellAt(pid, offset);
+    if (cell == nullptr) return;
+    if (std::fabs(seconds) > Worst(*cell)) cell->accuracyOffset = offset;
+    cell->accuracyMin = LowerOf(cell->accuracyMin, seconds);
+    cell->accuracyMax = HigherOf(cell->accuracyMax, seconds);
+  }
   // The interval, in seconds, that the PCR in the packet at offset closes.
-  void Interval(int32_t pid, int64_t offset, double seconds);
+  void Interval(int32_t pid, int64_t offset, double seconds) {
+    TTimelineCell* cell = CellAt(pid, offset);
+    if (cell == nullptr) return;
+    if (std::isnan(cell->intervalMax) || seconds > cell->intervalMax) {
+      cell->intervalMax = seconds;
+      cell->intervalOffset = offset;
+    }
+  }
   // PTS - PCR and DTS - PCR of the PES packet starting at offset.
-  void Timestamps(int32_t pid, int64_t offset, double pts, double dts);
+  void Timestamps(int32_t pid, int64_t offset, double pts, double dts) {
+    TTimelineCell* cell = CellAt(pid, offset);
+    if (cell == nullptr) return;
+    cell->ptsMin = LowerOf(cell->ptsMin, pts);
+    cell->ptsMax = HigherOf(cell->ptsMax, pts);
+    cell->dtsMin = LowerOf(cell->dtsMin, dts);
+    cell->dtsMax = HigherOf(cell->dtsMax, dts);
+  }
+  // The magnitude of a cell's worst accuracy; -1 without any.
+  static double Worst(const TTimelineCell& c) {
+    if (std::isnan(c.accuracyMin)) return -1;
+    return std::max(std::fabs(c.accuracyMin), std::fabs(c.accuracyMax));
+  }
 
   bool Timed() const { return timed_; }
   // The span of a bucket: seconds when Timed(), else bytes.
@@ -88,9 +114,21 @@ class TTimeline final : public TPacketObserver {
  private:
   TTimelineCell& Cell(TTimelineBucket& bucket, int32_t pid);
   TTimelineBucket* BucketAt(int64_t offset);
+  // pid's cell in the bucket that holds the packet at offset; null before
+  // the first bucket. The measurements come for packets just counted, whose
+  // cell the current bucket's index finds, without a search.
+  TTimelineCell* CellAt(int32_t pid, int64_t offset) {
+    const auto slot = static_cast<size_t>(pid & (kPIDCount - 1));
+    if (current_ < static_cast<int64_t>(buckets_.size()) && cellStamp_[slot] == stamp_) {
+      TTimelineBucket& bucket = buckets_[static_cast<size_t>(current_)];
+      if (bucket.offset >= 0 && bucket.offset <= offset) return &bucket.cells[static_cast<size_t>(cellIndex_[slot])];
+    }
+    TTimelineBucket* bucket = BucketAt(offset);
+    return bucket == nullptr ? nullptr : &Cell(*bucket, pid);
+  }
   // A packet the fast path of Packet does not take: a new bucket, a new PID
   // in the bucket, or the stream not yet timed.
-  void Enter(const TPacketHeaderView& header, int64_t offset, double time, bool timed);
+  void Enter(int32_t pid, int64_t offset, double time, bool timed);
   void EnterBucket(int64_t index, int64_t offset);
   // Adds a later bucket to an earlier one.
   void Absorb(TTimelineBucket& into, TTimelineBucket&& from);

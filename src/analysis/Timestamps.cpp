@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "analysis/PCRTiming.h"
 #include "analysis/Services.h"
 #include "analysis/Timeline.h"
 #include "core/ByteView.h"
@@ -29,7 +30,6 @@ double Ahead(int64_t pcr, double ticksAfter, int64_t timestamp) {
 
 void TTimestamps::Packet(const TPacketHeaderView& header, int64_t offset, double, bool) {
   const int32_t pid = header.PID();
-  if (header.HasPCR()) clocks_[static_cast<size_t>(pid)].Reference(offset, header.PCR(), header.Discontinuity());
   if (!header.PayloadUnitStart() || header.ScramblingControl() != 0) return;
   const TPayload payload = header.Payload();
   const TByteView pes(payload.data, payload.length);
@@ -51,11 +51,12 @@ void TTimestamps::Packet(const TPacketHeaderView& header, int64_t offset, double
   t.ptsLast = pts;
   const int32_t pcrPID = services_.PCRPIDOf(pid);
   if (pcrPID < 0) return;
-  const TStreamClock& clock = clocks_[static_cast<size_t>(pcrPID)];
-  if (!clock.RateKnown()) return;
-  const double ticksAfter = clock.TicksAfterLastPCR(offset);
-  const double ptsAhead = Ahead(clock.LastPCR(), ticksAfter, pts);
-  const double dtsAhead = Ahead(clock.LastPCR(), ticksAfter, dts);
+  // Each program is timed by its own PCR PID's clock.
+  if (!timing_.RateKnown(pcrPID)) return;
+  const double ticksAfter = timing_.TicksAfterLastPCR(pcrPID, offset);
+  const int64_t pcr = timing_.LastPCR(pcrPID);
+  const double ptsAhead = Ahead(pcr, ticksAfter, pts);
+  const double dtsAhead = Ahead(pcr, ticksAfter, dts);
   t.ptsMin = LowerOf(t.ptsMin, ptsAhead);
   t.ptsMax = HigherOf(t.ptsMax, ptsAhead);
   t.dtsMin = LowerOf(t.dtsMin, dtsAhead);

@@ -1,8 +1,10 @@
 // TTimestamps: the PES timestamp observer of the analysis pass. For every
 // PES packet with a PTS it measures PTS - PCR and DTS - PCR, the time the
 // decoder holds the access unit in its buffers, against the PCR of the
-// program's PCR PID at the PES packet's first byte, and keeps the first and
-// last PTS of each PID. Fixed arrays over all 8192 PIDs.
+// program's PCR PID at the PES packet's first byte (that PID's clock as the
+// PCR observer keeps it), and keeps the first and last PTS of each PID. Only
+// packets that start a payload unit concern it. Fixed arrays over all 8192
+// PIDs.
 #pragma once
 
 #include <array>
@@ -11,10 +13,10 @@
 
 #include "analysis/AnalysisPass.h"
 #include "analysis/PIDCounts.h"
-#include "analysis/StreamClock.h"
 
 namespace tessaro {
 
+class TPCRTiming;
 class TServices;
 class TTimeline;
 
@@ -31,17 +33,19 @@ struct TTimestampTrack {
 
 class TTimestamps final : public TPacketObserver {
  public:
-  // services names each stream's PCR PID; timeline (optional) gets every measurement.
-  TTimestamps(const TServices& services, TTimeline* timeline) : services_(services), timeline_(timeline) {}
+  // services names each stream's PCR PID, timing keeps that PID's clock (it
+  // must see each packet before this observer does); timeline (optional)
+  // gets every measurement.
+  TTimestamps(const TServices& services, const TPCRTiming& timing, TTimeline* timeline)
+      : services_(services), timing_(timing), timeline_(timeline) {}
   void Packet(const TPacketHeaderView& header, int64_t offset, double time, bool timed) override;
   const TTimestampTrack& operator[](int32_t pid) const { return tracks_[static_cast<size_t>(pid & (kPIDCount - 1))]; }
 
  private:
   const TServices& services_;
+  const TPCRTiming& timing_;
   TTimeline* timeline_;
   std::array<TTimestampTrack, kPIDCount> tracks_{};
-  // One clock per PID that carries PCRs, so each program is timed by its own.
-  std::array<TStreamClock, kPIDCount> clocks_{};
 };
 
 }  // namespace tessaro

@@ -44,6 +44,7 @@ class TPacketHeaderView {
     return kSyncByte | (static_cast<uint32_t>(pid) >> 8 & 0x1F) << 8 | (static_cast<uint32_t>(pid) & 0xFF) << 16;
   }
 
+  const uint8_t* Bytes() const { return p_; }
   bool Synced() const { return p_[0] == kSyncByte; }
   bool TransportError() const { return (p_[1] & 0x80) != 0; }
   bool PayloadUnitStart() const { return (p_[1] & 0x40) != 0; }
@@ -78,6 +79,36 @@ class TPacketHeaderView {
 
  private:
   const uint8_t* p_;
+};
+
+// TLoadedPacketHeader: the header fields of a whole packet, read once into
+// values. A walk that counts into memory between its tests keeps them in
+// registers: through the view, every store to a counter makes the compiler
+// read the packet's bytes again (a store may, for all it knows, change
+// them). The packet must have at least six bytes; it is one in sync.
+class TLoadedPacketHeader {
+ public:
+  explicit TLoadedPacketHeader(const uint8_t* packet) noexcept
+      : view_(packet),
+        word_(view_.Word()),
+        // The adaptation field's flags, 0 where it is absent or empty.
+        flags_((word_ & 0x20000000) != 0 && packet[4] > 0 ? packet[5] : 0) {}
+
+  const TPacketHeaderView& View() const { return view_; }
+  bool PayloadUnitStart() const { return (word_ & 0x4000) != 0; }
+  // Bytes 1 and 2 of the word, most significant first.
+  int32_t PID() const { return __builtin_bswap16(static_cast<uint16_t>(word_ >> 8)) & 0x1FFF; }
+  int32_t ScramblingControl() const { return static_cast<int32_t>(word_ >> 30); }
+  int32_t ContinuityCounter() const { return static_cast<int32_t>(word_ >> 24 & 0x0F); }
+  bool HasPayload() const { return (word_ & 0x10000000) != 0; }
+  bool HasPCR() const { return (flags_ & 0x10) != 0; }
+  bool Discontinuity() const { return (flags_ & 0x80) != 0; }
+  int64_t PCR() const { return view_.PCR(); }
+
+ private:
+  TPacketHeaderView view_;
+  uint32_t word_;
+  uint8_t flags_;
 };
 
 }  // namespace tessaro
