@@ -2,7 +2,6 @@
 
 #include <malloc.h>
 #include <sys/mman.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
@@ -19,9 +18,10 @@ void ReserveHeap() {
   mallopt(M_TRIM_THRESHOLD, static_cast<int>(kThreshold * 2));
   auto* block = static_cast<uint8_t*>(std::malloc(bytes));
   if (block == nullptr) return;
-  // Large pages where the system gives them on request: one fault per 2 MiB.
-  // Only the whole large pages inside the block are touched; the bytes
-  // around them would cost a fault per 4 KiB now for nothing.
+  // Large pages where the system gives them on request: one fault per 2 MiB,
+  // for the whole large pages inside the block. None is touched here: the
+  // first use of each takes it (clearing a large page nobody uses costs as
+  // much as the faults it saves, on a virtual machine more).
   constexpr uintptr_t kLarge = uintptr_t{2} << 20;
   const uintptr_t from = (reinterpret_cast<uintptr_t>(block) + kLarge - 1) & ~(kLarge - 1);
   const uintptr_t to = (reinterpret_cast<uintptr_t>(block) + bytes) & ~(kLarge - 1);
@@ -29,8 +29,6 @@ void ReserveHeap() {
     std::free(block);
     return;
   }
-  const auto page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
-  for (uintptr_t at = from; at < to; at += page) *reinterpret_cast<volatile uint8_t*>(at) = 0;
   std::free(block);
   // The freed block joins the top of the heap, which hands out its bytes from
   // the block's start: the small pages before the first large one (up to
