@@ -92,12 +92,14 @@ TTimelineFigures TimelineFigures(const TTimeline& timeline) {
 // packets of a stream are none of those), so the rest of a packet costs no
 // call at all.
 struct TObservers {
-  // About a megabyte of per-PID state: on the heap, not the caller's stack.
-  std::unique_ptr<TPIDCounts> counts = std::make_unique<TPIDCounts>();
-  std::unique_ptr<TServices> services = std::make_unique<TServices>();
-  std::unique_ptr<TTimeline> timeline = std::make_unique<TTimeline>();
-  std::unique_ptr<TPCRTiming> timing = std::make_unique<TPCRTiming>(timeline.get());
-  std::unique_ptr<TTimestamps> timestamps = std::make_unique<TTimestamps>(*services, *timing, timeline.get());
+  // The observers lie in this object, not each behind a pointer of its own:
+  // the walk's loop reaches them from one address. About three megabytes of
+  // per-PID state, so the object belongs on the heap.
+  TPIDCounts counts;
+  TServices services;
+  TTimeline timeline;
+  TPCRTiming timing{&timeline};
+  TTimestamps timestamps{services, timing, &timeline};
   int64_t packets = 0;
 
   TObservers() = default;
@@ -110,13 +112,13 @@ struct TObservers {
     const bool pcr = header.HasPCR();
     const bool unitStart = header.PayloadUnitStart();
     const int64_t index = packets++;
-    counts->Count(header, pid, pcr, unitStart, offset, time, timed);
+    counts.Count(header, pid, pcr, unitStart, offset, time, timed);
     // The timeline takes each packet before the measurements made on it.
-    timeline->Count(pid, offset, time, timed);
-    if (pcr) timing->PCRPacket(header.View(), offset, index);
-    if (services->Reads(pid)) services->Packet(header.View(), offset, time, timed);
+    timeline.Count(pid, offset, time, timed);
+    if (pcr) timing.PCRPacket(header.View(), offset, index);
+    if (services.Reads(pid)) services.Packet(header.View(), offset, time, timed);
     // Timestamps reads the PES headers, timed by the clocks timing keeps.
-    if (unitStart) timestamps->Packet(header.View(), offset, time, timed);
+    if (unitStart) timestamps.Packet(header.View(), offset, time, timed);
   }
 };
 
@@ -132,13 +134,13 @@ TStreamAnalysis Figures(const TStreamAnalysis& head, const TPassOutcome& outcome
 
   // The reference PCR PID: the most PCRs, the lowest PID on a tie.
   for (int32_t pid = 0; pid < kPIDCount; ++pid) {
-    const TPCRTrack& t = (*o.timing)[pid];
+    const TPCRTrack& t = o.timing[pid];
     if (t.count == 0) continue;
-    if (!result.pcrPID || t.count > (*o.timing)[*result.pcrPID].count) result.pcrPID = pid;
+    if (!result.pcrPID || t.count > o.timing[*result.pcrPID].count) result.pcrPID = pid;
     result.pcr.push_back(PCRFigures(pid, t));
   }
   if (result.pcrPID) {
-    const TPCRTrack& ref = (*o.timing)[*result.pcrPID];
+    const TPCRTrack& ref = o.timing[*result.pcrPID];
     if (ref.steps > 0) {
       result.duration = static_cast<double>(ref.stepTicks) / kTicks;
       result.bitrate = kPacketBits * static_cast<double>(ref.stepPackets) / *result.duration;
@@ -146,7 +148,7 @@ TStreamAnalysis Figures(const TStreamAnalysis& head, const TPassOutcome& outcome
   }
 
   for (int32_t pid = 0; pid < kPIDCount; ++pid) {
-    const TPIDCount& c = (*o.counts)[pid];
+    const TPIDCount& c = o.counts[pid];
     if (c.packets == 0) continue;
     TPIDFigures f;
     f.pid = pid;
@@ -163,17 +165,17 @@ TStreamAnalysis Figures(const TStreamAnalysis& head, const TPassOutcome& outcome
     f.pesStarts = c.pesStarts;
     f.firstOffset = c.firstOffset;
     f.lastOffset = c.lastOffset;
-    f.description = o.services->Description(pid);
+    f.description = o.services.Description(pid);
     result.pids.push_back(f);
 
-    const TTimestampTrack& t = (*o.timestamps)[pid];
+    const TTimestampTrack& t = o.timestamps[pid];
     if (t.ptsFirst >= 0)
       result.timestamps.push_back({pid, Measured(t.ptsMin), Measured(t.ptsMax), Measured(t.dtsMin), Measured(t.dtsMax),
                                    static_cast<double>(t.ptsFirst) / 90000.0,
                                    static_cast<double>(t.ptsLast) / 90000.0});
   }
-  for (const TService& s : o.services->Services()) result.services.push_back(ServiceFigures(s));
-  result.timeline = TimelineFigures(*o.timeline);
+  for (const TService& s : o.services.Services()) result.services.push_back(ServiceFigures(s));
+  result.timeline = TimelineFigures(o.timeline);
   return result;
 }
 
@@ -195,7 +197,8 @@ TStreamAnalysis AnalyzeStream(const TFileStream& stream, const TAnalysisOptions&
   head.startOffset = start;
 
   TAnalysisPass pass;
-  TObservers observers;
+  const auto held = std::make_unique<TObservers>();
+  TObservers& observers = *held;
   pass.SetProgress(options.progress);
   pass.SetCancel(options.cancel);
   if (options.blockSize > 0) pass.SetBlockSize(options.blockSize);
