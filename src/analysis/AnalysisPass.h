@@ -50,9 +50,10 @@ class TAnalysisPass {
   void SetBlockSize(int64_t blockSize) { blockSize_ = blockSize; }
   void SetCheckpoint(TCheckpoint checkpoint) { checkpoint_ = std::move(checkpoint); }
 
-  // Shows every packet from start on to observer.Packet(header, offset,
-  // time, timed), the header a TLoadedPacketHeader (an observer that takes
-  // the TPacketHeaderView of the TPacketObserver signature gets its View()).
+  // Shows every packet from start on to observer.Packet(header, index,
+  // offset, time, timed): the header a TLoadedPacketHeader, index the
+  // packet's number in the pass from 0. An observer with the TPacketObserver
+  // signature gets the header's View() and no index.
   // The observer's type is a parameter so that its per-packet work joins the
   // walk's loop instead of costing a call per packet.
   template <class Observer>
@@ -112,11 +113,11 @@ TPassOutcome TAnalysisPass::Run(const TFileStream& stream, int32_t packetSize, i
     }
     const bool timed = clock.Running();
     const double time = timed ? clock.Time(offset) : 0.0;
-    if constexpr (requires { observer.Packet(header, offset, time, timed); })
-      observer.Packet(header, offset, time, timed);
+    const int64_t index = walk.outcome.packets++;
+    if constexpr (requires { observer.Packet(header, index, offset, time, timed); })
+      observer.Packet(header, index, offset, time, timed);
     else
       observer.Packet(header.View(), offset, time, timed);
-    ++walk.outcome.packets;
     walk.lastPacket = offset;
     return true;
   };

@@ -57,30 +57,28 @@ class TPIDCounts final : public TPacketObserver {
     // continuity_counter (ISO/IEC 13818-1, 2.4.3.3): one up per packet with
     // payload, one repeat allowed, anything after a discontinuity_indicator.
     if (pid == kNullPID || !header.HasPayload()) return;
-    TContinuity& cc = continuity_[static_cast<size_t>(pid)];
-    const auto value = static_cast<int16_t>(header.ContinuityCounter());
-    if (cc.last >= 0 && !header.Discontinuity()) {
-      if (value == cc.last) {
-        if (cc.repeated) ++c.ccErrors;
-        cc.repeated = true;
-      } else {
-        if (value != ((cc.last + 1) & 0x0F)) ++c.ccErrors;
-        cc.repeated = false;
-      }
-    } else {
-      cc.repeated = false;
+    uint16_t& expect = expect_[static_cast<size_t>(pid)];
+    const auto value = static_cast<uint16_t>(header.ContinuityCounter());
+    // The counter one up from the last, as nearly every packet has it.
+    if (value == expect && !header.Discontinuity()) {
+      expect = (value + 1) & 0x0F;
+      return;
     }
-    cc.last = value;
+    bool repeated = false;
+    if (expect != kNothingExpected && !header.Discontinuity()) {
+      const int32_t last = (expect - 1) & 0x0F;
+      if (value == last) {
+        if ((expect & kRepeated) != 0) ++c.ccErrors;
+        repeated = true;
+      } else if (value != ((last + 1) & 0x0F)) {
+        ++c.ccErrors;
+      }
+    }
+    expect = static_cast<uint16_t>(((value + 1) & 0x0F) | (repeated ? kRepeated : 0));
   }
   const TPIDCount& operator[](int32_t pid) const { return counts_[static_cast<size_t>(pid & (kPIDCount - 1))]; }
 
  private:
-  struct TContinuity {
-    // -1: no packet with payload yet. Not a char type: a store to one would,
-    // for the compiler, change any memory, the packet's bytes included.
-    int16_t last = -1;
-    bool repeated = false;
-  };
   static constexpr int32_t kNullPID = 0x1FFF;
   // A packet whose time lies past the window being counted.
   void NextWindow(double time);
@@ -89,7 +87,17 @@ class TPIDCounts final : public TPacketObserver {
   static bool PESStart(const TPacketHeaderView& header);
 
   std::array<TPIDCount, kPIDCount> counts_{};
-  std::array<TContinuity, kPIDCount> continuity_{};
+  // Per PID, the continuity_counter its next packet with payload should
+  // have, with kRepeated when the last one was a repeat; kNothingExpected
+  // before its first such packet. Not a char type: a store to one would,
+  // for the compiler, change any memory, the packet's bytes included.
+  static constexpr uint16_t kRepeated = 0x10;
+  static constexpr uint16_t kNothingExpected = 0xFFFF;
+  std::array<uint16_t, kPIDCount> expect_ = [] {
+    std::array<uint16_t, kPIDCount> all{};
+    all.fill(kNothingExpected);
+    return all;
+  }();
   // Each PID's packets before the window being counted: its packets in the
   // window are the rest.
   std::array<int64_t, kPIDCount> beforeWindow_{};

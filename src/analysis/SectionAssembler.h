@@ -17,6 +17,9 @@ class TSectionAssembler {
   // 3 header bytes and the largest section_length (12 bits).
   static constexpr int32_t kLargestSection = 3 + 0xFFF;
 
+  // No section in progress.
+  bool Idle() const { return have_ == 0; }
+
   // The payload of one packet of the PID at offset. onSection(bytes, length,
   // offset of the packet the section starts in) for each whole section.
   template <class OnSection>

@@ -162,6 +162,12 @@ struct TServices::TSectionPID {
   TSectionAssembler assembler;
   int32_t lastCC = -1;
   std::vector<uint8_t> lastGood;  // the last section whose CRC_32 held
+  // The payload of the last packet fed, when it began a unit and left no
+  // section in progress, with at most one section whole in it: the same
+  // bytes again change nothing (their section is the last good one, or
+  // fails again as it did), so they are passed over.
+  std::array<uint8_t, kTSPacketSize> lastPayload{};
+  int32_t lastLength = -1;  // -1: none such
 };
 
 TServices::TServices() {
@@ -190,8 +196,22 @@ void TServices::Packet(const TPacketHeaderView& header, int64_t offset, double, 
   state->lastCC = cc;
   const TPayload payload = header.Payload();
   if (payload.length <= 0) return;
-  state->assembler.Feed(payload.data, payload.length, header.PayloadUnitStart(), broken, offset,
-                        [&](const uint8_t* data, int32_t length, int64_t) { Section(pid, data, length); });
+  const bool unitStart = header.PayloadUnitStart();
+  const auto bytes = static_cast<size_t>(payload.length);
+  if (unitStart && payload.length == state->lastLength && state->assembler.Idle() &&
+      std::memcmp(state->lastPayload.data(), payload.data, bytes) == 0)
+    return;
+  int32_t sections = 0;
+  state->assembler.Feed(payload.data, payload.length, unitStart, broken, offset,
+                        [&](const uint8_t* data, int32_t length, int64_t) {
+                          ++sections;
+                          Section(pid, data, length);
+                        });
+  state->lastLength = -1;
+  if (unitStart && sections <= 1 && state->assembler.Idle()) {
+    std::memcpy(state->lastPayload.data(), payload.data, bytes);
+    state->lastLength = payload.length;
+  }
 }
 
 void TServices::Section(int32_t pid, const uint8_t* data, int32_t length) {

@@ -100,18 +100,16 @@ struct TObservers {
   TTimeline timeline;
   TPCRTiming timing{&timeline};
   TTimestamps timestamps{services, timing, &timeline};
-  int64_t packets = 0;
 
   TObservers() = default;
   TObservers(const TObservers&) = delete;
   TObservers& operator=(const TObservers&) = delete;
 
-  __attribute__((always_inline)) void Packet(const TLoadedPacketHeader& header, int64_t offset, double time,
-                                             bool timed) {
+  __attribute__((always_inline)) void Packet(const TLoadedPacketHeader& header, int64_t index, int64_t offset,
+                                             double time, bool timed) {
     const int32_t pid = header.PID();
     const bool pcr = header.HasPCR();
     const bool unitStart = header.PayloadUnitStart();
-    const int64_t index = packets++;
     counts.Count(header, pid, pcr, unitStart, offset, time, timed);
     // The timeline takes each packet before the measurements made on it.
     timeline.Count(pid, offset, time, timed);

@@ -62,10 +62,14 @@ class TPacketHeaderView {
   // program_clock_reference_base * 300 + extension, in 27 MHz ticks; only
   // where HasPCR() holds (reads bytes 6 to 11).
   int64_t PCR() const {
-    const uint8_t* f = p_ + 6;
-    const int64_t base =
-        (int64_t{f[0]} << 25) | (int64_t{f[1]} << 17) | (int64_t{f[2]} << 9) | (int64_t{f[3]} << 1) | (f[4] >> 7);
-    return base * 300 + (((f[4] & 1) << 8) | f[5]);
+    // The six bytes as one number: 33 bits of base, 6 reserved, 9 of extension.
+    uint64_t field = 0;
+    std::memcpy(&field, p_ + 6, 6);
+    if constexpr (std::endian::native == std::endian::little)
+      field = __builtin_bswap64(field) >> 16;
+    else
+      field >>= 16;
+    return static_cast<int64_t>(field >> 15) * 300 + static_cast<int64_t>(field & 0x1FF);
   }
 
   // After the 4 header bytes and the adaptation field the control bits

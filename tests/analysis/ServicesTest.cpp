@@ -96,6 +96,24 @@ TEST(Services, VersionsUpdateAndBadSectionsAreIgnored) {
   EXPECT_EQ(hex.Services().at(0).name, "084142");
 }
 
+// Packets that repeat the last one's bytes are passed over; a packet after
+// others with the same bytes as an earlier one is read again.
+TEST(Services, RepeatedPacketsAndVersionsGoingBack) {
+  TServices services;
+  const auto name = [&] { return services.Services().at(0).name; };
+  Feed(services, {PAT(), SDT(0, 0, Text("One")), SDT(0, 1, Text("One"))});
+  EXPECT_EQ(name(), "One");
+  Feed(services, {SDT(1, 2, Text("Two")), SDT(0, 3, Text("One"))});
+  EXPECT_EQ(name(), "One");
+  // Two sections in one packet, then the bytes of the packet before them.
+  const Bytes two = Cat({Bytes{0x00}, SDTSection(1, ServiceDescriptor(0x19, Text("Two")), 1),
+                         SDTSection(1, ServiceDescriptor(0x19, Text("Three")), 2)});
+  Feed(services, {MakePacket({.pid = 0x11, .pusi = true, .cc = 4, .payload = two})});
+  EXPECT_EQ(name(), "Three");
+  Feed(services, {SDT(0, 5, Text("One"))});
+  EXPECT_EQ(name(), "One");
+}
+
 // A packet of the given PID for the timeline.
 struct TimelineFeed {
   TTimeline timeline;

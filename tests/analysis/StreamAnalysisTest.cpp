@@ -186,6 +186,29 @@ TEST(StreamAnalysis, DiscontinuityAndCounterErrors) {
   EXPECT_EQ(FindPID(a, 0x100)->ccErrors, 0);
 }
 
+TEST(StreamAnalysis, ContinuityCounterAllowsOneRepeatAndFollowsTheDiscontinuityIndicator) {
+  struct Step {
+    uint8_t cc;
+    uint8_t afc = 1;
+    bool discontinuity = false;
+  };
+  // Errors: a second repeat of 1, the jumps 2 to 5 and 11 to 15, a third 0;
+  // the rest is allowed (a repeat, a jump the indicator announces, a packet
+  // without payload, 15 to 0).
+  const std::vector<Step> steps{{0},          {1},  {1},    {1},  {2},  {5}, {6}, {6},
+                                {9, 3, true}, {10}, {3, 2}, {11}, {15}, {0}, {0}, {0}};
+  std::vector<Bytes> packets;
+  for (const Step& s : steps)
+    packets.push_back(
+        MakePacket({.pid = 0x200,
+                    .cc = s.cc,
+                    .afc = s.afc,
+                    .adaptation = s.afc & 2 ? Bytes{static_cast<uint8_t>(s.discontinuity ? 0x80 : 0)} : Bytes{}}));
+  const TStreamAnalysis a = Analyze(Slots(packets));
+  ASSERT_NE(FindPID(a, 0x200), nullptr);
+  EXPECT_EQ(FindPID(a, 0x200)->ccErrors, 4);
+}
+
 TEST(StreamAnalysis, GarbageIsCountedAsBytesNotPackets) {
   Stream shape;
   shape.groups = 20;
