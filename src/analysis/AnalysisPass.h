@@ -51,9 +51,11 @@ class TAnalysisPass {
   void SetCheckpoint(TCheckpoint checkpoint) { checkpoint_ = std::move(checkpoint); }
 
   // Shows every packet from start on to observer.Packet(header, index,
-  // offset, time, timed): the header a TLoadedPacketHeader, index the
-  // packet's number in the pass from 0. An observer with the TPacketObserver
-  // signature gets the header's View() and no index.
+  // offset, clock): the header a TLoadedPacketHeader, index the packet's
+  // number in the pass from 0, clock the stream clock with the packet's own
+  // PCR taken (its Time(offset) is the packet's stream time, when it runs).
+  // An observer with the TPacketObserver signature gets the header's View()
+  // and the time.
   // The observer's type is a parameter so that its per-packet work joins the
   // walk's loop instead of costing a call per packet.
   template <class Observer>
@@ -111,13 +113,13 @@ TPassOutcome TAnalysisPass::Run(const TFileStream& stream, int32_t packetSize, i
       if (clockPID < 0) clockPID = header.PID();
       if (header.PID() == clockPID) clock.Reference(offset, header.PCR(), header.Discontinuity());
     }
-    const bool timed = clock.Running();
-    const double time = timed ? clock.Time(offset) : 0.0;
     const int64_t index = walk.outcome.packets++;
-    if constexpr (requires { observer.Packet(header, index, offset, time, timed); })
-      observer.Packet(header, index, offset, time, timed);
-    else
-      observer.Packet(header.View(), offset, time, timed);
+    if constexpr (requires { observer.Packet(header, index, offset, clock); }) {
+      observer.Packet(header, index, offset, clock);
+    } else {
+      const bool timed = clock.Running();
+      observer.Packet(header.View(), offset, timed ? clock.Time(offset) : 0.0, timed);
+    }
     walk.lastPacket = offset;
     return true;
   };

@@ -42,9 +42,13 @@ class TPIDCounts final : public TPacketObserver {
   // later one is (the stream clock, once running, runs on).
   void Count(const TLoadedPacketHeader& header, int32_t pid, bool pcr, bool unitStart, int64_t offset, double time,
              bool timed) {
-    TPIDCount& c = counts_[static_cast<size_t>(pid)];
     // Most packets fall in the window being counted: one comparison, no floor.
     if (timed && !(time < windowEnd_)) NextWindow(time);
+    CountInWindow(header, pid, pcr, unitStart, offset);
+  }
+  // Count, for a packet known to be timed within the window being counted.
+  void CountInWindow(const TLoadedPacketHeader& header, int32_t pid, bool pcr, bool unitStart, int64_t offset) {
+    TPIDCount& c = counts_[static_cast<size_t>(pid)];
     if (c.packets++ == 0) {
       present_.push_back(static_cast<uint16_t>(pid));
       c.firstOffset = offset;
@@ -76,6 +80,9 @@ class TPIDCounts final : public TPacketObserver {
     }
     expect = static_cast<uint16_t>(((value + 1) & 0x0F) | (repeated ? kRepeated : 0));
   }
+  // Where the window being counted ends, in seconds of stream time (-inf
+  // before the first timed packet).
+  double WindowEnd() const { return windowEnd_; }
   const TPIDCount& operator[](int32_t pid) const { return counts_[static_cast<size_t>(pid & (kPIDCount - 1))]; }
 
  private:

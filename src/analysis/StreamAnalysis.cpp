@@ -3,6 +3,7 @@
 #include "analysis/StreamAnalysis.h"
 
 #include <cmath>
+#include <limits>
 #include <memory>
 
 #include "analysis/AnalysisPass.h"
@@ -101,22 +102,40 @@ struct TObservers {
   TPCRTiming timing{&timeline};
   TTimestamps timestamps{services, timing, &timeline};
 
+  // Packets before this offset fall in the counts' window and the
+  // timeline's bucket by the clock as it stands: for them the stream time
+  // need not be worked out. A PCR may change the clock: those packets, and
+  // any from this offset on, take the full path, which sets it again.
+  int64_t inTimeUntil = std::numeric_limits<int64_t>::min();
+
   TObservers() = default;
   TObservers(const TObservers&) = delete;
   TObservers& operator=(const TObservers&) = delete;
 
   __attribute__((always_inline)) void Packet(const TLoadedPacketHeader& header, int64_t index, int64_t offset,
-                                             double time, bool timed) {
+                                             const TStreamClock& clock) {
     const int32_t pid = header.PID();
     const bool pcr = header.HasPCR();
     const bool unitStart = header.PayloadUnitStart();
-    counts.Count(header, pid, pcr, unitStart, offset, time, timed);
     // The timeline takes each packet before the measurements made on it.
-    timeline.Count(pid, offset, time, timed);
+    if (!pcr && offset < inTimeUntil) {
+      counts.CountInWindow(header, pid, pcr, unitStart, offset);
+      if (!timeline.CountInBucket(pid)) {
+        timeline.Count(pid, offset, clock.Time(offset), true);
+        inTimeUntil = clock.TimeLimit(std::min(counts.WindowEnd(), timeline.Edge()));
+      }
+    } else {
+      const bool timed = clock.Running();
+      const double time = timed ? clock.Time(offset) : 0.0;
+      counts.Count(header, pid, pcr, unitStart, offset, time, timed);
+      timeline.Count(pid, offset, time, timed);
+      inTimeUntil = clock.TimeLimit(std::min(counts.WindowEnd(), timeline.Edge()));
+    }
     if (pcr) timing.PCRPacket(header.View(), offset, index);
-    if (services.Reads(pid)) services.Packet(header.View(), offset, time, timed);
+    // The stream time is no business of these two.
+    if (services.Reads(pid)) services.Packet(header.View(), offset, 0.0, false);
     // Timestamps reads the PES headers, timed by the clocks timing keeps.
-    if (unitStart) timestamps.Packet(header.View(), offset, time, timed);
+    if (unitStart) timestamps.Packet(header.View(), offset, 0.0, false);
   }
 };
 

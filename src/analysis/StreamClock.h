@@ -5,7 +5,9 @@
 // time base it runs on at that rate.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <limits>
 
 namespace tessaro {
 
@@ -57,6 +59,21 @@ class TStreamClock {
   }
   // Seconds from the first PCR to the byte at offset (0 before the clock runs).
   double Time(int64_t offset) const { return time_ + static_cast<double>(offset - offset_) * secondsPerByte_; }
+  // An offset up to which (not included) every byte's Time lies before
+  // edge, as far as the clock knows now; the lowest int64_t when none does.
+  // Time rises with the offset (each step of it rounds monotonically), so
+  // one byte before the limit, checked, vouches for all before it.
+  int64_t TimeLimit(double edge) const {
+    constexpr int64_t kNone = std::numeric_limits<int64_t>::min();
+    if (!running_ || !(Time(offset_) < edge)) return kNone;
+    if (!(secondsPerByte_ > 0)) return std::numeric_limits<int64_t>::max();
+    // Bytes to the edge at the rate, at most 2^50 (a petabyte) ahead.
+    const double bytes = std::min((edge - Time(offset_)) / secondsPerByte_, 0x1p50);
+    int64_t limit = offset_ + static_cast<int64_t>(bytes);
+    // The rounding of the division may put the estimate a byte or two past.
+    for (int step = 0; step < 4 && !(Time(limit - 1) < edge); ++step) limit = offset_ + (limit - offset_) / 2;
+    return Time(limit - 1) < edge ? limit : kNone;
+  }
 
  private:
   bool running_ = false;

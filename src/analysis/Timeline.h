@@ -63,15 +63,20 @@ class TTimeline final : public TPacketObserver {
   void Count(int32_t pid, int64_t offset, double time, bool timed) {
     // Most packets fall in the bucket being filled, on a PID already in it: a
     // comparison with the bucket's end, no division, no search.
-    if (time < edge_ && timed) {
-      const auto slot = static_cast<size_t>(pid);
-      if (cellStamp_[slot] == stamp_) {
-        ++buckets_[static_cast<size_t>(current_)].cells[static_cast<size_t>(cellIndex_[slot])].packets;
-        return;
-      }
-    }
-    Enter(pid, offset, time, timed);
+    if (!(time < edge_ && timed && CountInBucket(pid))) Enter(pid, offset, time, timed);
   }
+  // Count, for a packet known to be timed before the current bucket's end,
+  // when its PID has a cell in that bucket; false, and nothing counted, when
+  // it has none.
+  bool CountInBucket(int32_t pid) {
+    const auto slot = static_cast<size_t>(pid & (kPIDCount - 1));
+    if (cellStamp_[slot] != stamp_) return false;
+    ++buckets_[static_cast<size_t>(current_)].cells[static_cast<size_t>(cellIndex_[slot])].packets;
+    return true;
+  }
+  // Stream time where the current bucket ends, while every later packet
+  // before it lands in that bucket (-inf: none is known to).
+  double Edge() const { return edge_; }
   // A PCR accuracy measured for the PCR in the packet at offset.
   void Accuracy(int32_t pid, int64_t offset, double seconds) {
     TTimelineCell* cell = CellAt(pid, offset);
@@ -126,7 +131,7 @@ class TTimeline final : public TPacketObserver {
     TTimelineBucket* bucket = BucketAt(offset);
     return bucket == nullptr ? nullptr : &Cell(*bucket, pid);
   }
-  // A packet the fast path of Packet does not take: a new bucket, a new PID
+  // A packet the fast path of Count does not take: a new bucket, a new PID
   // in the bucket, or the stream not yet timed.
   void Enter(int32_t pid, int64_t offset, double time, bool timed);
   void EnterBucket(int64_t index, int64_t offset);

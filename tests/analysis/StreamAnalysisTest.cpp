@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "analysis/StreamAnalysis.h"
+#include "analysis/StreamClock.h"
 #include "support/Builders.h"
 #include "support/TestSupport.h"
 
@@ -83,6 +84,26 @@ const TPIDFigures* FindPID(const TStreamAnalysis& a, int32_t pid) {
   for (const auto& f : a.pids)
     if (f.pid == pid) return &f;
   return nullptr;
+}
+
+// The pass counts the packets before the limit without their time: every
+// byte before it must lie before the edge, and the limit must not stop short
+// of the edge by more than a few bytes (each byte short costs the full path).
+TEST(StreamClock, TimeLimitIsWhereTheTimeReachesTheEdge) {
+  TStreamClock clock;
+  EXPECT_EQ(clock.TimeLimit(1.0), std::numeric_limits<int64_t>::min());
+  clock.Reference(1000, 0, false);
+  EXPECT_EQ(clock.TimeLimit(1.0), std::numeric_limits<int64_t>::max());  // no rate yet: the time stands
+  EXPECT_EQ(clock.TimeLimit(0.0), std::numeric_limits<int64_t>::min());
+  clock.Reference(1000 + 1880, 27000, false);  // 1 ms over ten packets
+  for (const double edge : {0.0010000001, 0.0123456789, 1.0, 3600.5, 1e7}) {
+    const int64_t limit = clock.TimeLimit(edge);
+    EXPECT_LT(clock.Time(limit - 1), edge) << edge;
+    int64_t first = limit;
+    while (clock.Time(first) < edge) ++first;
+    EXPECT_LE(first - limit, 2) << edge;
+  }
+  EXPECT_EQ(clock.TimeLimit(0.001), std::numeric_limits<int64_t>::min());  // the last PCR's own time
 }
 
 TEST(StreamAnalysis, ConstantRateStreamGivesExactFigures) {
