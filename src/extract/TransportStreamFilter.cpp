@@ -118,11 +118,7 @@ bool TIncExcTransportStreamFilter::SetPacketType(int32_t code) {
   return true;
 }
 
-void TIncExcTransportStreamFilter::Pass(const uint8_t* slot) {
-  const uint8_t* packet = slot + syncOffset_;
-  const auto pid = static_cast<size_t>(TPacketHeaderView(packet).PID());
-  if (passes_[pid] && sendData_) sendData_(slot, packetSize_);
-}
+void TIncExcTransportStreamFilter::Pass(const uint8_t* slot) { PassAt(slot, slot + syncOffset_); }
 
 int64_t TIncExcTransportStreamFilter::Process(const uint8_t* d, int64_t n, int64_t pos, bool atEnd) {
   return Guarded("TIncExcTransportStreamFilter.Process", n, [&]() -> int64_t {
@@ -130,6 +126,17 @@ int64_t TIncExcTransportStreamFilter::Process(const uint8_t* d, int64_t n, int64
     const int64_t k = syncOffset_;
     for (;;) {
       if (aligned_) {
+        // The run of slots whose own sync byte and the next one's are in
+        // place, in a loop of its own over locals (the callback may, for
+        // the compiler, change whatever lies in memory): nearly every slot.
+        const uint8_t* const packets = d + k;
+        const int64_t runEnd = n - slot - k;  // a next sync byte below n
+        int64_t at = pos;
+        while (at < runEnd && packets[at] == kSync && packets[at + slot] == kSync) {
+          PassAt(d + at, packets + at);
+          at += slot;
+        }
+        pos = at;
         if (pos + slot > n) return atEnd ? n : pos;  // an incomplete last slot is dropped
         if (d[pos + k] != kSync) {
           aligned_ = false;

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "core/Buffer.h"
+#include "core/PacketHeaderView.h"
 
 namespace tessaro {
 
@@ -62,6 +63,11 @@ class TIncExcTransportStreamFilter {
   // The slot size from the held bytes; false while it cannot be told yet.
   bool GetStreamType(bool atEnd);
   void Pass(const uint8_t* slot);
+  // Pass, for a slot whose packet (its sync byte) is known.
+  void PassAt(const uint8_t* slot, const uint8_t* packet) {
+    const auto pid = static_cast<size_t>(TPacketHeaderView(packet).PID());
+    if (passes_[pid] && sendData_) sendData_(slot, packetSize_);
+  }
   void RebuildLists();
 
   // An include or exclude list: entries set by index, the first count of them in use.
