@@ -62,13 +62,18 @@ class TPacketHeaderView {
   // program_clock_reference_base * 300 + extension, in 27 MHz ticks; only
   // where HasPCR() holds (reads bytes 6 to 11).
   int64_t PCR() const {
-    // The six bytes as one number: 33 bits of base, 6 reserved, 9 of extension.
-    uint64_t field = 0;
-    std::memcpy(&field, p_ + 6, 6);
-    if constexpr (std::endian::native == std::endian::little)
-      field = __builtin_bswap64(field) >> 16;
-    else
-      field >>= 16;
+    // Bytes 6 to 9 and 10 to 11 as two numbers (loads of their own size: a
+    // copy of six bytes into one word would go through the stack), joined
+    // into 48 bits: 33 of base, 6 reserved, 9 of extension.
+    uint32_t high = 0;
+    uint16_t low = 0;
+    std::memcpy(&high, p_ + 6, sizeof high);
+    std::memcpy(&low, p_ + 10, sizeof low);
+    if constexpr (std::endian::native == std::endian::little) {
+      high = __builtin_bswap32(high);
+      low = __builtin_bswap16(low);
+    }
+    const uint64_t field = uint64_t{high} << 16 | low;
     return static_cast<int64_t>(field >> 15) * 300 + static_cast<int64_t>(field & 0x1FF);
   }
 
