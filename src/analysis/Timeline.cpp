@@ -59,7 +59,8 @@ void TTimeline::Absorb(TTimelineBucket& into, TTimelineBucket&& from) {
 void TTimeline::Recache() {
   ++stamp_;
   if (current_ >= static_cast<int64_t>(buckets_.size())) return;
-  const std::vector<TTimelineCell>& cells = buckets_[static_cast<size_t>(current_)].cells;
+  std::vector<TTimelineCell>& cells = buckets_[static_cast<size_t>(current_)].cells;
+  currentCells_ = cells.data();
   for (size_t i = 0; i < cells.size(); ++i) {
     const auto slot = static_cast<size_t>(cells[i].pid & (kPIDCount - 1));
     cellStamp_[slot] = stamp_;
@@ -89,6 +90,7 @@ TTimelineCell& TTimeline::Cell(TTimelineBucket& bucket, int32_t pid) {
   if (current) {
     cellStamp_[slot] = stamp_;
     cellIndex_[slot] = static_cast<int32_t>(it - bucket.cells.begin());
+    currentCells_ = bucket.cells.data();  // the cells may have moved
   }
   return *it;
 }

@@ -71,7 +71,7 @@ class TTimeline final : public TPacketObserver {
   bool CountInBucket(int32_t pid) {
     const auto slot = static_cast<size_t>(pid & (kPIDCount - 1));
     if (cellStamp_[slot] != stamp_) return false;
-    ++buckets_[static_cast<size_t>(current_)].cells[static_cast<size_t>(cellIndex_[slot])].packets;
+    ++currentCells_[cellIndex_[slot]].packets;
     return true;
   }
   // Stream time where the current bucket ends, while every later packet
@@ -151,6 +151,9 @@ class TTimeline final : public TPacketObserver {
   std::array<int32_t, kPIDCount> cellIndex_{};
   std::array<uint32_t, kPIDCount> cellStamp_{};
   uint32_t stamp_ = 1;
+  // The current bucket's cells, wherever a stamp is valid (set with the
+  // index, and again when they move).
+  TTimelineCell* currentCells_ = nullptr;
   // Stream time where the current bucket ends, while every later packet
   // before it lands in that bucket (-inf: take the full path).
   double edge_ = -std::numeric_limits<double>::infinity();
