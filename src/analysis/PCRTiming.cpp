@@ -17,10 +17,16 @@ void TPCRTiming::Packet(const TPacketHeaderView& header, int64_t offset, double,
 
 void TPCRTiming::PCRPacket(const TPacketHeaderView& header, int64_t offset, int64_t packet) {
   const auto pid = static_cast<size_t>(header.PID());
-  TPCRTrack& t = tracks_[pid];
+  int16_t& slot = slot_[pid];
+  if (slot < 0) {
+    slot = static_cast<int16_t>(clocks_.size());
+    clocks_.emplace_back();
+  }
+  TClock& clock = clocks_[static_cast<size_t>(slot)];
+  TPCRTrack& t = clock.track;
   TRecent now{offset, header.PCR(), packet, false};
   if (t.count > 0) {
-    const TRecent& last = last_[pid];
+    const TRecent& last = clock.last;
     const int64_t ticks = PCRDifference(last.pcr, now.pcr);
     // A step the stream clock would not take is a new time base, signalled or not.
     now.continuous =
@@ -33,7 +39,7 @@ void TPCRTiming::PCRPacket(const TPacketHeaderView& header, int64_t offset, int6
       t.stepPackets += packet - last.packet;
       // The same arithmetic as TStreamClock's, so the rate is the same number.
       const double seconds = static_cast<double>(ticks) * (1.0 / kPCRTicksPerSecond);
-      rate_[pid] = seconds / static_cast<double>(offset - last.offset);
+      clock.rate = seconds / static_cast<double>(offset - last.offset);
       if (timeline_ != nullptr)
         timeline_->Interval(static_cast<int32_t>(pid), offset, static_cast<double>(ticks) / kPCRTicksPerSecond);
     } else {
@@ -42,7 +48,7 @@ void TPCRTiming::PCRPacket(const TPacketHeaderView& header, int64_t offset, int6
     // PCR accuracy, measured one PCR late, when the neighbour after it is
     // known, and only when all three lie on one time base.
     if (now.continuous && last.continuous && t.count >= 2) {
-      const TRecent& before = beforeLast_[pid];
+      const TRecent& before = clock.beforeLast;
       const double error = PCRAccuracy(before.offset, before.pcr, last.offset, last.pcr, now.offset, now.pcr);
       ++t.accuracyCount;
       t.accuracySquares += error * error;
@@ -53,9 +59,9 @@ void TPCRTiming::PCRPacket(const TPacketHeaderView& header, int64_t offset, int6
       if (timeline_ != nullptr)
         timeline_->Accuracy(static_cast<int32_t>(pid), last.offset, error / static_cast<double>(kPCRTicksPerSecond));
     }
-    beforeLast_[pid] = last;
+    clock.beforeLast = last;
   }
-  last_[pid] = now;
+  clock.last = now;
   ++t.count;
 }
 

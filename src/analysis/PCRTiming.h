@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 #include "analysis/AnalysisPass.h"
 #include "analysis/PIDCounts.h"
@@ -53,29 +54,56 @@ class TPCRTiming final : public TPacketObserver {
   // A packet with a PCR, the index-th of the pass: for a caller that shows
   // this observer only such packets.
   void PCRPacket(const TPacketHeaderView& header, int64_t offset, int64_t index);
-  const TPCRTrack& operator[](int32_t pid) const { return tracks_[static_cast<size_t>(pid & (kPIDCount - 1))]; }
+  const TPCRTrack& operator[](int32_t pid) const {
+    static const TPCRTrack kNone;
+    const TClock* c = ClockOf(pid);
+    return c != nullptr ? c->track : kNone;
+  }
   // The clock of a PID's PCRs, as TStreamClock keeps it: the rate is known
   // once two of its PCRs lie on one time base; the PCR value of the byte at
   // offset is the last PCR plus TicksAfterLastPCR (modulo the wrap).
-  bool RateKnown(int32_t pid) const { return rate_[static_cast<size_t>(pid & (kPIDCount - 1))] > 0; }
-  int64_t LastPCR(int32_t pid) const { return last_[static_cast<size_t>(pid & (kPIDCount - 1))].pcr; }
+  bool RateKnown(int32_t pid) const {
+    const TClock* c = ClockOf(pid);
+    return c != nullptr && c->rate > 0;
+  }
+  int64_t LastPCR(int32_t pid) const {
+    const TClock* c = ClockOf(pid);
+    return c != nullptr ? c->last.pcr : 0;
+  }
   double TicksAfterLastPCR(int32_t pid, int64_t offset) const {
-    const auto slot = static_cast<size_t>(pid & (kPIDCount - 1));
-    return static_cast<double>(offset - last_[slot].offset) * rate_[slot] * static_cast<double>(kPCRTicksPerSecond);
+    const TClock* c = ClockOf(pid);
+    if (c == nullptr) return 0;
+    return static_cast<double>(offset - c->last.offset) * c->rate * static_cast<double>(kPCRTicksPerSecond);
   }
 
  private:
-  TTimeline* timeline_;
   struct TRecent {
     int64_t offset = 0;
     int64_t pcr = 0;
     int64_t packet = 0;       // index of its packet in the pass
     bool continuous = false;  // on one time base with the PCR before it
   };
-  std::array<TPCRTrack, kPIDCount> tracks_{};
-  std::array<TRecent, kPIDCount> last_{};
-  std::array<TRecent, kPIDCount> beforeLast_{};
-  std::array<double, kPIDCount> rate_{};  // seconds per byte of the last step on one time base
+  // What is kept for one PID with PCRs.
+  struct TClock {
+    TPCRTrack track;
+    TRecent last;
+    TRecent beforeLast;
+    double rate = 0;  // seconds per byte of the last step on one time base
+  };
+  const TClock* ClockOf(int32_t pid) const {
+    const int16_t slot = slot_[static_cast<size_t>(pid & (kPIDCount - 1))];
+    return slot < 0 ? nullptr : &clocks_[static_cast<size_t>(slot)];
+  }
+
+  TTimeline* timeline_;
+  // Where each PID's clock is in clocks_ (-1: none): a stream has few PCR
+  // PIDs, and state for all 8192 would be over a megabyte to clear.
+  std::array<int16_t, kPIDCount> slot_ = [] {
+    std::array<int16_t, kPIDCount> none{};
+    none.fill(-1);
+    return none;
+  }();
+  std::vector<TClock> clocks_;
   int64_t packets_ = 0;
 };
 

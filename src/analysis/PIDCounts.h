@@ -16,8 +16,7 @@ namespace tessaro {
 
 inline constexpr int32_t kPIDCount = 8192;
 
-// 128 bytes: a PID's counts are found with a shift, not a multiplication.
-struct alignas(128) TPIDCount {
+struct TPIDCount {
   int64_t packets = 0;
   int64_t ccErrors = 0;
   int64_t scrambled = 0;
