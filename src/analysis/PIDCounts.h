@@ -59,14 +59,16 @@ class TPIDCounts final : public TPacketObserver {
 
     // continuity_counter (ISO/IEC 13818-1, 2.4.3.3): one up per packet with
     // payload, one repeat allowed, anything after a discontinuity_indicator.
-    if (pid == kNullPID || !header.HasPayload()) return;
+    // Nearly every packet has payload and the counter one up from the last:
+    // one comparison of the two with what is expected.
     uint16_t& expect = expect_[static_cast<size_t>(pid)];
-    const auto value = static_cast<uint16_t>(header.ContinuityCounter());
-    // The counter one up from the last, as nearly every packet has it.
-    if (value == expect && !header.Discontinuity()) {
-      expect = (value + 1) & 0x0F;
+    const auto bits = static_cast<uint16_t>(header.PayloadAndCounter());
+    if (bits == expect && !header.Discontinuity()) {
+      expect = kPayload | ((bits + 1) & 0x0F);
       return;
     }
+    if (pid == kNullPID || (bits & kPayload) == 0) return;
+    const int32_t value = bits & 0x0F;
     bool repeated = false;
     if (expect != kNothingExpected && !header.Discontinuity()) {
       const int32_t last = (expect - 1) & 0x0F;
@@ -77,7 +79,7 @@ class TPIDCounts final : public TPacketObserver {
         ++c.ccErrors;
       }
     }
-    expect = static_cast<uint16_t>(((value + 1) & 0x0F) | (repeated ? kRepeated : 0));
+    expect = static_cast<uint16_t>(kPayload | ((value + 1) & 0x0F) | (repeated ? kRepeated : 0));
   }
   // Where the window being counted ends, in seconds of stream time (-inf
   // before the first timed packet).
@@ -93,11 +95,14 @@ class TPIDCounts final : public TPacketObserver {
   static bool PESStart(const TPacketHeaderView& header);
 
   std::array<TPIDCount, kPIDCount> counts_{};
-  // Per PID, the continuity_counter its next packet with payload should
-  // have, with kRepeated when the last one was a repeat; kNothingExpected
-  // before its first such packet. Not a char type: a store to one would,
-  // for the compiler, change any memory, the packet's bytes included.
-  static constexpr uint16_t kRepeated = 0x10;
+  // Per PID, the payload flag and continuity_counter its next packet with
+  // payload should have (TLoadedPacketHeader::PayloadAndCounter), with
+  // kRepeated when the last one was a repeat; kNothingExpected before its
+  // first such packet, and always for the null PID. Not a char type: a
+  // store to one would, for the compiler, change any memory, the packet's
+  // bytes included.
+  static constexpr uint16_t kPayload = 0x10;
+  static constexpr uint16_t kRepeated = 0x20;
   static constexpr uint16_t kNothingExpected = 0xFFFF;
   std::array<uint16_t, kPIDCount> expect_ = [] {
     std::array<uint16_t, kPIDCount> all{};

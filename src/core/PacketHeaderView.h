@@ -110,6 +110,8 @@ class TLoadedPacketHeader {
   int32_t ScramblingControl() const { return static_cast<int32_t>(word_ >> 30); }
   int32_t ContinuityCounter() const { return static_cast<int32_t>(word_ >> 24 & 0x0F); }
   bool HasPayload() const { return (word_ & 0x10000000) != 0; }
+  // The payload flag (0x10) and continuity_counter together.
+  uint32_t PayloadAndCounter() const { return word_ >> 24 & 0x1F; }
   bool HasPCR() const { return (flags_ & 0x10) != 0; }
   bool Discontinuity() const { return (flags_ & 0x80) != 0; }
   int64_t PCR() const { return view_.PCR(); }
