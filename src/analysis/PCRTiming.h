@@ -59,21 +59,16 @@ class TPCRTiming final : public TPacketObserver {
     const TClock* c = ClockOf(pid);
     return c != nullptr ? c->track : kNone;
   }
-  // The clock of a PID's PCRs, as TStreamClock keeps it: the rate is known
-  // once two of its PCRs lie on one time base; the PCR value of the byte at
-  // offset is the last PCR plus TicksAfterLastPCR (modulo the wrap).
-  bool RateKnown(int32_t pid) const {
+  // The clock of a PID's PCRs, as TStreamClock keeps it: false until two of
+  // its PCRs lie on one time base; then the last PCR, and the 27 MHz ticks
+  // from it to the byte at offset at the clock's rate (their sum is that
+  // byte's PCR value, modulo the wrap).
+  bool ClockAt(int32_t pid, int64_t offset, int64_t& lastPCR, double& ticksAfter) const {
     const TClock* c = ClockOf(pid);
-    return c != nullptr && c->rate > 0;
-  }
-  int64_t LastPCR(int32_t pid) const {
-    const TClock* c = ClockOf(pid);
-    return c != nullptr ? c->last.pcr : 0;
-  }
-  double TicksAfterLastPCR(int32_t pid, int64_t offset) const {
-    const TClock* c = ClockOf(pid);
-    if (c == nullptr) return 0;
-    return static_cast<double>(offset - c->last.offset) * c->rate * static_cast<double>(kPCRTicksPerSecond);
+    if (c == nullptr || !(c->rate > 0)) return false;
+    lastPCR = c->last.pcr;
+    ticksAfter = static_cast<double>(offset - c->last.offset) * c->rate * static_cast<double>(kPCRTicksPerSecond);
+    return true;
   }
 
  private:

@@ -58,11 +58,11 @@ void TTimestamps::Packet(const TPacketHeaderView& header, int64_t offset, double
   const int32_t pcrPID = services_.PCRPIDOf(pid);
   if (pcrPID < 0) return;
   // Each program is timed by its own PCR PID's clock.
-  if (!timing_.RateKnown(pcrPID)) return;
-  const double ticksAfter = timing_.TicksAfterLastPCR(pcrPID, offset);
-  const int64_t pcr = timing_.LastPCR(pcrPID);
+  int64_t pcr = 0;
+  double ticksAfter = 0;
+  if (!timing_.ClockAt(pcrPID, offset, pcr, ticksAfter)) return;
   const double ptsAhead = Ahead(pcr, ticksAfter, pts);
-  const double dtsAhead = Ahead(pcr, ticksAfter, dts);
+  const double dtsAhead = flags == 3 ? Ahead(pcr, ticksAfter, dts) : ptsAhead;
   t.ptsMin = LowerOf(t.ptsMin, ptsAhead);
   t.ptsMax = HigherOf(t.ptsMax, ptsAhead);
   t.dtsMin = LowerOf(t.dtsMin, dtsAhead);
