@@ -17,12 +17,7 @@ void TPCRTiming::Packet(const TPacketHeaderView& header, int64_t offset, double,
 
 void TPCRTiming::PCRPacket(const TPacketHeaderView& header, int64_t offset, int64_t packet) {
   const auto pid = static_cast<size_t>(header.PID());
-  int16_t& slot = slot_[pid];
-  if (slot < 0) {
-    slot = static_cast<int16_t>(clocks_.size());
-    clocks_.emplace_back();
-  }
-  TClock& clock = clocks_[static_cast<size_t>(slot)];
+  TClock& clock = clocks_.Get(static_cast<int32_t>(pid));
   TPCRTrack& t = clock.track;
   TRecent now{offset, header.PCR(), packet, false};
   if (t.count > 0) {

@@ -9,7 +9,6 @@
 
 #include <array>
 #include <cstdint>
-#include <vector>
 
 #include "analysis/AnalysisPass.h"
 #include "analysis/PIDCounts.h"
@@ -85,20 +84,10 @@ class TPCRTiming final : public TPacketObserver {
     TRecent beforeLast;
     double rate = 0;  // seconds per byte of the last step on one time base
   };
-  const TClock* ClockOf(int32_t pid) const {
-    const int16_t slot = slot_[static_cast<size_t>(pid & (kPIDCount - 1))];
-    return slot < 0 ? nullptr : &clocks_[static_cast<size_t>(slot)];
-  }
+  const TClock* ClockOf(int32_t pid) const { return clocks_.Find(pid); }
 
   TTimeline* timeline_;
-  // Where each PID's clock is in clocks_ (-1: none): a stream has few PCR
-  // PIDs, and state for all 8192 would be over a megabyte to clear.
-  std::array<int16_t, kPIDCount> slot_ = [] {
-    std::array<int16_t, kPIDCount> none{};
-    none.fill(-1);
-    return none;
-  }();
-  std::vector<TClock> clocks_;
+  TPIDSlots<TClock> clocks_;  // a stream has few PCR PIDs
   int64_t packets_ = 0;
 };
 

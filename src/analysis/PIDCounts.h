@@ -16,6 +16,33 @@ namespace tessaro {
 
 inline constexpr int32_t kPIDCount = 8192;
 
+// Per-PID state for the few PIDs that need it, in the order met, found
+// through a table of slots: state for all 8192 PIDs would be memory to
+// clear that a stream never uses.
+template <class T>
+class TPIDSlots {
+ public:
+  TPIDSlots() { slot_.fill(-1); }
+  // pid's state; null when it has none.
+  const T* Find(int32_t pid) const {
+    const int16_t slot = slot_[static_cast<size_t>(pid & (kPIDCount - 1))];
+    return slot < 0 ? nullptr : &items_[static_cast<size_t>(slot)];
+  }
+  // pid's state, made when it has none (a reference valid until the next new one).
+  T& Get(int32_t pid) {
+    int16_t& slot = slot_[static_cast<size_t>(pid & (kPIDCount - 1))];
+    if (slot < 0) {
+      slot = static_cast<int16_t>(items_.size());
+      items_.emplace_back();
+    }
+    return items_[static_cast<size_t>(slot)];
+  }
+
+ private:
+  std::array<int16_t, kPIDCount> slot_;
+  std::vector<T> items_;
+};
+
 struct TPIDCount {
   int64_t packets = 0;
   int64_t ccErrors = 0;

@@ -47,12 +47,7 @@ void TTimestamps::Packet(const TPacketHeaderView& header, int64_t offset, double
   // Without a DTS the access unit is decoded at its presentation time.
   const int64_t dts = flags == 3 ? Timestamp(pes + 14) : pts;
 
-  int16_t& slot = slot_[static_cast<size_t>(pid)];
-  if (slot < 0) {
-    slot = static_cast<int16_t>(tracks_.size());
-    tracks_.emplace_back();
-  }
-  TTimestampTrack& t = tracks_[static_cast<size_t>(slot)];
+  TTimestampTrack& t = tracks_.Get(pid);
   if (t.ptsFirst < 0) t.ptsFirst = pts;
   t.ptsLast = pts;
   const int32_t pcrPID = services_.PCRPIDOf(pid);

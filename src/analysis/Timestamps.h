@@ -10,7 +10,6 @@
 #include <array>
 #include <cstdint>
 #include <limits>
-#include <vector>
 
 #include "analysis/AnalysisPass.h"
 #include "analysis/PIDCounts.h"
@@ -42,22 +41,15 @@ class TTimestamps final : public TPacketObserver {
   void Packet(const TPacketHeaderView& header, int64_t offset, double time, bool timed) override;
   const TTimestampTrack& operator[](int32_t pid) const {
     static const TTimestampTrack kNone;
-    const int16_t slot = slot_[static_cast<size_t>(pid & (kPIDCount - 1))];
-    return slot < 0 ? kNone : tracks_[static_cast<size_t>(slot)];
+    const TTimestampTrack* track = tracks_.Find(pid);
+    return track != nullptr ? *track : kNone;
   }
 
  private:
   const TServices& services_;
   const TPCRTiming& timing_;
   TTimeline* timeline_;
-  // Where each PID's track is in tracks_ (-1: none yet): only the PIDs with
-  // PES timestamps have one.
-  std::array<int16_t, kPIDCount> slot_ = [] {
-    std::array<int16_t, kPIDCount> none{};
-    none.fill(-1);
-    return none;
-  }();
-  std::vector<TTimestampTrack> tracks_;
+  TPIDSlots<TTimestampTrack> tracks_;  // the PIDs with PES timestamps
 };
 
 }  // namespace tessaro
