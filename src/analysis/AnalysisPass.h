@@ -1,9 +1,9 @@
 // TAnalysisPass: one walk over a stream file that shows every packet, once,
 // to an observer (which may fan it out to several), with its file offset and
-// its stream time. The walk keeps the validator's synchronisation rule, so
-// damaged stretches are garbage bytes and never packets; it reports
-// progress, stops when a flag is set and says how far it got, so a stopped
-// pass still has figures to give.
+// the stream clock that times it. The walk keeps the validator's
+// synchronisation rule, so damaged stretches are garbage bytes and never
+// packets; it reports progress, stops when a flag is set and says how far it
+// got, so a stopped pass still has figures to give.
 #pragma once
 
 #include <algorithm>
@@ -54,8 +54,6 @@ class TAnalysisPass {
   // offset, clock): the header a TLoadedPacketHeader, index the packet's
   // number in the pass from 0, clock the stream clock with the packet's own
   // PCR taken (its Time(offset) is the packet's stream time, when it runs).
-  // An observer with the TPacketObserver signature gets the header's View()
-  // and the time.
   // The observer's type is a parameter so that its per-packet work joins the
   // walk's loop instead of costing a call per packet.
   template <class Observer>
@@ -113,13 +111,7 @@ TPassOutcome TAnalysisPass::Run(const TFileStream& stream, int32_t packetSize, i
       if (clockPID < 0) clockPID = header.PID();
       if (header.PID() == clockPID) clock.Reference(offset, header.PCR(), header.Discontinuity());
     }
-    const int64_t index = walk.outcome.packets++;
-    if constexpr (requires { observer.Packet(header, index, offset, clock); }) {
-      observer.Packet(header, index, offset, clock);
-    } else {
-      const bool timed = clock.Running();
-      observer.Packet(header.View(), offset, timed ? clock.Time(offset) : 0.0, timed);
-    }
+    observer.Packet(header, walk.outcome.packets++, offset, clock);
     walk.lastPacket = offset;
     return true;
   };

@@ -4,10 +4,9 @@
 // the whole stream between counted PCR pairs (the reference PID's give the
 // duration and the transport bitrate). It also keeps each PID's clock: the
 // last PCR and the rate of the last step on one time base, the byte rate
-// TStreamClock would give for that PID. Fixed arrays over all 8192 PIDs.
+// TStreamClock would give for that PID. State only for the PIDs with PCRs.
 #pragma once
 
-#include <array>
 #include <cstdint>
 
 #include "analysis/AnalysisPass.h"

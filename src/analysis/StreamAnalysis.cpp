@@ -94,7 +94,7 @@ TTimelineFigures TimelineFigures(const TTimeline& timeline) {
 // call at all.
 struct TObservers {
   // The observers lie in this object, not each behind a pointer of its own:
-  // the walk's loop reaches them from one address. About three megabytes of
+  // the walk's loop reaches them from one address. About a megabyte of
   // per-PID state, so the object belongs on the heap.
   TPIDCounts counts;
   TServices services;

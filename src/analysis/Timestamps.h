@@ -3,8 +3,8 @@
 // decoder holds the access unit in its buffers, against the PCR of the
 // program's PCR PID at the PES packet's first byte (that PID's clock as the
 // PCR observer keeps it), and keeps the first and last PTS of each PID. Only
-// packets that start a payload unit concern it. Fixed arrays over all 8192
-// PIDs.
+// packets that start a payload unit concern it; only the PIDs with PES
+// timestamps have state.
 #pragma once
 
 #include <array>

@@ -108,8 +108,6 @@ class TLoadedPacketHeader {
   // Bytes 1 and 2 of the word, most significant first.
   int32_t PID() const { return __builtin_bswap16(static_cast<uint16_t>(word_ >> 8)) & 0x1FFF; }
   int32_t ScramblingControl() const { return static_cast<int32_t>(word_ >> 30); }
-  int32_t ContinuityCounter() const { return static_cast<int32_t>(word_ >> 24 & 0x0F); }
-  bool HasPayload() const { return (word_ & 0x10000000) != 0; }
   // The payload flag (0x10) and continuity_counter together.
   uint32_t PayloadAndCounter() const { return word_ >> 24 & 0x1F; }
   bool HasPCR() const { return (flags_ & 0x10) != 0; }
