@@ -277,8 +277,11 @@ TScanEnd TPacketScanner::Hysteresis(int64_t start, const TScanRule& rule, Visito
       const int64_t held = HeldFrom(pos);
       int64_t i = 0;
       do {
+        // Read before the visit: the visitor's own test of the byte can then
+        // use it, where a read after its stores would have to go to memory.
+        const bool synced = b[i] == 0x47;
         if (!visit(b + i, pos + i)) return cancelled_ ? TScanEnd::Cancelled : TScanEnd::Stopped;
-        missing = b[i] == 0x47 ? 0 : missing + 1;
+        missing = synced ? 0 : missing + 1;
         i += ps_;
       } while (missing < lose && i + kTSPacketSize <= held);
       pos += i;
