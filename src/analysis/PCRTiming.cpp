@@ -17,11 +17,12 @@ void TPCRTiming::Packet(const TPacketHeaderView& header, int64_t offset, double,
 
 void TPCRTiming::PCRPacket(const TPacketHeaderView& header, int64_t offset, int64_t packet) {
   const auto pid = static_cast<size_t>(header.PID());
-  TClock& clock = clocks_.Get(static_cast<int32_t>(pid));
-  TPCRTrack& t = clock.track;
+  TPID& p = pids_.Get(static_cast<int32_t>(pid));
+  TPCRTrack& t = p.track;
   TRecent now{offset, header.PCR(), packet, false};
+  p.clock.Reference(offset, now.pcr, header.Discontinuity());
   if (t.count > 0) {
-    const TRecent& last = clock.last;
+    const TRecent& last = p.last;
     const int64_t ticks = PCRDifference(last.pcr, now.pcr);
     // A step the stream clock would not take is a new time base, signalled or not.
     now.continuous =
@@ -32,9 +33,6 @@ void TPCRTiming::PCRPacket(const TPacketHeaderView& header, int64_t offset, int6
       ++t.steps;
       t.stepTicks += ticks;
       t.stepPackets += packet - last.packet;
-      // The same arithmetic as TStreamClock's, so the rate is the same number.
-      const double seconds = static_cast<double>(ticks) * (1.0 / kPCRTicksPerSecond);
-      clock.rate = seconds / static_cast<double>(offset - last.offset);
       if (timeline_ != nullptr)
         timeline_->Interval(static_cast<int32_t>(pid), offset, static_cast<double>(ticks) / kPCRTicksPerSecond);
     } else {
@@ -43,7 +41,7 @@ void TPCRTiming::PCRPacket(const TPacketHeaderView& header, int64_t offset, int6
     // PCR accuracy, measured one PCR late, when the neighbour after it is
     // known, and only when all three lie on one time base.
     if (now.continuous && last.continuous && t.count >= 2) {
-      const TRecent& before = clock.beforeLast;
+      const TRecent& before = p.beforeLast;
       const double error = PCRAccuracy(before.offset, before.pcr, last.offset, last.pcr, now.offset, now.pcr);
       ++t.accuracyCount;
       t.accuracySquares += error * error;
@@ -54,9 +52,9 @@ void TPCRTiming::PCRPacket(const TPacketHeaderView& header, int64_t offset, int6
       if (timeline_ != nullptr)
         timeline_->Accuracy(static_cast<int32_t>(pid), last.offset, error / static_cast<double>(kPCRTicksPerSecond));
     }
-    clock.beforeLast = last;
+    p.beforeLast = last;
   }
-  clock.last = now;
+  p.last = now;
   ++t.count;
 }
 

@@ -2,9 +2,8 @@
 // PCRs: how many, the intervals between them, the discontinuities, how far
 // each PCR lies from where the transport rate puts it, and the packets of
 // the whole stream between counted PCR pairs (the reference PID's give the
-// duration and the transport bitrate). It also keeps each PID's clock: the
-// last PCR and the rate of the last step on one time base, the byte rate
-// TStreamClock would give for that PID. State only for the PIDs with PCRs.
+// duration and the transport bitrate). It also keeps a TStreamClock for
+// each of those PIDs. State only for the PIDs with PCRs.
 #pragma once
 
 #include <cstdint>
@@ -54,19 +53,13 @@ class TPCRTiming final : public TPacketObserver {
   void PCRPacket(const TPacketHeaderView& header, int64_t offset, int64_t index);
   const TPCRTrack& operator[](int32_t pid) const {
     static const TPCRTrack kNone;
-    const TClock* c = ClockOf(pid);
-    return c != nullptr ? c->track : kNone;
+    const TPID* p = pids_.Find(pid);
+    return p != nullptr ? p->track : kNone;
   }
-  // The clock of a PID's PCRs, as TStreamClock keeps it: false until two of
-  // its PCRs lie on one time base; then the last PCR, and the 27 MHz ticks
-  // from it to the byte at offset at the clock's rate (their sum is that
-  // byte's PCR value, modulo the wrap).
-  bool ClockAt(int32_t pid, int64_t offset, int64_t& lastPCR, double& ticksAfter) const {
-    const TClock* c = ClockOf(pid);
-    if (c == nullptr || !(c->rate > 0)) return false;
-    lastPCR = c->last.pcr;
-    ticksAfter = static_cast<double>(offset - c->last.offset) * c->rate * static_cast<double>(kPCRTicksPerSecond);
-    return true;
+  // The clock of a PID's PCRs; null before its first PCR.
+  const TStreamClock* ClockOf(int32_t pid) const {
+    const TPID* p = pids_.Find(pid);
+    return p != nullptr ? &p->clock : nullptr;
   }
 
  private:
@@ -77,16 +70,15 @@ class TPCRTiming final : public TPacketObserver {
     bool continuous = false;  // on one time base with the PCR before it
   };
   // What is kept for one PID with PCRs.
-  struct TClock {
+  struct TPID {
     TPCRTrack track;
     TRecent last;
     TRecent beforeLast;
-    double rate = 0;  // seconds per byte of the last step on one time base
+    TStreamClock clock;
   };
-  const TClock* ClockOf(int32_t pid) const { return clocks_.Find(pid); }
 
   TTimeline* timeline_;
-  TPIDSlots<TClock> clocks_;  // a stream has few PCR PIDs
+  TPIDSlots<TPID> pids_;  // a stream has few PCR PIDs
   int64_t packets_ = 0;
 };
 

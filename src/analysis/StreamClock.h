@@ -49,6 +49,14 @@ class TStreamClock {
     offset_ = offset;
     pcr_ = pcr;
   }
+  // The rate is known once two PCRs lie on one time base.
+  bool RateKnown() const { return secondsPerByte_ > 0; }
+  // The last PCR, and the 27 MHz ticks from it to the byte at offset at the
+  // clock's rate: the PCR value of that byte is their sum (modulo the wrap).
+  int64_t LastPCR() const { return pcr_; }
+  double TicksAfterLastPCR(int64_t offset) const {
+    return static_cast<double>(offset - offset_) * secondsPerByte_ * static_cast<double>(kPCRTicksPerSecond);
+  }
   // Seconds from the first PCR to the byte at offset (0 before the clock runs).
   double Time(int64_t offset) const { return time_ + static_cast<double>(offset - offset_) * secondsPerByte_; }
   // An offset up to which (not included) every byte's Time lies before

@@ -53,9 +53,10 @@ void TTimestamps::Packet(const TPacketHeaderView& header, int64_t offset, double
   const int32_t pcrPID = services_.PCRPIDOf(pid);
   if (pcrPID < 0) return;
   // Each program is timed by its own PCR PID's clock.
-  int64_t pcr = 0;
-  double ticksAfter = 0;
-  if (!timing_.ClockAt(pcrPID, offset, pcr, ticksAfter)) return;
+  const TStreamClock* clock = timing_.ClockOf(pcrPID);
+  if (clock == nullptr || !clock->RateKnown()) return;
+  const int64_t pcr = clock->LastPCR();
+  const double ticksAfter = clock->TicksAfterLastPCR(offset);
   const double ptsAhead = Ahead(pcr, ticksAfter, pts);
   const double dtsAhead = flags == 3 ? Ahead(pcr, ticksAfter, dts) : ptsAhead;
   t.ptsMin = LowerOf(t.ptsMin, ptsAhead);

@@ -118,8 +118,6 @@ bool TIncExcTransportStreamFilter::SetPacketType(int32_t code) {
   return true;
 }
 
-void TIncExcTransportStreamFilter::Pass(const uint8_t* slot) { PassAt(slot, slot + syncOffset_); }
-
 int64_t TIncExcTransportStreamFilter::Process(const uint8_t* d, int64_t n, int64_t pos, bool atEnd) {
   return Guarded("TIncExcTransportStreamFilter.Process", n, [&]() -> int64_t {
     const int64_t slot = packetSize_;
@@ -133,7 +131,7 @@ int64_t TIncExcTransportStreamFilter::Process(const uint8_t* d, int64_t n, int64
         const int64_t runEnd = n - slot - k;  // a next sync byte below n
         int64_t at = pos;
         while (at < runEnd && packets[at] == kSync && packets[at + slot] == kSync) {
-          PassAt(d + at, packets + at);
+          Pass(d + at, packets + at);
           at += slot;
         }
         pos = at;
@@ -142,15 +140,11 @@ int64_t TIncExcTransportStreamFilter::Process(const uint8_t* d, int64_t n, int64
           aligned_ = false;
           continue;
         }
+        // The run ended at the input's end, or the next slot has no sync byte.
         const int64_t next = pos + slot + k;
-        if (next < n && d[next] == kSync) {
-          Pass(d + pos);
-          pos += slot;
-          continue;
-        }
         if (next >= n) {
           if (!atEnd) return pos;
-          Pass(d + pos);  // the last slot of the input
+          Pass(d + pos, d + pos + k);  // the last slot of the input
           pos += slot;
           continue;
         }
@@ -166,7 +160,7 @@ int64_t TIncExcTransportStreamFilter::Process(const uint8_t* d, int64_t n, int64
           cut = ChainAt(d, n, s, slot, atEnd) == TChain::Yes;
           ++s;
         }
-        if (!cut) Pass(d + pos);
+        if (!cut) Pass(d + pos, d + pos + k);
         pos += cut ? 1 : slot;
         aligned_ = false;
         continue;

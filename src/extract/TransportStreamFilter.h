@@ -62,9 +62,8 @@ class TIncExcTransportStreamFilter {
   int64_t Process(const uint8_t* data, int64_t length, int64_t pos, bool atEnd);
   // The slot size from the held bytes; false while it cannot be told yet.
   bool GetStreamType(bool atEnd);
-  void Pass(const uint8_t* slot);
-  // Pass, for a slot whose packet (its sync byte) is known.
-  void PassAt(const uint8_t* slot, const uint8_t* packet) {
+  // Hands on the slot when its packet's PID passes; packet: its sync byte.
+  void Pass(const uint8_t* slot, const uint8_t* packet) {
     const auto pid = static_cast<size_t>(TPacketHeaderView(packet).PID());
     if (passes_[pid] && sendData_) sendData_(slot, packetSize_);
   }
