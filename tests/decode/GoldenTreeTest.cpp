@@ -248,12 +248,6 @@ struct CapturePacket {
 const CapturePacket kCapturePackets[] = {
     // CAT with an empty descriptor loop.
     {"capture-cat-empty", "dvb-nit-sdt-cat-tot.ts", 0x705C},
-    // CAT of CA descriptors with private bytes.
-    {"capture-cat-descriptors", "eit-schedule.ts", 0x1028},
-    // Adaptation field with a PCR, PES header with a PTS only.
-    {"capture-pcr-pes-pts", "pes-single-program.ts", 0x178},
-    // PES header with PTS and DTS.
-    {"capture-pes-pts-dts", "hdmv-registration.ts", 0x23FC},
 };
 
 class GoldenCaptureTree : public ::testing::TestWithParam<CapturePacket> {};
@@ -455,7 +449,6 @@ TEST(GoldenTree, PMTWithoutContinuationShowsNoSection) {
   ASSERT_TRUE(s.Loaded());
   ASSERT_NE(s.Select(At(1)).find("    PMT\n"), std::string::npos);
   ExpectGolden("crafted-pmt-continuation-missing.txt", s.Select(At(2)));
-  EXPECT_EQ(Table(s.browser, "PMT"), nullptr);
 }
 
 // A PMT that starts in the last packet of the file and needs more: nothing
@@ -521,7 +514,6 @@ TEST(GoldenTree, PointerFieldPastThePacket) {
       {PATPacket(PATSection(1, {{1, 0x0100}})), MakePacket({.pid = 0x0000, .pusi = true, .cc = 1, .payload = {200}})}));
   ASSERT_TRUE(s.Loaded());
   ExpectGolden("crafted-lying-pointer-field.txt", s.Select(At(1)));
-  EXPECT_EQ(Table(s.browser, "PAT"), nullptr);
 }
 
 // ---- Built streams: adaptation field and PES header -------------------------------------
@@ -537,9 +529,6 @@ TEST(GoldenTree, PayloadStartWithoutPayloadShowsNoPESHeader) {
   ASSERT_TRUE(s.Loaded());
   s.Select(At(0));
   ExpectGolden("crafted-payload-start-without-payload.txt", s.Select(At(1)));
-  const TTreeNode* pesNode = Child(Child(Packet(s.browser), "Payload"), "PES");
-  ASSERT_NE(pesNode, nullptr);
-  EXPECT_TRUE(pesNode->children.empty());
 }
 
 }  // namespace

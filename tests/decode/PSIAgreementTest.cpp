@@ -18,11 +18,7 @@
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -36,7 +32,6 @@
 namespace tessaro {
 namespace {
 
-namespace fs = std::filesystem;
 using test::TestDataPath;
 
 constexpr const char* kSuffix = ".psi.tsv";
@@ -54,12 +49,6 @@ using test::ReadLines;
 std::string Hex(uint32_t value, int digits) {
   char text[32];
   std::snprintf(text, sizeof text, "0x%0*" PRIX32, digits, value);
-  return text;
-}
-
-std::string OffsetText(int64_t offset) {
-  char text[32];
-  std::snprintf(text, sizeof text, "0x%016" PRIX64, offset);
   return text;
 }
 

@@ -30,8 +30,6 @@
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <set>
 #include <string>
 #include <utility>
@@ -49,7 +47,6 @@
 namespace tessaro {
 namespace {
 
-namespace fs = std::filesystem;
 using test::TestDataPath;
 
 constexpr const char* kSuffix = ".si.tsv";
@@ -80,8 +77,6 @@ std::string Hex(uint64_t value, int digits) {
   std::snprintf(text, sizeof text, "0x%0*" PRIX64, digits, value);
   return text;
 }
-
-std::string OffsetText(int64_t offset) { return Hex(static_cast<uint64_t>(offset), 16); }
 
 using test::ReadLines;
 

@@ -20,6 +20,7 @@ namespace tessaro {
 namespace {
 
 using test::Bytes;
+using test::Cat;
 using test::MakePacket;
 
 const std::string kBeyond = " [beyond section_length]";
@@ -27,15 +28,9 @@ const std::string kBeyond = " [beyond section_length]";
 // The text of a field node: padded label, " : ", then value and suffix.
 std::string N(const char* label, const std::string& rest) { return PadRightStr(label, kLabelWidth) + " : " + rest; }
 
-Bytes Cat(Bytes a, const Bytes& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
-
 // A payload-start packet whose section begins pointer bytes into the payload.
 Bytes SectionPacket(uint16_t pid, const Bytes& section, uint8_t pointer = 0, uint8_t cc = 0) {
-  return MakePacket(
-      {.pid = pid, .pusi = true, .cc = cc, .payload = Cat(Cat({pointer}, Bytes(pointer, 0xFF)), section)});
+  return MakePacket({.pid = pid, .pusi = true, .cc = cc, .payload = Cat({{pointer}, Bytes(pointer, 0xFF), section})});
 }
 
 Bytes PATOf(uint16_t program, uint16_t pmtPID) {
@@ -195,9 +190,9 @@ TEST(SectionEnd, FieldsAtTheEndOfThePacket) {
 TEST(SectionEnd, GatheredSectionReadsOnInItsLastPacket) {
   Bytes nit{0x40, 0xF0, 189, 0x00, 0x03, 0xC1, 0x00, 0x00, 0xF0, 180, 0x80, 178};
   nit.resize(nit.size() + 178, 0x5A);
-  nit = Cat(nit, {0xF0, 0xFF});
+  nit = Cat({nit, {0xF0, 0xFF}});
   ASSERT_EQ(nit.size(), 192u);
-  const Bytes payload = Cat(Cat({0x00}, nit), {0xAA, 0xBB, 0xCC, 0xDD});
+  const Bytes payload = Cat({{0x00}, nit, {0xAA, 0xBB, 0xCC, 0xDD}});
   TStream s({MakePacket({.pid = 0x0010, .pusi = true, .payload = Bytes(payload.begin(), payload.begin() + 184)}),
              MakePacket({.pid = 0x0010, .cc = 1, .payload = Bytes(payload.begin() + 184, payload.end())})});
   const std::vector<std::string> texts = s.Table(0, "NIT");

@@ -9,8 +9,6 @@
 #include "descriptors/DVBIrregularDescriptors60.h"
 #include "descriptors/DescriptorRegistry.h"
 #include "descriptors/Descriptors.h"
-#include "descriptors/FieldTable.h"
-#include "descriptors/UserDefinedDescriptor.h"
 #include "support/TestSupport.h"
 #include "support/TreeText.h"
 
@@ -125,12 +123,6 @@ TEST(DVBDescriptors60, AC3OptionalBytesFollowTheirFlags) {
   all += Field(1, "reserved_flags", "15", " (4 bits)");
   for (int f = 0; f < 4; ++f) all += Field(1, fields[f], std::to_string(f + 1), " (8 bits)");
   EXPECT_EQ(Shown({0x6A, 5, 0xFF, 1, 2, 3, 4}), all + Line(1, "additional_info"));
-  // Only bsid_flag and descriptor_length 2: bsid and an empty group.
-  EXPECT_EQ(Shown({0x6A, 2, 0x40, 8}),
-            Header("AC_3_descriptor", "0x6A", 2) + Field(1, "component_type_flag", "0", " (1 bit)") +
-                Field(1, "bsid_flag", "1", " (1 bit)") + Field(1, "mainid_flag", "0", " (1 bit)") +
-                Field(1, "asvc_flag", "0", " (1 bit)") + Field(1, "reserved_flags", "0", " (4 bits)") +
-                Field(1, "bsid", "8", " (8 bits)") + Line(1, "additional_info"));
   // additional_info claiming 9 bytes of which 2 remain in the loop.
   TDVBdescriptors list;
   ASSERT_TRUE(Parse(list, {0x6A, 10, 0x00, 0x41, 0x42}));
@@ -247,19 +239,6 @@ TEST(DVBDescriptors60, UserDefinedTagsInBothLists) {
   ASSERT_EQ(root.children.size(), 3u);
   EXPECT_EQ(TreeToText(*root.children[1]), Header("user_defined", "0xC5", 2) + Line(1, "data") + Dump(2, {0x01, 0x41}));
   EXPECT_EQ(TreeToText(*root.children[2]), Header("user_defined", "0xFE", 1) + Line(1, "data") + Dump(2, {0x7F}));
-  // 0xFF is no user-defined tag: it ends the walk.
-  test::DebugCapture capture;
-  TDVBdescriptors sdt;
-  EXPECT_FALSE(Parse(sdt, {0xA0, 1, 0x33, 0xFF, 0}));
-  EXPECT_EQ(sdt.Count(), 1);
-  EXPECT_TRUE(capture.Contains("zrk: Error in Tdescriptor.Parse_descriptor - unknown descriptor tag."));
-}
-
-TEST(DVBDescriptors60, FailureNamesTheRoutine) {
-  test::DebugCapture capture;
-  TTreeNode root;
-  EXPECT_FALSE(TreeView_Update_user_defined(root, TFieldRecord{}));
-  EXPECT_TRUE(capture.Contains("zrk: Error in TreeView_Update_user_defined call..."));
 }
 
 }  // namespace

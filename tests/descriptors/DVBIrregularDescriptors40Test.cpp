@@ -25,12 +25,7 @@ std::string Dump(int depth, const char* hex, const char* chars) { return Line(de
 const std::string kPrivateDataSpecifier7 =
     Header("private_data_specifier_descriptor", "0x5F", 4) + F(1, "private_data_specifier", 7, 32);
 
-struct Parsed {
-  TDVBdescriptors list;
-  std::string text;
-};
-// Parses an SI loop, which must be walked to its end, and shows it.
-void ParseAndShow(const Bytes& loop, Parsed& out) { out.text = test::Shown(out.list, loop); }
+// Shows an SI loop, which must be walked to its end.
 std::string Shown(const Bytes& loop) {
   TDVBdescriptors list;
   return test::Shown(list, loop);
@@ -145,9 +140,9 @@ TEST(DVBIrregularDescriptors40, TelephoneNumberParts) {
 
 TEST(DVBIrregularDescriptors40, InnerLoopsAndRunsEndWithTheDescriptorLoop) {
   // 200 elementary cells claimed, one present.
-  Parsed mosaic;
-  ParseAndShow({0x51, 0x10, 0xAB, 0x17, 0xFA, 0xC8, 0xC1}, mosaic);
-  const auto* cells = mosaic.list.RecordAs<Tmosaic_descriptor_class>(0);
+  TDVBdescriptors mosaic;
+  test::Shown(mosaic, {0x51, 0x10, 0xAB, 0x17, 0xFA, 0xC8, 0xC1});
+  const auto* cells = mosaic.RecordAs<Tmosaic_descriptor_class>(0);
   ASSERT_NE(cells, nullptr);
   ASSERT_EQ(cells->cells.size(), 1u);
   EXPECT_EQ(cells->cells[0].elementary_cell_field_length, 200u);
@@ -155,17 +150,17 @@ TEST(DVBIrregularDescriptors40, InnerLoopsAndRunsEndWithTheDescriptorLoop) {
   EXPECT_EQ(cells->cells[0].cell_linkage_info, 0u);
 
   // 16 lines claimed, one present.
-  Parsed vbi;
-  ParseAndShow({0x45, 0x12, 0x01, 0x10, 0xE7}, vbi);
-  const auto* services = vbi.list.RecordAs<TVBI_data_descriptor_class>(0);
+  TDVBdescriptors vbi;
+  test::Shown(vbi, {0x45, 0x12, 0x01, 0x10, 0xE7});
+  const auto* services = vbi.RecordAs<TVBI_data_descriptor_class>(0);
   ASSERT_NE(services, nullptr);
   ASSERT_EQ(services->services.size(), 1u);
   EXPECT_EQ(services->services[0].lines.size(), 1u);
 
   // An item of 96 bytes with one present; text_length then reads 0.
-  Parsed event;
-  ParseAndShow({0x4E, 0x0A, 0x12, 'e', 'n', 'g', 0x05, 0x03, 'A', 'B', 'C', 0x60, 'x'}, event);
-  const auto* extended = event.list.RecordAs<Textended_event_descriptor_class>(0);
+  TDVBdescriptors event;
+  test::Shown(event, {0x4E, 0x0A, 0x12, 'e', 'n', 'g', 0x05, 0x03, 'A', 'B', 'C', 0x60, 'x'});
+  const auto* extended = event.RecordAs<Textended_event_descriptor_class>(0);
   ASSERT_NE(extended, nullptr);
   ASSERT_EQ(extended->items.size(), 1u);
   EXPECT_EQ(extended->items[0].item_length, 96u);
@@ -174,12 +169,12 @@ TEST(DVBIrregularDescriptors40, InnerLoopsAndRunsEndWithTheDescriptorLoop) {
   EXPECT_TRUE(extended->text_char.empty());
 
   // A core number of 15 digits with two present.
-  Parsed phone;
-  ParseAndShow({0x57, 0x0F, 0xE2, 0x00, 0x0F, '1', '2'}, phone);
-  const auto* telephone = phone.list.RecordAs<Ttelephone_descriptor_class>(0);
+  TDVBdescriptors phone;
+  const std::string text = test::Shown(phone, {0x57, 0x0F, 0xE2, 0x00, 0x0F, '1', '2'});
+  const auto* telephone = phone.RecordAs<Ttelephone_descriptor_class>(0);
   ASSERT_NE(telephone, nullptr);
   EXPECT_EQ(telephone->core_number, (Bytes{'1', '2'}));
-  EXPECT_TRUE(phone.text.ends_with(Line(1, "core_number") + Dump(2, "31 32 ", "12")));
+  EXPECT_TRUE(text.ends_with(Line(1, "core_number") + Dump(2, "31 32 ", "12")));
 }
 
 }  // namespace

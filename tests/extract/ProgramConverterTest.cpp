@@ -4,8 +4,8 @@
 // (the bytes ffprobe read as one program, every PAT rebuilt).
 #include <gtest/gtest.h>
 
-#include "core/Crc32.h"
 #include "extract/MPTS2SPTS.h"
+#include "support/Builders.h"
 #include "support/TestSupport.h"
 
 namespace tessaro {
@@ -77,20 +77,7 @@ void ExpectOneProgramPAT(const Bytes& slot, size_t at, int program, int pmt, int
   const uint8_t* p = slot.data() + at;
   ASSERT_EQ(p[0], 0x47);
   EXPECT_EQ(p[3], 0x10 | cc);
-  const Bytes body{0x00,
-                   0xB0,
-                   0x0D,
-                   0x00,
-                   0x01,
-                   0xC1,
-                   0x00,
-                   0x00,
-                   uint8_t(program >> 8),
-                   uint8_t(program),
-                   uint8_t(0xE0 | (pmt >> 8)),
-                   uint8_t(pmt)};
-  EXPECT_EQ(Bytes(p + 5, p + 17), body);
-  EXPECT_EQ(CalcCRC32(p + 5, 16), 0u);
+  EXPECT_EQ(Bytes(p + 5, p + 21), test::PATSection(1, {{uint16_t(program), uint16_t(pmt)}}));
 }
 
 TEST(ProgramConverter, APATOverTwoPacketsBecomesTwoCopiesAndCountersWrap) {

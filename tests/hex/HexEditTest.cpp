@@ -64,22 +64,6 @@ TEST(HexEdit, TypingRulesAndTheChangedCells) {
   EXPECT_EQ(model.GetChangedCellIndex(4, 1), 1);
 }
 
-TEST(HexEditSave, WritesTheChangedBytesOnly) {
-  const Bytes original = test::Slots({test::MakePacket({.pid = 0x0100}), test::MakePacket({.pid = 0x0101})});
-  test::TempFile file(original);
-  auto stream = TFileStream::Open(file.Path(), TFileStream::Mode::ReadWrite);
-  THexEditModel model;
-  ASSERT_TRUE(model.Load(*stream, 188, 188));
-  model.SetEditText(4, 1, "1A");   // byte 188 + 3
-  model.SetEditText(1, 12, "00");  // byte 188 + 176
-  const THexSaveResult saved = model.SaveChanges(*stream);
-  EXPECT_TRUE(saved.ok) << saved.message;
-  Bytes expected = original;
-  expected[188 + 3] = 0x1A;
-  expected[188 + 176] = 0x00;
-  EXPECT_EQ(test::ReadFileBytes(file.Path()), expected);
-}
-
 // The dialog read the range; another program changes the file before Save.
 // Only a change outside the range shown, with the size kept, lets the edit through.
 TEST(HexEditSave, NothingIsWrittenOverAFileChangedSinceTheDialogOpened) {

@@ -35,10 +35,7 @@ Bytes MakeElf(const Bytes& contents, const ElfShape& shape = {}) {
     for (size_t i = 0; i < width; ++i)
       file[at + (shape.big ? width - 1 - i : i)] = static_cast<uint8_t>(value >> (8 * i));
   };
-  std::memcpy(file.data(),
-              "\x7F"
-              "ELF",
-              4);
+  std::memcpy(file.data(), "\177ELF", 4);
   file[4] = shape.is64 ? 2 : 1;
   file[5] = shape.big ? 2 : 1;
   file[6] = 1;
