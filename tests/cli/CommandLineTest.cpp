@@ -38,7 +38,6 @@ TEST(CommandLine, ProbeReportsSlotSizeOrRefuses) {
   EXPECT_EQ(RunCli("probe " + Quote(empty.Path())).exitCode, 2);
   EXPECT_EQ(RunCli("probe /nonexistent.ts").exitCode, 2);
   EXPECT_EQ(RunCli("probe").exitCode, 2);
-  EXPECT_EQ(RunCli("list --help").exitCode, 0);
 }
 
 TEST(CommandLine, ListPagesAndChecksItsArguments) {

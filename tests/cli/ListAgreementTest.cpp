@@ -9,7 +9,6 @@
 // put every row on its packet slot and show the same packets.
 
 #include <algorithm>
-#include <cctype>
 #include <cinttypes>
 #include <cstdio>
 #include <filesystem>
@@ -157,13 +156,7 @@ const FixtureLayout kRewrittenLayouts[] = {
     {"garbage.ts", 188, 1000, 250, 77},
 };
 
-std::string LayoutName(const ::testing::TestParamInfo<FixtureLayout>& info) {
-  std::string name = info.param.file;
-  name = name.substr(0, name.find('.'));
-  for (char& c : name)
-    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-  return name;
-}
+std::string LayoutName(const ::testing::TestParamInfo<FixtureLayout>& info) { return TestNameOf(info.param.file); }
 
 class FixtureLayoutTest : public ::testing::TestWithParam<FixtureLayout> {};
 

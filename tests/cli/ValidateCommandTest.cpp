@@ -190,19 +190,15 @@ TEST_F(ValidateCommand, AFileThatShrinksDuringTheRunFailsTheRun) {
 
 TEST_F(ValidateCommand, AModuleThatCannotBeUsedOrAFileThatIsNotAStreamIsRefused) {
   const std::string stream = Quote(TestDataPath("one-program.ts"));
-  for (const auto& [module, reason] : std::vector<std::pair<std::string, std::string>>{
-           {"/nonexistent/Pelvanor.pvm", "module file not found: /nonexistent/Pelvanor.pvm"}}) {
-    const auto r = RunCli("validate " + stream + " --module " + Quote(module));
-    EXPECT_EQ(r.exitCode, 2) << module;
-    EXPECT_EQ(r.out, "");
-    EXPECT_NE(r.err.find("Cannot load the validation module: "), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find(reason), std::string::npos) << r.err;
-  }
+  auto r = RunCli("validate " + stream + " --module " + Quote("/nonexistent/Pelvanor.pvm"));
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_EQ(r.out, "");
+  EXPECT_NE(r.err.find("Cannot load the validation module: "), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("module file not found: /nonexistent/Pelvanor.pvm"), std::string::npos) << r.err;
   test::TempFile notStream(test::Bytes(5000, 0x00));
-  const auto r = RunCli("validate " + Quote(notStream.Path()));
+  r = RunCli("validate " + Quote(notStream.Path()));
   EXPECT_EQ(r.exitCode, 2);
   EXPECT_EQ(r.err, "Not valid transport stream\n");
-  EXPECT_EQ(RunCli("validate /nonexistent.ts").exitCode, 2);
 
   // A module named without a folder is the file in the working folder.
   const std::filesystem::path module = test::ValidatorModulePath();

@@ -59,16 +59,10 @@ TEST(VersionCommand, BothProgramsAnswerVersion) {
   EXPECT_EQ(r.out, banner);
 #ifdef TESSARO_GUI_PATH
   // Without any display: the window is not needed for that.
-  FILE* pipe =
-      ::popen((std::string("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '") + TESSARO_GUI_PATH + "' --version")
-                  .c_str(),
-              "r");
-  ASSERT_NE(pipe, nullptr);
-  std::string out;
-  char chunk[256];
-  for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) out.append(chunk, n);
-  EXPECT_EQ(::pclose(pipe), 0);
-  EXPECT_EQ(out, banner);
+  const test::CliResult gui = test::RunCommand(std::string("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '") +
+                                               TESSARO_GUI_PATH + "' --version");
+  EXPECT_EQ(gui.exitCode, 0);
+  EXPECT_EQ(gui.out, banner);
 #endif
 }
 

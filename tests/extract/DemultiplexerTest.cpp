@@ -70,9 +70,9 @@ TEST_F(DemuxTest, ThousandsOfPIDsStayWithinTheBufferBudgetAndTheDescriptorLimit)
   EXPECT_EQ(Files().size(), 3000u) << "files in place are the user's";
 }
 
-// A device is written in place. (A per-PID file that cannot be made and a
-// full device are ExtractionTest.OutputsThatCannotBeMadeOrWrittenEndWithTheirName's,
-// through the commands that use the demultiplexer.)
+// A device is written in place. (A per-PID file that cannot be made is
+// ExtractionTest.OutputsThatCannotBeMadeOrWrittenEndWithTheirName's, through
+// the commands that use the demultiplexer.)
 TEST(Output, ADeviceIsWrittenInPlace) {
   TOutput device("/dev/null");
   const Bytes block(10, 0x47);

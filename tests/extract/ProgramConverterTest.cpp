@@ -1,7 +1,7 @@
 // TMPTS2SPTS: its refusals, and a PAT over two packets with the counters of
 // the rebuilt copies wrapping. What it makes of whole fixtures, 192-byte
 // slots included, is ExtractionTest.ExtractProgramIsOneProgramAsAnIndependentReaderSeesIt's
-// (the bytes ffprobe read as one program, every PAT rebuilt).
+// (the bytes ffprobe read as one program).
 #include <gtest/gtest.h>
 
 #include "extract/MPTS2SPTS.h"
