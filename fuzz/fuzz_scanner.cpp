@@ -1,6 +1,7 @@
 // Arbitrary bytes through every rule of the packet scanner at a block size
-// the input picks: the packets visited must be those of one read of the
-// whole file, or the walk depends on where the reads end.
+// the input picks, read or mapped in windows the input picks: the packets
+// visited must be those of one read of the whole file, or the walk depends
+// on where the steps end or how the bytes came in.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -41,7 +42,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       tessaro::TScanRule shape{rule, ps};
       shape.windowSlots = 3;  // windows end often
       tessaro::TPacketScanner whole(static_cast<int64_t>(size) + 1);
+      whole.SetReadWay(tessaro::TPacketScanner::TReadWay::Read);
       tessaro::TPacketScanner blocks(block);
+      if (data[0] % 2 == 1) blocks.SetReadWay(tessaro::TPacketScanner::TReadWay::Map, 4096 * (1 + data[1] % 3));
       if (Visits(blocks, *stream, ps, start, shape) != Visits(whole, *stream, ps, start, shape)) std::abort();
     }
   }

@@ -6,11 +6,15 @@
 #include "FuzzFile.h"
 #include "browser/StreamBrowser.h"
 #include "core/Diagnostics.h"
+#include "core/PacketScanner.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   QuietDiagnostics();
   FuzzFile file(data, size);
   if (!file.Ok()) return 0;
+  // The scans read, or mapped in windows of a page, as the input's length picks.
+  tessaro::TPacketScanner::SetDefaultReadWay(
+      size % 2 == 1 ? tessaro::TPacketScanner::TReadWay::Map : tessaro::TPacketScanner::TReadWay::Read, 4096);
   tessaro::TStreamBrowser browser;
   if (!browser.LoadFile(file.Path())) return 0;
   const int64_t fileSize = browser.FileSize();

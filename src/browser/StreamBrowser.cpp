@@ -267,6 +267,9 @@ TScanEnd TStreamBrowser::ReadFile(int64_t chunkSize, const std::function<bool(co
     bytesRead += n;
     return chunk(data, n);
   });
+  // Pages the file lost under the map were handed over as zeros: the bytes
+  // read end where they begin.
+  bytesRead = std::min(bytesRead, FScanner.ReadEnd());
   FScanCancelled = end == TScanEnd::Cancelled;
   return end;
 }

@@ -46,7 +46,8 @@ bool TStreamBrowser::ScanForward(int64_t start, int64_t& found, Hit&& hit) {
                                        return false;
                                      });
   FScanCancelled = end == TScanEnd::Cancelled;
-  return end == TScanEnd::Stopped;
+  // A hit in pages the file lost under the map (read as zeros) is none.
+  return end == TScanEnd::Stopped && found + kTSPacketSize <= FScanner.ReadEnd();
 }
 
 // The hit conditions test the header bytes exactly as the header parser

@@ -38,6 +38,8 @@ class TFileStream {
   // The open file's device and inode, which outputs compare theirs with.
   std::optional<TFileIdentity> Identity() const { return FileIdentityOf(fd_); }
   bool IsWritable() const { return mode_ == Mode::ReadWrite; }
+  // For mapping the file (TFileMap); reads and writes go through the calls above.
+  int Descriptor() const { return fd_; }
   const std::string& Path() const { return path_; }
 
  private:

@@ -62,7 +62,8 @@ int64_t FindNextPIDOffset188WithNextContinuityCounter(const TFileStream& stream,
                    found = at;
                    return false;
                  });
-    return found;
+    // A packet in pages the file lost under the map (read as zeros) is none.
+    return found >= 0 && found + kTSPacketSize <= scanner.ReadEnd() ? found : -1;
   });
 }
 

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
@@ -15,6 +16,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/FileMap.h"
 #include "core/FileStream.h"
 #include "core/PacketParser.h"
 
@@ -61,20 +63,34 @@ enum class TScanEnd : uint8_t {
 
 class TPacketScanner {
  public:
-  // Reads of this size, each into the same place of the buffer, stay in the
-  // processor's cache: measured on a page-cached file, they take less time
-  // than reads of mebibytes, and less than mapping the file, whose page
-  // faults cost more than the copy they save.
+  // The bytes come in steps of the block size: read into a buffer that stays
+  // in the processor's cache, or taken in place from a window of the file
+  // mapped into memory, whichever costs less on the machine (see TReadWay).
   static constexpr int64_t kDefaultBlock = 256 * 1024;
   static constexpr int64_t kToEndOfFile = std::numeric_limits<int64_t>::max();
-  // What Blocks reads at a time, in whole chunks (at least one).
+  // What Blocks takes at a time, in whole chunks (at least one).
   static constexpr int64_t kBlocksRead = 512 * 1024;
+  // The mapped window: whole large pages, so the system maps its cached
+  // large pages at once; its pages count to the resident memory.
+  static constexpr int64_t kMapWindow = int64_t{4} << 20;
+
+  // How the bytes come in. The results are the same whatever the way.
+  enum class TReadWay : uint8_t {
+    // Through the map where the walk covers two windows or more and steps
+    // whole blocks, unless the first such walk of the process found the map
+    // dearer than twice the copy: a map costs page-table work, a read a
+    // copy, and which is the larger depends on the machine (on some, a page
+    // fault costs ten times what it does on others). Copies otherwise.
+    Measured,
+    Map,   // always through the map, unless the system refuses it
+    Read,  // always copies
+  };
 
   // Visitor: bool(const uint8_t* packet, int64_t offset); false stops the walk.
   // The packet's bytes stay valid during the call only.
   using TProgress = std::function<void(int64_t done, int64_t total)>;
 
-  explicit TPacketScanner(int64_t blockSize = kDefaultBlock) : blockSize_(std::max<int64_t>(blockSize, 1)) {}
+  explicit TPacketScanner(int64_t blockSize = kDefaultBlock);
 
   // firstBlock: the first read's size; later reads double it up to the block
   // size (walks that usually end after a few packets read little).
@@ -82,13 +98,21 @@ class TPacketScanner {
     blockSize_ = std::max<int64_t>(blockSize, 1);
     firstBlock_ = firstBlock;
   }
-  // Called after each read with the bytes done out of the bytes to do.
+  // mapWindow: the size of a mapped window, rounded up to whole pages.
+  void SetReadWay(TReadWay way, int64_t mapWindow = kMapWindow) {
+    way_ = way;
+    mapWindow_ = std::max<int64_t>((mapWindow + kPage - 1) / kPage * kPage, kPage);
+  }
+  // The way every scanner made from now on starts with: tests and fuzz
+  // targets send every walk of the program through the map, or through reads.
+  static void SetDefaultReadWay(TReadWay way, int64_t mapWindow = kMapWindow);
+  // Called after each step with the bytes done out of the bytes to do.
   void SetProgress(TProgress progress) { progress_ = std::move(progress); }
-  // Checked before each read; a set flag ends the walk.
+  // Checked before each step; a set flag ends the walk.
   void SetCancel(const std::atomic<bool>* cancel) { cancel_ = cancel; }
 
   // Walks the packets of [start, end) (end clipped to the file; kToEndOfFile:
-  // until a read comes back short) with slots of packetSize bytes.
+  // until the file ends) with slots of packetSize bytes.
   template <class Visitor>
   TScanEnd Scan(const TFileStream& stream, int32_t packetSize, int64_t start, int64_t end, const TScanRule& rule,
                 Visitor&& visit);
@@ -97,23 +121,50 @@ class TPacketScanner {
   // chunkSize bytes (the last one shorter), as they are, without looking for
   // packets:
   // bool(const uint8_t* data, int64_t length, int64_t offset); false stops.
-  // The walk finishes at the first read that returns nothing; the caller
-  // tells a read error from the end by the bytes it was given.
+  // The caller tells a read error from the end by ReadEnd().
   template <class Visitor>
   TScanEnd Blocks(const TFileStream& stream, int64_t start, int64_t chunkSize, Visitor&& visit);
 
-  // The file offset just past the last byte the last Scan read. A walk to the
-  // end of the file that stops short of the size the file had when it began
-  // met a read that failed, or a file that shrank.
+  // The file offset just past the last byte the last walk read. A walk to
+  // the end of the file that stops short of the size the file had when it
+  // began met a read that failed, or a file that shrank. Under the map, the
+  // bytes a file lost while the walk read them read as zeros, and the read
+  // end comes back to where the file ends.
   int64_t ReadEnd() const { return readEnd_; }
 
  private:
-  // Makes [offset, offset + count) resident, as far as the range and the file
-  // hold it; returns the bytes available from offset (0 when none, or when
-  // cancelled) and points data at them.
+  static constexpr int64_t kPage = 4096;
+  static constexpr int64_t kLargePage = int64_t{2} << 20;
+  // Under the map the walk reads the file's pages where they lie, not a
+  // copy just made in the cache: the main walks ask for the slot this many
+  // ahead, so it has come when they get there (measured best of 8 to 64).
+  // Asking past the end of what is held is harmless: a prefetch never faults.
+  static constexpr int32_t kPrefetchSlots = 48;
+
+  // Ready for a walk of [start, end) of stream.
+  void Begin(const TFileStream& stream, int32_t packetSize, int64_t start, int64_t end);
+  // After a walk: the read end comes back to where the file lost pages under
+  // the map, and the map lets go of the file.
+  void EndMap();
+  struct TEndMap {
+    TPacketScanner* scanner;
+    ~TEndMap() { scanner->EndMap(); }
+  };
+  template <class Visitor>
+  TScanEnd Walk(const TScanRule& rule, Visitor& visit);
+
+  // Makes [offset, offset + count) available, as far as the range and the
+  // file hold it; returns the bytes available from offset (0 when none, or
+  // when cancelled) and points data at them.
   int64_t Ensure(int64_t offset, int64_t count, const uint8_t*& data);
-  // Bytes of the range the buffer holds from offset on (offset within the buffer).
-  int64_t HeldFrom(int64_t offset) const { return std::min(bufferOffset_ + bufferLength_, end_) - offset; }
+  int64_t FillRead(int64_t offset, int64_t count);
+  int64_t FillMapped(int64_t offset, int64_t count);
+  bool UseMap();
+  // While the way is measured: the system's time of the step just taken
+  // (mapped or read), counted to its way; after stretches of both, the choice.
+  void Measure(bool mapped, double seconds);
+  // Bytes of the range held from offset on.
+  int64_t HeldFrom(int64_t offset) const { return std::min(heldEnd_, end_) - offset; }
   bool Cancelled() const { return cancel_ != nullptr && cancel_->load(std::memory_order_relaxed); }
 
   template <class Visitor>
@@ -125,56 +176,69 @@ class TPacketScanner {
 
   int64_t blockSize_;
   int64_t firstBlock_ = 0;
+  TReadWay way_ = TReadWay::Measured;
+  int64_t mapWindow_ = kMapWindow;
   TProgress progress_;
   const std::atomic<bool>* cancel_ = nullptr;
 
-  // The scan in progress.
+  // The walk in progress.
   const TFileStream* stream_ = nullptr;
   int32_t ps_ = kTSPacketSize;
   int64_t start_ = 0;
   int64_t end_ = 0;
-  int64_t nextRead_ = 0;  // size of the next read
+  int64_t nextRead_ = 0;  // size of the next step
   bool cancelled_ = false;
   bool fileEnded_ = false;
+  bool stepProgress_ = true;  // each step reports progress (Blocks reports by chunk)
+  int64_t fixedStep_ = 0;     // Blocks: every step this long, whatever the block size
+  bool mapWorth_ = false;     // the walk covers two windows or more
   int64_t readEnd_ = 0;
   int64_t sizeSeen_ = 0;  // the file's size when last asked, for the progress total
 
-  // Page-aligned, and a file byte lies at the same offset within a page of
-  // the buffer as within a page of the file: the kernel's copy then moves
-  // whole aligned words, which for a misaligned destination costs it twice
-  // the time (measured).
+  // What is held: the file byte at offset x, heldStart_ <= x < heldEnd_, is
+  // data_[x - dataOffset_], in the buffer or in the mapped window.
+  const uint8_t* data_ = nullptr;
+  int64_t dataOffset_ = 0;
+  int64_t heldStart_ = 0;
+  int64_t heldEnd_ = 0;
+
+  // Reads: page-aligned, and a file byte lies at the same offset within a
+  // page of the buffer as within a page of the file: the kernel's copy then
+  // moves whole aligned words, which for a misaligned destination costs it
+  // twice the time (measured).
   struct TFree {
     void operator()(uint8_t* p) const { std::free(p); }
   };
-  static constexpr int64_t kPage = 4096;
-  static constexpr int64_t kLargePage = int64_t{2} << 20;
   // A buffer of at least bytes; what it held is lost.
   void Allocate(int64_t bytes);
   std::unique_ptr<uint8_t[], TFree> buffer_;
   int64_t capacity_ = 0;
-  int64_t bufferOffset_ = 0;  // file offset of buffer_[0], a multiple of kPage (below 0 near the start)
-  int64_t bufferLength_ = 0;  // bytes of the buffer up to the end of the file's bytes it holds
-  // The first file byte held: the buffer's bytes before it are left over
-  // from earlier reads.
-  int64_t heldStart_ = 0;
+
+  // The mapped window: [mapOffset_, mapEnd_) of the file at mapData_.
+  TFileMap map_;
+  const uint8_t* mapData_ = nullptr;
+  int64_t mapOffset_ = 0;
+  int64_t mapEnd_ = 0;
+  bool mapRefused_ = false;  // the system would not map this file: reads for the rest of the walk
+
+  struct TTrial {
+    int phase = -1;          // -1: not begun
+    int64_t from = 0;        // the read end when the phase began
+    double seconds[2] = {};  // reads, map
+    int64_t bytes[2] = {};
+  } trial_;
 };
 
 template <class Visitor>
 TScanEnd TPacketScanner::Scan(const TFileStream& stream, int32_t packetSize, int64_t start, int64_t end,
                               const TScanRule& rule, Visitor&& visit) {
-  stream_ = &stream;
-  ps_ = std::max(packetSize, 1);
-  start_ = std::max<int64_t>(start, 0);
-  const int64_t size = stream.Size();
-  sizeSeen_ = std::max<int64_t>(size, 0);
-  end_ = end == kToEndOfFile ? kToEndOfFile : std::min(end, sizeSeen_);
-  nextRead_ = firstBlock_ > 0 ? std::min(firstBlock_, blockSize_) : blockSize_;
-  cancelled_ = false;
-  fileEnded_ = false;
-  readEnd_ = start_;
-  bufferOffset_ = 0;
-  bufferLength_ = 0;
-  heldStart_ = 0;
+  Begin(stream, packetSize, start, end);
+  const TEndMap endMap{this};
+  return Walk(rule, visit);
+}
+
+template <class Visitor>
+TScanEnd TPacketScanner::Walk(const TScanRule& rule, Visitor& visit) {
   auto finish = [this](bool stopped) {
     if (cancelled_) return TScanEnd::Cancelled;
     return stopped ? TScanEnd::Stopped : TScanEnd::Finished;
@@ -242,23 +306,24 @@ TScanEnd TPacketScanner::Scan(const TFileStream& stream, int32_t packetSize, int
 template <class Visitor>
 TScanEnd TPacketScanner::Blocks(const TFileStream& stream, int64_t start, int64_t chunkSize, Visitor&& visit) {
   chunkSize = std::max<int64_t>(chunkSize, 1);
-  start = std::max<int64_t>(start, 0);
-  // Reads of several chunks at a time: the visitor still gets the same
-  // chunks, but a read of a few hundred kilobytes costs the kernel less per
-  // byte than one of a hundred (measured).
-  const int64_t readSize = std::max<int64_t>(kBlocksRead / chunkSize, 1) * chunkSize;
-  // The block buffer is the packet walks' too: nothing of theirs stays valid.
-  bufferLength_ = 0;
-  if (capacity_ < readSize) Allocate(readSize);
-  const int64_t total = std::max<int64_t>(stream.Size() - start, 0);
-  for (int64_t offset = start;;) {
-    if (Cancelled()) return TScanEnd::Cancelled;
-    const int64_t n = stream.ReadAt(offset, buffer_.get(), readSize);
+  Begin(stream, kTSPacketSize, start, kToEndOfFile);
+  const TEndMap endMap{this};
+  stepProgress_ = false;
+  // Steps of several chunks: the visitor still gets the same chunks, but a
+  // read of a few hundred kilobytes costs the kernel less per byte than one
+  // of a hundred (measured).
+  const int64_t stepSize = std::max<int64_t>(kBlocksRead / chunkSize, 1) * chunkSize;
+  fixedStep_ = nextRead_ = stepSize;
+  const int64_t total = std::max<int64_t>(sizeSeen_ - start_, 0);
+  const uint8_t* data = nullptr;
+  for (int64_t offset = start_;;) {
+    const int64_t n = Ensure(offset, stepSize, data);
+    if (cancelled_) return TScanEnd::Cancelled;
     if (n <= 0) return TScanEnd::Finished;
     for (int64_t at = 0; at < n; at += chunkSize) {
       const int64_t length = std::min(chunkSize, n - at);
-      if (progress_) progress_(std::min(offset + at + length - start, total), total);
-      if (!visit(static_cast<const uint8_t*>(buffer_.get() + at), length, offset + at)) return TScanEnd::Stopped;
+      if (progress_) progress_(std::min(offset + at + length - start_, total), total);
+      if (!visit(data + at, length, offset + at)) return TScanEnd::Stopped;
     }
     offset += n;
   }
@@ -267,6 +332,7 @@ TScanEnd TPacketScanner::Blocks(const TFileStream& stream, int64_t start, int64_
 template <class Visitor>
 TScanEnd TPacketScanner::Hysteresis(int64_t start, const TScanRule& rule, Visitor& visit) {
   const int32_t lose = std::max(rule.lose, 1);
+  const int64_t ahead = int64_t{kPrefetchSlots} * ps_;
   const uint8_t* b = nullptr;
   for (int64_t pos = start;;) {
     pos = Acquire(pos, std::max(rule.acquire, 1));
@@ -280,6 +346,7 @@ TScanEnd TPacketScanner::Hysteresis(int64_t start, const TScanRule& rule, Visito
         // Read before the visit: the visitor's own test of the byte can then
         // use it, where a read after its stores would have to go to memory.
         const bool synced = b[i] == 0x47;
+        __builtin_prefetch(b + i + ahead);
         if (!visit(b + i, pos + i)) return cancelled_ ? TScanEnd::Cancelled : TScanEnd::Stopped;
         missing = synced ? 0 : missing + 1;
         i += ps_;
@@ -332,8 +399,10 @@ TScanEnd TPacketScanner::WindowSync(int64_t start, const TScanRule& rule, Visito
       // The slots a window shares with the one before (visited there) are
       // passed over first; the rest go without that test.
       while (j + ps <= run && i + j <= lastVisited) j += ps;
-      for (; j + ps <= run; j += ps)
+      for (; j + ps <= run; j += ps) {
+        __builtin_prefetch(b + j + kPrefetchSlots * ps);
         if (!visit(b + j, i + j)) return TScanEnd::Stopped;
+      }
       if (j > 0) lastVisited = std::max(lastVisited, i + j - ps);
       i += j;
     }

@@ -12,6 +12,7 @@
 #include "browser/ExtractionCommands.h"
 #include "core/Crc32.h"
 #include "core/PacketParser.h"
+#include "core/PacketScanner.h"
 #include "support/Builders.h"
 #include "support/TestSupport.h"
 
@@ -254,18 +255,24 @@ TEST_F(ExtractionTest, ACancelOrAReadThatEndsEarlyRemovesTheOutputs) {
   }
   EXPECT_TRUE(Files().empty());
 
-  // The input shrinks while it is read (to a size past the bytes a read may
-  // already hold): what was read is not passed off as the file.
-  browser.SetScanCancel(nullptr);
-  const int64_t size = browser.FileSize();
-  browser.SetScanProgress([&](int64_t done, int64_t) {
-    if (done > 200000) ::truncate(input.Path().c_str(), 1000000);
-  });
-  TExtractionOutcome outcome = commands.ExtractPIDs({1}, Out("a.ts"));
-  EXPECT_EQ(outcome.status, TStatus::Failed);
-  EXPECT_EQ(outcome.message,
-            "Cannot read file " + input.Path() + ": only 1000000 of " + std::to_string(size) + " bytes could be read.");
-  EXPECT_TRUE(Files().empty());
+  // The input shrinks while it is read or mapped (to a size past the bytes
+  // a step may already hold): what was read is not passed off as the file.
+  for (const TPacketScanner::TReadWay way : {TPacketScanner::TReadWay::Read, TPacketScanner::TReadWay::Map}) {
+    TPacketScanner::SetDefaultReadWay(way);
+    test::TempFile shrinking(test::Slots(packets));
+    TStreamBrowser reader;
+    TPacketScanner::SetDefaultReadWay(TPacketScanner::TReadWay::Measured);
+    ASSERT_TRUE(reader.LoadFile(shrinking.Path()));
+    const int64_t size = reader.FileSize();
+    reader.SetScanProgress([&](int64_t done, int64_t) {
+      if (done > 200000) ::truncate(shrinking.Path().c_str(), 1000000);
+    });
+    const TExtractionOutcome outcome = TExtractionCommands(reader).ExtractPIDs({1}, Out("a.ts"));
+    EXPECT_EQ(outcome.status, TStatus::Failed);
+    EXPECT_EQ(outcome.message, "Cannot read file " + shrinking.Path() + ": only 1000000 of " + std::to_string(size) +
+                                   " bytes could be read.");
+    EXPECT_TRUE(Files().empty());
+  }
 }
 
 }  // namespace

@@ -100,25 +100,27 @@ TEST(AnalyzeCli, SummaryAndFailures) {
 }
 
 // A file cut to 1 MiB during the run (by a library preloaded into the
-// program): the figures up to the cut are printed, marked partial, and the
-// run fails.
+// program), read or mapped: the figures up to the cut are printed, marked
+// partial, and the run fails.
 TEST(AnalyzeCli, AFileThatShrinksGivesAPartialResultAndFails) {
   const Bytes one = ReadFileBytes(TestDataPath("one-program.ts"));
   Bytes bytes;
   while (bytes.size() < 2 * 1024 * 1024) bytes.insert(bytes.end(), one.begin(), one.end());
-  const TempFile stream(bytes);
   const std::string size = std::to_string(bytes.size());
-  const CliResult r =
-      RunCommand("env ASAN_OPTIONS=verify_asan_link_order=0 TESSARO_TEST_SHRINK=1048576:" + Quote(stream.Path()) +
-                 " LD_PRELOAD=" + Quote(TESSARO_SHRINK_PRELOAD) + " " + Quote(TESSARO_CLI_PATH) + " analyze --json " +
-                 Quote(stream.Path()));
-  ASSERT_EQ(std::filesystem::file_size(stream.Path()), 1048576u) << "the file was not cut";
-  EXPECT_EQ(r.exitCode, 2);
-  EXPECT_EQ(r.err, "Cannot read " + stream.Path() + ": only 1048576 of " + size + " bytes could be read\n");
-  const nlohmann::json j = nlohmann::json::parse(r.out);
-  EXPECT_TRUE(j["partial"].get<bool>());
-  EXPECT_EQ(j["reached"].get<int64_t>(), 1048576);
-  EXPECT_EQ(j["packets"].get<int64_t>(), 1048576 / 188);
+  for (const std::string way : {"read", "map"}) {
+    const TempFile stream(bytes);
+    const CliResult r = RunCommand("env ASAN_OPTIONS=verify_asan_link_order=0 TESSARO_READ_WAY=" + way +
+                                   " TESSARO_TEST_SHRINK=1048576:" + Quote(stream.Path()) +
+                                   " LD_PRELOAD=" + Quote(TESSARO_SHRINK_PRELOAD) + " " + Quote(TESSARO_CLI_PATH) +
+                                   " analyze --json " + Quote(stream.Path()));
+    ASSERT_EQ(std::filesystem::file_size(stream.Path()), 1048576u) << "the file was not cut: " << way;
+    EXPECT_EQ(r.exitCode, 2) << way;
+    EXPECT_EQ(r.err, "Cannot read " + stream.Path() + ": only 1048576 of " + size + " bytes could be read\n") << way;
+    const nlohmann::json j = nlohmann::json::parse(r.out);
+    EXPECT_TRUE(j["partial"].get<bool>()) << way;
+    EXPECT_EQ(j["reached"].get<int64_t>(), 1048576) << way;
+    EXPECT_EQ(j["packets"].get<int64_t>(), 1048576 / 188) << way;
+  }
 }
 
 }  // namespace

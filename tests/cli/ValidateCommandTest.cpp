@@ -169,23 +169,26 @@ TEST_F(ValidateCommand, AFailedReportWriteKeepsTheOldReport) {
   EXPECT_EQ(folder.Names(), (std::vector<std::string>{"filler", "report.xml"}));
 }
 
-// The file shrinks to 1 MiB while the module reads it (cut by a library
-// preloaded into the program when a read first reaches past that point).
+// The file shrinks to 1 MiB while the module reads or maps it (cut by a
+// library preloaded into the program when a read or map first reaches past
+// that point).
 TEST_F(ValidateCommand, AFileThatShrinksDuringTheRunFailsTheRun) {
-  const test::TempFile stream(Repeated(2 * 1024 * 1024));
-  const std::string size = std::to_string(std::filesystem::file_size(stream.Path()));
-  // The sanitizer build's runtime would refuse to come after the preloaded library.
-  const auto r =
-      test::RunCommand("env ASAN_OPTIONS=verify_asan_link_order=0 TESSARO_TEST_SHRINK=1048576:" + Quote(stream.Path()) +
-                       " LD_PRELOAD=" + Quote(TESSARO_SHRINK_PRELOAD) + " " + Quote(TESSARO_CLI_PATH) + " validate " +
-                       Quote(stream.Path()) + " -o " + Quote(stream.Path() + ".xml"));
-  ASSERT_EQ(std::filesystem::file_size(stream.Path()), 1048576u) << "the file was not cut";
-  EXPECT_EQ(r.exitCode, 2);
-  EXPECT_EQ(r.err, "Cannot read " + stream.Path() + ": only 1048576 of " + size + " bytes could be read\n");
-  const std::string finding = "\tError\tValidation ended early: only 1048576 of " + size + " bytes of the file";
-  EXPECT_NE(r.out.find(finding), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("\tInfo\tSummary (stopped before the end): "), std::string::npos);
-  EXPECT_FALSE(std::filesystem::exists(stream.Path() + ".xml"));
+  for (const std::string way : {"read", "map"}) {
+    const test::TempFile stream(Repeated(2 * 1024 * 1024));
+    const std::string size = std::to_string(std::filesystem::file_size(stream.Path()));
+    // The sanitizer build's runtime would refuse to come after the preloaded library.
+    const auto r = test::RunCommand("env ASAN_OPTIONS=verify_asan_link_order=0 TESSARO_READ_WAY=" + way +
+                                    " TESSARO_TEST_SHRINK=1048576:" + Quote(stream.Path()) +
+                                    " LD_PRELOAD=" + Quote(TESSARO_SHRINK_PRELOAD) + " " + Quote(TESSARO_CLI_PATH) +
+                                    " validate " + Quote(stream.Path()) + " -o " + Quote(stream.Path() + ".xml"));
+    ASSERT_EQ(std::filesystem::file_size(stream.Path()), 1048576u) << "the file was not cut: " << way;
+    EXPECT_EQ(r.exitCode, 2) << way;
+    EXPECT_EQ(r.err, "Cannot read " + stream.Path() + ": only 1048576 of " + size + " bytes could be read\n") << way;
+    const std::string finding = "\tError\tValidation ended early: only 1048576 of " + size + " bytes of the file";
+    EXPECT_NE(r.out.find(finding), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\tInfo\tSummary (stopped before the end): "), std::string::npos) << way;
+    EXPECT_FALSE(std::filesystem::exists(stream.Path() + ".xml")) << way;
+  }
 }
 
 TEST_F(ValidateCommand, AModuleThatCannotBeUsedOrAFileThatIsNotAStreamIsRefused) {

@@ -1,13 +1,19 @@
 // The packet scanner: every rule visits exactly the packets its walk over the
-// whole file in memory finds, whatever the block size; progress and cancel.
+// whole file in memory finds, whatever the block size and whether the bytes
+// are read or mapped; progress and cancel; files cut during a walk.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <atomic>
 #include <random>
 #include <vector>
 
+#include "core/FileMap.h"
 #include "core/PacketScanner.h"
 #include "support/TestSupport.h"
 
@@ -106,6 +112,26 @@ std::vector<int64_t> Scan(TPacketScanner& scanner, const TFileStream& stream, in
   return visited;
 }
 
+// The ways the bytes come in: read, and mapped in windows of one page (a
+// packet often crosses them, and a walk going back often leaves its
+// window) and of sixteen.
+struct TWay {
+  TPacketScanner::TReadWay way;
+  int64_t window;
+  std::string Name() const {
+    return way == TPacketScanner::TReadWay::Read ? "read" : "map of " + std::to_string(window);
+  }
+};
+const std::vector<TWay> kWays{
+    {TPacketScanner::TReadWay::Read, 0}, {TPacketScanner::TReadWay::Map, 4096}, {TPacketScanner::TReadWay::Map, 65536}};
+
+std::vector<std::pair<TWay, int64_t>> WaysAndBlocks(const std::vector<int64_t>& blocks) {
+  std::vector<std::pair<TWay, int64_t>> all;
+  for (const TWay& way : kWays)
+    for (const int64_t block : blocks) all.emplace_back(way, block);
+  return all;
+}
+
 struct TStreamFile {
   explicit TStreamFile(const std::string& name)
       : bytes(test::ReadFileBytes(test::TestDataPath(name))),
@@ -133,9 +159,10 @@ TEST(PacketScanner, EveryRuleFindsTheWalksPacketsAtEveryBlockSize) {
     const std::vector<int64_t> hysteresis = HysteresisWalk(file.bytes, ps);
     ASSERT_GT(byteResync.size(), 400u) << name;
     ASSERT_GT(window.size(), 400u) << name;
-    for (const int64_t block : blocks) {
+    for (const auto& [way, block] : WaysAndBlocks(blocks)) {
       TPacketScanner scanner(block);
-      const std::string what = name + ", block " + std::to_string(block);
+      scanner.SetReadWay(way.way, way.window);
+      const std::string what = name + ", block " + std::to_string(block) + ", " + way.Name();
       EXPECT_EQ(Scan(scanner, *file.stream, ps, 0, seenEnd, {TSyncRule::ByteResync, ps}), byteResync) << what;
       EXPECT_EQ(Scan(scanner, *file.stream, ps, 0, TPacketScanner::kToEndOfFile, {TSyncRule::WindowSync}), window)
           << what;
@@ -179,6 +206,13 @@ TEST(PacketScanner, HysteresisGoesBackOverTheFilesOwnBytesAtEveryBlockSize) {
     EXPECT_EQ(Scan(scanner, *stream, 188, 0, TPacketScanner::kToEndOfFile, {TSyncRule::Hysteresis}), expected)
         << "block " << block;
   }
+  // Mapped, the walk goes back over the start of its window now and then.
+  for (const auto& [way, block] : WaysAndBlocks({188, 3301, 4096, 70000})) {
+    TPacketScanner scanner(block);
+    scanner.SetReadWay(way.way, way.window);
+    EXPECT_EQ(Scan(scanner, *stream, 188, 0, TPacketScanner::kToEndOfFile, {TSyncRule::Hysteresis}), expected)
+        << "block " << block << ", " << way.Name();
+  }
   // Sync from 60 sync bytes: a span of 11,280 bytes, more than a block and
   // more than the pages kept before each read, so the kept bytes need room
   // of their own, reads longer than the block, and now and then a larger
@@ -200,9 +234,12 @@ TEST(PacketScanner, HysteresisGoesBackOverTheFilesOwnBytesAtEveryBlockSize) {
   ASSERT_GT(expectedLong.size(), 600u);
   ASSERT_NE(expectedLong, HysteresisWalk(runs, 188));
   for (int64_t block = 188; block < 70000; block = block * 3 / 2) {
-    TPacketScanner scanner(block);
-    EXPECT_EQ(Scan(scanner, *runsStream, 188, 0, TPacketScanner::kToEndOfFile, longAcquire), expectedLong)
-        << "block " << block;
+    for (const TWay& way : kWays) {
+      TPacketScanner scanner(block);
+      scanner.SetReadWay(way.way, way.window);
+      EXPECT_EQ(Scan(scanner, *runsStream, 188, 0, TPacketScanner::kToEndOfFile, longAcquire), expectedLong)
+          << "block " << block << ", " << way.Name();
+    }
   }
 }
 
@@ -284,9 +321,10 @@ TEST(PacketScanner, FilesAroundOnePacketLongWalkAlikeAtEveryBlockSize) {
     const auto end = static_cast<int64_t>(bytes.size());
     std::vector<int64_t> strides;
     for (int64_t at = 0; at + 188 <= end; at += 188) strides.push_back(at);
-    for (const int64_t block : {1, 187, 188, 189, 4096, 1 << 20}) {
+    for (const auto& [way, block] : WaysAndBlocks({1, 187, 188, 189, 4096, 1 << 20})) {
       TPacketScanner scanner(block);
-      const std::string what = std::to_string(size) + " bytes, block " + std::to_string(block);
+      scanner.SetReadWay(way.way, way.window);
+      const std::string what = std::to_string(size) + " bytes, block " + std::to_string(block) + ", " + way.Name();
       EXPECT_EQ(Scan(scanner, *stream, 188, 0, end, {TSyncRule::ByteResync}), ByteResyncWalk(bytes, 0, end, 188, 188))
           << what;
       EXPECT_EQ(Scan(scanner, *stream, 188, 0, TPacketScanner::kToEndOfFile, {TSyncRule::WindowSync}),
@@ -334,6 +372,83 @@ TEST(PacketScanner, AFileTruncatedDuringAWalkEndsItShortOfTheSize) {
     EXPECT_GE(last, 100 * 188) << what;
     EXPECT_LT(last, kCut + kBlock) << what;
   }
+}
+
+// The same under the map, cut to a point inside the step being walked: the
+// pages past the cut, which would end the process with SIGBUS, read as
+// zeros, the walk ends at the next step, and its read end is the cut. (A
+// cut ahead of the step is found by the step's own look at the size, as a
+// read would find it.)
+TEST(PacketScanner, AFileCutUnderTheMapEndsTheWalkAtTheFirstLostPage) {
+  const Bytes bytes = PacketRun(2000);
+  const auto size = static_cast<int64_t>(bytes.size());
+  constexpr int64_t kCut = 30000;
+  constexpr int64_t kBlock = 65536;  // one step, the window
+  for (const TSyncRule rule : {TSyncRule::ByteResync, TSyncRule::WindowSync, TSyncRule::SyncOnceStopAtLoss,
+                               TSyncRule::Stride, TSyncRule::Hysteresis}) {
+    test::TempFile file(bytes);
+    auto stream = TFileStream::Open(file.Path(), TFileStream::Mode::Read);
+    ASSERT_TRUE(stream);
+    TPacketScanner scanner(kBlock);
+    scanner.SetReadWay(TPacketScanner::TReadWay::Map, 65536);
+    int64_t last = -1;
+    const TScanEnd end =
+        scanner.Scan(*stream, 188, 0, TPacketScanner::kToEndOfFile, {rule}, [&](const uint8_t* packet, int64_t at) {
+          if (at == 100 * 188) {
+            EXPECT_EQ(::truncate(file.Path().c_str(), kCut), 0);
+          }
+          // Every byte of the slot, as a visitor may read it.
+          volatile uint8_t tail = packet[187];
+          static_cast<void>(tail);
+          last = at;
+          return true;
+        });
+    const std::string what = "rule " + std::to_string(static_cast<int>(rule));
+    EXPECT_EQ(end, TScanEnd::Finished) << what;
+    EXPECT_EQ(scanner.ReadEnd(), kCut) << what;
+    EXPECT_GE(last, 100 * 188) << what;
+    EXPECT_LT(last, kBlock) << what;
+  }
+  // The chunks of Blocks likewise.
+  test::TempFile file(bytes);
+  auto stream = TFileStream::Open(file.Path(), TFileStream::Mode::Read);
+  ASSERT_TRUE(stream);
+  TPacketScanner scanner;
+  scanner.SetReadWay(TPacketScanner::TReadWay::Map, 1 << 20);
+  int64_t handed = 0;
+  EXPECT_EQ(scanner.Blocks(*stream, 0, 20000,
+                           [&](const uint8_t* data, int64_t length, int64_t offset) {
+                             if (offset == 0) {
+                               EXPECT_EQ(::truncate(file.Path().c_str(), kCut), 0);
+                             }
+                             for (int64_t i = 0; i < length; i += 1000) handed += data[i] == 0x47;
+                             return true;
+                           }),
+            TScanEnd::Finished);
+  EXPECT_EQ(scanner.ReadEnd(), kCut);
+  EXPECT_LT(scanner.ReadEnd(), size);
+  EXPECT_GT(handed, 0);
+}
+
+// A SIGBUS that is no mapped window's is not the map's to handle: a page
+// lost from a mapping of someone else's still ends the process, while a
+// window is mapped.
+TEST(PacketScannerDeathTest, ASIGBUSOutsideTheWindowsStillEndsTheProcess) {
+  const Bytes bytes = PacketRun(100);
+  test::TempFile ours(bytes);
+  test::TempFile theirs(bytes);
+  EXPECT_DEATH(
+      {
+        auto stream = TFileStream::Open(ours.Path(), TFileStream::Mode::Read);
+        TFileMap map;
+        if (stream == nullptr || map.Map(stream->Descriptor(), 0, 8192) == nullptr) std::_Exit(0);
+        const int fd = ::open(theirs.Path().c_str(), O_RDONLY);
+        auto* other = static_cast<volatile uint8_t*>(::mmap(nullptr, 8192, PROT_READ, MAP_SHARED, fd, 0));
+        if (other == MAP_FAILED || ::truncate(theirs.Path().c_str(), 0) != 0) std::_Exit(0);
+        static_cast<void>(other[4096]);
+        std::_Exit(0);
+      },
+      "");
 }
 
 // The raw walk of the extractions reads several chunks at once, yet hands
