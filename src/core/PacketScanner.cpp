@@ -63,7 +63,7 @@ void TPacketScanner::Begin(const TFileStream& stream, int32_t packetSize, int64_
   stream_ = &stream;
   ps_ = std::max(packetSize, 1);
   start_ = std::max<int64_t>(start, 0);
-  sizeSeen_ = std::max<int64_t>(stream.Size(), 0);
+  sizeSeen_ = startSize_ = std::max<int64_t>(stream.Size(), 0);
   end_ = end == kToEndOfFile ? kToEndOfFile : std::min(end, sizeSeen_);
   nextRead_ = firstBlock_ > 0 ? std::min(firstBlock_, blockSize_) : blockSize_;
   cancelled_ = false;
@@ -82,10 +82,13 @@ void TPacketScanner::Begin(const TFileStream& stream, int32_t packetSize, int64_
 
 void TPacketScanner::EndMap() {
   if (mapData_ != nullptr) {
-    // Bytes of the window past where the file ends now read as zeros, the
-    // page the end lies in without a fault: none of them counts as read.
+    // Bytes of the window past where a file that shrank ends now read as
+    // zeros, the page the end lies in without a fault: none of them counts
+    // as read. (A walk that steps past the end of a file that did not
+    // shrink keeps the read end a read there gives.)
     if (const int64_t lost = map_.Vanished(); lost >= 0) readEnd_ = std::min(readEnd_, lost);
-    readEnd_ = std::min(readEnd_, std::max<int64_t>(stream_->Size(), 0));
+    if (const int64_t size = std::max<int64_t>(stream_->Size(), 0); size < startSize_)
+      readEnd_ = std::min(readEnd_, size);
   }
   map_.Unmap();
   mapData_ = nullptr;

@@ -194,6 +194,7 @@ class TPacketScanner {
   bool mapWorth_ = false;     // the walk covers two windows or more
   int64_t readEnd_ = 0;
   int64_t sizeSeen_ = 0;  // the file's size when last asked, for the progress total
+  int64_t startSize_ = 0;  // the file's size when the walk began
 
   // What is held: the file byte at offset x, heldStart_ <= x < heldEnd_, is
   // data_[x - dataOffset_], in the buffer or in the mapped window.

@@ -179,6 +179,25 @@ TEST(PacketScanner, EveryRuleFindsTheWalksPacketsAtEveryBlockSize) {
   }
 }
 
+// The read end, which the validator's byte count and the analysis's reach
+// come from, is the same whatever the way, also for a walk whose last step
+// looks past the end of the file (slots of 192 bytes walked from their sync
+// bytes, 4 bytes in).
+TEST(PacketScanner, TheReadEndIsTheSameWhateverTheWay) {
+  TStreamFile file("slots-192.ts");
+  ASSERT_TRUE(file.stream);
+  for (const int64_t block : {4096, 65536, 1 << 20}) {
+    std::vector<int64_t> ends;
+    for (const TWay& way : kWays) {
+      TPacketScanner scanner(block);
+      scanner.SetReadWay(way.way, way.window);
+      Scan(scanner, *file.stream, 192, 4, TPacketScanner::kToEndOfFile, {TSyncRule::Hysteresis});
+      ends.push_back(scanner.ReadEnd());
+    }
+    EXPECT_EQ(ends, std::vector<int64_t>(ends.size(), ends.front())) << "block " << block;
+  }
+}
+
 // Sync lost again and again, so the walk goes back to bytes it has passed:
 // at every block size they are the file's bytes, even after the reads have
 // moved what the buffer keeps to its front.
