@@ -193,7 +193,7 @@ class TPacketScanner {
   int64_t fixedStep_ = 0;     // Blocks: every step this long, whatever the block size
   bool mapWorth_ = false;     // the walk covers two windows or more
   int64_t readEnd_ = 0;
-  int64_t sizeSeen_ = 0;  // the file's size when last asked, for the progress total
+  int64_t sizeSeen_ = 0;   // the file's size when last asked, for the progress total
   int64_t startSize_ = 0;  // the file's size when the walk began
 
   // What is held: the file byte at offset x, heldStart_ <= x < heldEnd_, is
