@@ -360,76 +360,74 @@ TEST(PacketScanner, FilesAroundOnePacketLongWalkAlikeAtEveryBlockSize) {
   }
 }
 
-// A file cut short by someone else while a walk reads it: the walk ends
-// without a crash, visits nothing it did not read, and its read end tells
-// the caller that the file did not last as long as it was.
-TEST(PacketScanner, AFileTruncatedDuringAWalkEndsItShortOfTheSize) {
-  const Bytes bytes = PacketRun(2000);
-  const auto size = static_cast<int64_t>(bytes.size());
-  constexpr int64_t kCut = 500 * 188 + 100;
-  constexpr int64_t kBlock = 16 * 1024;
-  for (const TSyncRule rule : {TSyncRule::ByteResync, TSyncRule::WindowSync, TSyncRule::SyncOnceStopAtLoss,
-                               TSyncRule::Stride, TSyncRule::Hysteresis}) {
-    test::TempFile file(bytes);
-    auto stream = TFileStream::Open(file.Path(), TFileStream::Mode::Read);
-    ASSERT_TRUE(stream);
-    TPacketScanner scanner(kBlock);
-    int64_t last = -1;
-    const TScanEnd end =
-        scanner.Scan(*stream, 188, 0, TPacketScanner::kToEndOfFile, {rule}, [&](const uint8_t* packet, int64_t at) {
-          if (at == 100 * 188) {
-            EXPECT_EQ(::truncate(file.Path().c_str(), kCut), 0);
-          }
-          EXPECT_EQ(packet[0], 0x47);
-          last = at;
-          return true;
-        });
-    const std::string what = "rule " + std::to_string(static_cast<int>(rule));
-    EXPECT_EQ(end, TScanEnd::Finished) << what;
-    EXPECT_LT(scanner.ReadEnd(), size) << what;
-    EXPECT_LE(scanner.ReadEnd(), kCut + kBlock) << what;
-    EXPECT_GE(last, 100 * 188) << what;
-    EXPECT_LT(last, kCut + kBlock) << what;
-  }
+// A walk of 2000 packets to the end of the file, cut to cut bytes by someone
+// else when the walk visits the packet at 18,800.
+struct TCutWalk {
+  TScanEnd end = TScanEnd::Finished;
+  int64_t readEnd = 0;
+  int64_t last = -1;     // the last slot visited
+  int64_t unsynced = 0;  // slots visited without a sync byte
+};
+TCutWalk CutDuringWalk(TPacketScanner& scanner, TSyncRule rule, int64_t cut) {
+  test::TempFile file(PacketRun(2000));
+  auto stream = TFileStream::Open(file.Path(), TFileStream::Mode::Read);
+  EXPECT_TRUE(stream);
+  if (!stream) return {};
+  TCutWalk walk;
+  walk.end =
+      scanner.Scan(*stream, 188, 0, TPacketScanner::kToEndOfFile, {rule}, [&](const uint8_t* packet, int64_t at) {
+        if (at == 100 * 188) {
+          EXPECT_EQ(::truncate(file.Path().c_str(), cut), 0);
+        }
+        // Every byte of the slot, as a visitor may read it.
+        volatile uint8_t tail = packet[187];
+        static_cast<void>(tail);
+        walk.unsynced += packet[0] != 0x47;
+        walk.last = at;
+        return true;
+      });
+  walk.readEnd = scanner.ReadEnd();
+  return walk;
 }
 
-// The same under the map, cut to a point inside the step being walked: the
-// pages past the cut, which would end the process with SIGBUS, read as
-// zeros, the walk ends at the next step, and its read end is the cut. (A
-// cut ahead of the step is found by the step's own look at the size, as a
-// read would find it.)
-TEST(PacketScanner, AFileCutUnderTheMapEndsTheWalkAtTheFirstLostPage) {
-  const Bytes bytes = PacketRun(2000);
-  const auto size = static_cast<int64_t>(bytes.size());
-  constexpr int64_t kCut = 30000;
-  constexpr int64_t kBlock = 65536;  // one step, the window
-  for (const TSyncRule rule : {TSyncRule::ByteResync, TSyncRule::WindowSync, TSyncRule::SyncOnceStopAtLoss,
-                               TSyncRule::Stride, TSyncRule::Hysteresis}) {
-    test::TempFile file(bytes);
-    auto stream = TFileStream::Open(file.Path(), TFileStream::Mode::Read);
-    ASSERT_TRUE(stream);
-    TPacketScanner scanner(kBlock);
-    scanner.SetReadWay(TPacketScanner::TReadWay::Map, 65536);
-    int64_t last = -1;
-    const TScanEnd end =
-        scanner.Scan(*stream, 188, 0, TPacketScanner::kToEndOfFile, {rule}, [&](const uint8_t* packet, int64_t at) {
-          if (at == 100 * 188) {
-            EXPECT_EQ(::truncate(file.Path().c_str(), kCut), 0);
-          }
-          // Every byte of the slot, as a visitor may read it.
-          volatile uint8_t tail = packet[187];
-          static_cast<void>(tail);
-          last = at;
-          return true;
-        });
+constexpr TSyncRule kRules[] = {TSyncRule::ByteResync, TSyncRule::WindowSync, TSyncRule::SyncOnceStopAtLoss,
+                                TSyncRule::Stride, TSyncRule::Hysteresis};
+
+// A file cut short by someone else while a walk reads it: the walk ends
+// without a crash, and its read end tells the caller that the file did not
+// last as long as it was. Read, the cut lies past the step being walked.
+// Mapped, it lies inside it: the pages past the cut, which would end the
+// process with SIGBUS, read as zeros, the walk ends at the next step, and
+// its read end is the cut. (A cut ahead of a mapped step is found by the
+// step's own look at the size, as a read would find it.)
+TEST(PacketScanner, AFileCutDuringAWalkEndsItShortOfTheSize) {
+  constexpr int64_t kSize = 2000 * 188;
+  constexpr int64_t kReadCut = 500 * 188 + 100;
+  constexpr int64_t kBlock = 16 * 1024;
+  constexpr int64_t kMapCut = 30000;
+  constexpr int64_t kWindow = 65536;  // one step, the window
+  for (const TSyncRule rule : kRules) {
     const std::string what = "rule " + std::to_string(static_cast<int>(rule));
-    EXPECT_EQ(end, TScanEnd::Finished) << what;
-    EXPECT_EQ(scanner.ReadEnd(), kCut) << what;
-    EXPECT_GE(last, 100 * 188) << what;
-    EXPECT_LT(last, kBlock) << what;
+    TPacketScanner reads(kBlock);
+    reads.SetReadWay(TPacketScanner::TReadWay::Read);
+    const TCutWalk read = CutDuringWalk(reads, rule, kReadCut);
+    EXPECT_EQ(read.end, TScanEnd::Finished) << what;
+    EXPECT_LT(read.readEnd, kSize) << what;
+    EXPECT_LE(read.readEnd, kReadCut + kBlock) << what;
+    EXPECT_GE(read.last, 100 * 188) << what;
+    EXPECT_LT(read.last, kReadCut + kBlock) << what;
+    EXPECT_EQ(read.unsynced, 0) << what;  // nothing it did not read
+
+    TPacketScanner mapped(kWindow);
+    mapped.SetReadWay(TPacketScanner::TReadWay::Map, kWindow);
+    const TCutWalk map = CutDuringWalk(mapped, rule, kMapCut);
+    EXPECT_EQ(map.end, TScanEnd::Finished) << what;
+    EXPECT_EQ(map.readEnd, kMapCut) << what;
+    EXPECT_GE(map.last, 100 * 188) << what;
+    EXPECT_LT(map.last, kWindow) << what;
   }
   // The chunks of Blocks likewise.
-  test::TempFile file(bytes);
+  test::TempFile file(PacketRun(2000));
   auto stream = TFileStream::Open(file.Path(), TFileStream::Mode::Read);
   ASSERT_TRUE(stream);
   TPacketScanner scanner;
@@ -438,14 +436,13 @@ TEST(PacketScanner, AFileCutUnderTheMapEndsTheWalkAtTheFirstLostPage) {
   EXPECT_EQ(scanner.Blocks(*stream, 0, 20000,
                            [&](const uint8_t* data, int64_t length, int64_t offset) {
                              if (offset == 0) {
-                               EXPECT_EQ(::truncate(file.Path().c_str(), kCut), 0);
+                               EXPECT_EQ(::truncate(file.Path().c_str(), kMapCut), 0);
                              }
                              for (int64_t i = 0; i < length; i += 1000) handed += data[i] == 0x47;
                              return true;
                            }),
             TScanEnd::Finished);
-  EXPECT_EQ(scanner.ReadEnd(), kCut);
-  EXPECT_LT(scanner.ReadEnd(), size);
+  EXPECT_EQ(scanner.ReadEnd(), kMapCut);
   EXPECT_GT(handed, 0);
 }
 
