@@ -141,7 +141,9 @@ int64_t TPacketScanner::Ensure(int64_t offset, int64_t count, const uint8_t*& da
 bool TPacketScanner::UseMap() {
   if (mapRefused_ || way_ == TReadWay::Read) return false;
   if (way_ == TReadWay::Map) return true;
-  if (!mapWorth_ || nextRead_ < blockSize_) return false;
+  // Walks that begin with small steps, as they usually end soon, read
+  // until their steps have grown.
+  if (!mapWorth_ || (fixedStep_ == 0 && nextRead_ < blockSize_)) return false;
   switch (gFoundWay.load(std::memory_order_relaxed)) {
     case kMapWins:
       return true;
