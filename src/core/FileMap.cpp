@@ -127,13 +127,20 @@ const uint8_t* TFileMap::Map(int fd, int64_t offset, int64_t length) {
   entry.end.store(0, std::memory_order_release);
   entry.fault.store(0, std::memory_order_relaxed);
   window_ = nullptr;
-  void* mapped = ::mmap(at, bytes, PROT_READ, MAP_SHARED | MAP_FIXED | MAP_POPULATE, fd, static_cast<off_t>(offset));
+  void* mapped = ::mmap(at, bytes, PROT_READ, MAP_SHARED | MAP_FIXED, fd, static_cast<off_t>(offset));
   if (mapped == MAP_FAILED) {
     // A failed fixed map may have taken the old pages out of the range:
     // give the whole range back rather than keep a hole in it.
     Unreserve();
     return nullptr;
   }
+  // Read in order, so the system reads ahead of the window from the disk;
+  // then the pages are brought in at once rather than a fault at a time.
+  // Where the system knows neither, the walk's faults bring them in.
+  ::madvise(at, bytes, MADV_SEQUENTIAL);
+#ifdef MADV_POPULATE_READ
+  ::madvise(at, bytes, MADV_POPULATE_READ);
+#endif
   window_ = at;
   windowBytes_ = bytes;
   windowOffset_ = offset;

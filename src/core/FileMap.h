@@ -25,7 +25,8 @@ class TFileMap {
   TFileMap& operator=(const TFileMap&) = delete;
 
   // Maps length bytes of the open file fd from offset (a multiple of the page
-  // size), its pages brought in at once; the address of offset's byte, or
+  // size), its pages brought in at once, read ahead in order from a disk;
+  // the address of offset's byte, or
   // null when the system refuses (the caller then reads instead). The
   // address lies at the same place within a large page as the offset, so
   // the system can map its cached large pages whole. Bytes past the file's
