@@ -2,7 +2,6 @@
 
 #include <signal.h>
 #include <sys/mman.h>
-#include <unistd.h>
 
 #include <atomic>
 
@@ -33,8 +32,11 @@ void Forward(int signal, siginfo_t* info, void* context) {
     return;
   }
   if (gPrevious.sa_handler == SIG_DFL || gPrevious.sa_handler == SIG_IGN) {
-    // Back to the default: the access faults again and ends the process as it would have.
+    // Back to the default, which ends the process as it would have: the
+    // signal comes again as soon as the handler returns, whether it was a
+    // fault or sent.
     ::signal(SIGBUS, SIG_DFL);
+    ::raise(SIGBUS);
     return;
   }
   gPrevious.sa_handler(signal);

@@ -447,8 +447,8 @@ TEST(PacketScanner, AFileCutDuringAWalkEndsItShortOfTheSize) {
 }
 
 // A SIGBUS that is no mapped window's is not the map's to handle: a page
-// lost from a mapping of someone else's still ends the process, while a
-// window is mapped.
+// lost from a mapping of someone else's still ends the process while a
+// window is mapped, and so does a SIGBUS sent to it.
 TEST(PacketScannerDeathTest, ASIGBUSOutsideTheWindowsStillEndsTheProcess) {
   const Bytes bytes = PacketRun(100);
   test::TempFile ours(bytes);
@@ -462,6 +462,13 @@ TEST(PacketScannerDeathTest, ASIGBUSOutsideTheWindowsStillEndsTheProcess) {
         auto* other = static_cast<volatile uint8_t*>(::mmap(nullptr, 8192, PROT_READ, MAP_SHARED, fd, 0));
         if (other == MAP_FAILED || ::truncate(theirs.Path().c_str(), 0) != 0) std::_Exit(0);
         static_cast<void>(other[4096]);
+        std::_Exit(0);
+      },
+      "");
+  // Nor is one sent to the process.
+  EXPECT_DEATH(
+      {
+        std::raise(SIGBUS);
         std::_Exit(0);
       },
       "");
