@@ -159,7 +159,7 @@ class TPacketScanner {
   int64_t FillRead(int64_t offset, int64_t count);
   int64_t FillMapped(int64_t offset, int64_t count);
   bool UseMap();
-  // While the way is measured: the system's time of the step just taken
+  // While the way is measured: the processor time of the step just taken
   // (mapped or read), counted to its way; after stretches of both, the choice.
   void Measure(bool mapped, double seconds);
   // Bytes of the range held from offset on.
