@@ -124,7 +124,7 @@ void Report(TBenchContext& context, std::vector<TPass>& passes, const TPass& rea
     }
     double wallFloor = readWall;
     double cpuFloor = readCpu;
-    double medianFloor = Median(read.times);
+    double medianFloor = Median(read.times);  // shown beside a cold check
     std::string floorText = "dd read";
     if (p.writes) {
       // The write of what the pass wrote, timed in rounds of its own.
@@ -136,7 +136,7 @@ void Report(TBenchContext& context, std::vector<TPass>& passes, const TPass& rea
       }
       wallFloor += checked(write[0].times);
       cpuFloor += checked(write[0].cpuTimes);
-      if (cold) medianFloor += Median(write[0].times);
+      medianFloor += Median(write[0].times);
       floorText += " + dd write of " + Bytes(p.written);
     }
     const double wallRatio = checked(p.times) / wallFloor;
