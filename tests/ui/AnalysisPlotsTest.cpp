@@ -85,7 +85,7 @@ TEST(AnalysisPlots, MovedPCRIsThePointThatLeadsToItsPacket) {
   EXPECT_EQ(shown.plots.OffsetAt(plot, "PID 0x0100", worst->key), moved);
   EXPECT_EQ(shown.plots.OffsetAt(plot, "PID 0x0999", worst->key), -1);
   EXPECT_EQ(shown.plots.OffsetAt(plot, "PID 0x0100", worst->key + 100), -1);
-  // (A double-click on that point: StreamAnalysisWindowTest.APlotPointShowsItsPacket.)
+  // (A double-click on a point: ManyBucketsAreReducedToPixelsWithoutLosingASpike.)
 
   // The PCR interval plot has its points where the PCRs close intervals.
   QCPGraph* intervals = GraphNamed(shown.plots.IntervalPlot(), "PID 0x0100");
@@ -297,8 +297,6 @@ TEST(AnalysisPlots, FindingsAreMarkedPerIndicatorAndLeadToTheirPackets) {
   const TStreamAnalysis a = AnalyzeFixture("analysis-cbr.ts");
   TShownPlots shown;
   shown.Draw(a);
-  const QStringList tabs{"Bitrate", "PCR", "Timestamps", "Errors"};
-  for (int i = 0; i < tabs.size(); ++i) EXPECT_EQ(shown.plots.tabText(i), tabs[i]);
   const TTimelineRow& row = a.timeline.rows[100];
   shown.plots.SetFindings({{"PCR_accuracy_error", 5000, 0.5},
                            {"Continuity_count_error", row.offset, std::nullopt},

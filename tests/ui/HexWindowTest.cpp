@@ -4,12 +4,6 @@
 // with what the user is told when the file changed meanwhile or a write fails.
 #include <gtest/gtest.h>
 
-#include <sys/mount.h>
-
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
-
 #include <QImage>
 #include <QLineEdit>
 #include <QListWidget>
@@ -18,8 +12,6 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QTreeWidget>
-
-#include <unistd.h>
 
 #include <algorithm>
 
@@ -234,7 +226,6 @@ TEST_F(HexWindowTest, HexEditTypingMarkingAndSaving) {
   // to save. (The typing rules are HexEdit.TypingRulesAndTheChangedCells'.)
   w.script.dialogs.push_back([&](QDialog& dialog) {
     auto& form = static_cast<THexEditForm&>(dialog);
-    EXPECT_EQ(form.windowTitle().toStdString(), "Hex Edit");
     EXPECT_EQ(form.Grid()->item(1, 0)->text().toStdString(), "0x0000000000000178");
     EXPECT_FALSE(form.Grid()->item(12, 13)->flags() & Qt::ItemIsSelectable);
     EXPECT_FALSE(form.Grid()->item(1, 17)->flags() & Qt::ItemIsSelectable);
@@ -309,47 +300,20 @@ TEST_F(HexWindowTest, HexEditTypingMarkingAndSaving) {
   EXPECT_EQ(lines[2].substr(21 + 8 * 3, 3), "CD ");
 }
 
+// A file that can only be read opens read-only (any failure to open it for
+// writing, a read-only mount too): the caption says so and Hex Edit refuses.
 TEST_F(HexWindowTest, ReadOnlyFileIsToldAndNoStreamOpensNoDialog) {
-  test::TempFile file(test::ReadFileBytes(test::TestDataPath("one-program.ts")));
-  {
-    test::ReadOnlyFile readOnly(file.Path());
-    if (readOnly.Ok()) {
-      TWindow w;
-      ASSERT_TRUE(w.form->LoadFile(file.Path()));
-      w.form->HexEdit1Click();
-      EXPECT_EQ(w.script.messages, std::vector<std::string>{"The file is read-only and cannot be edited."});
-    }
-  }
   test::TScriptedPrompts::TScript script;
   test::TScriptedPrompts prompts(script);
   EXPECT_FALSE(EditFile(nullptr, "", 0, 188, prompts, nullptr));
-}
-
-// A file on a read-only bind mount opens read-only: hex edit says so and the
-// file stays as it was.
-TEST_F(HexWindowTest, AFileOnAReadOnlyMountCannotBeEdited) {
-  test::TempDir dir;
-  const std::string source = dir.Path("source");
-  const std::string view = dir.Path("view");
-  std::filesystem::create_directories(source);
-  std::filesystem::create_directories(view);
-  const test::Bytes original = test::ReadFileBytes(test::TestDataPath("one-program.ts"));
-  std::filesystem::copy_file(test::TestDataPath("one-program.ts"), source + "/one.ts");
-  if (::mount(source.c_str(), view.c_str(), nullptr, MS_BIND, nullptr) != 0)
-    GTEST_SKIP() << "this machine refuses a bind mount: " << std::strerror(errno);
-  const bool readOnly = ::mount(nullptr, view.c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) == 0;
-  const std::string error = std::strerror(errno);
-  if (readOnly) {
-    TWindow w;
-    ASSERT_TRUE(w.form->LoadFile(view + "/one.ts"));
-    EXPECT_TRUE(w.form->Browser().IsReadOnly());
-    w.form->SelectRow(2);
-    w.form->HexEdit1Click();
-    EXPECT_EQ(w.script.messages, std::vector<std::string>{"The file is read-only and cannot be edited."});
-  }
-  ::umount2(view.c_str(), MNT_DETACH);
-  if (!readOnly) GTEST_SKIP() << "this machine refuses to make a bind mount read-only: " << error;
-  EXPECT_EQ(test::ReadFileBytes(source + "/one.ts"), original);
+  test::TempFile file(test::ReadFileBytes(test::TestDataPath("one-program.ts")));
+  test::ReadOnlyFile readOnly(file.Path());
+  if (!readOnly.Ok()) GTEST_SKIP() << "this user may write any file here";
+  TWindow w;
+  ASSERT_TRUE(w.form->LoadFile(file.Path()));
+  EXPECT_EQ(w.form->windowTitle().toStdString(), "Tessaro (" + file.Path() + ") [read-only]");
+  w.form->HexEdit1Click();
+  EXPECT_EQ(w.script.messages, std::vector<std::string>{"The file is read-only and cannot be edited."});
 }
 
 // A full disk: the file's 22nd packet, at 3948, goes on into a page that has

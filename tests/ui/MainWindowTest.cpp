@@ -8,7 +8,6 @@
 #include <QAction>
 #include <QClipboard>
 #include <QListWidget>
-#include <QMenu>
 #include <QProgressDialog>
 #include <QScrollBar>
 #include <QSplitter>
@@ -18,7 +17,6 @@
 #include <QTreeWidget>
 #include <QWheelEvent>
 
-#include <algorithm>
 #include <fstream>
 
 #include "support/TestSupport.h"
@@ -129,15 +127,6 @@ TEST_F(WindowTest, DroppedFilesLeaveTheLastValidOneOpen) {
   w.form->Close1Click();
   EXPECT_EQ(Title(w), "Tessaro ");
   EXPECT_EQ(Rows(w), 0);
-}
-
-TEST_F(WindowTest, ReadOnlyFileOpensAndTheCaptionSaysSo) {
-  test::TempFile file(test::ReadFileBytes(TestDataPath("one-program.ts")));
-  test::ReadOnlyFile readOnly(file.Path());
-  if (!readOnly.Ok()) GTEST_SKIP() << "this user may write any file here";
-  TWindow w;
-  ASSERT_TRUE(w.form->LoadFile(file.Path()));
-  EXPECT_EQ(Title(w), "Tessaro (" + file.Path() + ") [read-only]");
 }
 
 // ---- Paging --------------------------------------------------------------------------
@@ -270,8 +259,6 @@ TEST_F(WindowTest, FindNextCommandsShowTheCommandLinesHitAsTheFirstRow) {
     }
   }
   EXPECT_GE(hits, 5);
-  EXPECT_EQ(w.form->FindNextActions()[0]->text().toStdString(), "Find Next PAT");
-  EXPECT_EQ(w.form->FindNextActions()[0]->shortcut(), QKeySequence("Ctrl+T"));
 }
 
 TEST_F(WindowTest, FindPIDChecksTheTextAndSearchAgainGoesOn) {
@@ -332,8 +319,6 @@ TEST_F(WindowTest, GoToOffsetSelectsThePacketThatHoldsTheByte) {
   TWindow w;
   w.form->GoToOffset1Click();
   EXPECT_EQ(w.script.messages, std::vector<std::string>{"No file loaded."});
-  EXPECT_EQ(w.form->GoToOffsetItem()->text().toStdString(), "Go To Offset...");
-  EXPECT_EQ(w.form->GoToOffsetItem()->shortcut(), QKeySequence("Ctrl+J"));
   const std::string path = TestDataPath("one-program.ts");
   ASSERT_TRUE(w.form->LoadFile(path));
   const int64_t size = w.form->Browser().FileSize();
@@ -496,12 +481,6 @@ TEST_F(WindowTest, DecodedValuesIsOnAtFirstRebuildsTheTreeAndIsKept) {
     w.form->LoadRegistrySettings();
     QAction* item = w.form->DecodedValuesItem();
     ASSERT_NE(item, nullptr);
-    EXPECT_EQ(item->text().toStdString(), "Decoded Values");
-    const auto menus = item->associatedObjects();
-    EXPECT_TRUE(std::any_of(menus.begin(), menus.end(), [](QObject* o) {
-      auto* menu = qobject_cast<QMenu*>(o);
-      return menu != nullptr && menu->title() == "View";
-    }));
     EXPECT_TRUE(item->isChecked());
     showSDT(w);
     EXPECT_EQ(TreeText(w), decoded.out);

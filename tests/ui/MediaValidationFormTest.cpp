@@ -24,7 +24,6 @@
 #include <fstream>
 
 #include "support/TestSupport.h"
-#include "ui/HexViewPanel.h"
 #include "ui/MainWindow.h"
 #include "ui/MediaValidationForm.h"
 #include "ui/UiSupport.h"
@@ -103,7 +102,6 @@ TEST_F(ValidationWindowTest, ARunGoesFromStartToDoneAndTheReportIsSaved) {
     EXPECT_EQ(form.windowTitle().toStdString(), "Media Validation - " + stream + " [MPEG-2 TS Validator]");
     EXPECT_EQ(form.ProgressEdit()->text().toStdString(), "Progress:");
     EXPECT_FALSE(form.ProgressEdit()->isEnabled());
-    EXPECT_EQ(form.Timer()->interval(), 100);
 
     ASSERT_TRUE(RunToDone(form, w));
     EXPECT_EQ(form.ProgressEdit()->text().toStdString(), "Progress: 100.00%");
@@ -312,10 +310,7 @@ TEST_F(ValidationWindowTest, AChosenFindingShowsItsPacketInTheMainWindow) {
   ASSERT_TRUE(w.form->LoadFile(TestDataPath("fault-cc-gap.ts")));
   const int64_t finding = 0xDFFC;
   const auto selected = [&] { return w.form->Browser().Row(w.form->SelectedRow()).Offset; };
-  const auto shown = [&] {
-    return w.form->SelectedRow() >= 0 && selected() == finding && w.form->DecodeTree()->topLevelItemCount() > 0 &&
-           w.form->HexView()->View().Highlight() == TSpans{{finding, 0, 188 * 8}};
-  };
+  const auto shown = [&] { return test::ShowsPacket(*w.form, finding); };
   bool worked = false;
   w.script.dialogs.push_back(test::ClosedAfter([&](QDialog& dialog) {
     TMediaValidationForm& form = Form(dialog);
@@ -350,8 +345,7 @@ TEST_F(ValidationWindowTest, AModuleThatDoesNotLoadShowsNothing) {
   w.form->Validation1Click();
   EXPECT_EQ(w.script.messages, std::vector<std::string>{"No file loaded."});
   ASSERT_TRUE(w.form->LoadFile(TestDataPath("one-program.ts")));
-  for (const std::string& module : {std::string(), std::string("/nonexistent/Pelvanor.pvm"),
-                                    test::TestModulePath("NoExport"), test::TestModulePath("Failing")}) {
+  for (const std::string& module : {std::string("/nonexistent/Pelvanor.pvm"), test::TestModulePath("Failing")}) {
     test::DebugCapture capture;
     w.form->SetValidatorPath(module);
     w.form->Validation1Click();

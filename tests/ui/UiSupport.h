@@ -1,6 +1,7 @@
 // What the window tests share: prompts answered from a script that record
 // every text shown, settings kept apart from the user's, a window, a cancel
-// for its progress dialogs, and a look-up in the decode tree.
+// for its progress dialogs, a look-up in the decode tree, and whether the
+// window shows a packet.
 #pragma once
 
 #include <QApplication>
@@ -19,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/HexViewPanel.h"
 #include "ui/MainWindow.h"
 #include "ui/Prompts.h"
 
@@ -162,6 +164,14 @@ inline QTreeWidgetItem* FindItem(QTreeWidgetItem* item, const std::string& prefi
   for (int i = 0; i < item->childCount(); ++i)
     if (QTreeWidgetItem* found = FindItem(item->child(i), prefix)) return found;
   return nullptr;
+}
+
+// Whether the window shows the packet at offset: its row selected, its tree
+// built and its bytes marked.
+inline bool ShowsPacket(TForm1& form, int64_t offset) {
+  const int row = form.SelectedRow();
+  return row >= 0 && form.Browser().Row(row).Offset == offset && form.DecodeTree()->topLevelItemCount() > 0 &&
+         form.HexView()->View().Highlight() == TSpans{{offset, 0, 188 * 8}};
 }
 
 // Counts the paint events of the widgets it is installed on.

@@ -41,24 +41,6 @@ class FetchTest : public ::testing::Test {
   std::string failure;  // of the last answer
 };
 
-TEST_F(FetchTest, OffersOnlyANewerVersionFromTheProgramsLine) {
-  const QByteArray own = TESSARO_EXPECTED_VERSION;
-  const std::vector<std::pair<QByteArray, std::string>> cases{
-      {"viewer;99.0.0.0\r\ntessaro-cli;99.1.0.0;notes\r\n", "99.1.0.0"},
-      {"viewer;99.0.0.0\r\n", "none"},
-      {"tessaro-cli;" + own + "\r\n", "none"},
-      {"tessaro-cli;1.5.0.0\r\n", "none"},
-  };
-  for (const auto& [list, offered] : cases) {
-    server.Serve(list);
-    EXPECT_EQ(Offered(), offered) << list.toStdString();
-  }
-  // An error page is no list, whatever it holds.
-  server.Serve("tessaro-cli;99.0.0.0\r\n", 404);
-  EXPECT_EQ(Offered(), "none");
-  EXPECT_EQ(server.Requests(), static_cast<int>(cases.size()) + 1);
-}
-
 TEST_F(FetchTest, ASilentMissingOrForeignServerAnswersNothingInTime) {
   server.Silent();
   QElapsedTimer clock;
