@@ -204,12 +204,6 @@ TEST(SectionEnd, GatheredSectionReadsOnInItsLastPacket) {
   EXPECT_EQ(s.Node(crc)->spans, (TSpans{{188 + 4 + 9, 0, 32}}));
 }
 
-}  // namespace
-}  // namespace tessaro
-
-namespace tessaro {
-namespace {
-
 // Adaptation field parts that run past the end of the packet: the fields the
 // packet holds are shown, the rest of the part and every later part are not.
 TEST(SectionEnd, AdaptationFieldPartsPastThePacket) {

@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "core/TextHelpers.h"
 #include "core/TreeNode.h"
 #include "descriptors/DescriptorRegistry.h"
 #include "descriptors/Descriptors.h"
@@ -21,8 +20,6 @@ using test::DebugCapture;
 
 const std::string kUnknownTag = "zrk: Error in Tdescriptor.Parse_descriptor - unknown descriptor tag.";
 
-using test::Field;
-using test::Line;
 using test::Parse;
 
 TEST(DescriptorList, EmptyLoopIsAnEmptyList) {
@@ -51,18 +48,6 @@ TEST(DescriptorList, TagsWithoutADescriptorEndTheWalk) {
     EXPECT_FALSE(Parse(list, {static_cast<uint8_t>(tag), 0x04, 0, 0, 0, 0})) << tag;
     EXPECT_EQ(list.Count(), 0) << tag;
     EXPECT_TRUE(capture.Contains(kUnknownTag)) << tag;
-  }
-}
-
-TEST(DescriptorList, DispatchTableFollowsTheTagRanges) {
-  for (int tag = 0; tag < 256; ++tag) {
-    const TDescriptorEntry& row = FindDescriptor(static_cast<uint8_t>(tag));
-    const bool systems = (tag >= 0x02 && tag <= 0x12) || (tag >= 0x1B && tag <= 0x23);
-    const bool dvb = tag >= 0x40 && tag <= 0x78;
-    const bool user = tag >= 0x80 && tag <= 0xFE;
-    EXPECT_EQ(row.AcceptedBy(kProgramLoops), systems || dvb || user) << tag;
-    EXPECT_EQ(row.AcceptedBy(kSILoops), dvb || user) << tag;
-    EXPECT_EQ(std::string(DescriptorName(static_cast<uint8_t>(tag))).empty(), !(systems || dvb || user)) << tag;
   }
 }
 
@@ -122,27 +107,6 @@ TEST(DescriptorList, ParseReplacesAndClearEmpties) {
   EXPECT_EQ(moved.Record(0), nullptr);
 }
 
-TEST(DescriptorList, ShowsEveryRecordInLoopOrder) {
-  Tdescriptors list;
-  DebugCapture capture;
-  ASSERT_TRUE(Parse(list, {0x1E, 0x02, 0x01, 0x02, 0x09, 0x06, 0x0B, 0x00, 0xE1, 0x00, 0xAB, 0xCD}));
-  EXPECT_TRUE(capture.Lines().empty());
-  TTreeNode root("descriptors");
-  EXPECT_TRUE(list.TreeViewUpdateDescriptors(root));
-  const std::string expected =
-      Line(0, "descriptors") + Line(1, "SL_descriptor") + Field(2, "descriptor_tag", "0x1E", " (8 bits)") +
-      Field(2, "descriptor_length", "2", " (8 bits)") + Field(2, "ES_ID", "258", " (16 bits)") +
-      Line(1, "CA_descriptor") + Field(2, "descriptor_tag", "0x09", " (8 bits)") +
-      Field(2, "descriptor_length", "6", " (8 bits)") + Field(2, "CA_system_ID", "2816", " (16 bits)") +
-      Field(2, "reserved", "7", " (3 bits)") + Field(2, "CA_PID", "256", " (13 bits)") + Line(2, "private_data_byte") +
-      Line(3, PadRightStr("AB CD ", 60) + "\xAB\xCD");
-  EXPECT_EQ(TreeToText(root), expected);
-  // The display changes nothing: a second run adds the same subtrees again.
-  TTreeNode again("descriptors");
-  list.TreeViewUpdateDescriptors(again);
-  EXPECT_EQ(TreeToText(again), expected);
-}
-
 // The engine features the DVB descriptors rely on, on a made-up table that
 // borrows the name of tag 0x41.
 constexpr TFieldDesc kEntry[] = {fields::Bits("service_id", 16), fields::Bits("service_type", 8)};
@@ -184,12 +148,6 @@ TEST(FieldTable, MismatchedRecordIsCaughtByTheGuard) {
   Tregistration_descriptor_class registration;
   EXPECT_FALSE(FindDescriptor(0x1E).display(root, registration));
 }
-
-}  // namespace
-}  // namespace tessaro
-
-namespace tessaro {
-namespace {
 
 // The node of a private descriptor names the owner that a registration or
 // private_data_specifier before it in the loop gives, with decoded values on.

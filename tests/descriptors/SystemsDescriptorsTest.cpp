@@ -124,7 +124,7 @@ TEST(SystemsDescriptors, ISO639LanguageEntries) {
                 Field(2, "audio_type", "3", " (8 bits)"));
 }
 
-TEST(SystemsDescriptors, OddSuffixesMarkersAndUnsignedValues) {
+TEST(SystemsDescriptors, OddSuffixAndMarkerNodes) {
   EXPECT_EQ(Shown({0x0C, 0x04, 0x00, 0x00, 0xFF, 0xFF}),
             Header("multiplex_buffer_utilization_descriptor", "0x0C", 4) +
                 Field(1, "bound_valid_flag", "0", " (1 bit)") + Field(1, "LTW_offset_lower_bound", "0", " (15 bits)") +
@@ -132,12 +132,6 @@ TEST(SystemsDescriptors, OddSuffixesMarkersAndUnsignedValues) {
   EXPECT_EQ(Shown({0x1D, 0x02, 0x0A, 0x0B}),
             Header("IOD_descriptor", "0x1D", 2) + Field(1, "Scope_of_IOD_label", "10", " (8 bits)") +
                 Field(1, "IOD_label", "11", " (8 bits)") + Field(1, "InitialObjectDescriptor()", "", ""));
-  EXPECT_EQ(Shown({0x22, 0x00}), Header("FmxBufferSize_descriptor", "0x22", 0) +
-                                     Field(1, "DefaultFlexMuxBufferDescriptor()", "", "") +
-                                     Field(1, "FlexMuxBufferDescriptor()", "", ""));
-  EXPECT_EQ(Shown({0x0F, 0x04, 0xFF, 0xFF, 0xFF, 0xFF}),
-            Header("private_data_indicator_descriptor", "0x0F", 4) +
-                Field(1, "private_data_indicator", "4294967295", " (32 bits)"));
 }
 
 TEST(SystemsDescriptors, LoopsAndRunsOfFMCAndCopyright) {
