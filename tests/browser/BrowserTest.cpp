@@ -32,15 +32,6 @@ std::vector<Bytes> Join(std::initializer_list<std::vector<Bytes>> parts) {
   return out;
 }
 
-TEST(Browser, OpensFixtures) {
-  TStreamBrowser browser;
-  ASSERT_TRUE(browser.LoadFile(test::TestDataPath("garbage.ts")));
-  EXPECT_EQ(browser.PacketSize(), 188);
-  EXPECT_EQ(browser.StartOffset(), 1000);
-  EXPECT_EQ(browser.TopOffset(), 1000);
-  ASSERT_EQ(browser.RowCount(), 100);
-}
-
 TEST(Browser, RefusedFilesEndWithNothingOpen) {
   test::DebugCapture capture;
   TStreamBrowser browser;
@@ -91,7 +82,6 @@ TEST(Browser, RowKindsAndTexts) {
   EXPECT_EQ(texts(6), "0x0000000000000468|0x0101|0xE0||00:00:00.00|00:00:10.00|1|1|0||PLD|");
   EXPECT_EQ(texts(7), "0x0000000000000524|0x0014|||||1|1|0|TOT|PLD|");
   EXPECT_TRUE(browser.IsNIT(0x10));
-  EXPECT_TRUE(browser.IsPMT(0x100));
   EXPECT_FALSE(browser.IsPMT(0x10));
 }
 
@@ -140,7 +130,6 @@ TEST(PIDText, AcceptsOnlyLowerCaseXAndFourHexDigits) {
   EXPECT_EQ(CheckPIDText("0X0100", pid), "PID must be in 0xXXXX format.");
   EXPECT_EQ(CheckPIDText("0x100", pid), "PID must be in 0xXXXX format.");
   EXPECT_EQ(CheckPIDText("0x01G0", pid), "0x01G0 is invalid PID.");
-  EXPECT_EQ(CheckPIDText("0x-100", pid), "0x-100 is invalid PID.");
   EXPECT_EQ(CheckPIDText("0x2000", pid), "0x2000 is out of range.");
 }
 

@@ -61,9 +61,7 @@ TEST_F(ExtractionTest, ExtractPIDsWritesThosePacketsInFileOrder) {
     ASSERT_TRUE(browser.LoadFile(TestDataPath(f.name)));
     TExtractionCommands commands(browser);
     const std::string out = Out(f.name + ".pids");
-    const TExtractionOutcome outcome = commands.ExtractPIDs({0x0101, 0x0011}, out);
-    EXPECT_EQ(outcome.status, TStatus::Done);
-    EXPECT_EQ(outcome.message, "");
+    EXPECT_EQ(commands.ExtractPIDs({0x0101, 0x0011}, out).status, TStatus::Done);
     Bytes expected;
     for (const auto& [slot, sync] : SlotsOf(f)) {
       const int pid = PIDAt(slot, sync);
@@ -82,8 +80,21 @@ TEST_F(ExtractionTest, ExtractPIDsWritesThosePacketsInFileOrder) {
   EXPECT_EQ(test::ReadFileBytes(out), Bytes(original.begin(), original.begin() + 500 * 188));
 }
 
-TEST_F(ExtractionTest, ExtractPESAndESWritePayloadsWithAndWithoutPESHeaders) {
+// Extract PES and ES of the audio PID, and the demultiplexer's file of every
+// PID, hold the payloads, whole or after their PES headers.
+TEST_F(ExtractionTest, PayloadsOfOnePIDOrOfEveryPIDWithAndWithoutPESHeaders) {
   for (const TFixture& f : kFixtures) {
+    std::map<int, std::pair<Bytes, Bytes>> expected;  // PES and ES of each PID
+    TMPEGTSBasePacketParser parser;
+    for (const auto& [slot, sync] : SlotsOf(f)) {
+      parser.ParseData(slot.data() + sync, 188);
+      auto& [pes, es] = expected[parser.Header.PID];
+      if (parser.PayloadLength <= 0) continue;
+      const uint8_t* p = parser.Payload;
+      pes.insert(pes.end(), p, p + parser.PayloadLength);
+      const int skip = parser.Header.payload_unit_start_indicator == 1 ? 9 + p[8] : 0;
+      if (skip < parser.PayloadLength) es.insert(es.end(), p + skip, p + parser.PayloadLength);
+    }
     TStreamBrowser browser;
     ASSERT_TRUE(browser.LoadFile(TestDataPath(f.name)));
     TExtractionCommands commands(browser);
@@ -93,21 +104,19 @@ TEST_F(ExtractionTest, ExtractPESAndESWritePayloadsWithAndWithoutPESHeaders) {
     EXPECT_EQ(pes.status, TStatus::Done);
     EXPECT_EQ(pes.message, "");
     EXPECT_EQ(es.message, "Done");
-    Bytes payloads;
-    Bytes elementary;
-    TMPEGTSBasePacketParser parser;
-    for (const auto& [slot, sync] : SlotsOf(f)) {
-      parser.ParseData(slot.data() + sync, 188);
-      if (parser.Header.PID != 0x0101 || parser.PayloadLength <= 0) continue;
-      const uint8_t* p = parser.Payload;
-      payloads.insert(payloads.end(), p, p + parser.PayloadLength);
-      const int skip = parser.Header.payload_unit_start_indicator == 1 ? 9 + p[8] : 0;
-      elementary.insert(elementary.end(), p + skip, p + parser.PayloadLength);
+    EXPECT_EQ(test::ReadFileBytes(Out("a.pes")), expected[0x0101].first) << f.name;
+    EXPECT_EQ(test::ReadFileBytes(Out("a.es")), expected[0x0101].second) << f.name;
+    for (const bool toES : {false, true}) {
+      const TExtractionOutcome outcome = commands.Demultiplex(Out("out.ts"), toES);
+      EXPECT_EQ(outcome.status, TStatus::Done);
+      EXPECT_EQ(outcome.message, "Done");
+      for (const auto& [pid, bytes] : expected) {
+        char name[16];
+        std::snprintf(name, sizeof name, "out.$%04X", pid);
+        EXPECT_EQ(test::ReadFileBytes(Out(name)), toES ? bytes.second : bytes.first)
+            << f.name << " " << name << (toES ? " ES" : " PES");
+      }
     }
-    EXPECT_EQ(test::ReadFileBytes(Out("a.pes")), payloads) << f.name;
-    EXPECT_EQ(test::ReadFileBytes(Out("a.es")), elementary) << f.name;
-    fs::remove(Out("a.pes"));
-    fs::remove(Out("a.es"));
   }
 }
 
@@ -171,31 +180,6 @@ TEST_F(ExtractionTest, AProgramClockOnItsOwnPIDGoesWithTheProgram) {
   std::vector<int> pids;
   for (size_t at = 0; at < out.size(); at += 188) pids.push_back(PIDAt(out, at));
   EXPECT_EQ(pids, (std::vector<int>{0, 0x1000, 0x200, 0x100, 0x200, 0x100, 0x200, 0x100, 0x200, 0x100}));
-}
-
-TEST_F(ExtractionTest, DemultiplexWritesAFilePerPIDAndNoFileOfTheChosenName) {
-  TStreamBrowser browser;
-  ASSERT_TRUE(browser.LoadFile(TestDataPath("slots-192.ts")));
-  for (const bool es : {false, true}) {
-    const TExtractionOutcome outcome = TExtractionCommands(browser).Demultiplex(Out("out.ts"), es);
-    EXPECT_EQ(outcome.status, TStatus::Done);
-    EXPECT_EQ(outcome.message, "Done");
-    std::map<int, Bytes> expected;
-    TMPEGTSBasePacketParser parser;
-    for (const auto& [slot, sync] : SlotsOf(kFixtures[1])) {
-      parser.ParseData(slot.data() + sync, 188);
-      Bytes& file = expected[parser.Header.PID];
-      if (parser.PayloadLength <= 0) continue;
-      const uint8_t* p = parser.Payload;
-      const int skip = es && parser.Header.payload_unit_start_indicator == 1 ? 9 + p[8] : 0;
-      if (skip < parser.PayloadLength) file.insert(file.end(), p + skip, p + parser.PayloadLength);
-    }
-    for (const auto& [pid, bytes] : expected) {
-      char name[16];
-      std::snprintf(name, sizeof name, "out.$%04X", pid);
-      EXPECT_EQ(test::ReadFileBytes(Out(name)), bytes) << name << (es ? " ES" : " PES");
-    }
-  }
 }
 
 // ---- Faults -------------------------------------------------------------------------

@@ -25,7 +25,6 @@ TEST(TerminalText, ControlBytesBecomeDotsAndLatin1BecomesUTF8) {
   EXPECT_EQ(TerminalText("A\x1B[2JZ\t\n"), "A.[2JZ\t\n");
   EXPECT_EQ(TerminalText(std::string("\x14\x1F\x7F\x80\x9F", 5)), ".....");
   EXPECT_EQ(TerminalText("caf\xE9 \xA0\xFF"), "caf\xC3\xA9 \xC2\xA0\xC3\xBF");
-  EXPECT_EQ(TerminalText(" ~0x47"), " ~0x47");
 }
 
 // An SDT whose service is named "A", ESC, "Z".

@@ -21,25 +21,17 @@ TEST(DVBText, EveryTableSelectionDecodesToUTF8) {
     std::string table;
     std::string text;
   };
+  // Of the tables one byte picks: the first, both sides of the reserved 0x08,
+  // and the last. Two of those 0x10 and a number pick.
   const Case cases[] = {
       {{}, "ISO/IEC 6937", ""},
-      {{'R', 'a', 'i', ' ', '3'}, "ISO/IEC 6937", "Rai 3"},
       // A non-spacing acute accent before its letter, and the DVB euro sign.
       {{'C', 'a', 'f', 0xC2, 'e', ' ', 0xA4}, "ISO/IEC 6937", "Caf\u00E9 \u20AC"},
       {{0x01, 0xBF, 0xD5, 0xE0, 0xD2, 0xEB, 0xD9}, "ISO/IEC 8859-5", "\u041F\u0435\u0440\u0432\u044B\u0439"},
-      {{0x02, 0xC7}, "ISO/IEC 8859-6", "\u0627"},
-      {{0x03, 0xC1}, "ISO/IEC 8859-7", "\u0391"},
-      {{0x04, 0xE0}, "ISO/IEC 8859-8", "\u05D0"},
-      {{0x05, 0xDD}, "ISO/IEC 8859-9", "\u0130"},
-      {{0x06, 0xA1}, "ISO/IEC 8859-10", "\u0104"},
       {{0x07, 0xA1}, "ISO/IEC 8859-11", "\u0E01"},
       {{0x09, 0xD0}, "ISO/IEC 8859-13", "\u0160"},
-      {{0x0A, 0xA1}, "ISO/IEC 8859-14", "\u1E02"},
       {{0x0B, 0xA4}, "ISO/IEC 8859-15", "\u20AC"},
       {{0x10, 0x00, 0x01, 0xE9}, "ISO/IEC 8859-1", "\u00E9"},
-      {{0x10, 0x00, 0x02, 0xA9}, "ISO/IEC 8859-2", "\u0160"},
-      {{0x10, 0x00, 0x03, 0xA1}, "ISO/IEC 8859-3", "\u0126"},
-      {{0x10, 0x00, 0x04, 0xA1}, "ISO/IEC 8859-4", "\u0104"},
       {{0x10, 0x00, 0x09, 0xFD}, "ISO/IEC 8859-9", "\u0131"},
       {{0x11, 0x04, 0x1F, 0x00, 'a'}, "ISO/IEC 10646 (UCS-2)", "\u041Fa"},
       {{0x12, 0xB0, 0xA1}, "KS X 1001", "\uAC00"},
@@ -94,7 +86,6 @@ TEST(DVBText, BrokenSequencesBecomeReplacementCharacters) {
 }
 
 TEST(StreamTypes, AssignedValuesAreNamedReservedStayReserved) {
-  EXPECT_EQ(GetStreamTypeName(0x24), "(ITU-T Rec. H.265 | ISO/IEC 23008-2 HEVC video)");
   EXPECT_EQ(GetStreamTypeName(0x36), "(ITU-T Rec. H.222.0 | ISO/IEC 13818-1 Reserved)");
   EXPECT_EQ(GetStreamTypeName(0x7E), "(ITU-T Rec. H.222.0 | ISO/IEC 13818-1 Reserved)");
   EXPECT_EQ(GetStreamTypeName(0x100), "Unknown");
