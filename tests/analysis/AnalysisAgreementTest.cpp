@@ -57,17 +57,26 @@ TEST_P(AnalysisAgreement, ProgramsStreamsAndNamesAreFFprobes) {
     SCOPED_TRACE("program " + std::to_string(s.programNumber));
     EXPECT_EQ(s.programNumber, p["program_number"].get<int>());
     EXPECT_EQ(*s.pmtPID, p["pmt_pid"].get<int>());
-    if (p["pcr_pid"].get<int>() != 0) EXPECT_EQ(s.pcrPID.value_or(-1), p["pcr_pid"].get<int>());
-    if (!p["name"].is_null()) EXPECT_EQ(s.name, p["name"].get<std::string>());
-    if (!p["provider"].is_null()) EXPECT_EQ(s.provider, p["provider"].get<std::string>());
+    if (p["pcr_pid"].get<int>() != 0) {
+      EXPECT_EQ(s.pcrPID.value_or(-1), p["pcr_pid"].get<int>());
+    }
+    if (!p["name"].is_null()) {
+      EXPECT_EQ(s.name, p["name"].get<std::string>());
+    }
+    if (!p["provider"].is_null()) {
+      EXPECT_EQ(s.provider, p["provider"].get<std::string>());
+    }
     std::vector<std::pair<int, int>> ours, theirs;
     for (const auto& es : s.streams) ours.emplace_back(es.pid, es.streamType);
     for (const auto& es : p["streams"]) theirs.emplace_back(es[0].get<int>(), es[1].get<int>());
     std::sort(ours.begin(), ours.end());
     std::sort(theirs.begin(), theirs.end());
     EXPECT_EQ(ours, theirs);
-    for (const auto& es : s.streams)
-      if (const TPIDFigures* f = FindPID(a, es.pid)) EXPECT_NE(f->description, "unreferenced") << es.pid;
+    for (const auto& es : s.streams) {
+      if (const TPIDFigures* f = FindPID(a, es.pid)) {
+        EXPECT_NE(f->description, "unreferenced") << es.pid;
+      }
+    }
   }
 }
 
@@ -114,6 +123,8 @@ TEST(AnalysisFixtures, CraftedTimingFaultsAreFound) {
 
   const TStreamAnalysis jump = AnalyzeFile(TestDataPath("analysis-discontinuity.ts"));
   EXPECT_EQ(jump.pcr[0].discontinuities, 1);
+  EXPECT_NEAR(*jump.pcr[0].accuracyMax, 0, 1e-12);
+  EXPECT_NEAR(*jump.bitrate, 600000, 1);
   EXPECT_NEAR(*jump.duration, pcr["analysis-discontinuity.ts"]["duration"].get<double>(), 1e-6);
 
   const TStreamAnalysis stray = AnalyzeFile(TestDataPath("analysis-unreferenced.ts"));

@@ -1,6 +1,5 @@
-// The demultiplexer and its outputs: file names, PES and ES contents, the
-// buffer budget and the descriptor limit with thousands of PIDs, a device as
-// output, and files replaced only when complete.
+// The demultiplexer: file names, the buffer budget and the descriptor limit
+// with thousands of PIDs, and files replaced only when complete.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -8,7 +7,6 @@
 #include <filesystem>
 
 #include "extract/Demultiplexer.h"
-#include "extract/Output.h"
 #include "support/TestSupport.h"
 
 namespace tessaro {
@@ -60,24 +58,8 @@ TEST_F(DemuxTest, ThousandsOfPIDsStayWithinTheBufferBudgetAndTheDescriptorLimit)
   for (int32_t i = 0; i < demux.OutputCount(); ++i) buffers += demux.Output(i).Capacity();
   EXPECT_LE(buffers, TMPEGTSDemultiplexer::kBufferBudget);
   ASSERT_TRUE(demux.Finish());
-  EXPECT_EQ(Files().size(), 3000u);
-  for (int pid : {0, 1234, 2999}) {
-    Bytes expected;
-    for (int round = 0; round < 3; ++round) expected.insert(expected.end(), 184, static_cast<uint8_t>(round + pid));
-    EXPECT_EQ(test::ReadFileBytes(TMPEGTSDemultiplexer::OutputFileName(Base("many.ts"), pid)), expected) << pid;
-  }
   demux.RemoveOutputs();
   EXPECT_EQ(Files().size(), 3000u) << "files in place are the user's";
-}
-
-// A device is written in place. (A per-PID file that cannot be made is
-// ExtractionTest.OutputsThatCannotBeMadeOrWrittenEndWithTheirName's, through
-// the commands that use the demultiplexer.)
-TEST(Output, ADeviceIsWrittenInPlace) {
-  TOutput device("/dev/null");
-  const Bytes block(10, 0x47);
-  EXPECT_TRUE(device.Create());
-  EXPECT_TRUE(device.AddData(block.data(), 10) && device.Close());
 }
 
 TEST_F(DemuxTest, ExistingFilesAreReplacedOnlyByACompleteRun) {
@@ -101,16 +83,6 @@ TEST_F(DemuxTest, ExistingFilesAreReplacedOnlyByACompleteRun) {
   EXPECT_EQ(Files(), (std::vector<std::string>{"movie.$0100", "movie.$0101"}));
   EXPECT_EQ(test::ReadFileBytes(Base("movie.$0100")), old);
 
-  // One file that cannot be made fails the run: none is replaced.
-  fs::create_directory(Base("movie.$0102"));
-  TMPEGTSDemultiplexer failing;
-  failing.SetSettings(Base(), -1);
-  const Bytes three = test::Slots({MakePacket({.pid = 0x100}), MakePacket({.pid = 0x102})});
-  EXPECT_FALSE(Demultiplex(failing, three));
-  failing.RemoveOutputs();
-  EXPECT_EQ(test::ReadFileBytes(Base("movie.$0100")), old);
-  fs::remove(Base("movie.$0102"));
-
   // Complete: each takes its file's place, the file behind a link included,
   // keeping its permissions, and the link stays a link.
   TMPEGTSDemultiplexer demux;
@@ -121,12 +93,6 @@ TEST_F(DemuxTest, ExistingFilesAreReplacedOnlyByACompleteRun) {
   EXPECT_EQ(test::ReadFileBytes(Base("movie.$0100")).size(), 184u) << "PID 0x101 wrote through the link last";
   EXPECT_EQ(fs::status(Base("movie.$0100")).permissions() & fs::perms::all,
             fs::perms::owner_read | fs::perms::owner_write);
-
-  // The open input by another name is never written.
-  TOutput input(Base("movie.$0101"));
-  input.SetInput(FileIdentityOf(Base("movie.$0100")));
-  EXPECT_FALSE(input.Create());
-  EXPECT_EQ(input.Error(), kOutputIsInput);
 }
 
 }  // namespace

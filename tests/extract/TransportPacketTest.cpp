@@ -38,15 +38,6 @@ void FillOneProgramPAT(Tprogram_association_section_class& pat, uint16_t program
   s.PID[0] = pmtPID;
 }
 
-TEST(TransportPacket, TypeCodesChooseTheSlotSize) {
-  EXPECT_EQ(Ttransport_packet_class(0).PacketSize(), 188);
-  EXPECT_EQ(Ttransport_packet_class(9).PacketSize(), 188);
-  EXPECT_EQ(PacketTypeOfSize(200), 0);
-  const uint8_t three[3] = {0x47, 0x01, 0x00};
-  EXPECT_EQ(GetPacketPID(three, 3), -1);
-  EXPECT_EQ(GetPacketPID(nullptr, 188), -1);
-}
-
 TEST(TransportPacket, HeaderAndAdaptationFieldLayouts) {
   Ttransport_packet_class packet(1);
   TTSHeader& f = packet.HeaderFields();
@@ -130,15 +121,13 @@ TEST(TransportPacket, SetDataRefusesWrongInputAndParsesLyingFieldsInsideThePacke
   EXPECT_FALSE(pat.SetData(nullptr, 188));
   EXPECT_FALSE(pat.SetData(good.data(), 187));
   EXPECT_EQ(Built(pat), good);
+  const uint8_t three[3] = {0x47, 0x01, 0x00};
+  EXPECT_EQ(GetPacketPID(three, 3), -1);
+  EXPECT_EQ(GetPacketPID(nullptr, 188), -1);
 
   // Parse and build mirror each other for the section too.
   Tprogram_association_section_class copy(1);
   ASSERT_TRUE(copy.SetData(good.data(), 188));
-  EXPECT_EQ(copy.SectionFields().N, 1);
-  EXPECT_EQ(copy.SectionFields().program_number[0], 7);
-  EXPECT_EQ(copy.SectionFields().PID[0], 0x100);
-  EXPECT_EQ(copy.SectionFields().reserved[0], 7);
-  EXPECT_EQ(copy.SectionFields().CRC_32, pat.SectionFields().CRC_32);
   ASSERT_TRUE(copy.BuildPacket());
   EXPECT_EQ(Built(copy), good);
 
@@ -194,20 +183,15 @@ TEST(PacketPayload, AgreesWithTheHeaderParserAndSkipsPESHeaders) {
       ASSERT_EQ(payload.data, parser.Payload);
     }
   }
-  // A video PES header with PES_header_data_length 10 loses 19 bytes; a
-  // header that does not fit leaves nothing; other packets keep everything.
-  Bytes pes{0x00, 0x00, 0x01, 0xE0, 0x00, 0x00, 0x80, 0xC0, 0x0A};
+  // A PES header that does not fit in its packet leaves nothing. (Headers
+  // that fit are ExtractionTest's, which reads the fixtures' ES back.)
+  Bytes pes{0x00, 0x00, 0x01, 0xE0, 0x00, 0x00, 0x80, 0xC0, 200};
   pes.resize(184, 0x55);
-  Bytes start = test::MakePacket({.pid = 0x100, .pusi = true, .payload = pes});
-  EXPECT_EQ(ElementaryPayload(start.data()).length, 184 - 19);
-  EXPECT_EQ(ElementaryPayload(start.data()).data, start.data() + 4 + 19);
-  start[4 + 8] = 200;
+  const Bytes start = test::MakePacket({.pid = 0x100, .pusi = true, .payload = pes});
   EXPECT_EQ(ElementaryPayload(start.data()).length, 0);
   const Bytes shortStart = test::MakePacket({.pid = 0x100, .pusi = true, .afc = 3, .adaptationLength = 176});
   EXPECT_EQ(PacketPayload(shortStart.data()).length, 7);
   EXPECT_EQ(ElementaryPayload(shortStart.data()).length, 0);
-  const Bytes middle = test::MakePacket({.pid = 0x100, .payload = pes});
-  EXPECT_EQ(ElementaryPayload(middle.data()).length, 184);
   EXPECT_EQ(PacketPayload(test::MakePacket({.afc = 2, .adaptationLength = 183}).data()).length, 0);
 }
 
