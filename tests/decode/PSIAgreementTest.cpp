@@ -16,23 +16,17 @@
 // expected loop is therefore compared up to the first such tag; once a
 // decoder is plugged in for a tag, the comparison covers it with no change here.
 #include <algorithm>
-#include <cinttypes>
-#include <cstdio>
 #include <set>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "browser/StreamBrowser.h"
-#include "descriptors/DescriptorRegistry.h"
+#include "decode/TsharkAgreement.h"
 #include "support/TestSupport.h"
-#include "support/TreeText.h"
 
 namespace tessaro {
 namespace {
-
-using test::TestDataPath;
 
 constexpr const char* kSuffix = ".psi.tsv";
 
@@ -41,58 +35,20 @@ enum Column { kOffset, kPid, kTable, kSectionLength, kId, kVersion, kPcrPid, kPr
 const char* const kColumnNames[] = {"offset",  "pid",     "table",        "section_length", "id",
                                     "version", "pcr_pid", "program_info", "entries"};
 
+using test::DecodableEntries;
+using test::DecodableLoop;
+using test::Hex;
 using test::Join;
-using test::Split;
-
+using test::LoopText;
 using test::ReadLines;
+using test::Split;
+using test::TestDataPath;
+using test::TreeTableName;
 
-std::string Hex(uint32_t value, int digits) {
-  char text[32];
-  std::snprintf(text, sizeof text, "0x%0*" PRIX32, digits, value);
-  return text;
-}
-
-// "TT/L" per descriptor of the list, joined by ","; nothing for a loop of
-// length 0, whose list the decoders leave untouched and the tree does not show.
-std::string DescriptorsText(const Tdescriptors& list, int32_t loopLength) {
-  std::vector<std::string> items;
-  if (loopLength <= 0) return {};
-  for (int32_t i = 0; i < list.Count(); ++i) {
-    char item[16];
-    std::snprintf(item, sizeof item, "%02X/%u", static_cast<unsigned>(list.Tag(i)),
-                  list.Record(i) != nullptr ? list.Record(i)->descriptor_length : 9999u);
-    items.push_back(item);
-  }
-  return Join(items, ',');
-}
-
-// The expected loop cut before the first tag the PMT loops cannot decode yet.
-std::string DecodableDescriptors(const std::string& loop) {
-  if (loop.empty()) return loop;
-  std::vector<std::string> kept;
-  for (const std::string& item : Split(loop, ',')) {
-    const auto tag = static_cast<uint8_t>(std::stoul(item.substr(0, 2), nullptr, 16));
-    const TDescriptorEntry& row = FindDescriptor(tag);
-    if (!row.AcceptedBy(kProgramLoops) || !row.Decoded()) break;
-    kept.push_back(item);
-  }
-  return Join(kept, ',');
-}
-
-// "L:loop" with the loop cut as above.
-std::string DecodableLoopField(const std::string& field) {
-  const size_t colon = field.find(':');
-  if (colon == std::string::npos) return field;
-  return field.substr(0, colon + 1) + DecodableDescriptors(field.substr(colon + 1));
-}
-
-// The expectation line with every descriptor loop cut as above.
+// The expectation line with every descriptor loop cut where the list walk ends.
 std::vector<std::string> DecodableExpectation(std::vector<std::string> columns) {
-  if (columns[kTable] != "PMT") return columns;
-  columns[kProgramInfo] = DecodableLoopField(columns[kProgramInfo]);
-  std::vector<std::string> streams;
-  for (const std::string& stream : Split(columns[kEntries], ';')) streams.push_back(DecodableLoopField(stream));
-  columns[kEntries] = Join(streams, ';');
+  columns[kProgramInfo] = DecodableLoop(columns[kProgramInfo], kProgramLoops);
+  columns[kEntries] = DecodableEntries(columns[kEntries], kProgramLoops);
   return columns;
 }
 
@@ -117,25 +73,14 @@ std::vector<std::string> PMTColumns(const TProgramMapTable& t) {
   for (const auto& stream : t.Streams)
     streams.push_back(Hex(static_cast<uint32_t>(stream->stream_type), 2) + "/" +
                       Hex(static_cast<uint32_t>(stream->elementary_PID), 4) + "/" +
-                      std::to_string(stream->ES_info_length) + ":" +
-                      DescriptorsText(stream->Descriptors, stream->ES_info_length));
+                      LoopText(stream->ES_info_length, &stream->Descriptors));
   return {"PMT",
           std::to_string(t.section_length),
           std::to_string(t.program_number),
           std::to_string(t.version_number),
           Hex(static_cast<uint32_t>(t.PCR_PID), 4),
-          std::to_string(t.program_info_length) + ":" + DescriptorsText(t.Descriptors, t.program_info_length),
+          LoopText(t.program_info_length, &t.Descriptors),
           Join(streams, ';')};
-}
-
-// The table group the decode tree shows under "PSI" ("" when there is none).
-std::string TreeTable(const TStreamBrowser& browser) {
-  if (browser.Tree().children.empty()) return {};
-  for (const auto& node : browser.Tree().children.front()->children)
-    if (node->text == "PSI")
-      for (const auto& child : node->children)
-        if (child->text == "PAT" || child->text == "PMT" || child->text == "CAT") return child->text;
-  return {};
 }
 
 // True when some loop of the entries text ("...:TT/L,...") holds a descriptor.
@@ -169,7 +114,7 @@ TEST_P(CapturePSITest, SectionsAgreeWithTshark) {
     ASSERT_FALSE(browser.Tree().children.empty()) << OffsetText(offset);
     const TTSHeader& header = browser.SelectedHeader();
     std::vector<std::string> ours{OffsetText(offset), Hex(static_cast<uint32_t>(header.PID), 4)};
-    const std::string shown = TreeTable(browser);
+    const std::string shown = TreeTableName(browser);
     if (shown != columns[kTable]) {
       ADD_FAILURE() << GetParam() << " " << columns[kOffset] << ": the tree shows \"" << shown << "\", tshark reads a "
                     << columns[kTable];
