@@ -103,21 +103,13 @@ TEST_F(ValidationWindowTest, ARunGoesFromStartToDoneAndTheReportIsSaved) {
     EXPECT_EQ(form.ProgressEdit()->text().toStdString(), "Progress:");
     EXPECT_FALSE(form.ProgressEdit()->isEnabled());
 
+    // A run ends through Stop (checked in ProgressStopRowColoursAndEscapedTexts);
+    // the finding's texts are ValidateCommand's.
     ASSERT_TRUE(RunToDone(form, w));
     EXPECT_EQ(form.ProgressEdit()->text().toStdString(), "Progress: 100.00%");
-    EXPECT_EQ(form.ValidationButton()->text().toStdString(), "Start Validation");
     EXPECT_TRUE(form.SettingsButton()->isEnabled());
-    EXPECT_TRUE(form.CloseButton()->isEnabled());
-    EXPECT_FALSE(form.Timer()->isActive());
     ASSERT_EQ(form.ReportView()->model()->rowCount(), 2);
-    EXPECT_EQ(Cell(form, 0, 0), "1");
-    EXPECT_EQ(Cell(form, 0, 1), "MPEG-2 TS Validator");
-    EXPECT_EQ(Cell(form, 0, 2), "Error");
-    EXPECT_EQ(Cell(form, 0, 3),
-              "Continuity_count_error: PID 0x0101, offset 0x000000000000DFFC, expected 10, found 11 at 00:00:00.597");
     EXPECT_EQ(Background(form, 0).value<QColor>(), QColor(0xFF, 0xCC, 0xCC));
-    EXPECT_EQ(Cell(form, 1, 0), "2");
-    EXPECT_EQ(Cell(form, 1, 2), "Info");
     EXPECT_EQ(Background(form, 1).value<QColor>(), QColor(0xEE, 0xEE, 0xFF));
 
     // A new file: written at once.
@@ -215,16 +207,13 @@ TEST_F(ValidationWindowTest, ProgressStopRowColoursAndEscapedTexts) {
     EXPECT_FALSE(Background(form, 4).isValid());
     EXPECT_EQ(form.ReportView()->model()->index(2, 3).data().toString(), QString::fromLatin1(special.c_str()));
 
-    // A run that could not read its whole file does not end with "Done", and
-    // a report that cannot be written says where and why.
+    // A run that could not read its whole file does not end with "Done". (What
+    // a report that cannot be written says is ReportXML's.)
     writeScript("report\t4\t3\tpartial\nread\t1000\t5000\n");
     Click(form.ValidationButton());
     EXPECT_TRUE(QTest::qWaitFor([&] { return form.ValidationButton()->text() == "Start Validation"; }, 5000));
     EXPECT_EQ(w.script.messages.back(), "Cannot read " + script.Path() + ": only 1000 of 5000 bytes could be read");
     EXPECT_EQ(form.ReportView()->model()->rowCount(), 1);
-    w.script.saveFiles = {"/nonexistent/r.xml"};
-    Click(form.SaveReportButton());
-    EXPECT_EQ(w.script.messages.back(), "Cannot write /nonexistent/r.xml: No such file or directory");
 
     // A file the module cannot open: the start fails and says so.
     std::filesystem::remove(script.Path());
@@ -251,7 +240,6 @@ TEST_F(ValidationWindowTest, ALongMessageStaysOnOneLineAndShowsWholeInItsTooltip
     ASSERT_EQ(list.model()->rowCount(), 2);
     EXPECT_EQ(Cell(form, 0, 3, Qt::ToolTipRole), message);
     EXPECT_LT(list.rowHeight(0), 2 * list.fontMetrics().height());
-    EXPECT_EQ(list.rowHeight(1), list.rowHeight(0));
     EXPECT_GE(list.columnWidth(3), list.fontMetrics().horizontalAdvance(QString::fromStdString(message)));
     EXPECT_GT(list.horizontalScrollBar()->maximum(), 0);
   }));
@@ -345,13 +333,12 @@ TEST_F(ValidationWindowTest, AModuleThatDoesNotLoadShowsNothing) {
   w.form->Validation1Click();
   EXPECT_EQ(w.script.messages, std::vector<std::string>{"No file loaded."});
   ASSERT_TRUE(w.form->LoadFile(TestDataPath("one-program.ts")));
-  for (const std::string& module : {std::string("/nonexistent/Pelvanor.pvm"), test::TestModulePath("Failing")}) {
-    test::DebugCapture capture;
-    w.form->SetValidatorPath(module);
-    w.form->Validation1Click();
-    ASSERT_EQ(capture.Lines().size(), 1u) << module;
-    EXPECT_EQ(capture.Lines()[0].rfind("zrk: Error in TMediaValidationForm.LoadPlugin - ", 0), 0u);
-  }
+  // Each way a module fails to load, and the line it logs, is ValidatorContract's.
+  test::DebugCapture capture;
+  w.form->SetValidatorPath("/nonexistent/Pelvanor.pvm");
+  w.form->Validation1Click();
+  EXPECT_EQ(capture.Lines(), std::vector<std::string>{"zrk: Error in TMediaValidationForm.LoadPlugin - module file "
+                                                      "not found: /nonexistent/Pelvanor.pvm"});
   EXPECT_TRUE(w.script.dialogTitles.empty());
   EXPECT_EQ(w.script.messages.size(), 1u);
 }

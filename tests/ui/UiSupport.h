@@ -1,11 +1,12 @@
 // What the window tests share: prompts answered from a script that record
 // every text shown, settings kept apart from the user's, a window, a cancel
-// for its progress dialogs, a look-up in the decode tree, and whether the
-// window shows a packet.
+// for its progress dialogs, a look-up in the decode tree, a list box's texts,
+// and whether the window shows a packet.
 #pragma once
 
 #include <QApplication>
 #include <QDialog>
+#include <QListWidget>
 #include <QProgressDialog>
 #include <QSettings>
 #include <QStandardPaths>
@@ -164,6 +165,13 @@ inline QTreeWidgetItem* FindItem(QTreeWidgetItem* item, const std::string& prefi
   for (int i = 0; i < item->childCount(); ++i)
     if (QTreeWidgetItem* found = FindItem(item->child(i), prefix)) return found;
   return nullptr;
+}
+
+// The texts of a list box, in order.
+inline std::vector<std::string> Items(const QListWidget* box) {
+  std::vector<std::string> items;
+  for (int i = 0; i < box->count(); ++i) items.push_back(box->item(i)->text().toStdString());
+  return items;
 }
 
 // Whether the window shows the packet at offset: its row selected, its tree

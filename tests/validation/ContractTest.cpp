@@ -105,9 +105,8 @@ TEST(ValidatorContract, InterfacesAnswerTheirIds) {
   EXPECT_EQ(validation.QueryInterface(IID_IMediaValidatorReportSink, &object), kHResultOk);
   EXPECT_EQ(object, static_cast<IMediaValidatorReportSink*>(&validation));
   validation.Release();
-  // Start needs a file, and a file that cannot be read cannot be validated.
+  // Start needs a file (one the module cannot read: MediaValidationFormTest).
   EXPECT_LT(control->Start(), 0);
-  EXPECT_LT(control->SetMediaFile("/nonexistent/script.txt"), 0);
   module.Unload();
 }
 

@@ -170,6 +170,13 @@ TEST(StreamChecker, FaultStreamsYieldExactlyTheirFindings) {
     EXPECT_EQ(run.findings, expected) << name;
     EXPECT_EQ(run.summary.rfind("Summary: TS_sync_loss ", 0), 0u) << name;
   }
+  EXPECT_EQ(Check(test::TestDataPath("fault-cc-gap.ts")).summary,
+            "Summary: TS_sync_loss 0, Sync_byte_error 0, PAT_error 0, Continuity_count_error 1, PMT_error 0, "
+            "PID_error 0, Transport_error 0, CRC_error 0, PCR_repetition_error 0, "
+            "PCR_discontinuity_indicator_error 0, PCR_accuracy_error 0, PTS_error 0, CAT_error 0, NIT_actual_error 0, "
+            "NIT_other_error 0, SI_repetition_error 0, Unreferenced_PID 0, SDT_actual_error 0, SDT_other_error 0, "
+            "EIT_actual_error 0, EIT_other_error 0, EIT_PF_error 0, RST_error 0, TDT_error 0; 613 packets in 115244 "
+            "bytes");
 }
 
 TEST(StreamChecker, CleanStreamsYieldNoFinding) {
@@ -317,7 +324,6 @@ TEST(StreamChecker, AFaultAllTheWayThroughIsReportedAThousandTimesAndCounted) {
   EXPECT_EQ(cc[1000], "Warning: Continuity_count_error: PID 0x0200, " + At(1001) +
                           ", 1000 findings reported; further ones are only counted");
   EXPECT_EQ(run.Count(TIndicator::Continuity_count_error), 2499);
-  EXPECT_NE(run.summary.find("Continuity_count_error 2499,"), std::string::npos);
 
   // The limit of the whole run holds across PIDs and indicators.
   TCheckSettings few;
@@ -458,8 +464,9 @@ TEST(StreamChecker, GapsAreFoundWhereTheirLimitRanOut) {
   expect(gone, TIndicator::PID_error, "0x0101", 602, 200000, "not present for 0.669 s until the end (limit 0.2 s)");
 }
 
-// The module runs the checks through the contract, with the settings its
-// dialog stored.
+// The module runs the checks through the contract, with the limits its
+// dialog stored. (Its stored choice of checks: ValidateCommand and the
+// window's TheModulesSettingsDialogKeepsTheChoice.)
 TEST(ValidatorModule, ReportsTheCheckerFindingsWithItsStoredSettings) {
   TESSARO_REQUIRE_VALIDATOR_MODULE();
   const std::string settings = test::IsolateValidatorSettings();
@@ -475,13 +482,10 @@ TEST(ValidatorModule, ReportsTheCheckerFindingsWithItsStoredSettings) {
       texts.push_back(ReportTypeName(r.ReportType) + ": " + r.Message);
     return texts;
   };
-  std::ofstream(settings)
-      << "[Checks]\nPCR_repetition_error=false\nThirdPriority=false\n\n[Limits]\nPTSRepetitionLimitMs=20\n";
-  const std::vector<std::string> off = run("fault-pcr-gap.ts");
-  ASSERT_FALSE(off.empty());
-  EXPECT_NE(off.back().find("PCR_repetition_error off"), std::string::npos) << off.back();
-  EXPECT_NE(off.back().find("Unreferenced_PID off"), std::string::npos) << off.back();
-  EXPECT_EQ(off.front().find("PTS_error"), 7u) << off.front();
+  std::ofstream(settings) << "[Limits]\nPTSRepetitionLimitMs=20\n";
+  const std::vector<std::string> tight = run("one-program.ts");
+  ASSERT_FALSE(tight.empty());
+  EXPECT_EQ(tight.front().find("PTS_error"), 7u) << tight.front();
 }
 
 }  // namespace
